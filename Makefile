@@ -1,0 +1,46 @@
+# The Makefile only delegates: packages, CMake configure/build, CTest, the
+# simulator and the benchmarks.
+
+BUILD    ?= build
+JOBS     ?= $(shell nproc)
+PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev \
+            libao-dev libudev-dev libxml2-dev zlib1g-dev sox libsox-fmt-mp3 \
+            espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3
+
+.PHONY: all deps configure build run test bench fuzz clean
+
+all: build
+
+# Installs what is missing, once: apt-get update only when something is.
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing: $$missing"; \
+		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+		$$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@tools/run-sim.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+bench: deps
+	@[ -f $(BUILD)-bench/build.ninja ] || cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUIMBO_BUILD_BENCH=ON
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	@bench/run-bench.sh $(BUILD)-bench
+
+fuzz: deps
+	@command -v clang++ >/dev/null || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); $$SUDO apt-get install -y --no-install-recommends clang libclang-rt-14-dev; }
+	@[ -f $(BUILD)-fuzz/build.ninja ] || CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQUIMBO_BUILD_FUZZERS=ON
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

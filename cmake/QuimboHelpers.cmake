@@ -1,0 +1,66 @@
+# quimbo_add_library(<name> <sources...>): one static library per source folder.
+function(quimbo_add_library name)
+    add_library(${name} STATIC ${ARGN})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${PROJECT_SOURCE_DIR}\" CALL _quimbo_fill_empty ${name})")
+endfunction()
+
+# quimbo_add_test(<source> LIBRARIES ... [LABELS ...] [TIMEOUT s])
+# Registers <folder>-<name> with CTest. Every test runs with HOME pointing at a
+# folder whose .asoundrc routes ALSA to the null device, so tests never make
+# sound and libao/play succeed on a machine without a sound card.
+function(quimbo_add_test source)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "LIBRARIES;LABELS;SOURCES" ${ARGN})
+    get_filename_component(name ${source} NAME_WE)
+    get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    add_executable(${name} ${source} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} quimbo_testutil Qt6::Test)
+    target_compile_definitions(${name} PRIVATE
+        QT_FORCE_ASSERTS
+        QUIMBO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        QUIMBO_GENERATED_DATA="${PROJECT_BINARY_DIR}/testdata"
+        QUIMBO_SHARED_BOOKS="${PROJECT_SOURCE_DIR}/../shared/books"
+        QUIMBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        QUIMBO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    add_test(NAME ${folder}-${name} COMMAND ${name})
+    set_tests_properties(${folder}-${name} PROPERTIES
+        LABELS "${folder};${ARG_LABELS}"
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# quimbo_add_fuzzer(<name> <source> LIBRARIES ...): libFuzzer target in bin/fuzzers.
+function(quimbo_add_fuzzer name source)
+    cmake_parse_arguments(ARG "" "" "LIBRARIES" ${ARGN})
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin/fuzzers)
+endfunction()
+
+# quimbo_add_benchmark(<source> LIBRARIES ...): built with QUIMBO_BUILD_BENCH, run by bench/run-bench.sh.
+function(quimbo_add_benchmark source)
+    cmake_parse_arguments(ARG "" "" "LIBRARIES;SOURCES" ${ARGN})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} Qt6::Core Qt6::Test)
+    target_compile_definitions(${name} PRIVATE
+        QUIMBO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        QUIMBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        QUIMBO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin/bench)
+    set_property(GLOBAL APPEND PROPERTY QUIMBO_BENCHMARKS ${name})
+endfunction()
+
+# A folder's library may be declared before any of its classes exist; until
+# then it gets an empty translation unit so that configure keeps working.
+function(_quimbo_fill_empty name)
+    get_target_property(sources ${name} SOURCES)
+    if(NOT sources)
+        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+    endif()
+endfunction()

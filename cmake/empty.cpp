@@ -1,0 +1,1 @@
+// Placeholder for a folder library that has no classes yet.
