@@ -1,0 +1,25 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/i2cbus.h"
+
+#include "platform/linux/linuxi2cbus.h"
+#include "platform/platform.h"
+#include "platform/sim/simi2cbus.h"
+#include "platform/sim/tpa2051d3model.h"
+
+namespace Platform {
+
+I2cBus::~I2cBus() = default;
+
+std::unique_ptr<I2cBus> createI2cBus()
+{
+    if (backend() == Backend::Simulated) {
+        // The board's amplifier is there from the start; a test may take it away afterwards.
+        static const bool attached = (Tpa2051d3Model::instance().attach(), true);
+        Q_UNUSED(attached)
+        return std::make_unique<SimI2cBus>();
+    }
+    return std::make_unique<LinuxI2cBus>();
+}
+
+} // namespace Platform

@@ -1,0 +1,306 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "input/keys.h"
+#include "input/powerbutton.h"
+#include "input/volumeknob.h"
+#include "platform/linux/linuxinputeventsource.h"
+#include "platform/platform.h"
+#include "testroot.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The board's record: 32-bit sec, 32-bit usec, u16 type, u16 code, s32 value, little-endian.
+QByteArray record(int type, int code, int value)
+{
+    char bytes[16];
+    qToLittleEndian<quint32>(1700000000u, bytes);
+    qToLittleEndian<quint32>(250000u, bytes + 4);
+    qToLittleEndian<quint16>(quint16(type), bytes + 8);
+    qToLittleEndian<quint16>(quint16(code), bytes + 10);
+    qToLittleEndian<qint32>(value, bytes + 12);
+    return QByteArray(bytes, 16);
+}
+
+// "2:1:-1 0:0:0" -> the records of those events.
+QByteArray records(const QString &events)
+{
+    QByteArray bytes;
+    const QStringList parts = events.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const QStringList f = part.split(QLatin1Char(':'));
+        bytes += record(f.at(0).toInt(), f.at(1).toInt(), f.at(2).toInt());
+    }
+    return bytes;
+}
+
+/** A pipe whose read end an InputDevice watches through the Linux backend. */
+struct EventPipe {
+    EventPipe()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) == 0) {
+            readFd = fds[0];
+            writeFd = fds[1];
+        }
+    }
+    ~EventPipe() { closeWriter(); }
+    std::unique_ptr<Platform::InputEventSource> source()
+    {
+        auto source = std::make_unique<Platform::LinuxInputEventSource>();
+        source->adopt(readFd);
+        return source;
+    }
+    bool write(const QByteArray &bytes) const { return ::write(writeFd, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
+    void closeWriter()
+    {
+        if (writeFd >= 0)
+            ::close(writeFd);
+        writeFd = -1;
+    }
+    int readFd = -1;
+    int writeFd = -1;
+};
+
+QList<QList<int>> keyEvents(const QSignalSpy &spy)
+{
+    QList<QList<int>> events;
+    for (const QList<QVariant> &args : spy)
+        events.append({args.at(0).toInt(), args.at(1).toInt()});
+    return events;
+}
+
+} // namespace
+
+class InputDeviceTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void knobDirections_data();
+    void knobDirections();
+    void readingRules_data();
+    void readingRules();
+    void powerButtonPressAndRelease();
+    void powerButtonHoldSuppressesRelease();
+    void notifierDeliversOnlyWhileEnabled();
+    void opensDeviceBelowRoot();
+    void refusesBadDevices();
+
+private:
+    std::unique_ptr<TestRoot> m_root;
+};
+
+void InputDeviceTest::initTestCase()
+{
+    Platform::setBackend(Platform::Backend::Linux);
+}
+
+void InputDeviceTest::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    m_root = std::make_unique<TestRoot>();
+}
+
+void InputDeviceTest::cleanup()
+{
+    Platform::setTimeScale(1.0);
+    m_root.reset();
+}
+
+void InputDeviceTest::knobDirections_data()
+{
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QList<QList<int>>>("expected");
+
+    const QList<QList<int>> up = {{BUTTON_VOLUME_UP, KEY_RELEASED}};
+    const QList<QList<int>> down = {{BUTTON_VOLUME_DOWN, KEY_RELEASED}};
+    QTest::newRow("+1 is up") << "2:1:1 0:0:0" << up;
+    QTest::newRow("-1 is down") << "2:1:-1 0:0:0" << down;
+    QTest::newRow("+2 is down") << "2:1:2 0:0:0" << down;
+    QTest::newRow("0 is down") << "2:1:0 0:0:0" << down;
+    QTest::newRow("large negative is down") << "2:1:-2147483648" << down;
+    QTest::newRow("first Y event of a read wins") << "2:1:1 0:0:0 2:1:-1 0:0:0" << up;
+    QTest::newRow("other events before it are skipped") << "1:116:1 2:0:1 2:1:-1" << down;
+    QTest::newRow("X axis is not the knob") << "2:0:1 0:0:0" << QList<QList<int>>();
+    QTest::newRow("a key is not the knob") << "1:1:1 0:0:0" << QList<QList<int>>();
+}
+
+void InputDeviceTest::knobDirections()
+{
+    QFETCH(QString, events);
+    QFETCH(QList<QList<int>>, expected);
+
+    EventPipe pipe;
+    VolumeKnob knob;
+    QVERIFY(knob.initialize(pipe.source()));
+    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+    QVERIFY(pipe.write(records(events)));
+    knob.readData();
+    QCOMPARE(keyEvents(spy), expected);
+}
+
+void InputDeviceTest::readingRules_data()
+{
+    QTest::addColumn<int>("firstBytes"); // bytes of a knob +1 record written before the read
+    QTest::addColumn<int>("lateBytes"); // written by another thread while the read waits
+    QTest::addColumn<bool>("closeWriter");
+    QTest::addColumn<int>("expectedKey"); // 0: none
+    QTest::addColumn<QString>("logged"); // empty: nothing
+
+    QTest::newRow("whole record") << 16 << 0 << false << int(BUTTON_VOLUME_UP) << QString();
+    QTest::newRow("nothing to read") << 0 << 0 << false << 0 << QString();
+    QTest::newRow("record completed by a second read") << 10 << 6 << false << int(BUTTON_VOLUME_UP) << QString();
+    QTest::newRow("writer stops inside a record") << 10 << 0 << false << 0 << "could not read from input device";
+    QTest::newRow("end of file") << 0 << 0 << true << 0 << "got EOF from the input device";
+    QTest::newRow("end of file inside a record") << 10 << 0 << true << 0 << "got EOF from the input device";
+}
+
+void InputDeviceTest::readingRules()
+{
+    QFETCH(int, firstBytes);
+    QFETCH(int, lateBytes);
+    QFETCH(bool, closeWriter);
+    QFETCH(int, expectedKey);
+    QFETCH(QString, logged);
+
+    EventPipe pipe;
+    VolumeKnob knob;
+    QVERIFY(knob.initialize(pipe.source()));
+    knob.setEnabled(true);
+    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+
+    const QByteArray bytes = record(2, 1, 1);
+    QVERIFY(pipe.write(bytes.left(firstBytes)));
+    if (closeWriter)
+        pipe.closeWriter();
+    std::thread late;
+    if (lateBytes > 0) {
+        late = std::thread([&pipe, rest = bytes.mid(firstBytes, lateBytes)] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pipe.write(rest);
+        });
+    }
+    if (!logged.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("virtual void VolumeKnob::readData(): ") + logged));
+    knob.readData();
+    if (late.joinable())
+        late.join();
+
+    if (expectedKey)
+        QCOMPARE(keyEvents(spy), (QList<QList<int>>{{expectedKey, KEY_RELEASED}}));
+    else
+        QCOMPARE(spy.count(), 0);
+    // A device that failed is no longer watched; one that merely had nothing stays watched.
+    QCOMPARE(knob.isEnabled(), logged.isEmpty());
+}
+
+void InputDeviceTest::powerButtonPressAndRelease()
+{
+    EventPipe pipe;
+    PowerButton button;
+    QVERIFY(button.initialize(pipe.source()));
+    QSignalSpy spy(&button, &InputDevice::keyEvent);
+
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:1 0:0:0"))));
+    button.readData();
+    QVERIFY(pipe.write(records(QStringLiteral("1:114:1 0:0:0")))); // another key on the same device
+    button.readData();
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:0 0:0:0"))));
+    button.readData();
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}, {BUTTON_POWER, KEY_RELEASED}}));
+}
+
+void InputDeviceTest::powerButtonHoldSuppressesRelease()
+{
+    Platform::setTimeScale(0.01); // the 2000 ms hold becomes 20 ms
+    EventPipe pipe;
+    PowerButton button;
+    QVERIFY(button.initialize(pipe.source()));
+    QSignalSpy spy(&button, &InputDevice::keyEvent);
+
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:1 0:0:0"))));
+    button.readData();
+    QTRY_COMPARE(spy.count(), 2);
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:0 0:0:0"))));
+    button.readData();
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}, {BUTTON_POWER, KEY_HELD}}));
+
+    // The held state ends with that release: the next short press is reported whole.
+    spy.clear();
+    Platform::setTimeScale(10.0); // far beyond the test's life
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:1 0:0:0 1:116:0 0:0:0"))));
+    button.readData(); // one action per read
+    button.readData();
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}}));
+    QVERIFY(pipe.write(records(QStringLiteral("1:116:0 0:0:0"))));
+    button.readData();
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}, {BUTTON_POWER, KEY_RELEASED}}));
+}
+
+void InputDeviceTest::notifierDeliversOnlyWhileEnabled()
+{
+    EventPipe pipe;
+    VolumeKnob knob;
+    QVERIFY(knob.initialize(pipe.source()));
+    QVERIFY(!knob.isEnabled()); // devices start disabled
+    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+
+    QVERIFY(pipe.write(records(QStringLiteral("2:1:-1 0:0:0"))));
+    QCoreApplication::processEvents();
+    QCOMPARE(spy.count(), 0);
+
+    knob.setEnabled(true);
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_DOWN, KEY_RELEASED}}));
+}
+
+void InputDeviceTest::opensDeviceBelowRoot()
+{
+    const QString node = m_root->path(QStringLiteral("/dev/input/event0"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/dev/input/.keep"), {}));
+    QCOMPARE(::mkfifo(QFile::encodeName(node).constData(), 0600), 0);
+
+    VolumeKnob knob;
+    QVERIFY(knob.initialize(INPUT_DEVICE_ROTARY));
+    knob.setEnabled(true);
+    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+    const int writer = ::open(QFile::encodeName(node).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(writer >= 0);
+    const QByteArray bytes = records(QStringLiteral("2:1:1 0:0:0"));
+    QCOMPARE(::write(writer, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_UP, KEY_RELEASED}}));
+    ::close(writer);
+
+    knob.deinitialize();
+    QVERIFY(!knob.isOpen());
+    QVERIFY(!knob.isEnabled());
+}
+
+void InputDeviceTest::refusesBadDevices()
+{
+    VolumeKnob knob;
+    QTest::ignoreMessage(QtWarningMsg, "bool InputDevice::initialize(const char*): invalid device");
+    QVERIFY(!knob.initialize(static_cast<const char *>(nullptr)));
+    QTest::ignoreMessage(QtWarningMsg, "bool InputDevice::initialize(const char*): failed to open device");
+    QVERIFY(!knob.initialize(INPUT_DEVICE_POWER_BUTTON)); // no such node below the root
+    QTest::ignoreMessage(QtWarningMsg, "void InputDevice::setEnabled(bool): can't enable, device is not open");
+    knob.setEnabled(true);
+    QVERIFY(!knob.isEnabled());
+}
+
+QTEST_GUILESS_MAIN(InputDeviceTest)
+#include "inputdevicetest.moc"
