@@ -1,0 +1,404 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "formats/daisytalkingbook.h"
+
+#include "formats/customtest.h"
+#include "formats/mediagroup.h"
+#include "formats/medianode.h"
+#include "formats/metadata.h"
+#include "formats/navmodel.h"
+#include "formats/navnode.h"
+#include "formats/nccparser.h"
+#include "formats/ncxparser.h"
+#include "formats/opfparser.h"
+#include "formats/smilaudioparser.h"
+#include "formats/smilmediagroup.h"
+#include "formats/smilparser.h"
+#include "formats/smiltree.h"
+#include "formats/xmlrecovery.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QSet>
+
+#include <memory>
+
+namespace {
+
+QString beforeHash(const QString &content)
+{
+    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    return hash < 0 ? content : content.left(hash);
+}
+
+} // namespace
+
+DaisyTalkingBook::~DaisyTalkingBook()
+{
+    if (m_titleMedia) {
+        m_titleMedia->deleteContents();
+        delete m_titleMedia;
+    }
+    discardCurrent();
+    delete m_metaData;
+    delete m_navModel;
+    delete m_customTestSet;
+}
+
+QString DaisyTalkingBook::versionString() const
+{
+    switch (m_version) {
+    case Daisy202:
+        return QStringLiteral("Daisy 2.02");
+    case Daisy3:
+        return QStringLiteral("Daisy 3");
+    }
+    return QStringLiteral("unsupported");
+}
+
+DaisyTalkingBook *DaisyTalkingBook::open(const QString &path)
+{
+    const QFileInfo info(path);
+    std::unique_ptr<DaisyTalkingBook> book(new DaisyTalkingBook);
+    book->m_path = info.absoluteFilePath();
+    bool ok = false;
+    if (info.fileName().compare(QLatin1String("ncc.html"), Qt::CaseInsensitive) == 0) {
+        qDebug() << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
+        book->m_version = Daisy202;
+        ok = book->processNcc();
+    } else if (info.suffix().compare(QLatin1String("opf"), Qt::CaseInsensitive) == 0) {
+        qDebug() << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
+        book->m_version = Daisy3;
+        QString ncxPath;
+        ok = book->processOpf(&ncxPath) && book->processNcx(ncxPath);
+    } else {
+        qWarning().noquote() << "[DaisyTalkingBook::open] unsupported Daisy book" << path;
+    }
+    return ok ? book.release() : nullptr;
+}
+
+bool DaisyTalkingBook::processNcc()
+{
+    NccParser parser;
+    bool ok = parser.parseFromFile(m_path);
+    if (!ok) {
+        qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover";
+        ok = parser.parseFromFileData(m_path, XmlRecovery::recover(m_path));
+        if (!ok) {
+            qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
+            return false;
+        }
+    }
+    m_navModel = parser.navModel();
+    m_metaData = parser.metaData();
+    m_customTestSet = parser.customTestSet();
+    if (!m_navModel || !m_metaData || !m_customTestSet) {
+        qWarning() << "[DaisyTalkingBook::processNcc] invalid navModel/customtestSet/metaData";
+        return false;
+    }
+    buildSpine();
+    if (m_spine.isEmpty()) {
+        qWarning() << "[DaisyTalkingBook::processNcc] empty spine";
+        return false;
+    }
+    auto *text = new TextNode;
+    const MetaDataItem *titleItem = m_metaData->metaDataItem(QStringLiteral("dc:title"));
+    text->setText(titleItem ? titleItem->content() : QString());
+    m_titleMedia = new MediaGroup;
+    m_titleMedia->setTextNode(text);
+    SmilAudioParser audioParser;
+    m_titleMedia->addAudioClip(audioParser.audioAtId(parser.title(), m_path));
+    return true;
+}
+
+bool DaisyTalkingBook::processOpf(QString *ncxPath)
+{
+    OpfParser parser;
+    if (!parser.parseFromFile(m_path)) {
+        qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the file.. try to recover";
+        if (!parser.parseFromFileData(m_path, XmlRecovery::recover(m_path))) {
+            qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the recovered file";
+            return false;
+        }
+    }
+    m_spine = parser.spine();
+    m_metaData = parser.metaData();
+    *ncxPath = parser.navFileName();
+    if (m_spine.isEmpty() || ncxPath->isEmpty() || !m_metaData) {
+        qWarning() << "[DaisyTalkingBook::processOpf] spine/navFile empty,invalid metaData";
+        return false;
+    }
+    return true;
+}
+
+bool DaisyTalkingBook::processNcx(const QString &ncxPath)
+{
+    NcxParser parser;
+    if (!parser.parseFromFile(ncxPath)) {
+        qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the file.. try to recover";
+        if (!parser.parseFromFileData(ncxPath, XmlRecovery::recover(ncxPath))) {
+            qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the recovered file";
+            return false;
+        }
+    }
+    m_navModel = parser.navModel();
+    m_customTestSet = parser.customTestSet();
+    // The docTitle node stands outside the model: keep its label, drop the node.
+    std::unique_ptr<NavNode> titleNode(parser.title());
+    if (titleNode) {
+        m_titleMedia = titleNode->media();
+        titleNode->setMedia(nullptr);
+    }
+    if (!m_navModel || !m_customTestSet || !m_titleMedia) {
+        qWarning() << "[DaisyTalkingBook::processNcx] invalid navModel/customTestSet/titleMedia";
+        return false;
+    }
+    if (!m_titleMedia->hasText() || m_titleMedia->textNode()->text().isEmpty()) {
+        qWarning() << "[DaisyTalkingBook::processNcx] no title text available";
+        return false;
+    }
+    return true;
+}
+
+void DaisyTalkingBook::buildSpine()
+{
+    m_spine.clear();
+    if (!m_navModel) {
+        qWarning() << "[DaisyTalkingBook::buildSpine] invalid navModel";
+        return;
+    }
+    QSet<QString> seen;
+    for (const NavNode *node : m_navModel->playOrderList()) {
+        const QString file = beforeHash(node->content());
+        if (file.isEmpty() || seen.contains(file))
+            continue;
+        seen.insert(file);
+        m_spine.append(file);
+    }
+}
+
+void DaisyTalkingBook::discardCurrent()
+{
+    if (m_currentSmilMediaGroup) {
+        m_currentSmilMediaGroup->deleteContents();
+        delete m_currentSmilMediaGroup;
+        m_currentSmilMediaGroup = nullptr;
+    }
+    delete m_currentSmilTree;
+    m_currentSmilTree = nullptr;
+}
+
+bool DaisyTalkingBook::processSmil(const QString &path)
+{
+    discardCurrent();
+    SmilParser parser;
+    if (!parser.parseFromFile(path)) {
+        qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the file.. try to recover";
+        if (!parser.parseFromFileData(path, XmlRecovery::recover(path))) {
+            qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the recovered file";
+            return false;
+        }
+    }
+    m_currentSmilTree = parser.smilTree();
+    if (!m_currentSmilTree) {
+        qWarning() << "[DaisyTalkingBook::processSmil] invalid smiltree";
+        return false;
+    }
+    m_currentSmilTree->setCustomTestSet(m_customTestSet);
+    if (m_currentSmilTree->isEmpty()) {
+        qWarning().noquote() << "[DaisyTalkingBook::processSmil] empty smiltree" << path;
+        return false;
+    }
+    return true;
+}
+
+SmilMediaGroup *DaisyTalkingBook::loadSpineEntry()
+{
+    if (!processSmil(m_spine.at(m_currentSpineIndex)))
+        return nullptr;
+    m_currentSmilMediaGroup = m_currentSmilTree->smilMediaGroup();
+    return m_currentSmilMediaGroup;
+}
+
+SmilMediaGroup *DaisyTalkingBook::startReading(int spineIndex)
+{
+    if (spineIndex < 0 || spineIndex >= m_spine.size()) {
+        qWarning().noquote() << "[DaisyTalkigBook::startReading] spineIndex" << spineIndex << "out of range. max:"
+                             << m_spine.size();
+        return nullptr;
+    }
+    m_currentSpineIndex = spineIndex;
+    return loadSpineEntry();
+}
+
+SmilMediaGroup *DaisyTalkingBook::next()
+{
+    if (m_currentSpineIndex + 1 >= m_spine.size()) {
+        qDebug() << "[DaisyTalkingBook::next] end of book";
+        return nullptr;
+    }
+    ++m_currentSpineIndex;
+    return loadSpineEntry();
+}
+
+SmilMediaGroup *DaisyTalkingBook::previous()
+{
+    if (m_currentSpineIndex <= 0) {
+        qDebug() << "[DaisyTalkingBook::next] begin of book";
+        return nullptr;
+    }
+    --m_currentSpineIndex;
+    return loadSpineEntry();
+}
+
+SmilMediaGroup *DaisyTalkingBook::smilMediaGroupFromFile(const QString &content)
+{
+    return processSmilContent(content);
+}
+
+SmilMediaGroup *DaisyTalkingBook::processSmilContent(const QString &content)
+{
+    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const QString file = hash < 0 ? content : content.left(hash);
+    const QString id = hash < 0 ? QString() : content.mid(hash + 1);
+    const int index = int(m_spine.indexOf(file));
+    if (index < 0) {
+        qWarning().noquote() << "[DaisyTalkingBook::processSmilContent]" << file << "not available in spine";
+        return nullptr;
+    }
+    if (!processSmil(file)) {
+        qWarning().noquote() << "[DaisyTalkingBook::processSmilContent] failed to process smil file:" << file;
+        return nullptr;
+    }
+    m_currentSpineIndex = index;
+    m_currentSmilMediaGroup = m_currentSmilTree->smilMediaGroupFromId(id);
+    return m_currentSmilMediaGroup;
+}
+
+NavNode *DaisyTalkingBook::labelAudioMatch(AudioNode *probe, int type) const
+{
+    NavNode *candidate = nullptr;
+    for (NavNode *node : m_navModel->playOrderList()) {
+        if (node->typeOfNode() != type || !node->media() || !node->media()->hasAudio())
+            continue;
+        const AudioNode *clip = node->media()->firstAudioClip();
+        if (clip->source() != probe->source())
+            continue;
+        if (clip->clipBegin() < probe->position() && probe->position() < clip->clipEnd())
+            return node;
+        if (!candidate
+            || (node->playOrder() > candidate->playOrder() && probe->position() >= clip->clipEnd()))
+            candidate = node;
+    }
+    return candidate;
+}
+
+NavNode *DaisyTalkingBook::navNodeRefersThisAudioNode(AudioNode *probe, int type)
+{
+    if (!probe) {
+        qWarning() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] invalid audioNode";
+        return nullptr;
+    }
+    if (!m_navModel)
+        return nullptr;
+    if (m_version == Daisy3) {
+        if (NavNode *node = labelAudioMatch(probe, type)) {
+            qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(NCX) found";
+            return node;
+        }
+    }
+    const QString file = m_currentSmilTree ? m_currentSmilTree->smilFilePath() : QString();
+    QString containerId;
+    QStringList textIds;
+    if (m_currentSmilTree && m_currentSmilTree->findAudioNodeRefs(probe, containerId, textIds)) {
+        if (NavNode *node = m_navModel->navNodeForSmilId(file + QLatin1Char('#') + containerId)) {
+            qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(timeContainerRef) found";
+            return node;
+        }
+        if (!textIds.isEmpty()) {
+            if (NavNode *node = m_navModel->navNodeForSmilId(file + QLatin1Char('#') + textIds.last())) {
+                qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(textRefs) found";
+                return node;
+            }
+        }
+    }
+    NavNode *node = file.isEmpty() ? nullptr : m_navModel->navNodeRefersThisSmilFile(file);
+    if (!node)
+        node = m_navModel->firstNavNode();
+    qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(smilFile) found";
+    return node;
+}
+
+SmilMediaGroup *DaisyTalkingBook::jump(Jump kind, int level)
+{
+    static const char *const names[] = {"[DaisyTalkingBook::nextSection]", "[DaisyTalkingBook::previousSection]",
+                                        "[DaisyTalkingBook::nextPage]", "[DaisyTalkingBook::previousPage]"};
+    static const char *const missing[] = {"no next section available", "no previous section available",
+                                          "no next page available", "no next page available"};
+    static const char *const found[] = {"next navNode playOrder:", "previous navNode playOrder:",
+                                        "next navNode playOrder:", "previous navNode playOrder:"};
+    const int k = int(kind);
+    const char *name = names[k];
+
+    if (!m_currentSmilMediaGroup) {
+        qWarning() << name << "invalid m_smilMedia object";
+        return nullptr;
+    }
+    const bool section = kind == Jump::NextSection || kind == Jump::PreviousSection;
+    NavNode *current = navNodeRefersThisAudioNode(m_currentSmilMediaGroup->currentAudioTrack(),
+                                                  section ? NavNode::NavPointType : NavNode::PageTargetType);
+    if (!current) {
+        qWarning() << name << "invalid current navNode";
+        return nullptr;
+    }
+    qDebug().noquote() << name << "current navNode, playOrder:" << current->playOrder() << "content:" << current->content();
+    NavNode *target = nullptr;
+    switch (kind) {
+    case Jump::NextSection:
+        target = m_navModel->nextSection(current, level);
+        break;
+    case Jump::PreviousSection:
+        target = m_navModel->previousSection(current, level);
+        break;
+    case Jump::NextPage:
+        target = m_navModel->nextPage(current);
+        break;
+    case Jump::PreviousPage:
+        target = m_navModel->previousPage(current);
+        break;
+    }
+    if (!target) {
+        qDebug() << name << missing[k];
+        return nullptr;
+    }
+    qDebug().noquote() << name << found[k] << target->playOrder() << "content:" << target->content();
+    return processSmilContent(target->content());
+}
+
+SmilMediaGroup *DaisyTalkingBook::nextSection(int level)
+{
+    return jump(Jump::NextSection, level);
+}
+
+SmilMediaGroup *DaisyTalkingBook::previousSection(int level)
+{
+    return jump(Jump::PreviousSection, level);
+}
+
+SmilMediaGroup *DaisyTalkingBook::nextPage()
+{
+    return jump(Jump::NextPage, 0);
+}
+
+SmilMediaGroup *DaisyTalkingBook::previousPage()
+{
+    return jump(Jump::PreviousPage, 0);
+}
+
+QString DaisyTalkingBook::metaData(const QString &name) const
+{
+    QString content = m_metaData ? m_metaData->metaDataItemContent(name) : QString();
+    if (content.isEmpty() && m_currentSmilTree && m_currentSmilTree->metaData())
+        content = m_currentSmilTree->metaData()->metaDataItemContent(name);
+    return content;
+}

@@ -1,0 +1,40 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Parses untrusted input: nesting depth is bounded before the DOM is built.
+#include "formats/xmldomloader.h"
+
+#include <QDebug>
+#include <QXmlStreamReader>
+
+bool XmlDomLoader::load(QDomDocument &document, const QByteArray &data, const QString &context)
+{
+    document = QDomDocument();
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > kMaxDepth) {
+                qWarning().noquote() << context << "XML nests deeper than" << kMaxDepth << "levels, refused";
+                return false;
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    if (reader.hasError()) {
+        qWarning().noquote() << context << "XML error at line" << reader.lineNumber() << ":" << reader.errorString();
+        return false;
+    }
+
+    QString error;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(data, false, &error, &line, &column)) {
+        // Qt may keep the part it read before the error; a half document must not look like a whole one.
+        document = QDomDocument();
+        qWarning().noquote() << context << "XML error at line" << line << ":" << error;
+        return false;
+    }
+    return true;
+}

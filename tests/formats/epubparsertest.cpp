@@ -1,0 +1,235 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "formats/epubparser.h"
+
+#include "testroot.h"
+
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+QString epubFixture(const QString &name)
+{
+    return TestData::generated(QStringLiteral("epub/") + name + QStringLiteral(".epub"));
+}
+
+void expectWarning(const QString &text)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(text)));
+}
+
+void expectGoodPackageWarnings()
+{
+    expectWarning(QStringLiteral("[EpubParser::parseManifestItem]: invalid manifest item at line:"));
+    expectWarning(QStringLiteral("[EpubParser::parseSpineItem]: invalid spine item at line:"));
+}
+
+} // namespace
+
+class EpubParserTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void readsPackage();
+    void readsFromDevice();
+    void refusesBadBooks_data();
+    void refusesBadBooks();
+    void usesSecondRootfile();
+    void readsRealBooks_data();
+    void readsRealBooks();
+    void readsGeneratedBook();
+};
+
+void EpubParserTest::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+}
+
+void EpubParserTest::readsPackage()
+{
+    EpubParser parser;
+    expectGoodPackageWarnings();
+    QVERIFY(parser.open(epubFixture(QStringLiteral("good"))));
+    QVERIFY(parser.isOpen());
+
+    // dc:Title is found because tag names are compared in lower case.
+    QCOMPARE(parser.metadataValue(DCType::Title), QStringLiteral("Fixture Book"));
+    QCOMPARE(parser.metadataItems(DCType::Title).first().property, QStringLiteral("dc:title"));
+    QCOMPARE(parser.metadataValue(DCType::Creator), QStringLiteral("Quimbo Tests"));
+    QCOMPARE(parser.metadataValue(DCType::Date), QString());
+
+    // linear="no" is skipped, an unknown idref silently, a repeated id is kept.
+    QCOMPARE(parser.spineItems(), (QStringList { QStringLiteral("ch1"), QStringLiteral("ch2"), QStringLiteral("ch1") }));
+
+    const ManifestItem audio = parser.manifestItem(QStringLiteral("audio"));
+    QCOMPARE(audio.href, QStringLiteral("Audio/a.mp3"));
+    QCOMPARE(audio.mediaType, QStringLiteral("audio/mpeg"));
+    QCOMPARE(parser.itemData(audio.href), QByteArray("ID3 not really audio, but bytes to compare"));
+    QCOMPARE(parser.manifestItem(QStringLiteral("ch2")).href, QStringLiteral("OEBPS/Text/ch2.xhtml"));
+    QCOMPARE(parser.manifestItem(QStringLiteral("ch2")).mediaOverlay, QStringLiteral("smil2"));
+    QCOMPARE(parser.manifestItem(QStringLiteral("broken")).href, QString());
+    QVERIFY(parser.itemData(QStringLiteral("oebps/text/ch1.xhtml")).isEmpty());
+    QVERIFY(parser.itemData(parser.manifestItem(QStringLiteral("smil1")).href).contains("../../Audio/a.mp3"));
+
+    // Legacy name/content metas and empty values are not stored.
+    const auto durations = parser.metadataItems(DCType::Meta, QStringLiteral("media:duration"));
+    QCOMPARE(durations.size(), 3);
+    QCOMPARE(durations.at(0).refines, QStringLiteral("#smil1"));
+    QCOMPARE(durations.at(0).value, QStringLiteral("0:00:05.5"));
+    QCOMPARE(durations.at(1).value, QStringLiteral("3.5s"));
+    QCOMPARE(durations.at(2).refines, QString());
+    QCOMPARE(parser.metadataItems(DCType::Meta).size(), 4);
+
+    parser.close();
+    QVERIFY(!parser.isOpen());
+    QVERIFY(parser.spineItems().isEmpty());
+    QVERIFY(parser.metadataValue(DCType::Title).isEmpty());
+    QVERIFY(parser.itemData(audio.href).isEmpty());
+}
+
+void EpubParserTest::readsFromDevice()
+{
+    QFile file(epubFixture(QStringLiteral("good")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    EpubParser parser;
+    expectGoodPackageWarnings();
+    QVERIFY(parser.open(&buffer));
+    QCOMPARE(parser.spineItems().size(), 3);
+}
+
+void EpubParserTest::refusesBadBooks_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QStringList>("logged");
+    const QString container = QStringLiteral("[EpubParser::open]: failed to parse the container of the epub");
+
+    QTest::newRow("mimetype with line break") << "mimetype-newline" << QStringList { QStringLiteral("[EpubParser::open]: not a valid epub! Wrong mimetype:") };
+    QTest::newRow("version 2.0") << "version-2"
+                                 << QStringList { QStringLiteral("[EpubParser::parseContentFile]: This is not an epub3.. we don't support this epub"),
+                                        container };
+    QTest::newRow("no dc:language") << "no-language"
+                                    << QStringList { QStringLiteral("[EpubParser::parseContentFile]: failed the required DMCES types are not available"),
+                                           container };
+    QTest::newRow("comment before metadata")
+        << "comment-first" << QStringList { QStringLiteral("[EpubParser::parseContentFile]: failed the required DMCES types are not available"), container };
+    QTest::newRow("no container") << "no-container"
+                                  << QStringList { QStringLiteral("[EpubParser::parseContainer]: invalid epub! No container.xml file available"), container };
+    QTest::newRow("malformed package") << "malformed-opf"
+                                       << QStringList { QStringLiteral("[EpubParser::parseContentFile]: XML error at line"),
+                                              QStringLiteral("[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3"), container };
+    QTest::newRow("prefixed root") << "wrong-root"
+                                   << QStringList { QStringLiteral("[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3"),
+                                          container };
+    QTest::newRow("50,000 nested elements") << "deep-container"
+                                            << QStringList { QStringLiteral("[EpubParser::parseContainer]: XML nests deeper than 256 levels, refused"),
+                                                   container };
+    QTest::newRow("not a zip") << "not-zip" << QStringList { QStringLiteral("Zip: not a zip file!"), QStringLiteral("Wrong mimetype:") };
+    QTest::newRow("missing file") << "missing" << QStringList { QStringLiteral("[EpubParser::open]: zipReader error: 2") };
+}
+
+void EpubParserTest::refusesBadBooks()
+{
+    QFETCH(QString, book);
+    QFETCH(QStringList, logged);
+    for (const QString &line : std::as_const(logged))
+        expectWarning(line);
+    EpubParser parser;
+    QVERIFY(!parser.open(epubFixture(book)));
+    QVERIFY(!parser.isOpen());
+    QVERIFY(parser.spineItems().isEmpty());
+    QVERIFY(parser.itemData(QStringLiteral("mimetype")).isEmpty());
+}
+
+void EpubParserTest::usesSecondRootfile()
+{
+    EpubParser parser;
+    expectWarning(QStringLiteral("[EpubParser::parseContentFile]: OPF file not found in epub: \"OEBPS/missing.opf\""));
+    expectGoodPackageWarnings();
+    QVERIFY(parser.open(epubFixture(QStringLiteral("second-rootfile"))));
+    QCOMPARE(parser.metadataValue(DCType::Identifier), QStringLiteral("urn:quimbo:fixture"));
+}
+
+void EpubParserTest::readsRealBooks_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("spine");
+    QTest::addColumn<QStringList>("overlays");
+    QTest::addColumn<int>("durations");
+    QTest::addColumn<int>("audioBytes");
+
+    QTest::newRow("w3c mol-navigation") << "epub3mo-w3c-mol-navigation/epub3mo-w3c-mol-navigation.epub"
+                                        << "mol-navigation" << QStringList { QStringLiteral("xhtml-001"), QStringLiteral("xhtml-002") }
+                                        << QStringList { QStringLiteral("EPUB/mo/ch1.smil"), QStringLiteral("EPUB/mo/ch2.smil") } << 3 << 586187;
+    // Its only audio file is empty; nav.xhtml has an overlay but is not in the spine.
+    QTest::newRow("minimal mock audio") << "epub3mo-minimal-mockaudio/epub3mo-minimal-mockaudio.epub"
+                                        << "minimal" << QStringList { QStringLiteral("cover"), QStringLiteral("front"), QStringLiteral("chapter") }
+                                        << QStringList { QStringLiteral("EPUB/mo/cover.smil"), QStringLiteral("EPUB/mo/front.smil"),
+                                               QStringLiteral("EPUB/mo/chapter.smil") }
+                                        << 5 << 0;
+}
+
+void EpubParserTest::readsRealBooks()
+{
+    QFETCH(QString, book);
+    QFETCH(QString, title);
+    QFETCH(QStringList, spine);
+    QFETCH(QStringList, overlays);
+    QFETCH(int, durations);
+    QFETCH(int, audioBytes);
+
+    EpubParser parser;
+    QVERIFY(parser.open(TestData::sharedBook(book)));
+    QCOMPARE(parser.metadataValue(DCType::Title), title);
+    QCOMPARE(parser.spineItems(), spine);
+    QStringList smils;
+    for (const QString &id : spine) {
+        const ManifestItem smil = parser.manifestItem(parser.manifestItem(id).mediaOverlay);
+        QCOMPARE(smil.mediaType, QStringLiteral("application/smil+xml"));
+        QVERIFY(parser.itemData(smil.href).contains("<audio"));
+        smils.append(smil.href);
+    }
+    QCOMPARE(smils, overlays);
+    QCOMPARE(parser.metadataItems(DCType::Meta, QStringLiteral("media:duration")).size(), durations);
+
+    const QByteArray smil = parser.itemData(smils.first());
+    const QRegularExpressionMatch src = QRegularExpression(QStringLiteral("<audio[^>]*src=\"([^\"]+)\"")).match(QString::fromUtf8(smil));
+    QVERIFY(src.hasMatch());
+    const QString audioPath = QStringLiteral("EPUB/") + src.captured(1).mid(3);
+    QCOMPARE(parser.itemData(audioPath).size(), audioBytes);
+}
+
+void EpubParserTest::readsGeneratedBook()
+{
+    const QString book = TestData::generated(QStringLiteral("epub/generated-3ch.epub"));
+    EpubParser parser;
+    QVERIFY(parser.open(book));
+    QCOMPARE(parser.metadataValue(DCType::Title), QStringLiteral("Three Short Chapters"));
+    QCOMPARE(parser.metadataValue(DCType::Language), QStringLiteral("en"));
+    const QStringList spine = parser.spineItems();
+    QCOMPARE(spine.size(), 3);
+
+    const auto durations = parser.metadataItems(DCType::Meta, QStringLiteral("media:duration"));
+    QCOMPARE(durations.size(), 4);
+    for (int i = 0; i < spine.size(); ++i) {
+        const ManifestItem text = parser.manifestItem(spine.at(i));
+        QCOMPARE(text.mediaType, QStringLiteral("application/xhtml+xml"));
+        QCOMPARE(durations.at(i).refines, QLatin1Char('#') + text.mediaOverlay);
+        // The audio lives outside the package folder and is reached with "../".
+        const ManifestItem audio = parser.manifestItem(QStringLiteral("audio%1").arg(i + 1));
+        QCOMPARE(audio.href, QStringLiteral("Audio/chapter%1.mp3").arg(i + 1));
+        const QByteArray mp3 = parser.itemData(audio.href);
+        QVERIFY(mp3.size() > 1000);
+        QVERIFY(mp3.startsWith("ID3") || (uchar(mp3.at(0)) == 0xFF && (uchar(mp3.at(1)) & 0xE0) == 0xE0));
+    }
+    QVERIFY(durations.at(3).refines.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(EpubParserTest)
+#include "epubparsertest.moc"
