@@ -1,0 +1,366 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "update/kalupdatemanager.h"
+
+#include "testroot.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QString package(const QString &name)
+{
+    return TestData::generated(QStringLiteral("update/") + name + QStringLiteral(".zip"));
+}
+
+QByteArray payload(const QString &relative)
+{
+    QFile f(TestData::path(QStringLiteral("update/") + relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file and folder below the root with a digest of its bytes: a refused package must leave it as it was.
+QStringList listing(const QString &root)
+{
+    QStringList result;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QString line = path.mid(root.size());
+        if (it.fileInfo().isFile()) {
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            line += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex());
+        }
+        result.append(line);
+    }
+    result.sort();
+    return result;
+}
+
+void expectWarning(const QString &text)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(text)));
+}
+
+const QString kProgram = QStringLiteral("/root/quimbo/bin/quimbo-basic");
+const QByteArray kOldProgram = "#!/bin/sh\necho 3.5.0\n";
+
+} // namespace
+
+class KalUpdateManagerTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void parsesVersionText_data();
+    void parsesVersionText();
+    void comparesVersions();
+    void namesStatuses();
+    void resolvesRootPath_data();
+    void resolvesRootPath();
+    void refusesPackage_data();
+    void refusesPackage();
+    void installsDataOnly();
+    void updatesFirmware();
+    void keepsOldProgramWhenNewOneHasWrongVersion();
+    void rollsBackWhenInstalledProgramFails();
+    void findsUpdateOnMedium();
+    void findsImageStick();
+    void reportsNoUpdate();
+    void refusesDeepUpdateXml();
+
+private:
+    std::unique_ptr<TestRoot> m_root;
+};
+
+void KalUpdateManagerTest::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    m_root = std::make_unique<TestRoot>();
+    QVERIFY(m_root->isValid());
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("quimbo-basic"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("3.5.0"));
+}
+
+void KalUpdateManagerTest::cleanup()
+{
+    m_root.reset();
+}
+
+void KalUpdateManagerTest::parsesVersionText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed");
+    QTest::newRow("three numbers") << "3.5.0"
+                                   << "3.5.0";
+    QTest::newRow("program output with newline") << "3.6.12\n"
+                                                 << "3.6.12";
+    QTest::newRow("leading zeros") << "03.05.01"
+                                   << "3.5.1";
+    QTest::newRow("two parts") << "3.5"
+                               << "0.0.0";
+    QTest::newRow("four parts") << "3.5.0.1"
+                                << "0.0.0";
+    QTest::newRow("not a number") << "3.x.0"
+                                  << "0.0.0";
+    QTest::newRow("empty part") << "3..0"
+                                << "0.0.0";
+    QTest::newRow("sign") << "3.-5.0"
+                          << "0.0.0";
+    QTest::newRow("empty") << ""
+                           << "0.0.0";
+}
+
+void KalUpdateManagerTest::parsesVersionText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    const KalVersionNumber v = KalVersionNumber::fromString(text);
+    QCOMPARE(v.toString(), parsed);
+    QCOMPARE(v.isNull(), parsed == QLatin1String("0.0.0"));
+}
+
+void KalUpdateManagerTest::comparesVersions()
+{
+    const auto v = [](const char *s) { return KalVersionNumber::fromString(QLatin1String(s)); };
+    QVERIFY(KalVersionNumber::compare(v("3.5.0"), v("3.5.1")) < 0);
+    QVERIFY(KalVersionNumber::compare(v("3.5.0"), v("3.5.0")) == 0);
+    QVERIFY(KalVersionNumber::compare(v("4.0.0"), v("3.9.9")) > 0);
+    QVERIFY(KalVersionNumber::compare(v("3.10.0"), v("3.9.0")) > 0);
+}
+
+void KalUpdateManagerTest::namesStatuses()
+{
+    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::NoError), QStringLiteral("NoError"));
+    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::KalImageUpdateFound), QStringLiteral("KalImageUpdateFound"));
+    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::DataPackagesUpdateFailed), QStringLiteral("DataPackagesUpdateFailed"));
+    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::PluginsUpdateFailed), QStringLiteral("PluginsUpdateFailed"));
+    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::Status(42)), QStringLiteral("NoError"));
+}
+
+void KalUpdateManagerTest::resolvesRootPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("resolved");
+    QTest::newRow("nested") << "data/voices/a.wav"
+                            << "a.wav";
+    QTest::newRow("plain") << "a.wav"
+                           << "a.wav";
+    QTest::newRow("only leading slash") << "/a.wav"
+                                        << "/a.wav";
+    QTest::newRow("trailing slash") << "data/"
+                                    << "";
+}
+
+void KalUpdateManagerTest::resolvesRootPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, resolved);
+    KalUpdateManager::resolveRootPath(path);
+    QCOMPARE(path, resolved);
+}
+
+void KalUpdateManagerTest::refusesPackage_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<int>("status");
+    const int verifyError = KalUpdateManager::UpdateVerifyError;
+    const QString v = QStringLiteral("[KalUpdateManager::verifyKalUpdate]: ");
+
+    QTest::newRow("other device") << "other-device"
+                                  << QStringList { v + QStringLiteral("update for other device, expected: \"quimbo-basic\" got: \"Lorwen2\"") } << verifyError;
+    QTest::newRow("minimum version 3.5.1") << "minimum-351"
+                                           << QStringList { v + QStringLiteral("device version: \"3.5.0\" is lower then required minimumversion: \"3.5.1\"") }
+                                           << verifyError;
+    QTest::newRow("firmware version not a number") << "firmware-bad-version" << QStringList { v + QStringLiteral("can't verify update version") }
+                                                   << verifyError;
+    QTest::newRow("data destination climbs out")
+        << "evil-dest-climbs" << QStringList { v + QStringLiteral("data package destination outside the product root refused: \"/root/quimbo/../../tmp\"") }
+        << verifyError;
+    QTest::newRow("data destination outside") << "evil-dest-outside"
+                                              << QStringList { v + QStringLiteral("data package destination outside the product root refused: \"/etc\"") }
+                                              << verifyError;
+    QTest::newRow("directory entry climbs out")
+        << "evil-dir-entry" << QStringList { v + QStringLiteral("data package entry escapes its destination, refused: \"voices/eng/../../../etc/passwd\"") }
+        << verifyError;
+    QTest::newRow("absolute entry name") << "evil-absolute-entry"
+                                         << QStringList { v + QStringLiteral("data package entry escapes its destination, refused: \"/etc/") } << verifyError;
+    QTest::newRow("directory destination climbs out")
+        << "evil-dir-dest"
+        << QStringList { v + QStringLiteral("data package destination outside the product root refused: \"/root/quimbo/../../../usr/share\"") } << verifyError;
+    QTest::newRow("firmware destination climbs out") << "evil-firmware"
+                                                     << QStringList { v + QStringLiteral("firmware destination wrong: \"/root/quimbo/../../usr/bin/x\"") }
+                                                     << verifyError;
+    QTest::newRow("plug-in on a product without plug-ins")
+        << "plugin" << QStringList { v + QStringLiteral("plugin start destination wrong: \"/root/quimbo/plugins\"") } << verifyError;
+    QTest::newRow("file payload missing") << "missing-file" << QStringList { v + QStringLiteral("failed to get file data") } << verifyError;
+    QTest::newRow("no update.xml") << "no-xml"
+                                   << QStringList { QStringLiteral("[KalUpdateManager::open]: not a valid kal update file! Missing update.xml"),
+                                          v + QStringLiteral("no zipreader available") }
+                                   << verifyError;
+    QTest::newRow("wrong root element") << "wrong-root"
+                                        << QStringList { QStringLiteral("[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!"),
+                                               QStringLiteral("[KalUpdateManager::open]: failed to parse the update xml data"),
+                                               v + QStringLiteral("no zipreader available") }
+                                        << verifyError;
+    QTest::newRow("no target") << "no-target"
+                               << QStringList { QStringLiteral("[KalUpdateManager::parseUpdateXml]: target element not found"),
+                                      QStringLiteral("[KalUpdateManager::open]: failed to parse the update xml data"),
+                                      v + QStringLiteral("no zipreader available") }
+                               << verifyError;
+    QTest::newRow("not a zip file") << "../zip/stub"
+                                    << QStringList { QStringLiteral("Zip: not a zip file!"),
+                                           QStringLiteral("[KalUpdateManager::open]: not a valid kal update file! Missing update.xml"),
+                                           v + QStringLiteral("no zipreader available") }
+                                    << verifyError;
+}
+
+void KalUpdateManagerTest::refusesPackage()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, logged);
+    QFETCH(int, status);
+
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    const QStringList before = listing(m_root->root());
+
+    KalUpdateManager manager;
+    for (const QString &line : std::as_const(logged))
+        expectWarning(line);
+    manager.open(package(name));
+    QVERIFY(!manager.verifyKalUpdate());
+    // runUpdate verifies again and logs the same refusal a second time.
+    for (const QString &line : std::as_const(logged)) {
+        if (!line.contains(QLatin1String("::open]")) && !line.contains(QLatin1String("::parseUpdateXml]")) && !line.startsWith(QLatin1String("Zip:")))
+            expectWarning(line);
+    }
+    QCOMPARE(int(manager.runUpdate()), status);
+    QCOMPARE(listing(m_root->root()), before);
+}
+
+void KalUpdateManagerTest::installsDataOnly()
+{
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("data-only"))));
+    QVERIFY(manager.verifyKalUpdate());
+    QCOMPARE(manager.versionUpdate().toString(), QStringLiteral("3.6.0"));
+    QCOMPARE(manager.kalUpdate().items().size(), 2);
+
+    bool ok = false;
+    const auto planned = manager.plannedFiles(&ok);
+    QVERIFY(ok);
+    QStringList destinations;
+    for (const auto &file : planned)
+        destinations.append(file.destination);
+    QCOMPARE(destinations,
+        (QStringList { QStringLiteral("/root/quimbo/config/settings.ini"), QStringLiteral("/root/quimbo/messages/eng/c.wav"),
+            QStringLiteral("/root/quimbo/messages/eng/a/b.wav") }));
+
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/config/settings.ini")), payload(QStringLiteral("settings.ini")));
+    // href voices/eng/ with the entry voices/eng/a/b.wav lands at dest + /a/b.wav.
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")), payload(QStringLiteral("voices/eng/a/b.wav")));
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/c.wav")), payload(QStringLiteral("voices/eng/c.wav")));
+    QCOMPARE(QFileInfo(m_root->path(QStringLiteral("/root/quimbo/messages/eng/c.wav"))).permissions() & 0x7777,
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther);
+    QCOMPARE(m_root->readFile(kProgram), kOldProgram);
+}
+
+void KalUpdateManagerTest::updatesFirmware()
+{
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("firmware-good"))));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(kProgram), payload(QStringLiteral("firmware-good.sh")));
+    QCOMPARE(KalUpdateManager::fileVersionNumber(m_root->path(kProgram), KalUpdateType::Firmware).toString(), QStringLiteral("3.6.0"));
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+    // Data packages go first.
+    QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/config/settings.ini")));
+}
+
+void KalUpdateManagerTest::keepsOldProgramWhenNewOneHasWrongVersion()
+{
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("firmware-wrong"))));
+    expectWarning(QStringLiteral(
+        "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected: \"3.6.0\" got version number: \"3.5.9\""));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::FirmwareUpdateFailed);
+    QCOMPARE(m_root->readFile(kProgram), kOldProgram);
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+}
+
+void KalUpdateManagerTest::rollsBackWhenInstalledProgramFails()
+{
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("firmware-flaky"))));
+    expectWarning(
+        QStringLiteral("[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected: \"3.6.0\" got version number: \"0.0.1\""));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::FirmwareUpdateFailed);
+    QCOMPARE(m_root->readFile(kProgram), kOldProgram);
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
+    QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+}
+
+void KalUpdateManagerTest::findsUpdateOnMedium()
+{
+    const QString medium = m_root->path(QStringLiteral("/media/usb"));
+    QVERIFY(QDir().mkpath(medium));
+    // Names sort the foreign package first: it is skipped, the next one is taken.
+    QVERIFY(QFile::copy(package(QStringLiteral("other-device")), medium + QStringLiteral("/a-other.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/b-ours.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("minimum-351")), medium + QStringLiteral("/c-newer.zip")));
+
+    KalUpdateManager manager;
+    expectWarning(QStringLiteral("update for other device"));
+    QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
+}
+
+void KalUpdateManagerTest::findsImageStick()
+{
+    QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/Clonezilla-Live-Version"), "20240101-Brevik22-image\n"));
+    KalUpdateManager manager;
+    QCOMPARE(manager.checkForUpdates(m_root->path(QStringLiteral("/media/usb"))), KalUpdateManager::KalImageUpdateFound);
+}
+
+void KalUpdateManagerTest::reportsNoUpdate()
+{
+    QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/Clonezilla-Live-Version"), "some other image\n"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/book.txt"), "not a package\n"));
+    KalUpdateManager manager;
+    QCOMPARE(manager.checkForUpdates(m_root->path(QStringLiteral("/media/usb"))), KalUpdateManager::NoUpdatesFound);
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: no zipreader available"));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
+}
+
+void KalUpdateManagerTest::refusesDeepUpdateXml()
+{
+    // The DOM needs seconds for this; the depth check refuses it before the DOM starts.
+    const QByteArray deep = "<kalUpdate version=\"3.6.0\"><target id=\"quimbo-basic\" minimumVersion=\"3.5.0\"/>" + QByteArray("<a>").repeated(50000)
+        + QByteArray("</a>").repeated(50000) + "</kalUpdate>";
+    KalUpdateManager manager;
+    expectWarning(QStringLiteral("[KalUpdateManager::parseUpdateXml]: XML nests deeper than 256 levels, refused"));
+    expectWarning(QStringLiteral("[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!"));
+    QVERIFY(!manager.parseUpdateXml(deep));
+    QVERIFY(manager.kalUpdate().target().id.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(KalUpdateManagerTest)
+#include "kalupdatemanagertest.moc"

@@ -1,0 +1,44 @@
+#!/bin/sh
+# SPDX-FileCopyrightText: 2026 The Quimbo developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Drives quimbo-update on generated packages: listing, installing, refusing.
+set -u
+tool=$1
+packages=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+export QUIMBO_ROOT="$root"
+passed=0
+failed=0
+check() {
+    if [ "$1" = ok ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $2"; fi
+}
+result() { if eval "$1"; then echo ok; else echo no; fi; }
+
+out=$("$tool" "$packages/data-only.zip" 2>/dev/null); rc=$?
+check "$(result '[ $rc -eq 0 ]')" "verifying data-only.zip exits 0 (got $rc)"
+check "$(result 'echo "$out" | grep -qx "write: datapackage/dir voices/eng/a/b.wav -> $root/root/quimbo/messages/eng/a/b.wav"')" "lists the directory entry with its destination"
+check "$(result '[ -z "$(find "$root" -type f)" ]')" "verifying writes nothing"
+
+"$tool" "$packages/data-only.zip" --install >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 0 ] && cmp -s "$root/root/quimbo/config/settings.ini" "$(dirname "$0")/../data/update/settings.ini"')" "installs data-only.zip (exit $rc)"
+
+mkdir -p "$root/root/quimbo/bin"
+printf '#!/bin/sh\necho 3.5.0\n' > "$root/root/quimbo/bin/quimbo-basic"
+chmod 755 "$root/root/quimbo/bin/quimbo-basic"
+before=$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)
+"$tool" "$packages/evil-firmware.zip" --install >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 7 ]')" "refuses a firmware destination that climbs out with status 7 (got $rc)"
+check "$(result '[ "$before" = "$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)" ]')" "a refused package changes nothing"
+
+"$tool" "$packages/firmware-wrong.zip" --install >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = 3.5.0 ]')" "keeps the old program when the new one reports another version (exit $rc)"
+
+"$tool" "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = 3.6.0 ]')" "installs new firmware (exit $rc)"
+
+"$tool" "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

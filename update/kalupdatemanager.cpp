@@ -1,0 +1,667 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Parses untrusted input: an update package is any zip file on any stick.
+#include "update/kalupdatemanager.h"
+
+#include "formats/xmldomloader.h"
+#include "formats/zipreader.h"
+#include "platform/paths.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDomNodeList>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+struct ProductLocations
+{
+    const char *application;
+    const char *root; // firmware and data destinations must lie below it
+    const char *plugins; // null: the product takes no plug-ins
+};
+
+constexpr ProductLocations kProducts[] = {
+    { "Brevik22-OCR", "/home/opr/.tarnel/app", "/home/opr/.tarnel/app/plugins" },
+    { "Lorwen2", "/home/opr/.tarnel/app", "/home/opr/.tarnel/app/plugins" },
+    { "quimbo-basic", "/root/quimbo/", nullptr },
+};
+
+const ProductLocations *productFor(const QString &application)
+{
+    for (const ProductLocations &p : kProducts) {
+        if (application == QLatin1String(p.application))
+            return &p;
+    }
+    return nullptr;
+}
+
+// Both paths are cleaned first, so "/root/quimbo/../../tmp" is not below "/root/quimbo/".
+bool liesBelow(const QString &path, const QString &directory, bool allowEqual)
+{
+    if (!path.startsWith(QLatin1Char('/')) || directory.isEmpty())
+        return false;
+    const QString p = QDir::cleanPath(path);
+    const QString dir = QDir::cleanPath(directory);
+    if (p == dir)
+        return allowEqual;
+    return p.startsWith(dir == QLatin1String("/") ? dir : dir + QLatin1Char('/'));
+}
+
+bool hasParentSegment(const QString &path)
+{
+    const QStringList segments = path.split(QLatin1Char('/'));
+    return segments.contains(QStringLiteral(".."));
+}
+
+QString fileNameOf(QString href)
+{
+    KalUpdateManager::resolveRootPath(href);
+    return href;
+}
+
+constexpr int kVersionQueryTimeoutMs = 30000;
+
+} // namespace
+
+class KalUpdateManagerPrivate
+{
+public:
+    explicit KalUpdateManagerPrivate(KalUpdateManager *q) : q(q) { }
+
+    QDomElement elementByTagName(const QDomElement &parent, const QString &name) const;
+    void parsePluginsElement(const QDomElement &element);
+    void parseDataPackagesElelement(const QDomElement &element);
+    QByteArray fileDataFromZipReader(const QString &href) const;
+    QStringList zipEntries() const;
+    bool copyFileDataToDestination(const QByteArray &data, const QString &dest) const;
+    KalUpdateManager::Status firmwareUpdate();
+    KalUpdateManager::Status pluginsUpdate();
+    KalUpdateManager::Status dataPackagesUpdate(KalUpdateType::Types type);
+    QString productRoot() const;
+    QString pluginDirectory() const;
+
+    KalUpdateManager *const q;
+    KalUpdate update;
+    ZipReader *zipReader = nullptr;
+    QString applicationName;
+    KalVersionNumber deviceVersion;
+};
+
+QString KalUpdateManagerPrivate::productRoot() const
+{
+    const ProductLocations *p = productFor(applicationName);
+    return p ? QLatin1String(p->root) : QString();
+}
+
+QString KalUpdateManagerPrivate::pluginDirectory() const
+{
+    const ProductLocations *p = productFor(applicationName);
+    return p && p->plugins ? QLatin1String(p->plugins) : QString();
+}
+
+QDomElement KalUpdateManagerPrivate::elementByTagName(const QDomElement &parent, const QString &name) const
+{
+    const QDomNodeList list = parent.elementsByTagName(name);
+    return list.isEmpty() ? QDomElement() : list.at(0).toElement();
+}
+
+void KalUpdateManagerPrivate::parsePluginsElement(const QDomElement &element)
+{
+    const QDomNodeList plugins = element.elementsByTagName(QStringLiteral("plugin"));
+    for (int i = 0; i < plugins.count(); ++i) {
+        const QDomElement e = plugins.at(i).toElement();
+        KalUpdateItem item;
+        item.type = KalUpdateType::Plugin;
+        item.href = e.attribute(QStringLiteral("href"));
+        item.dest = e.attribute(QStringLiteral("dest"));
+        update.addKalUpdateItem(item);
+    }
+}
+
+void KalUpdateManagerPrivate::parseDataPackagesElelement(const QDomElement &element)
+{
+    const QDomNodeList packages = element.elementsByTagName(QStringLiteral("packages"));
+    for (int i = 0; i < packages.count(); ++i) {
+        const QDomElement e = packages.at(i).toElement();
+        KalUpdateItem item;
+        item.type = e.attribute(QStringLiteral("type")) == QLatin1String("dir") ? KalUpdateType::DataPackageDir : KalUpdateType::DataPackageFile;
+        item.href = e.attribute(QStringLiteral("href"));
+        item.dest = e.attribute(QStringLiteral("dest"));
+        update.addKalUpdateItem(item);
+    }
+}
+
+QByteArray KalUpdateManagerPrivate::fileDataFromZipReader(const QString &href) const
+{
+    if (!zipReader || href.isEmpty())
+        return {};
+    return zipReader->fileData(href);
+}
+
+QStringList KalUpdateManagerPrivate::zipEntries() const
+{
+    QStringList names;
+    if (!zipReader)
+        return names;
+    const auto entries = zipReader->fileInfoList();
+    for (const ZipReader::FileInfo &info : entries) {
+        // Folders are made along with the files in them.
+        if (!info.isDir && !info.filePath.endsWith(QLatin1Char('/')))
+            names.append(info.filePath);
+    }
+    return names;
+}
+
+bool KalUpdateManagerPrivate::copyFileDataToDestination(const QByteArray &data, const QString &dest) const
+{
+    if (data.isEmpty()) {
+        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: fileData is empty";
+        return false;
+    }
+    const QFileInfo info(dest);
+    if (info.fileName().isEmpty()) {
+        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
+        return false;
+    }
+    const QString directory = info.absolutePath();
+    if (!QFileInfo::exists(directory)) {
+        QDir().mkpath(directory);
+        if (!QFileInfo::exists(directory)) {
+            qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
+            return false;
+        }
+    }
+    if (QFileInfo::exists(dest) || info.isSymLink())
+        QFile::remove(dest);
+    QFile file(dest);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
+        return false;
+    }
+    const qint64 written = file.write(data);
+    if (written != data.size()) {
+        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << data.size() << "bytes to be written, got" << written
+                   << "bytes.";
+        file.close();
+        return false;
+    }
+    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup
+            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
+        file.close();
+        return false;
+    }
+    file.close();
+    if (!QFileInfo::exists(dest)) {
+        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: veryfying failed, destination file '" << dest << "' doesn't exists";
+        return false;
+    }
+    return true;
+}
+
+KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateType::Types type)
+{
+    if (type != KalUpdateType::DataPackageFile && type != KalUpdateType::DataPackageDir) {
+        qWarning() << "[KalUpdateManager::dataPackagesUpdate] wrong type given";
+        return KalUpdateManager::DataPackagesUpdateFailed;
+    }
+    if (!update.hasKalUpdateItemType(type)) {
+        qDebug() << "[KalUpdateManager::dataPackagesUpdate]: no items found";
+        return KalUpdateManager::DataPackagesUpdateFailed;
+    }
+    bool ok = false;
+    const auto planned = q->plannedFiles(&ok);
+    if (!ok)
+        return KalUpdateManager::DataPackagesUpdateFailed;
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (file.type != type)
+            continue;
+        const QByteArray data = fileDataFromZipReader(file.source);
+        if (data.isEmpty()) {
+            qWarning() << "KalUpdataManager::dataPackagesUpdate]: file data is empty for" << file.source;
+            return KalUpdateManager::DataPackagesUpdateFailed;
+        }
+        if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
+            qWarning() << "KalUpdataManager::dataPackagesUpdate]: copy file data failed to:" << file.destination;
+            return KalUpdateManager::DataPackagesUpdateFailed;
+        }
+    }
+    qDebug() << "[KalUpdataManager::dataPackagesUpdate] are succesfull";
+    return KalUpdateManager::NoError;
+}
+
+KalUpdateManager::Status KalUpdateManagerPrivate::pluginsUpdate()
+{
+    if (!update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
+        qDebug() << "[KalUpdateManager::pluginsUpdate]: no items found";
+        return KalUpdateManager::PluginsUpdateFailed;
+    }
+    bool ok = false;
+    const auto planned = q->plannedFiles(&ok);
+    if (!ok)
+        return KalUpdateManager::PluginsUpdateFailed;
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (file.type != KalUpdateType::Plugin)
+            continue;
+        const QByteArray data = fileDataFromZipReader(file.source);
+        if (data.isEmpty()) {
+            qWarning() << "[KalUpdataManager::pluginsUpdate]: file data is empty for" << file.source;
+            return KalUpdateManager::PluginsUpdateFailed;
+        }
+        if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
+            qWarning() << "[KalUpdataManager::pluginsUpdate]: copy file data failed to:" << file.destination;
+            return KalUpdateManager::PluginsUpdateFailed;
+        }
+    }
+    qDebug() << "[KalUpdataManager::pluginsUpdate] are succesfull";
+    return KalUpdateManager::NoError;
+}
+
+KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
+{
+    const auto items = update.kalUpdateItemsType(KalUpdateType::Firmware);
+    if (items.isEmpty()) {
+        qWarning() << "[KalUpdateManager::firmwareUpdate]: no items found";
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+    const KalUpdateItem item = items.first();
+    const KalVersionNumber expected = KalVersionNumber::fromString(item.version);
+    // Verification has made sure that the cleaned destination lies below the product root.
+    const QString dest = Platform::path(QDir::cleanPath(item.dest));
+    const QString temporary = dest + QStringLiteral("_new");
+    const QString backup = dest + QStringLiteral(".bak");
+
+    const QByteArray data = fileDataFromZipReader(item.href);
+    if (data.isEmpty()) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+    if (!copyFileDataToDestination(data, temporary)) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
+        QFile::remove(temporary);
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    const KalVersionNumber reported = KalUpdateManager::fileVersionNumber(temporary, KalUpdateType::Firmware);
+    if (reported != expected) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected:" << expected.toString()
+                   << "got version number:" << reported.toString();
+        QFile::remove(temporary);
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    if (QFileInfo::exists(backup))
+        QFile::remove(backup);
+    if (!QFile::copy(dest, backup)) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
+        QFile::remove(temporary);
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    const int exitCode = QProcess::execute(QStringLiteral("mv"), { temporary, dest });
+    if (exitCode != 0) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
+        QFile::remove(temporary);
+        QFile::remove(backup);
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    const KalVersionNumber installed = KalUpdateManager::fileVersionNumber(dest, KalUpdateType::Firmware);
+    if (installed != expected) {
+        qWarning() << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
+                   << "got version number:" << installed.toString();
+        const int restored = QProcess::execute(QStringLiteral("mv"), { backup, dest });
+        if (restored != 0)
+            qWarning() << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    qDebug() << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
+    QFile::remove(backup);
+    return KalUpdateManager::NoError;
+}
+
+KalUpdateManager::KalUpdateManager(QObject *parent) : QObject(parent), d(std::make_unique<KalUpdateManagerPrivate>(this))
+{
+    d->applicationName = QCoreApplication::applicationName();
+    d->deviceVersion = KalVersionNumber::fromString(QCoreApplication::applicationVersion());
+}
+
+KalUpdateManager::~KalUpdateManager()
+{
+    close();
+}
+
+KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
+{
+    const QDir medium(path);
+    const QStringList imageMarkers = medium.entryList({ QStringLiteral("Clonezilla-Live-Version") }, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : imageMarkers) {
+        QFile marker(medium.filePath(name));
+        if (!marker.open(QIODevice::ReadOnly | QIODevice::Text))
+            continue;
+        // Only the first KiB matters; the marker is a one-line text file.
+        const QString text = QString::fromLocal8Bit(marker.read(1024));
+        if (text.contains(QLatin1String("brevik22"), Qt::CaseInsensitive)) {
+            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal image update stick";
+            return KalImageUpdateFound;
+        }
+    }
+
+    const QStringList packages = medium.entryList({ QStringLiteral("*.zip") }, QDir::Files);
+    for (const QString &name : packages) {
+        d->update.clear();
+        if (open(medium.filePath(name)) && verifyKalUpdate()) {
+            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal update";
+            return KalUpdateFound;
+        }
+        close();
+    }
+    d->update.clear();
+    qDebug() << "[KalUpdateManager::checkForUpdates]: no updates found";
+    return NoUpdatesFound;
+}
+
+bool KalUpdateManager::open(const QString &path)
+{
+    close();
+    d->zipReader = new ZipReader(path, QIODevice::ReadOnly);
+    if (d->zipReader->status() != ZipReader::NoError) {
+        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(d->zipReader->status());
+        close();
+        return false;
+    }
+    const QByteArray xml = d->zipReader->fileData(QStringLiteral("update.xml"));
+    if (xml.isEmpty()) {
+        qWarning() << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
+        close();
+        return false;
+    }
+    if (!parseUpdateXml(xml)) {
+        qWarning() << "[KalUpdateManager::open]: failed to parse the update xml data";
+        close();
+        return false;
+    }
+    return true;
+}
+
+void KalUpdateManager::close()
+{
+    if (d->zipReader) {
+        d->zipReader->close();
+        delete d->zipReader;
+        d->zipReader = nullptr;
+    }
+}
+
+bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
+{
+    d->update.clear();
+    QDomDocument document;
+    XmlDomLoader::load(document, data, QStringLiteral("[KalUpdateManager::parseUpdateXml]:"));
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != QLatin1String("kalUpdate")) {
+        qWarning() << "[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!";
+        return false;
+    }
+    d->update.setVersion(root.attribute(QStringLiteral("version")));
+
+    const QDomElement target = d->elementByTagName(root, QStringLiteral("target"));
+    if (target.isNull()) {
+        qWarning() << "[KalUpdateManager::parseUpdateXml]: target element not found";
+        return false;
+    }
+    KalTarget t;
+    t.id = target.attribute(QStringLiteral("id"));
+    t.minimumVersion = KalVersionNumber::fromString(target.attribute(QStringLiteral("minimumVersion")));
+    d->update.setTarget(t);
+
+    const QDomElement firmware = d->elementByTagName(root, QStringLiteral("firmware"));
+    if (!firmware.isNull()) {
+        KalUpdateItem item;
+        item.type = KalUpdateType::Firmware;
+        item.href = firmware.attribute(QStringLiteral("href"));
+        item.dest = firmware.attribute(QStringLiteral("dest"));
+        item.version = firmware.attribute(QStringLiteral("version"));
+        d->update.addKalUpdateItem(item);
+    }
+    const QDomElement plugins = d->elementByTagName(root, QStringLiteral("plugins"));
+    if (!plugins.isNull())
+        d->parsePluginsElement(plugins);
+    const QDomElement dataPackages = d->elementByTagName(root, QStringLiteral("datapackages"));
+    if (!dataPackages.isNull())
+        d->parseDataPackagesElelement(dataPackages);
+    return true;
+}
+
+QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) const
+{
+    QVector<PlannedFile> planned;
+    if (ok)
+        *ok = false;
+    const QString root = d->productRoot();
+    const QString pluginDir = d->pluginDirectory();
+    const auto refuse = [&](const char *what, const QString &path) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]:" << what << path;
+        planned.clear();
+    };
+
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
+        const QString destination = QDir::cleanPath(item.dest + QLatin1Char('/') + fileNameOf(item.href));
+        if (!liesBelow(item.dest, root, true) || !liesBelow(destination, root, false)) {
+            refuse("data package destination outside the product root refused:", item.dest);
+            return {};
+        }
+        planned.append({ KalUpdateType::DataPackageFile, item.href, destination });
+    }
+
+    const QStringList entries = d->zipEntries();
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageDir)) {
+        if (!liesBelow(item.dest, root, true)) {
+            refuse("data package destination outside the product root refused:", item.dest);
+            return {};
+        }
+        const QString dest = QDir::cleanPath(item.dest);
+        for (const QString &entry : entries) {
+            if (!entry.startsWith(item.href))
+                continue;
+            const QString destination = QDir::cleanPath(dest + QLatin1Char('/') + entry.mid(item.href.size()));
+            if (entry.startsWith(QLatin1Char('/')) || hasParentSegment(entry) || !liesBelow(destination, dest, false)) {
+                refuse("data package entry escapes its destination, refused:", entry);
+                return {};
+            }
+            planned.append({ KalUpdateType::DataPackageDir, entry, destination });
+        }
+    }
+
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Plugin)) {
+        const QString destination = QDir::cleanPath(item.dest + QLatin1Char('/') + fileNameOf(item.href));
+        if (pluginDir.isEmpty() || !liesBelow(item.dest, pluginDir, true) || !liesBelow(destination, pluginDir, false)) {
+            refuse("plugin start destination wrong:", item.dest);
+            return {};
+        }
+        planned.append({ KalUpdateType::Plugin, item.href, destination });
+    }
+
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Firmware)) {
+        if (!item.dest.startsWith(root) || !liesBelow(item.dest, root, false)) {
+            refuse("firmware destination wrong:", item.dest);
+            return {};
+        }
+        planned.append({ KalUpdateType::Firmware, item.href, QDir::cleanPath(item.dest) });
+    }
+
+    if (ok)
+        *ok = true;
+    return planned;
+}
+
+bool KalUpdateManager::verifyKalUpdate()
+{
+    if (!d->zipReader) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
+        return false;
+    }
+    if (d->zipReader->status() != ZipReader::NoError) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
+        return false;
+    }
+    if (d->update.isEmpty()) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
+        return false;
+    }
+    const KalTarget target = d->update.target();
+    if (target.id != d->applicationName) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
+        return false;
+    }
+    if (KalVersionNumber::compare(d->deviceVersion, target.minimumVersion) < 0) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: device version:" << d->deviceVersion.toString()
+                   << "is lower then required minimumversion:" << target.minimumVersion.toString();
+        return false;
+    }
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Firmware)) {
+        if (KalVersionNumber::fromString(item.version).isNull()) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
+            return false;
+        }
+    }
+    bool safe = false;
+    plannedFiles(&safe);
+    if (!safe)
+        return false;
+
+    const QStringList entries = d->zipEntries();
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageDir)) {
+        bool found = false;
+        for (const QString &entry : entries) {
+            if (entry.startsWith(item.href)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to find dataPackage directory:" << item.href;
+            return false;
+        }
+    }
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
+        if (d->fileDataFromZipReader(item.href).isEmpty()) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
+            return false;
+        }
+    }
+    return true;
+}
+
+KalUpdateManager::Status KalUpdateManager::runUpdate()
+{
+    if (!verifyKalUpdate())
+        return UpdateVerifyError;
+    if (d->update.isEmpty()) {
+        qWarning() << "[KalUpdateManager::runUpdate]: no update items available";
+        return UpdateFileEmptyError;
+    }
+    if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageFile)) {
+        const Status s = d->dataPackagesUpdate(KalUpdateType::DataPackageFile);
+        if (s != NoError)
+            return s;
+    }
+    if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageDir)) {
+        const Status s = d->dataPackagesUpdate(KalUpdateType::DataPackageDir);
+        if (s != NoError)
+            return s;
+    }
+    if (d->update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
+        const Status s = d->pluginsUpdate();
+        if (s != NoError)
+            return s;
+    }
+    if (d->update.hasKalUpdateItemType(KalUpdateType::Firmware)) {
+        const Status s = d->firmwareUpdate();
+        if (s != NoError)
+            return s;
+    }
+    return NoError;
+}
+
+QString KalUpdateManager::statusToString(Status status)
+{
+    switch (status) {
+    case NoError:
+        return QStringLiteral("NoError");
+    case NoUpdatesFound:
+        return QStringLiteral("NoUpdatesFound");
+    case KalUpdateFound:
+        return QStringLiteral("KalUpdateFound");
+    case KalImageUpdateFound:
+        return QStringLiteral("KalImageUpdateFound");
+    case UpdateFileOpenError:
+        return QStringLiteral("UpdateFileOpenError");
+    case UpdateFileVerifyError:
+        return QStringLiteral("UpdateFileVerifyError");
+    case UpdateFileEmptyError:
+        return QStringLiteral("UpdateFileEmptyError");
+    case UpdateVerifyError:
+        return QStringLiteral("UpdateVerifyError");
+    case UpdateRunning:
+        return QStringLiteral("UpdateRunning");
+    case DataPackagesUpdateFailed:
+        return QStringLiteral("DataPackagesUpdateFailed");
+    case FirmwareUpdateFailed:
+        return QStringLiteral("FirmwareUpdateFailed");
+    case PluginsUpdateFailed:
+        return QStringLiteral("PluginsUpdateFailed");
+    }
+    return QStringLiteral("NoError");
+}
+
+KalVersionNumber KalUpdateManager::versionUpdate() const
+{
+    return KalVersionNumber::fromString(d->update.version());
+}
+
+const KalUpdate &KalUpdateManager::kalUpdate() const
+{
+    return d->update;
+}
+
+QString KalUpdateManager::applicationName() const
+{
+    return d->applicationName;
+}
+
+KalVersionNumber KalUpdateManager::deviceVersion() const
+{
+    return d->deviceVersion;
+}
+
+void KalUpdateManager::resolveRootPath(QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0)
+        path = path.mid(slash + 1);
+}
+
+KalVersionNumber KalUpdateManager::fileVersionNumber(const QString &file, KalUpdateType::Types type)
+{
+    Q_UNUSED(type)
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(file, { QStringLiteral("--version") });
+    if (!process.waitForStarted(kVersionQueryTimeoutMs))
+        return {};
+    if (!process.waitForFinished(kVersionQueryTimeoutMs)) {
+        // A program that does not answer is not the program we want in place.
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return KalVersionNumber::fromString(QString::fromLocal8Bit(process.readAll()));
+}
