@@ -1,0 +1,227 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/resumemark.h"
+
+#include "library/markerfile.h"
+#include "library/markerxml.h"
+#include "platform/paths.h"
+
+#include <QFile>
+
+#include <limits>
+
+namespace {
+
+const QString rootName = QStringLiteral("resumemarks");
+const QString entryName = QStringLiteral("resumemark");
+const QString titleName = QStringLiteral("title");
+const QString smilListPosName = QStringLiteral("smilListPos");
+const QString navListPosName = QStringLiteral("navListPos");
+const QString clipNodePosName = QStringLiteral("clipNodePos");
+const QString playerTimeName = QStringLiteral("playerTime");
+
+constexpr int entryChildren = 5;
+constexpr int indentation = 1;
+const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
+MarkerXml::Node element(const QString &name)
+{
+    MarkerXml::Node node;
+    node.name = name;
+    return node;
+}
+
+MarkerXml::Node textElement(const QString &name, const QString &text)
+{
+    MarkerXml::Node node = element(name);
+    node.text = text;
+    return node;
+}
+
+} // namespace
+
+Resumemark::Resumemark()
+{
+    if (QFile::exists(fileName()))
+        return;
+    qDebug("%s: file doesn't exists! Create new one!", Q_FUNC_INFO);
+    if (createFile()) {
+        qDebug("%s: new file created!", Q_FUNC_INFO);
+    } else {
+        qWarning("%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
+        m_valid = false;
+    }
+}
+
+QString Resumemark::fileName()
+{
+    return Platform::path(QStringLiteral("/root/quimbo/resumemark.xml"));
+}
+
+bool Resumemark::createFile()
+{
+    const QByteArray empty = MarkerXml::write(element(rootName), declaration, indentation);
+    return MarkerFile::save(fileName(), empty) == MarkerFile::SaveResult::Saved;
+}
+
+bool Resumemark::write(ResumemarkData &data)
+{
+    if (!m_valid)
+        return false;
+
+    MarkerXml::Node root;
+    if (!rootElement(root)) {
+        qWarning("%s: no root element available!", Q_FUNC_INFO);
+        return false;
+    }
+
+    MarkerXml::Node fresh[entryChildren] = {
+        textElement(titleName, MarkerFile::titleToFile(data.title)),
+        textElement(smilListPosName, QString::number(data.smilListPos)),
+        textElement(navListPosName, QString::number(data.navListPos)),
+        textElement(clipNodePosName, QString::number(data.clipNodePos)),
+        textElement(playerTimeName, QString::number(data.playerTime)),
+    };
+
+    MarkerXml::Node *entry = findResumemark(root, data.title);
+    if (!entry) {
+        qDebug("%s: No existing resumemark found, create new for adding!", Q_FUNC_INFO);
+        root.children.push_back(element(entryName));
+        entry = &root.children.back();
+        for (MarkerXml::Node &child : fresh)
+            entry->children.push_back(std::move(child));
+        qDebug("%s: new nodes are added!", Q_FUNC_INFO);
+    } else {
+        for (MarkerXml::Node &child : fresh) {
+            if (MarkerXml::Node *old = entry->child(child.name)) {
+                *old = std::move(child);
+            } else {
+                // An entry damaged by hand or by an old writer lacks a number:
+                // add it, or the book could never be resumed again.
+                entry->children.push_back(std::move(child));
+            }
+        }
+        qDebug("%s: old nodes are replaced!", Q_FUNC_INFO);
+    }
+
+    const QByteArray content = MarkerXml::write(root, declaration, indentation);
+    if (MarkerFile::save(fileName(), content) != MarkerFile::SaveResult::Saved) {
+        qWarning("%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
+        return false;
+    }
+    return true;
+}
+
+bool Resumemark::read(ResumemarkData &data)
+{
+    if (!m_valid)
+        return false;
+
+    MarkerXml::Node root;
+    if (!rootElement(root)) {
+        qWarning("%s: no root element available!", Q_FUNC_INFO);
+        return false;
+    }
+
+    const MarkerXml::Node *entry = findResumemark(root, data.title);
+    if (!entry) {
+        qDebug("%s: no resumemark found for %s", Q_FUNC_INFO, qUtf8Printable(data.title));
+        return false;
+    }
+    if (entry->children.size() != entryChildren) {
+        qWarning("%s: wrong number of nodes available!", Q_FUNC_INFO);
+        return false;
+    }
+
+    // Filled one by one: a caller may keep what was read before a failure.
+    const QString *const names[] = { &smilListPosName, &navListPosName, &clipNodePosName, &playerTimeName };
+    int *const intFields[] = { &data.smilListPos, &data.navListPos, &data.clipNodePos, nullptr };
+    for (int i = 0; i < 4; ++i) {
+        const MarkerXml::Node *child = entry->child(*names[i]);
+        if (!child) {
+            qWarning("%s: %s is not found!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            return false;
+        }
+        bool ok = false;
+        const qint64 value = child->allText().toLongLong(&ok);
+        if (ok && intFields[i])
+            ok = value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+        if (!ok) {
+            qWarning("%s: %s is not a number!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            return false;
+        }
+        if (intFields[i])
+            *intFields[i] = int(value);
+        else
+            data.playerTime = value;
+    }
+    return true;
+}
+
+bool Resumemark::clear()
+{
+    if (!QFile::exists(fileName())) {
+        qDebug("%s: nothing to clear resumemark file doesn't exists!", Q_FUNC_INFO);
+        return false;
+    }
+    // Replacing the file with an empty store in one step leaves no moment
+    // without a file, unlike removing it first.
+    if (!createFile()) {
+        qWarning("%s: could not remove old resumemark file!", Q_FUNC_INFO);
+        return false;
+    }
+    qDebug("%s: new file created!", Q_FUNC_INFO);
+    return true;
+}
+
+bool Resumemark::rootElement(MarkerXml::Node &root)
+{
+    const QString path = fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("%s: file could not be opened!", Q_FUNC_INFO);
+        return false;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+
+    QString error;
+    if (MarkerXml::parse(content, &root, &error) == MarkerXml::Result::Ok) {
+        if (root.name == rootName)
+            return true;
+        error = QStringLiteral("unexpected root element ") + root.name;
+        root = element(rootName);
+    } else {
+        qWarning("%s: error setting content dom", Q_FUNC_INFO);
+        // What was complete in front of the damage is still used, so a cut
+        // at the end of the file costs at most the entry it cut.
+        if (root.name != rootName)
+            root = element(rootName);
+    }
+
+    // Damaged: keep it for service; the next write leaves a good file.
+    const QString copy = MarkerFile::keepBroken(path);
+    qWarning("%s: damaged file %s (%s): %d entries kept, copy kept as %s", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error), int(root.children.size()),
+        qUtf8Printable(copy));
+    return true;
+}
+
+MarkerXml::Node *Resumemark::findResumemark(MarkerXml::Node &root, const QString &title)
+{
+    const QString key = MarkerFile::titleToFile(title);
+    bool any = false;
+    for (MarkerXml::Node &entry : root.children) {
+        if (entry.isText || entry.name != entryName)
+            continue;
+        any = true;
+        const MarkerXml::Node *entryTitle = entry.child(titleName);
+        const QString text = entryTitle ? entryTitle->allText() : QString();
+        if (text == key) {
+            qDebug("%s: book title is found.. return resumemark..", Q_FUNC_INFO);
+            return &entry;
+        }
+    }
+    if (!any)
+        qDebug("%s: no resumemark items found!", Q_FUNC_INFO);
+    return nullptr;
+}

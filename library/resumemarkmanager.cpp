@@ -1,0 +1,277 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/resumemarkmanager.h"
+
+#include "library/lastplayedmarker.h"
+#include "library/markerfile.h"
+#include "library/markerxml.h"
+#include "library/resumemarker.h"
+#include "platform/paths.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+
+const QString resumeRoot = QStringLiteral("quimbo_resumemarks");
+const QString resumeElement = QStringLiteral("resumemark");
+const QString lastPlayedRoot = QStringLiteral("quimbo_lastplayed");
+const QString lastPlayedElement = QStringLiteral("lastplayed");
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+} // namespace
+
+ResumeMarkManager::ResumeMarkManager(QObject *parent) : QObject(parent) { }
+
+ResumeMarkManager::~ResumeMarkManager() = default;
+
+QString ResumeMarkManager::resumeMarkerFile()
+{
+    return Platform::path(QStringLiteral("/root/quimbo/resumemarker.xml"));
+}
+
+ResumeMarker *ResumeMarkManager::loadResumeMarker(const QString &title)
+{
+    auto *marker = new ResumeMarker(title);
+    ResumeMarkManager manager;
+    manager.readXml(resumeMarkerFile());
+    if (const ResumeMarker *stored = manager.find(title)) {
+        marker->setTimeOffset(stored->timeOffset());
+        marker->setSpineIndex(stored->spineIndex());
+        marker->setClipIndex(stored->clipIndex());
+    }
+    return marker;
+}
+
+bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
+{
+    if (!marker) {
+        qWarning("[ResumeMarkManager::saveResumeMarker] invalid resume marker");
+        return false;
+    }
+    const QString path = resumeMarkerFile();
+    ResumeMarkManager manager;
+    manager.readXml(path);
+
+    ResumeMarker *stored = manager.find(marker->title());
+    if (!stored) {
+        manager.resumeMarkers.push_back(std::make_unique<ResumeMarker>(marker->title()));
+        stored = manager.resumeMarkers.back().get();
+    }
+    stored->setTimeOffset(marker->timeOffset());
+    stored->setSpineIndex(marker->spineIndex());
+    stored->setClipIndex(marker->clipIndex());
+
+    if (!manager.writeXml(path))
+        return false;
+
+    qDebug("---- RESUMEMARK SAVED ----");
+    qDebug().noquote() << "Title     :" << marker->title();
+    qDebug().noquote() << "TimeOffset:" << marker->timeOffset();
+    qDebug().noquote() << "SpineIndex:" << marker->spineIndex();
+    qDebug().noquote() << "ClipIndex :" << marker->clipIndex();
+    return true;
+}
+
+LastPlayedMarker *ResumeMarkManager::loadLastPlayedMarker(const QString &path, const QString &mediaId)
+{
+    ResumeMarkManager manager;
+    manager.readXml(MarkerFile::hostPath(path));
+
+    const LastPlayedMarker *stored = nullptr;
+    if (mediaId.isEmpty()) {
+        if (!manager.lastPlayedMarkers.empty())
+            stored = manager.lastPlayedMarkers.front().get();
+    } else {
+        stored = manager.findLastPlayed(mediaId.toULongLong());
+    }
+    return stored ? new LastPlayedMarker(*stored) : nullptr;
+}
+
+bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlayedMarker *marker)
+{
+    if (!marker) {
+        qWarning("[ResumeMarkManager::saveLastPlayedMarker] invalid last player marker");
+        return false;
+    }
+    const QString file = MarkerFile::hostPath(path);
+    ResumeMarkManager manager;
+    if (marker->single()) {
+        // A stick or card remembers one book; whatever the file held is replaced.
+        manager.lastPlayedMarkers.push_back(std::make_unique<LastPlayedMarker>(*marker));
+    } else {
+        manager.readXml(file);
+        LastPlayedMarker *stored = manager.findLastPlayed(marker->mediaId());
+        if (!stored) {
+            manager.lastPlayedMarkers.push_back(std::make_unique<LastPlayedMarker>());
+            stored = manager.lastPlayedMarkers.back().get();
+        }
+        stored->setSource(marker->source());
+        stored->setMediaId(marker->mediaId());
+        stored->setSingle(marker->single());
+    }
+
+    if (!manager.writeXml(file))
+        return false;
+
+    qDebug("---- LASTPLAYEDMARK SAVED ----");
+    qDebug().noquote() << "Source :" << marker->source();
+    qDebug().noquote() << "MediaId:" << marker->mediaId();
+    qDebug().noquote() << "Single :" << boolText(marker->single());
+    return true;
+}
+
+bool ResumeMarkManager::readXml(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "[ResumeMarkManager::readXml] failed to open:" << path;
+        return false;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+
+    MarkerXml::Node root;
+    QString error;
+    const MarkerXml::Result result = MarkerXml::parse(content, &root, &error);
+    if (!root.name.isEmpty() && root.name != resumeRoot && root.name != lastPlayedRoot) {
+        // Some other file under our name: none of it is a marker of ours.
+        const QString copy = MarkerFile::keepBroken(path);
+        qWarning().noquote() << "[ResumeMarkManager::readXml] unexpected root element" << root.name << "in" << path << "- file treated as empty, copy kept as"
+                             << copy;
+        return false;
+    }
+    readElements(root);
+
+    if (result == MarkerXml::Result::Damaged) {
+        if (root.name.isEmpty() && MarkerFile::isEmptyDocument(content))
+            return true; // what writeXml leaves when it has no marker
+        qWarning().noquote() << "[ResumeMarkManager::readXml] XML Reader has error:" << error;
+        // Every marker complete before the damage is still used; the file
+        // itself is kept for service and replaced by the next save.
+        const QString copy = MarkerFile::keepBroken(path);
+        qWarning().noquote() << "[ResumeMarkManager::readXml] damaged file" << path << "kept" << resumeMarkers.size() << "resume and"
+                             << lastPlayedMarkers.size() << "last-played markers, copy kept as" << copy;
+        return false;
+    }
+    return true;
+}
+
+void ResumeMarkManager::readElements(const MarkerXml::Node &node)
+{
+    if (node.name == resumeElement)
+        processResumeMark(node);
+    else if (node.name == lastPlayedElement)
+        processLastPlayedMark(node);
+    for (const MarkerXml::Node &child : node.children) {
+        if (!child.isText)
+            readElements(child);
+    }
+}
+
+bool ResumeMarkManager::writeXml(const QString &path)
+{
+    MarkerXml::Node root;
+    if (!resumeMarkers.empty()) {
+        root.name = resumeRoot;
+        root.children.reserve(resumeMarkers.size());
+        for (const auto &marker : resumeMarkers) {
+            if (marker->title().isEmpty())
+                continue;
+            MarkerXml::Node &element = root.children.emplace_back();
+            element.name = resumeElement;
+            element.attributes = {
+                { QStringLiteral("title"), MarkerFile::titleToFile(marker->title()) },
+                { QStringLiteral("timeOffset"), QString::number(marker->timeOffset()) },
+                { QStringLiteral("spineIndex"), QString::number(marker->spineIndex()) },
+                { QStringLiteral("clipIndex"), QString::number(marker->clipIndex()) },
+            };
+        }
+    } else if (!lastPlayedMarkers.empty()) {
+        root.name = lastPlayedRoot;
+        root.children.reserve(lastPlayedMarkers.size());
+        for (const auto &marker : lastPlayedMarkers) {
+            if (marker->source().isEmpty())
+                continue;
+            MarkerXml::Node &element = root.children.emplace_back();
+            element.name = lastPlayedElement;
+            element.attributes = {
+                { QStringLiteral("source"), marker->source() },
+                { QStringLiteral("mediaId"), QString::number(marker->mediaId()) },
+                { QStringLiteral("single"), boolText(marker->single()) },
+            };
+        }
+    }
+    const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    // With no marker at all the document is the declaration alone.
+    const QByteArray content = root.name.isEmpty() ? declaration : MarkerXml::write(root, declaration, 4);
+
+    QString reason;
+    switch (MarkerFile::save(path, content, &reason)) {
+    case MarkerFile::SaveResult::Saved:
+        return true;
+    case MarkerFile::SaveResult::OpenFailed:
+        qWarning().noquote() << "[ResumeMarkManager::writeXml] failed to open:" << path << reason;
+        return false;
+    case MarkerFile::SaveResult::WriteFailed:
+    case MarkerFile::SaveResult::CommitFailed:
+        break;
+    }
+    qWarning().noquote() << "[ResumeMarkManager::writeXml] failed to save:" << path << reason << "- old file kept";
+    return false;
+}
+
+ResumeMarker *ResumeMarkManager::find(const QString &title) const
+{
+    // Titles are held as read from the file; bring the key into the same form.
+    const QString key = MarkerFile::titleFromFile(MarkerFile::titleToFile(title));
+    for (const auto &marker : resumeMarkers) {
+        if (marker->title() == key)
+            return marker.get();
+    }
+    return nullptr;
+}
+
+LastPlayedMarker *ResumeMarkManager::findLastPlayed(quint64 mediaId) const
+{
+    for (const auto &marker : lastPlayedMarkers) {
+        if (marker->mediaId() == mediaId)
+            return marker.get();
+    }
+    return nullptr;
+}
+
+void ResumeMarkManager::processResumeMark(const MarkerXml::Node &element)
+{
+    const QString title = element.attribute(QStringLiteral("title"));
+    if (title.isEmpty()) {
+        qWarning("[ResumeMarkManager::processResumeMark] invalid <resumemark> no title attribute");
+        return;
+    }
+    // Missing or empty numbers count as 0: the start of the book.
+    auto marker = std::make_unique<ResumeMarker>(MarkerFile::titleFromFile(title));
+    marker->setTimeOffset(element.attribute(QStringLiteral("timeOffset")).toLongLong());
+    marker->setSpineIndex(element.attribute(QStringLiteral("spineIndex")).toInt());
+    marker->setClipIndex(element.attribute(QStringLiteral("clipIndex")).toInt());
+    resumeMarkers.push_back(std::move(marker));
+}
+
+void ResumeMarkManager::processLastPlayedMark(const MarkerXml::Node &element)
+{
+    const QString source = element.attribute(QStringLiteral("source"));
+    const QString mediaId = element.attribute(QStringLiteral("mediaId"));
+    const QString single = element.attribute(QStringLiteral("single"));
+    if (source.isEmpty() || mediaId.isEmpty() || single.isEmpty()) {
+        qWarning("[ResumeMarkManager::processLastPlayedMark] invalud <lastplayed> no source or media attributes");
+        return;
+    }
+    auto marker = std::make_unique<LastPlayedMarker>();
+    marker->setSource(source);
+    marker->setMediaId(mediaId.toULongLong());
+    marker->setSingle(single == QLatin1String("true"));
+    lastPlayedMarkers.push_back(std::move(marker));
+}

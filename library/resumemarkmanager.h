@@ -1,0 +1,69 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef QUIMBO_LIBRARY_RESUMEMARKMANAGER_H
+#define QUIMBO_LIBRARY_RESUMEMARKMANAGER_H
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class LastPlayedMarker;
+class ResumeMarker;
+namespace MarkerXml {
+struct Node;
+}
+
+/**
+ * Reads and writes the resume markers of the DAISY player
+ * ("/root/quimbo/resumemarker.xml") and the last-played files of the
+ * bookshelf ("lastPlayed.xml" on a stick or card, "/root/quimbo/lastPlayed.xml"
+ * for CDs).
+ *
+ * Every call reads its file anew and every save rewrites it whole (atomically,
+ * see MarkerFile); nothing is cached between calls. Entries are never evicted:
+ * a known key is updated in place, a new one is appended.
+ *
+ * Paths may be given as device paths or as paths already below the platform root.
+ */
+class ResumeMarkManager : public QObject
+{
+    Q_OBJECT
+public:
+    ~ResumeMarkManager() override;
+
+    /** "/root/quimbo/resumemarker.xml" below the platform root. */
+    static QString resumeMarkerFile();
+
+    /**
+     * The marker stored for title, or a new one at the start of the book.
+     * Never null; the caller owns it.
+     */
+    static ResumeMarker *loadResumeMarker(const QString &title);
+    static bool saveResumeMarker(const ResumeMarker *marker);
+
+    /**
+     * The first marker of the file whose medium identifier is mediaId (decimal
+     * text), or simply the first one when mediaId is empty. Null when there is
+     * none; otherwise the caller owns it.
+     */
+    static LastPlayedMarker *loadLastPlayedMarker(const QString &path, const QString &mediaId);
+    static bool saveLastPlayedMarker(const QString &path, const LastPlayedMarker *marker);
+
+private:
+    explicit ResumeMarkManager(QObject *parent = nullptr);
+
+    bool readXml(const QString &path);
+    bool writeXml(const QString &path);
+    ResumeMarker *find(const QString &title) const;
+    LastPlayedMarker *findLastPlayed(quint64 mediaId) const;
+    void readElements(const MarkerXml::Node &node);
+    void processResumeMark(const MarkerXml::Node &element);
+    void processLastPlayedMark(const MarkerXml::Node &element);
+
+    std::vector<std::unique_ptr<ResumeMarker>> resumeMarkers;
+    std::vector<std::unique_ptr<LastPlayedMarker>> lastPlayedMarkers;
+};
+
+#endif
