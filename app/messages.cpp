@@ -1,0 +1,181 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/messages.h"
+
+#include "platform/paths.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QMetaObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTextStream>
+
+namespace {
+
+// A key press must be answered quickly: never wait longer than this for the player to start.
+constexpr int StartLimit = 150;
+// Closing kills the player; it has this long to go.
+constexpr int StopLimit = 50;
+
+const QString Player = QStringLiteral("play");
+
+QString languageDirectory()
+{
+    const QSettings settings(QStringLiteral("KAL"), QStringLiteral("quimbo-basic"));
+    const QString language = settings.value(QStringLiteral("systemLanguage"), QStringLiteral("eng")).toString();
+    return Platform::path(QStringLiteral("/root/quimbo/messages/") + language + QLatin1Char('/'));
+}
+
+QString playlistPath()
+{
+    return Platform::path(QStringLiteral("/root/quimbo/tmpPlaylist.m3u"));
+}
+
+} // namespace
+
+Messages::Messages(QObject *parent)
+    : QObject(parent)
+    , m_process(new QProcess(this))
+{
+    connect(m_process, &QProcess::finished, this, &Messages::messageReady);
+}
+
+Messages::~Messages()
+{
+    stop();
+}
+
+QString Messages::resolve(const QString &name) const
+{
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("\\d*")));
+    QString path = languageDirectory() + name;
+    if (digits.match(name).hasMatch())
+        path += QLatin1String(".wav");
+    return path;
+}
+
+bool Messages::isPlaying() const
+{
+    return m_process->state() != QProcess::NotRunning;
+}
+
+bool Messages::startPlayer(const QStringList &arguments)
+{
+    m_process->start(Player, arguments);
+    m_process->waitForStarted(StartLimit);
+    if (m_process->state() == QProcess::NotRunning) {
+        // Treated like a player that failed on its file: the owner's sequence goes on.
+        qWarning().noquote() << "[Messages::startPlayer] cannot start the sound player:" << m_process->errorString();
+        return false;
+    }
+    return true;
+}
+
+void Messages::play(const QString &name, bool wait)
+{
+    stop();
+    const QString path = resolve(name);
+    qDebug().noquote() << "[Messages::play]:" << path << "waitForFinished:" << (wait ? "true" : "false");
+
+    m_waited = wait;
+    const bool started = startPlayer({QStringLiteral("-v"), QStringLiteral("0.5"), QStringLiteral("-q"), path});
+    if (!started) {
+        if (!wait)
+            QMetaObject::invokeMethod(this, &Messages::finished, Qt::QueuedConnection);
+        return;
+    }
+    if (wait) {
+        const bool blocked = m_process->blockSignals(true);
+        m_process->waitForFinished(m_waitLimit);
+        m_process->blockSignals(blocked);
+    }
+}
+
+void Messages::append(const QString &name, bool clear)
+{
+    if (name.isEmpty())
+        return;
+    if (clear)
+        m_queue.clear();
+    m_queue.append(resolve(name.toLower()));
+}
+
+void Messages::playMessages()
+{
+    if (m_queue.isEmpty()) {
+        qDebug("%s: nothing to play for!", Q_FUNC_INFO);
+        return;
+    }
+    stop();
+
+    const QString playlist = playlistPath();
+    QFile::remove(playlist);
+    QFile file(playlist);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        qWarning("%s: error opening file for playlist!", Q_FUNC_INFO);
+        return;
+    }
+    QTextStream out(&file);
+    for (const QString &path : std::as_const(m_queue)) {
+        out << path << '\n';
+        qDebug().noquote() << "[Messages::playMessages]:" << path;
+    }
+    out.flush();
+    file.close();
+
+    m_waited = false;
+    if (!startPlayer({QStringLiteral("-v"), QStringLiteral("0.5"), QStringLiteral("-q"), playlist}))
+        QMetaObject::invokeMethod(this, &Messages::finished, Qt::QueuedConnection);
+}
+
+void Messages::playDaisyTitle(const QString &message, const QString &file, float start, float length)
+{
+    stop();
+    const QString directory = languageDirectory();
+    const QString quote = QStringLiteral("\"");
+    const QStringList items = {
+        Player,
+        QStringLiteral("-q"),
+        QStringLiteral("-v"),
+        QStringLiteral("0.5"),
+        quote + directory + Message::daisy + quote,
+        QStringLiteral("-v"),
+        QStringLiteral("0.5"),
+        quote + directory + message + quote,
+        quote + file + quote,
+        QStringLiteral("trim"),
+        QString::number(start, 'g', 6),
+        QString::number(length, 'g', 6),
+    };
+    const QString command = items.join(QLatin1Char(' '));
+    qDebug().noquote() << "[Messages::playDaisyTitle]:" << command << "from media:" << file;
+
+    // The command line is kept whole for the log; splitting honours the quotes around paths with blanks.
+    QStringList arguments = QProcess::splitCommand(command);
+    arguments.removeFirst();
+    m_waited = false;
+    if (!startPlayer(arguments))
+        QMetaObject::invokeMethod(this, &Messages::finished, Qt::QueuedConnection);
+}
+
+void Messages::stop()
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return;
+    const bool blocked = m_process->blockSignals(true);
+    m_process->close();
+    m_process->waitForFinished(StopLimit);
+    m_process->blockSignals(blocked);
+}
+
+void Messages::messageReady()
+{
+    if (m_waited) {
+        // A waited playback that outlived the wait limit: its caller has moved on already.
+        m_waited = false;
+        return;
+    }
+    Q_EMIT finished();
+}

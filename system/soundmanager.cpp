@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "system/soundmanager.h"
+
+#include "system/sound.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <atomic>
+
+namespace {
+std::atomic<SoundManager *> s_instance{nullptr};
+QMutex s_instanceMutex;
+} // namespace
+
+SoundManager *SoundManager::instance()
+{
+    SoundManager *manager = s_instance.load();
+    if (!manager) {
+        const QMutexLocker locker(&s_instanceMutex);
+        manager = s_instance.load();
+        if (!manager) {
+            manager = new SoundManager;
+            s_instance.store(manager);
+        }
+    }
+    return manager;
+}
+
+SoundManager::~SoundManager()
+{
+    qDeleteAll(m_sounds);
+}
+
+Sound *SoundManager::create(const QString &path, const QString &name)
+{
+    Sound *&sound = m_sounds[name];
+    if (!sound)
+        sound = new Sound(path);
+    return sound;
+}
+
+Sound *SoundManager::getSound(const QString &name) const
+{
+    return m_sounds.value(name, nullptr);
+}
+
+bool SoundManager::play(const QString &name)
+{
+    Sound *sound = getSound(name);
+    if (!sound)
+        return false;
+    sound->play();
+    return true;
+}
+
+void SoundManager::destroy()
+{
+    const QMutexLocker locker(&s_instanceMutex);
+    delete s_instance.exchange(nullptr);
+}
