@@ -1,0 +1,79 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/loghandler.h"
+#include "app/mainclass.h"
+#include "audio/vlcmediaplayer.h"
+#include "input/board.h"
+#include "library/audiobook.h"
+#include "library/mediasource.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "sim/simcontroller.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+void logBanner()
+{
+    const QSettings settings;
+    QString lastShutdown;
+    if (settings.value(QStringLiteral("batteryEmpty"), true).toBool())
+        lastShutdown = QStringLiteral("shutdown by battery empty");
+    else if (!settings.value(QStringLiteral("shutdownGood"), true).toBool())
+        lastShutdown = QStringLiteral("hard shutdown");
+    else
+        lastShutdown = QStringLiteral("normal shutdown");
+
+    const char *stars = "*********************************";
+    qDebug() << stars;
+    qDebug() << "Quimbo basic";
+    qDebug() << "PCB revision    :" << Board::getInstance()->revisionString();
+    qDebug() << "Software version:" << QCoreApplication::applicationVersion();
+    qDebug() << "SVN version     :" << QStringLiteral("362M");
+    qDebug() << "VLC             :" << VlcMediaPlayer::libraryVersion();
+    qDebug() << "SoundTouch      :" << QStringLiteral("2.3.1");
+    qDebug() << "Navigation mode :" << settings.value(QStringLiteral("navigationMode"), 1).toInt();
+    qDebug() << "Language        :" << settings.value(QStringLiteral("systemLanguage"), QStringLiteral("eng")).toString();
+    qDebug() << "Last shutdown   :" << lastShutdown;
+    qDebug() << "Last time active:" << settings.value(QStringLiteral("timeActive"), 0u).toUInt() << "minutes";
+    qDebug() << stars;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qRegisterMetaType<AudioBook>("AudioBook");
+    qRegisterMetaType<MediaSource>("MediaSource");
+    QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
+    QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.5.0"));
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.contains(QStringLiteral("--version"))) {
+        // No log handler yet: this goes to standard error in Qt's default form.
+        qDebug() << "3.5.0";
+        return 0;
+    }
+
+    // Before anything touches hardware: the device, or the board model.
+    Platform::chooseBackend(arguments);
+    Platform::setupSettingsLocation();
+
+    qInstallMessageHandler(messageLogHandler);
+    // The simulator's terminal, script and control socket (nothing on the
+    // device); it sets the board model's revision straps, so it goes first.
+    SimController::attach(&app, arguments);
+    Board::getInstance()->init();
+
+    logBanner();
+
+    MainClass mainClass;
+    mainClass.start(mainClass.bootStatus());
+
+    return app.exec();
+}

@@ -1,0 +1,938 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/mainclass.h"
+
+#include "app/messages.h"
+#include "audio/audiosettings.h"
+#include "audio/audiosubsystem.h"
+#include "input/board.h"
+#include "input/input.h"
+#include "input/keys.h"
+#include "library/bookshelf.h"
+#include "library/cdromworker.h"
+#include "library/mediaclass.h"
+#include "library/mediasource.h"
+#include "library/mediasourcemanager.h"
+#include "platform/gpio.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "platform/systemactions.h"
+#include "players/audiobookplayer.h"
+#include "system/delay.h"
+#include "system/idlemode.h"
+#include "system/notifier.h"
+#include "system/powermanager.h"
+#include "system/runtimerclass.h"
+#include "system/sound.h"
+#include "system/soundmanager.h"
+#include "system/systemsettings.h"
+#include "system/timerclass.h"
+#include "update/kalupdatemanager.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QPointer>
+#include <QProcess>
+#include <QSettings>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QVector>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int s_usbFaultLine = 202;
+constexpr int s_rev6Revision = 7;
+constexpr int s_standbyTime = 1800; // seconds without a key release before the device switches off
+
+const QString s_logBackupSuccessTone = QStringLiteral(
+    "play -q -n synth pl G2 pl B2 pl D3 pl G3 pl D4 pl G4 pl delay 0 .05 .1 .15 .2 .25 remix - fade 0 4 .1 norm -1");
+const QString s_logBackupFailureTone = QStringLiteral("play -q -n synth 2 sin 2500 fade 1 0 2 1.8 trim 0 1 repeat 1");
+
+// A child process must not outlive its QProcess object: that would warn and
+// leave a zombie behind.
+void finishProcess(QProcess *process)
+{
+    if (process && process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(1000);
+    }
+}
+
+struct BlinkStep {
+    bool on;
+    int msec;
+};
+
+} // namespace
+
+class MainClassPrivate
+{
+public:
+    explicit MainClassPrivate(MainClass *q)
+        : q(q)
+    {
+    }
+
+    // Single-shot timers of the controller run on the process-wide time scale.
+    template<typename Functor>
+    void schedule(int msec, Functor functor)
+    {
+        QTimer::singleShot(Platform::scaledMsec(msec), q, functor);
+    }
+
+    void setMode(MainClass::Mode newMode)
+    {
+        if (mode == newMode)
+            return;
+        mode = newMode;
+        Q_EMIT q->modeChanged(newMode);
+    }
+
+    // The error blink code and the power-off are terminal: nothing else may start.
+    bool halted() const { return mode == MainClass::Mode::Error || mode == MainClass::Mode::PoweredOff; }
+
+    void fail(int code)
+    {
+        errorCode = code;
+        schedule(100, &MainClass::runErrorHandler);
+    }
+
+    bool isRev6() const { return Board::getInstance()->revision() == s_rev6Revision; }
+    bool mediaBusy() const { return mediaClass && mediaClass->isBusy(); }
+
+    void presetVolume()
+    {
+        if (audioSettings && audioSubsystem)
+            audioSettings->presetVolume(audioSubsystem->audioEndpointDevice());
+    }
+
+    void leaveMainMode()
+    {
+        for (const QMetaObject::Connection &connection : std::as_const(mainModeConnections))
+            QObject::disconnect(connection);
+        mainModeConnections.clear();
+        if (standbyTimer)
+            standbyTimer->stop();
+        if (messages)
+            messages->stop();
+    }
+
+    void connectBooksAdded()
+    {
+        if (bookShelf && !booksAddedConnection)
+            booksAddedConnection = QObject::connect(bookShelf, &BookShelf::audioBooksAdded, q, &MainClass::runBookShelf, Qt::QueuedConnection);
+    }
+
+    // Update and log backup run before power-up has created the media class.
+    QList<MediaSource> mediaSources(int mask)
+    {
+        if (mediaClass)
+            return mediaClass->mediaSources(mask);
+        MediaClass scanner;
+        return scanner.mediaSources(mask);
+    }
+
+    void nextBlinkStep()
+    {
+        if (blinkSteps.isEmpty())
+            return;
+        blinkIndex = (blinkIndex + 1) % blinkSteps.size();
+        const BlinkStep &step = blinkSteps.at(blinkIndex);
+        Board::getInstance()->switchLed(0, step.on);
+        blinkTimer->start(Platform::scaledMsec(step.msec));
+    }
+
+    MainClass *const q;
+
+    bool firstMainModePress = true;
+    bool updateFinished = false;
+    int errorCode = MainClass::NoError;
+    AudioSubsystem *audioSubsystem = nullptr;
+    AudioSettings *audioSettings = nullptr;
+    PowerManager *powerManager = nullptr;
+    BookShelf *bookShelf = nullptr;
+    MediaClass *mediaClass = nullptr;
+    Input *input = nullptr;
+    Messages *messages = nullptr;
+    Notifier *notifier = nullptr;
+    TimerClass *standbyTimer = nullptr;
+    RunTimerClass *runTimer = nullptr;
+    Sound *beep = nullptr;
+    Sound *shortBeep = nullptr;
+    Sound *doubleBeep = nullptr;
+    Sound *alarmBeep = nullptr;
+    Sound *tickBeep = nullptr;
+    Sound *shutdownSound = nullptr;
+    int usbFaultFd = -1;
+    QSocketNotifier *usbFaultNotifier = nullptr;
+
+    MainClass::Mode mode = MainClass::Mode::Starting;
+    bool audioInitialized = false;
+    bool shuttingDown = false;
+    QProcess *warmUpPlayer = nullptr;
+    QList<QMetaObject::Connection> mainModeConnections;
+    QMetaObject::Connection booksAddedConnection;
+    QPointer<QObject> modeObject; // the player, settings menu or idle mode of the current visit
+    QTimer *blinkTimer = nullptr;
+    QVector<BlinkStep> blinkSteps;
+    int blinkIndex = -1;
+};
+
+MainClass::MainClass(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<MainClassPrivate>(this))
+{
+    d->audioSubsystem = new AudioSubsystem(this);
+    d->audioSettings = new AudioSettings(this);
+    d->powerManager = new PowerManager(this);
+    d->input = new Input(this);
+    d->messages = new Messages(this);
+    d->notifier = Notifier::instance();
+    d->standbyTimer = new TimerClass(this);
+    d->runTimer = new RunTimerClass(this);
+
+    // Starting the sound player once early makes the first voice message come quicker.
+    d->warmUpPlayer = new QProcess(this);
+    d->warmUpPlayer->start(QStringLiteral("play"), QStringList{QStringLiteral("-qn")});
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        finishProcess(d->warmUpPlayer);
+        delete d->warmUpPlayer;
+        d->warmUpPlayer = nullptr;
+    });
+
+    Platform::systemActions()->runShell(QStringLiteral("dmesg > ") + Platform::path(QStringLiteral("/root/quimbo/dmesg_startup")));
+
+    Board *board = Board::getInstance();
+    d->audioSubsystem->setBoardRevision(board->revisionString());
+
+    if (!d->powerManager->initialize()) {
+        d->fail(PowerManagerError);
+        return;
+    }
+    d->powerManager->resetAudioSubsystem();
+    if (!d->audioSubsystem->initialize()) {
+        d->fail(AudioInitError);
+        return;
+    }
+    d->audioInitialized = true;
+    if (!d->audioSubsystem->powerUp()) {
+        d->fail(AudioPowerUpError);
+        return;
+    }
+    if (!d->input->initialize()) {
+        d->fail(InputError);
+        return;
+    }
+
+    if (board->revision() == s_rev6Revision) {
+        d->usbFaultFd = Platform::gpio()->openValue(s_usbFaultLine);
+        if (d->usbFaultFd > 0) {
+            d->usbFaultNotifier = new QSocketNotifier(d->usbFaultFd, Platform::gpio()->edgeNotifierType(), this);
+            d->usbFaultNotifier->setEnabled(false);
+            connect(d->usbFaultNotifier, &QSocketNotifier::activated, this, &MainClass::usbFaultEvent);
+        }
+        qDebug() << "USB Fault notifier is" << (d->usbFaultNotifier ? "active" : "not active");
+    }
+
+    SoundManager *sounds = SoundManager::instance();
+    sounds->create(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep"));
+    sounds->create(QStringLiteral(":/sounds/bookshelf_added.wav"), QStringLiteral("bookshelfAdded"));
+    sounds->create(QStringLiteral(":/sounds/bookshelf_removed.wav"), QStringLiteral("bookshelfRemoved"));
+    sounds->create(QStringLiteral(":/sounds/charger_connect.wav"), QStringLiteral("chargerConnect"));
+    sounds->create(QStringLiteral(":/sounds/charger_disconnect.wav"), QStringLiteral("chargerDisconnect"));
+    d->beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
+    d->shortBeep = sounds->create(QStringLiteral(":/sounds/short_beep.wav"), QStringLiteral("shortBeep"));
+    d->alarmBeep = sounds->create(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep"));
+    d->doubleBeep = sounds->create(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep"));
+    d->tickBeep = sounds->create(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep"));
+    d->shutdownSound = sounds->create(QStringLiteral(":/sounds/shutdown.wav"), QStringLiteral("shutdown"));
+    d->alarmBeep->normalize = true;
+    d->alarmBeep->level = 13;
+    d->doubleBeep->normalize = true;
+
+    connect(d->audioSettings, &AudioSettings::pauseTimerReady, this, [this] {
+        if (d->doubleBeep)
+            d->doubleBeep->play();
+    });
+    connect(d->audioSettings, &AudioSettings::rs2DurationTimeout, this, &MainClass::rs2TimerTimeoutEvent);
+    connect(d->audioSubsystem, &AudioSubsystem::audioEnpointDeviceChange, d->audioSettings, &AudioSettings::presetVolume);
+    connect(d->notifier, &Notifier::startNotify, d->messages, &Messages::stop);
+    connect(d->notifier, &Notifier::batteryEmpty, this, &MainClass::runShutdown);
+    connect(d->standbyTimer, &TimerClass::timeout, this, &MainClass::standbyTimerTimeout);
+
+    d->standbyTimer->setTime(s_standbyTime);
+    d->standbyTimer->stop();
+    d->runTimer->start();
+}
+
+MainClass::~MainClass()
+{
+    delete d->modeObject.data();
+    if (d->notifier)
+        d->notifier->clear();
+    if (d->usbFaultFd >= 0)
+        Platform::gpio()->closeValue(d->usbFaultFd);
+    finishProcess(d->warmUpPlayer);
+}
+
+int MainClass::bootStatus() const
+{
+    Delay::msec(1000);
+    // A failed construction has already started the error blink code, which never ends.
+    if (d->errorCode != NoError || d->halted())
+        return -1;
+
+    QSettings settings;
+    if (d->powerManager->adapterStatus() != PowerManager::AdapterConnected) {
+        if (!settings.value(QStringLiteral("batteryEmpty"), false).toBool()) {
+            // A run on battery counts as a hard shutdown until the orderly power-off says otherwise.
+            settings.setValue(QStringLiteral("shutdownGood"), false);
+            return 0;
+        }
+        qDebug() << "Quimbo batteryEmpty shutdown. Startup with adapter!";
+        AudioSettings::setVolume(9);
+        d->messages->play(Message::battery_empty, true);
+        d->messages->play(Message::device_will_power_off, true);
+        return 4;
+    }
+
+    if (d->powerManager->bootSource() != 0)
+        return 0;
+
+    Board *board = Board::getInstance();
+    switch (d->input->keyPressed()) {
+    case BUTTON_SLEEP_MENU:
+        return 2;
+    case BUTTON_FAST_FORWARD:
+        return 3;
+    case BUTTON_EJECT:
+        qDebug() << "Emergency eject media from cd-rom player";
+        board->switchUsbDrive(0, true);
+        AudioSettings::setVolume(9);
+        d->messages->play(Message::eject, true);
+        Delay::msec(5000);
+        if (CdRomWorker::emergencyEject()) {
+            if (settings.value(QStringLiteral("lastPlayedMedia"), 0).toInt() == MediaSource::MediaTypeCdRom)
+                settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
+        } else {
+            d->messages->play(Message::cd_not_detectable, true);
+            Delay::msec(2000);
+        }
+        board->switchUsbDrive(0, false);
+        return 1;
+    case BUTTON_REWIND: {
+        const unsigned int minutes = d->runTimer->currentRunTime();
+        AudioSettings::setVolume(9);
+        d->messages->play(Message::battery_status, true);
+        d->messages->play(QString::number(minutes / 60), true);
+        d->messages->play(Message::hour, true);
+        d->messages->play(QString::number(minutes % 60), true);
+        d->messages->play(Message::minute, true);
+        qDebug("Last run time: %d:%d in minutes: %d", int(minutes / 60), int(minutes % 60), int(minutes));
+        return 1;
+    }
+    default:
+        return 1;
+    }
+}
+
+void MainClass::start(int bootStatus)
+{
+    if (d->errorCode != NoError || d->halted())
+        return;
+    switch (bootStatus) {
+    case 0:
+        d->schedule(500, &MainClass::runPowerUp);
+        break;
+    case 1:
+        d->schedule(1000, &MainClass::runIdleMode);
+        break;
+    case 2:
+        d->schedule(1000, &MainClass::runUpdate);
+        break;
+    case 3:
+        d->schedule(1000, &MainClass::runLogBackup);
+        break;
+    case 4:
+        d->schedule(500, &MainClass::runShutdown);
+        break;
+    default:
+        d->schedule(500, &MainClass::runErrorHandler);
+        break;
+    }
+}
+
+int MainClass::errorCode() const
+{
+    return d->errorCode;
+}
+
+MainClass::Mode MainClass::mode() const
+{
+    return d->mode;
+}
+
+PowerManager *MainClass::powerManager() const
+{
+    return d->powerManager;
+}
+
+Input *MainClass::input() const
+{
+    return d->input;
+}
+
+AudioSettings *MainClass::audioSettings() const
+{
+    return d->audioSettings;
+}
+
+MediaClass *MainClass::mediaClass() const
+{
+    return d->mediaClass;
+}
+
+BookShelf *MainClass::bookShelf() const
+{
+    return d->bookShelf;
+}
+
+void MainClass::runPowerUp()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->setMode(Mode::PowerUp);
+
+    if (!d->audioInitialized) {
+        d->powerManager->resetAudioSubsystem();
+        d->audioInitialized = d->audioSubsystem->initialize();
+    }
+    if (!d->audioSubsystem->powerUp()) {
+        d->errorCode = AudioPowerUpError;
+        d->schedule(10, &MainClass::runErrorHandler);
+        return;
+    }
+
+    Board *board = Board::getInstance();
+    d->presetVolume();
+    board->switchUsbDrive(0, true);
+    Delay::msec(250);
+    d->powerManager->setChargerLed(false);
+    board->switchLed(1, true);
+
+    if (!d->bookShelf) {
+        d->bookShelf = new BookShelf(d->audioSettings, d->input, this);
+        connect(d->bookShelf, &BookShelf::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
+        connect(d->bookShelf, &BookShelf::quit, this, &MainClass::runMainClass, Qt::QueuedConnection);
+        connect(d->bookShelf, &BookShelf::audioBookSelected, this, qOverload<bool>(&MainClass::runPlayer), Qt::QueuedConnection);
+        connect(d->bookShelf, &BookShelf::audioBookInUseRemoved, this, &MainClass::audioBookInUseRemoved, Qt::QueuedConnection);
+        d->connectBooksAdded();
+    }
+    if (!d->mediaClass) {
+        d->mediaClass = new MediaClass(this);
+        connect(d->bookShelf, &BookShelf::ejectCd, d->mediaClass, &MediaClass::ejectCd);
+        connect(d->mediaClass, &MediaClass::mediaSourceInserted, d->bookShelf, &BookShelf::addMediaSource);
+        connect(d->mediaClass, &MediaClass::mediaSourceRemoved, d->bookShelf, &BookShelf::removeMediaSource);
+    }
+    d->notifier->setPowerManager(d->powerManager);
+    d->notifier->setMediaClass(d->mediaClass);
+    if (d->usbFaultNotifier)
+        d->usbFaultNotifier->setEnabled(true);
+
+    d->messages->play(Message::welcome, true);
+    d->powerManager->refresh();
+    QPointer<MediaClass> mediaClass = d->mediaClass;
+    d->schedule(1000, [mediaClass] {
+        if (mediaClass)
+            mediaClass->waitForPriorityDevice();
+    });
+    d->schedule(10, &MainClass::runMainClass);
+}
+
+void MainClass::runMainClass()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::Main);
+    d->mainModeConnections << connect(d->input, &Input::pressed, this, &MainClass::keyPressEvent)
+                           << connect(d->input, &Input::released, this, &MainClass::keyReleaseEvent)
+                           << connect(d->input, &Input::holded, this, &MainClass::keyHoldEvent)
+                           // Every key release starts the standby count again.
+                           << connect(d->input, &Input::released, d->standbyTimer, &TimerClass::restartTimer);
+    d->input->setAutoRepeat(false);
+    d->input->setEnabled(true);
+    d->firstMainModePress = true;
+    d->standbyTimer->start();
+}
+
+void MainClass::runUpdate()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->setMode(Mode::Update);
+
+    auto updateManager = std::make_unique<KalUpdateManager>();
+    d->audioSubsystem->powerUp();
+    d->presetVolume();
+    Delay::msec(250);
+    d->messages->play(Message::start_update, true);
+
+    bool found = false;
+    const QList<MediaSource> media = d->mediaSources(MediaSource::MediaTypeUsb | MediaSource::MediaTypeMmc);
+    for (const MediaSource &mediaSource : media) {
+        MediaSourceManager manager(mediaSource);
+        if (!manager.mount())
+            continue;
+        if (updateManager->checkForUpdates(Platform::path(manager.mediaSource().mountPath())) == KalUpdateManager::KalUpdateFound) {
+            found = true;
+            break;
+        }
+    }
+
+    if (!found) {
+        qDebug().nospace() << Q_FUNC_INFO << ": no updates/datapackages files found";
+        d->messages->play(Message::no_update_found, true);
+        d->schedule(10, &MainClass::runIdleMode);
+        return;
+    }
+
+    qDebug().nospace() << Q_FUNC_INFO << ": update/datapackges files found.. start update";
+    d->messages->play(Message::update_found, true);
+    d->messages->play(Message::update_started, true);
+    Board *board = Board::getInstance();
+    d->powerManager->setChargerLed(false);
+    board->switchLed(1, true);
+    board->switchLed(0, true);
+    Delay::msec(500);
+    const KalUpdateManager::Status status = updateManager->runUpdate();
+    qDebug().nospace() << Q_FUNC_INFO << ": update status: " << KalUpdateManager::statusToString(status);
+    Platform::systemActions()->sync();
+    d->messages->play(status == KalUpdateManager::NoError ? Message::update_completed : Message::update_failed, true);
+    d->updateFinished = true;
+    d->messages->play(Message::device_will_power_off, true);
+    d->messages->play(Message::remove_usb_key, true);
+    d->schedule(1000, &MainClass::runShutdown);
+}
+
+void MainClass::runLogBackup()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->setMode(Mode::LogBackup);
+
+    d->audioSubsystem->powerUp();
+    d->presetVolume();
+    Delay::msec(250);
+
+    QList<MediaSource> media = d->mediaSources(MediaSource::MediaTypeUsb);
+    media += d->mediaSources(MediaSource::MediaTypeMmc);
+    bool copied = false;
+    for (const MediaSource &mediaSource : std::as_const(media)) {
+        MediaSourceManager manager(mediaSource);
+        copied = manager.systemBackup();
+        manager.unmount();
+        if (copied)
+            break;
+    }
+
+    QString tone;
+    if (copied) {
+        qDebug() << "[MainClass::runLogBackup] succesfull";
+        tone = s_logBackupSuccessTone;
+    } else {
+        qDebug() << "[MainClass::runLogBackup] failed";
+        tone = s_logBackupFailureTone;
+    }
+    QStringList arguments = QProcess::splitCommand(tone);
+    const QString program = arguments.takeFirst();
+    QProcess player;
+    player.start(program, arguments);
+    if (player.waitForStarted())
+        player.waitForFinished(30000);
+    finishProcess(&player);
+    d->schedule(200, &MainClass::runIdleMode);
+}
+
+void MainClass::runIdleMode()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::Idle);
+
+    d->powerManager->setChargerLed(true);
+    d->presetVolume();
+    d->audioSubsystem->powerDown();
+    if (d->usbFaultNotifier)
+        d->usbFaultNotifier->setEnabled(false);
+
+    auto *idleMode = new IdleMode(d->input);
+    d->modeObject = idleMode;
+    connect(idleMode, &IdleMode::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
+    connect(idleMode, &IdleMode::quit, this, &MainClass::runPowerUp, Qt::QueuedConnection);
+    connect(idleMode, &IdleMode::shutdown, idleMode, &QObject::deleteLater);
+    connect(idleMode, &IdleMode::quit, idleMode, &QObject::deleteLater);
+    connect(idleMode, &IdleMode::aboutToQuit, d->powerManager, &PowerManager::playStartupSound);
+    connect(d->powerManager, &PowerManager::adapterStatusChanged, idleMode, &IdleMode::adapterStatusChanged);
+    connect(d->powerManager, &PowerManager::batteryStatusChanged, idleMode, &IdleMode::batteryStatusChanged);
+    QTimer::singleShot(Platform::scaledMsec(10), idleMode, &IdleMode::run);
+}
+
+void MainClass::runShutdown()
+{
+    qDebug() << Q_FUNC_INFO;
+    // The waits below keep the event loop running; a second request meanwhile changes nothing.
+    if (d->halted() || d->shuttingDown)
+        return;
+    d->shuttingDown = true;
+    d->setMode(Mode::Shutdown);
+
+    Q_EMIT aboutToShutdown();
+
+    d->leaveMainMode();
+    d->input->setEnabled(false);
+    d->notifier->clear();
+    d->messages->stop();
+    AudioSettings::setVolume(5);
+    if (d->shutdownSound)
+        d->shutdownSound->play(true);
+    d->audioSubsystem->powerDown();
+
+    delete d->mediaClass;
+    d->mediaClass = nullptr;
+    Delay::msec(500);
+    Board *board = Board::getInstance();
+    board->switchUsbDrive(0, false);
+    board->switchLed(0, false);
+    board->switchLed(1, false);
+    d->powerManager->setChargerLed(true);
+
+    if (d->powerManager->batteryStatus() == 1 && !d->updateFinished) {
+        qDebug().nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
+        d->shuttingDown = false;
+        d->schedule(50, &MainClass::runIdleMode);
+        return;
+    }
+
+    Platform::systemActions()->runShell(QStringLiteral("dmesg > ") + Platform::path(QStringLiteral("/root/quimbo/dmesg_shutdown")));
+    SoundManager::destroy();
+    d->beep = d->shortBeep = d->doubleBeep = d->alarmBeep = d->tickBeep = d->shutdownSound = nullptr;
+    delete d->standbyTimer;
+    d->standbyTimer = nullptr;
+    delete d->runTimer;
+    d->runTimer = nullptr;
+    delete d->modeObject.data();
+    delete d->input;
+    d->input = nullptr;
+    delete d->messages;
+    d->messages = nullptr;
+    delete d->audioSettings;
+    d->audioSettings = nullptr;
+    delete d->audioSubsystem;
+    d->audioSubsystem = nullptr;
+    if (d->usbFaultFd >= 0) {
+        delete d->usbFaultNotifier;
+        d->usbFaultNotifier = nullptr;
+        Platform::gpio()->closeValue(d->usbFaultFd);
+        d->usbFaultFd = -1;
+    }
+    d->setMode(Mode::PoweredOff);
+    d->powerManager->shutdown(true);
+}
+
+void MainClass::runErrorHandler()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->mode == Mode::Error)
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::Error);
+
+    Board *board = Board::getInstance();
+    board->switchLed(0, false);
+    board->switchLed(1, false);
+    board->switchUsbDrive(0, false);
+
+    int pulses = d->errorCode;
+    if (pulses == NoError || pulses > InputError)
+        pulses = 7;
+    // One cycle: a long flash, then one short flash per unit of the code, then a pause.
+    d->blinkSteps = {{true, 1000}, {false, 1000}};
+    for (int i = 0; i < pulses; ++i)
+        d->blinkSteps << BlinkStep{true, 250} << BlinkStep{false, 250};
+    d->blinkSteps << BlinkStep{false, 1000};
+    d->blinkIndex = -1;
+
+    // Timer steps rather than a loop of waits: the blinking goes on for ever
+    // while the event loop stays free for whatever else still arrives.
+    d->blinkTimer = new QTimer(this);
+    d->blinkTimer->setSingleShot(true);
+    d->blinkTimer->setTimerType(Qt::PreciseTimer);
+    connect(d->blinkTimer, &QTimer::timeout, this, [this] { d->nextBlinkStep(); });
+    d->blinkTimer->start(Platform::scaledMsec(500));
+}
+
+void MainClass::keyPressEvent(int key)
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->mediaBusy()) {
+        qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+        d->messages->play(Message::please_wait, false);
+        return;
+    }
+
+    const QString noMedia = d->isRev6() ? Message::no_media : Message::cd_not_detectable;
+    switch (key) {
+    case BUTTON_EJECT:
+        d->messages->append(Message::eject, true);
+        d->messages->append(Message::cd_not_detectable, false);
+        break;
+    case BUTTON_PITCH_UP:
+    case BUTTON_PITCH_DOWN: {
+        d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
+        const int pitch = d->audioSettings->pitch();
+        d->messages->append(Message::pitch, true);
+        if (pitch < 0)
+            d->messages->append(Message::minus, false);
+        d->messages->append(QString::number(std::abs(pitch)), false);
+        break;
+    }
+    case BUTTON_SPEED_UP:
+    case BUTTON_SPEED_DOWN: {
+        d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
+        const int speed = d->audioSettings->speed();
+        d->messages->append(Message::speed, true);
+        if (speed < 0)
+            d->messages->append(Message::minus, false);
+        d->messages->append(QString::number(std::abs(speed)), false);
+        break;
+    }
+    case BUTTON_REWIND:
+    case BUTTON_FAST_FORWARD:
+    case BUTTON_PLAY_STOP:
+        d->messages->append(key == BUTTON_REWIND ? Message::rewind : key == BUTTON_FAST_FORWARD ? Message::fast_forward : Message::play_stop, true);
+        if (d->firstMainModePress)
+            d->messages->append(noMedia, false);
+        d->firstMainModePress = false;
+        break;
+    default:
+        // Power, sleep/menu and the knob act on release or hold; the press only clicks.
+        if (d->beep)
+            d->beep->play();
+        return;
+    }
+    d->notifier->stopNotify();
+    d->messages->playMessages();
+}
+
+void MainClass::keyReleaseEvent(int key)
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->mediaBusy()) {
+        qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+        return;
+    }
+
+    switch (key) {
+    case BUTTON_POWER:
+        d->messages->stop();
+        d->notifier->batteryStatus();
+        break;
+    case BUTTON_SLEEP_MENU:
+        d->notifier->stopNotify();
+        d->messages->append(Message::sleep_timer, true);
+        d->messages->playMessages();
+        break;
+    case BUTTON_VOLUME_UP:
+    case BUTTON_VOLUME_DOWN: {
+        const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
+        Sound *sound = nullptr;
+        if (volume < 0)
+            sound = d->alarmBeep;
+        else if (volume == 7 || volume == 21)
+            sound = d->doubleBeep; // the ends of the scale
+        else if (volume >= d->audioSettings->volumeMaxRS1Level())
+            sound = d->shortBeep;
+        else
+            sound = d->tickBeep;
+        if (sound)
+            sound->play();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MainClass::keyHoldEvent(int key)
+{
+    qDebug() << Q_FUNC_INFO;
+    switch (key) {
+    case BUTTON_POWER:
+        d->schedule(100, &MainClass::runShutdown);
+        break;
+    case BUTTON_SLEEP_MENU:
+        if (d->mediaBusy()) {
+            qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+            break;
+        }
+        d->schedule(10, &MainClass::runSystemSettings);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainClass::systemSettingsIsFinished()
+{
+    const int count = d->bookShelf ? d->bookShelf->count() : 0;
+    qDebug() << "systemSettingsIsFinished" << ": bookshelf count:" << count;
+    if (count == 0) {
+        d->schedule(10, &MainClass::runMainClass);
+    } else if (count == 1) {
+        if (d->bookShelf->bookAt(0).mimeType() != AudioBook::Undefined)
+            d->schedule(10, [this] { runPlayer(false); });
+        else
+            d->schedule(10, &MainClass::runMainClass);
+    } else {
+        d->schedule(10, &MainClass::runBookShelf);
+    }
+}
+
+void MainClass::runSystemSettings()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted())
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::SystemSettings);
+    // A medium inserted while the menu is open must not pull the device into the bookshelf.
+    if (d->booksAddedConnection) {
+        disconnect(d->booksAddedConnection);
+        d->booksAddedConnection = {};
+    }
+
+    auto *menu = new SystemSettings(d->audioSettings, d->input);
+    d->modeObject = menu;
+    connect(menu, &SystemSettings::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::finished, this, &MainClass::systemSettingsIsFinished, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::quitToBookshelf, this, &MainClass::runBookShelf, Qt::QueuedConnection);
+    if (d->bookShelf)
+        connect(menu, &SystemSettings::quitToBookshelf, d->bookShelf, &BookShelf::runNormal);
+    for (auto signal : {&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf}) {
+        connect(menu, signal, menu, &QObject::deleteLater);
+        connect(menu, signal, this, [this] { d->connectBooksAdded(); });
+    }
+    QTimer::singleShot(Platform::scaledMsec(10), menu, &SystemSettings::run);
+}
+
+void MainClass::runBookShelf()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->halted() || !d->bookShelf)
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::BookShelf);
+    QTimer::singleShot(Platform::scaledMsec(10), d->bookShelf, &BookShelf::run);
+}
+
+void MainClass::runPlayer(bool autoPlay)
+{
+    qDebug() << "runPlayer"
+             << "autoPlay:" << autoPlay;
+    if (d->halted() || !d->bookShelf)
+        return;
+    d->leaveMainMode();
+    d->setMode(Mode::Player);
+
+    const AudioBook audioBook = d->bookShelf->bookInUse();
+    auto *player = new AudioBookPlayer(d->audioSettings, d->input);
+    if (!player->open(audioBook)) {
+        qDebug().nospace() << Q_FUNC_INFO << ": player can't open audio book";
+        delete player;
+        d->schedule(10, &MainClass::runBookShelf);
+        return;
+    }
+
+    d->modeObject = player;
+    d->bookShelf->setLastPlayedAudioBook(audioBook);
+    for (auto signal : {&AudioBookPlayer::quit, &AudioBookPlayer::shutdown, &AudioBookPlayer::ejectCdAndQuit, &AudioBookPlayer::quitToBookshelf})
+        connect(player, signal, player, &QObject::deleteLater);
+    connect(player, &AudioBookPlayer::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
+    connect(player, &AudioBookPlayer::quitToBookshelf, this, &MainClass::runBookShelf, Qt::QueuedConnection);
+    if (d->mediaClass) {
+        connect(player, &AudioBookPlayer::ejectCd, d->mediaClass, &MediaClass::ejectCd);
+        connect(player, &AudioBookPlayer::ejectCdAndQuit, d->mediaClass, &MediaClass::ejectCd);
+    }
+    // Direct, so that the player saves its position before anything is torn down.
+    connect(this, &MainClass::aboutToShutdown, player, &AudioBookPlayer::aboutToQuit, Qt::DirectConnection);
+    connect(d->bookShelf, &BookShelf::audioBookInUseRemoved, player, &AudioBookPlayer::aboutToQuit, Qt::DirectConnection);
+    if (autoPlay)
+        QTimer::singleShot(Platform::scaledMsec(10), player, &AudioBookPlayer::run);
+    else
+        QTimer::singleShot(Platform::scaledMsec(10), player, &AudioBookPlayer::runIdle);
+}
+
+void MainClass::runPlayer()
+{
+    runPlayer(false);
+}
+
+void MainClass::audioBookInUseRemoved()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (d->bookShelf && d->bookShelf->count() > 0)
+        d->schedule(1000, &MainClass::runBookShelf);
+    else
+        d->schedule(10, &MainClass::runMainClass);
+}
+
+void MainClass::standbyTimerTimeout()
+{
+    qDebug() << Q_FUNC_INFO;
+    d->messages->stop();
+    if (d->doubleBeep)
+        d->doubleBeep->play();
+    d->input->setEnabled(false);
+    d->schedule(500, &MainClass::runShutdown);
+}
+
+void MainClass::rs2TimerTimeoutEvent()
+{
+    qDebug() << Q_FUNC_INFO;
+    if (!d->messages || !d->input)
+        return;
+    d->messages->stop();
+    if (d->doubleBeep)
+        d->doubleBeep->play();
+    d->input->setEnabled(false);
+    d->schedule(500, &MainClass::runShutdown);
+}
+
+void MainClass::usbFaultEvent()
+{
+    if (!d->isRev6() || d->usbFaultFd < 0)
+        return;
+    qDebug() << "usbFaultEvent";
+    Platform::Gpio *gpio = Platform::gpio();
+    // Reading the value file re-arms the edge report.
+    gpio->rearm(d->usbFaultFd);
+    int value = gpio->readValue(s_usbFaultLine);
+    if (value == 0) {
+        Delay::msec(10);
+        value = gpio->readValue(s_usbFaultLine);
+    }
+    // A line back at 1 at either read was a glitch.
+    if (value == 0) {
+        qDebug().nospace() << Q_FUNC_INFO << ": external usb fault event triggered";
+        d->notifier->message(Message::usb_error_remove_usb_device);
+    }
+}

@@ -1,0 +1,297 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "simcommandrunner.h"
+
+#include "platform/platform.h"
+#include "platform/sim/simboard.h"
+
+#include "platform/paths.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QQueue>
+#include <QStringList>
+#include <QTimer>
+
+#include <algorithm>
+
+using Platform::SimBoard;
+
+namespace {
+const QString kPowerButtonDevice = QStringLiteral("/dev/input/event1");
+const QString kHeadphoneDevice = QStringLiteral("/dev/input/event2");
+constexpr int kLinuxKeyPower = 116;
+constexpr int kEvKey = 1;
+constexpr int kEvSw = 5;
+constexpr int kSwHeadphoneInsert = 2;
+constexpr int kUsbFaultLine = 202;
+constexpr int kAwaitPollMsec = 20;
+constexpr int kKeyUpMsec = 100;
+qint64 s_logStart = 0;
+} // namespace
+
+class SimCommandRunnerPrivate
+{
+public:
+    struct Pending {
+        SimCommand command;
+        int atMsec;
+    };
+
+    explicit SimCommandRunnerPrivate(SimCommandRunner *qq)
+        : q(qq)
+    {
+        timer.setSingleShot(true);
+        clock.start();
+    }
+
+    ~SimCommandRunnerPrivate()
+    {
+        // A client that goes away in the middle of a hold must not leave the
+        // key down for ever.
+        if (keyDown)
+            setKey(keyDown, false);
+    }
+
+    void next();
+    void run(const SimCommand &command);
+    void done(const SimCommand &command, const QString &answer);
+    static void setKey(int key, bool down);
+    /** Looks for the awaited text in the log; true when found. */
+    bool findInLog(const QString &text);
+    void pollAwait(const SimCommand &command);
+
+    SimCommandRunner *const q;
+    QQueue<Pending> queue;
+    QTimer timer;
+    QElapsedTimer clock;
+    bool running = false;
+    bool revisionAllowed = false;
+    int keyDown = 0; ///< the key of a tap or hold in progress
+    qint64 logPosition = -1; ///< after the last line an "await" matched
+    QElapsedTimer awaitClock;
+};
+
+SimCommandRunner::SimCommandRunner(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<SimCommandRunnerPrivate>(this))
+{
+}
+
+SimCommandRunner::~SimCommandRunner() = default;
+
+void SimCommandRunner::enqueue(const SimCommand &command, int atMsec)
+{
+    d->queue.enqueue({command, atMsec});
+    if (!d->running)
+        d->next();
+}
+
+void SimCommandRunner::restartClock()
+{
+    d->clock.restart();
+}
+
+bool SimCommandRunner::isBusy() const
+{
+    return d->running || !d->queue.isEmpty();
+}
+
+void SimCommandRunner::setLogStart(qint64 offset)
+{
+    s_logStart = offset;
+}
+
+void SimCommandRunner::setRevisionAllowed(bool allowed)
+{
+    d->revisionAllowed = allowed;
+}
+
+int SimCommandRunner::keyMsec(int deviceMsec)
+{
+    return std::max(1, deviceMsec / 10) * Platform::scaledMsec(10);
+}
+
+void SimCommandRunnerPrivate::setKey(int key, bool down)
+{
+    SimBoard *board = SimBoard::instance();
+    if (key == SimCommand::kPowerKey)
+        board->setPowerButton(down);
+    else if (down)
+        board->pressKey(key);
+    else
+        board->releaseKey(key);
+}
+
+bool SimCommandRunnerPrivate::findInLog(const QString &text)
+{
+    QFile log(Platform::path(QStringLiteral("/root/quimbo/log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return false;
+    if (logPosition < 0 || logPosition > log.size())
+        logPosition = std::min(s_logStart, log.size());
+    if (!log.seek(logPosition))
+        return false;
+    const QByteArray wanted = text.toUtf8();
+    const QByteArray data = log.readAll();
+    qsizetype start = 0;
+    qsizetype end;
+    while ((end = data.indexOf('\n', start)) >= 0) {
+        if (data.mid(start, end - start).contains(wanted)) {
+            logPosition += end + 1;
+            return true;
+        }
+        start = end + 1;
+    }
+    // Lines without the text are done with; a line still being written is
+    // read again, whole, next time.
+    logPosition += start;
+    return false;
+}
+
+void SimCommandRunnerPrivate::pollAwait(const SimCommand &command)
+{
+    if (findInLog(command.text)) {
+        done(command, QStringLiteral("ok"));
+        return;
+    }
+    if (awaitClock.elapsed() > SimCommandRunner::kAwaitTimeoutMsec) {
+        done(command, QStringLiteral("error: no log line with \"%1\" after %2 ms").arg(command.text).arg(SimCommandRunner::kAwaitTimeoutMsec));
+        return;
+    }
+    timer.start(kAwaitPollMsec);
+}
+
+void SimCommandRunnerPrivate::next()
+{
+    if (queue.isEmpty()) {
+        if (running) {
+            running = false;
+            Q_EMIT q->finished();
+        }
+        return;
+    }
+    running = true;
+    const Pending pending = queue.head();
+    if (pending.atMsec >= 0) {
+        const qint64 due = Platform::scaledMsec(pending.atMsec);
+        const qint64 left = due - clock.elapsed();
+        if (left > 0) {
+            timer.disconnect();
+            QObject::connect(&timer, &QTimer::timeout, q, [this] { next(); });
+            timer.start(int(left));
+            return;
+        }
+    }
+    queue.dequeue();
+    run(pending.command);
+}
+
+void SimCommandRunnerPrivate::done(const SimCommand &command, const QString &answer)
+{
+    Q_EMIT q->answered(command, answer);
+    // Later commands start from the event loop, so that a quit or a socket
+    // answer is never handled inside the emission of the previous one.
+    QTimer::singleShot(0, q, [this] { next(); });
+}
+
+void SimCommandRunnerPrivate::run(const SimCommand &command)
+{
+    Q_EMIT q->started(command);
+    SimBoard *board = SimBoard::instance();
+    const QString ok = QStringLiteral("ok");
+    switch (command.type) {
+    case SimCommand::Press:
+        setKey(command.key, true);
+        done(command, ok);
+        return;
+    case SimCommand::Release:
+        setKey(command.key, false);
+        done(command, ok);
+        return;
+    case SimCommand::Tap:
+    case SimCommand::Hold:
+        setKey(command.key, true);
+        keyDown = command.key;
+        timer.disconnect();
+        QObject::connect(&timer, &QTimer::timeout, q, [this, command] {
+            setKey(command.key, false);
+            keyDown = 0;
+            // The keypad only reports a release it has scanned; a key pressed
+            // again before that would merge with this one.
+            timer.disconnect();
+            QObject::connect(&timer, &QTimer::timeout, q, [this, command] { done(command, QStringLiteral("ok")); });
+            timer.start(SimCommandRunner::keyMsec(kKeyUpMsec));
+        });
+        timer.start(SimCommandRunner::keyMsec(command.value));
+        return;
+    case SimCommand::Wait:
+        timer.disconnect();
+        QObject::connect(&timer, &QTimer::timeout, q, [this, command] { done(command, QStringLiteral("ok")); });
+        timer.start(Platform::scaledMsec(command.value));
+        return;
+    case SimCommand::Await:
+        awaitClock.start();
+        timer.disconnect();
+        QObject::connect(&timer, &QTimer::timeout, q, [this, command] { pollAwait(command); });
+        pollAwait(command);
+        return;
+    case SimCommand::Knob:
+        board->turnKnob(command.value);
+        done(command, ok);
+        return;
+    case SimCommand::Headphones:
+        board->setSwitch(kHeadphoneDevice, kSwHeadphoneInsert, command.value != 0);
+        done(command, ok);
+        return;
+    case SimCommand::UsbFault:
+        // The over-current input is active low.
+        board->setInputLine(kUsbFaultLine, command.value ? 0 : 1);
+        done(command, ok);
+        return;
+    case SimCommand::Revision:
+        if (!revisionAllowed) {
+            done(command, QStringLiteral("error: the revision can only be set before the firmware starts"));
+            return;
+        }
+        board->setRevision(command.value == 6 ? 7 : 0);
+        done(command, ok);
+        return;
+    case SimCommand::Log:
+        Q_EMIT q->echo(command.text);
+        done(command, ok);
+        return;
+    case SimCommand::Status:
+        done(command, ok + QLatin1Char(' ') + SimCommandRunner::statusText());
+        return;
+    case SimCommand::Quit:
+        done(command, ok);
+        Q_EMIT q->quitRequested();
+        return;
+    case SimCommand::Invalid:
+        break;
+    }
+    // A line that did not parse goes through the queue too, so that its
+    // answer keeps its place among the answers of the lines around it.
+    done(command, QStringLiteral("error: ") + (command.text.isEmpty() ? QStringLiteral("invalid command") : command.text));
+}
+
+QString SimCommandRunner::statusText()
+{
+    const SimBoard *board = SimBoard::instance();
+    auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+    QStringList keys;
+    if (board->inputState(kPowerButtonDevice, kEvKey, kLinuxKeyPower))
+        keys << SimCommand::keyName(SimCommand::kPowerKey);
+    for (int code = 2050; code <= 2060; ++code) {
+        if (code != 2054 && code != 2055 && board->isKeyDown(code))
+            keys << SimCommand::keyName(code);
+    }
+    return QStringLiteral("led0=%1 led1=%2 usb0=%3 usb1=%4 keys=%5 headphones=%6 line202=%7 revision=%8 poweredoff=%9")
+        .arg(onOff(board->led(0)), onOff(board->led(1)), onOff(board->usbPower(0)), onOff(board->usbPower(1)),
+             keys.isEmpty() ? QStringLiteral("none") : keys.join(QLatin1Char(',')),
+             board->inputState(kHeadphoneDevice, kEvSw, kSwHeadphoneInsert) ? QStringLiteral("in") : QStringLiteral("out"),
+             QString::number(board->lineValue(kUsbFaultLine)),
+             board->revision() == 7 ? QStringLiteral("6") : QStringLiteral("4"),
+             board->isPoweredOff() ? QStringLiteral("yes") : QStringLiteral("no"));
+}

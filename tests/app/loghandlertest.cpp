@@ -1,0 +1,260 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/loghandler.h"
+
+#include "testroot.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+#include <sys/resource.h>
+
+class LogHandlerTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void lineFormat_data();
+    void lineFormat();
+    void appendsOneLinePerMessage();
+    void rotation_data();
+    void rotation();
+    void unwritableLogLosesTheLine_data();
+    void unwritableLogLosesTheLine();
+    void linesFromTwoThreadsStayWhole();
+    void fatalAbortsAfterTheLine();
+
+private:
+    static void log(QtMsgType type, const QString &text)
+    {
+        messageLogHandler(type, QMessageLogContext(), text);
+    }
+    QString logPath() const { return m_root->path(QStringLiteral("/root/quimbo/log")); }
+    QString oldLogPath() const { return m_root->path(QStringLiteral("/root/quimbo/log1")); }
+    QStringList logLines() const { return m_root->log().split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+    std::unique_ptr<TestRoot> m_root;
+};
+
+void LogHandlerTest::init()
+{
+    m_root = std::make_unique<TestRoot>();
+    QVERIFY(m_root->isValid());
+}
+
+void LogHandlerTest::cleanup()
+{
+    m_root.reset();
+}
+
+void LogHandlerTest::lineFormat_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("level"); // empty: the line stays empty
+
+    QTest::newRow("debug") << int(QtDebugMsg) << "void MainClass::runPowerUp()"
+                           << "Debug";
+    QTest::newRow("warning") << int(QtWarningMsg) << "[AudioSettings::presetVolume] speaker volume exceeds RS1 level..reset to safe value"
+                             << "Warning";
+    QTest::newRow("critical") << int(QtCriticalMsg) << "disk full"
+                              << "Critical";
+    QTest::newRow("text with a percent sign") << int(QtDebugMsg) << "Battery state of charge: 50 %1 %"
+                                              << "Debug";
+    QTest::newRow("info has no level text") << int(QtInfoMsg) << "not written" << QString();
+}
+
+void LogHandlerTest::lineFormat()
+{
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QFETCH(QString, level);
+
+    const qint64 dayBefore = QDate::currentDate().toJulianDay();
+    log(QtMsgType(type), text);
+    const qint64 dayAfter = QDate::currentDate().toJulianDay();
+
+    const QString content = m_root->log();
+    QVERIFY(content.endsWith(QLatin1Char('\n')));
+    const QString line = content.chopped(1);
+    QVERIFY2(!line.contains(QLatin1Char('\n')), qPrintable(content));
+
+    if (level.isEmpty()) {
+        QCOMPARE(line, QString());
+        return;
+    }
+    const QRegularExpression format(QStringLiteral("^(\\d+) (\\d\\d):(\\d\\d):(\\d\\d) ") + level + QStringLiteral(": (.*)$"));
+    const QRegularExpressionMatch match = format.match(line);
+    QVERIFY2(match.hasMatch(), qPrintable(line));
+    const qint64 day = match.captured(1).toLongLong();
+    QVERIFY(day == dayBefore || day == dayAfter);
+    QVERIFY(match.captured(2).toInt() < 24);
+    QVERIFY(match.captured(3).toInt() < 60);
+    QCOMPARE(match.captured(5), text);
+}
+
+void LogHandlerTest::appendsOneLinePerMessage()
+{
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/log"), "earlier line\n"));
+    log(QtDebugMsg, QStringLiteral("first"));
+    log(QtWarningMsg, QStringLiteral("second"));
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QStringLiteral("earlier line"));
+    QVERIFY(lines.at(1).endsWith(QStringLiteral(" Debug: first")));
+    QVERIFY(lines.at(2).endsWith(QStringLiteral(" Warning: second")));
+}
+
+void LogHandlerTest::rotation_data()
+{
+    QTest::addColumn<qint64>("sizeAfterWrite"); // size the log reaches with the new line
+    QTest::addColumn<bool>("rotated");
+
+    QTest::newRow("exactly at the limit stays") << LogHandler::maximumLogSize << false;
+    QTest::newRow("one byte above rotates") << LogHandler::maximumLogSize + 1 << true;
+    QTest::newRow("far above rotates") << LogHandler::maximumLogSize + 4096 << true;
+}
+
+void LogHandlerTest::rotation()
+{
+    QFETCH(qint64, sizeAfterWrite);
+    QFETCH(bool, rotated);
+
+    // The length of one line: the day and time fields have a fixed width.
+    const QString text = QStringLiteral("the line that crosses");
+    log(QtDebugMsg, text);
+    const qint64 lineLength = QFileInfo(logPath()).size();
+    QVERIFY(lineLength > text.size());
+
+    const QByteArray filler = QByteArray(sizeAfterWrite - lineLength - 1, 'x') + '\n';
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/log"), filler));
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/log1"), "previous rotation\n"));
+
+    log(QtDebugMsg, text);
+
+    if (!rotated) {
+        QCOMPARE(QFileInfo(logPath()).size(), sizeAfterWrite);
+        QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/log1")), QByteArray("previous rotation\n"));
+        return;
+    }
+
+    // The crossing line was written before the file moved; the older log1 is gone.
+    QVERIFY(!QFileInfo::exists(logPath()));
+    const QByteArray old = m_root->readFile(QStringLiteral("/root/quimbo/log1"));
+    QCOMPARE(qint64(old.size()), sizeAfterWrite);
+    QVERIFY(old.startsWith(filler));
+    QVERIFY(old.endsWith(QByteArray(QByteArray(" Debug: ") + text.toUtf8() + '\n')));
+    QVERIFY(!old.contains("previous rotation"));
+
+    log(QtDebugMsg, QStringLiteral("next"));
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(lines.first().endsWith(QStringLiteral(" Debug: next")));
+}
+
+void LogHandlerTest::unwritableLogLosesTheLine_data()
+{
+    QTest::addColumn<QString>("obstacle");
+
+    QTest::newRow("log is a directory") << "directory";
+    QTest::newRow("log folder missing") << "no folder";
+}
+
+void LogHandlerTest::unwritableLogLosesTheLine()
+{
+    QFETCH(QString, obstacle);
+
+    const QString folder = m_root->path(QStringLiteral("/root/quimbo"));
+    if (obstacle == QLatin1String("directory"))
+        QVERIFY(QDir().mkpath(logPath()));
+    else
+        QVERIFY(QDir(folder).removeRecursively());
+
+    log(QtDebugMsg, QStringLiteral("lost"));
+    log(QtWarningMsg, QStringLiteral("lost too"));
+
+    if (obstacle == QLatin1String("directory")) {
+        QVERIFY(QFileInfo(logPath()).isDir());
+        QVERIFY(QDir(logPath()).isEmpty());
+    } else {
+        QVERIFY(!QFileInfo::exists(folder));
+    }
+    QVERIFY(!QFileInfo::exists(oldLogPath()));
+}
+
+void LogHandlerTest::linesFromTwoThreadsStayWhole()
+{
+    constexpr int perThread = 400;
+    auto writer = [](const QString &name) {
+        return QThread::create([name] {
+            for (int i = 0; i < perThread; ++i)
+                log(QtDebugMsg, name + QLatin1Char(' ') + QString::number(i) + QStringLiteral(" ----------------------------------------"));
+        });
+    };
+    std::unique_ptr<QThread> a(writer(QStringLiteral("keypad")));
+    std::unique_ptr<QThread> b(writer(QStringLiteral("search")));
+    a->start();
+    b->start();
+    QVERIFY(a->wait(30000));
+    QVERIFY(b->wait(30000));
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 2 * perThread);
+    const QRegularExpression whole(QStringLiteral("^\\d+ \\d\\d:\\d\\d:\\d\\d Debug: (keypad|search) \\d+ -{40}$"));
+    int keypad = 0;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = whole.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        if (match.captured(1) == QLatin1String("keypad"))
+            ++keypad;
+    }
+    QCOMPARE(keypad, perThread);
+}
+
+void LogHandlerTest::fatalAbortsAfterTheLine()
+{
+    // The fatal message is sent by a copy of this program (see main()), since it must not survive it.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUIMBO_ROOT"), m_root->root());
+    env.insert(QStringLiteral("LOGHANDLERTEST_FATAL"), QStringLiteral("battery controller on fire"));
+    child.setProcessEnvironment(env);
+    child.setChildProcessModifier([] {
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore); // an expected abort leaves no core file behind
+    });
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().endsWith(QStringLiteral(" Fatal: battery controller on fire")), qPrintable(lines.first()));
+}
+
+int main(int argc, char *argv[])
+{
+    const QString fatal = qEnvironmentVariable("LOGHANDLERTEST_FATAL");
+    if (!fatal.isEmpty()) {
+        messageLogHandler(QtFatalMsg, QMessageLogContext(), fatal);
+        return 0; // not reached
+    }
+    QCoreApplication app(argc, argv);
+    LogHandlerTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "loghandlertest.moc"

@@ -1,0 +1,640 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/mainclass.h"
+
+#include "audio/audiosettings.h"
+#include "input/board.h"
+#include "input/input.h"
+#include "input/keys.h"
+#include "library/audiobook.h"
+#include "library/mediaclass.h"
+#include "library/mediasource.h"
+#include "platform/platform.h"
+#include "platform/sim/simboard.h"
+#include "system/powermanager.h"
+#include "system/sound.h"
+#include "system/soundmanager.h"
+
+#include "fakeplayer.h"
+#include "testroot.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using Platform::SimBoard;
+
+namespace {
+const QString s_adapterInput = QStringLiteral("/dev/input/event3");
+constexpr int s_adapterKey = 30;
+} // namespace
+
+class MainClassTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void bootStatus_data();
+    void bootStatus();
+    void batteryEmptyStartPowersOffAgain();
+    void errorBlinkCode_data();
+    void errorBlinkCode();
+    void powerUpEntersMainMode();
+    void keyPressSpeaksItsFunction_data();
+    void keyPressSpeaksItsFunction();
+    void firstPressFlagIsSetOnEveryEntry();
+    void keysWhileMediaBusy();
+    void volumeBeep_data();
+    void volumeBeep();
+    void keyHold_data();
+    void keyHold();
+    void standbyTimeout_data();
+    void standbyTimeout();
+    void usbFault_data();
+    void usbFault();
+    void startSlotWithoutMedia_data();
+    void startSlotWithoutMedia();
+    void idleMode_data();
+    void idleMode();
+
+private:
+    /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
+    void createController(int revision, bool adapter);
+    /** Controller powered up and in main mode, with the player record cleared. */
+    void enterMainMode(int revision = 4);
+    /** Basenames of the files spoken one at a time ("play -v 0.5 -q FILE"). */
+    QStringList spokenFiles() const;
+    /** Each playlist played, as the basenames of its items. */
+    QList<QStringList> utterances() const;
+    /** The file of every sound effect played, oldest first. */
+    QStringList soundFiles() const;
+    static QString soundFile(const QString &name)
+    {
+        Sound *sound = SoundManager::instance()->getSound(name);
+        return sound ? sound->fileName() : QString();
+    }
+
+    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<FakePlayer> m_player;
+    std::unique_ptr<MainClass> m_main;
+};
+
+void MainClassTest::initTestCase()
+{
+    Platform::setBackend(Platform::Backend::Simulated);
+}
+
+void MainClassTest::init()
+{
+    m_root = std::make_unique<TestRoot>();
+    m_player = std::make_unique<FakePlayer>();
+    QVERIFY(m_root->isValid());
+    QVERIFY(m_player->isValid());
+    Platform::setTimeScale(0.01);
+    SimBoard::instance()->reset();
+    Board::getInstance()->resetForTesting();
+}
+
+void MainClassTest::cleanup()
+{
+    m_main.reset();
+    SoundManager::destroy();
+    m_player.reset();
+    m_root.reset();
+    Platform::setTimeScale(1.0);
+}
+
+void MainClassTest::createController(int revision, bool adapter)
+{
+    SimBoard *board = SimBoard::instance();
+    board->setRevision(revision == 6 ? 7 : 0);
+    Board::getInstance()->init();
+    board->setKey(s_adapterInput, s_adapterKey, adapter);
+    m_main = std::make_unique<MainClass>();
+}
+
+void MainClassTest::enterMainMode(int revision)
+{
+    createController(revision, false);
+    QCOMPARE(m_main->errorCode(), 0);
+    m_main->runPowerUp();
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+    QVERIFY(m_main->input()->isEnabled());
+    m_player->clear();
+}
+
+QStringList MainClassTest::spokenFiles() const
+{
+    QStringList files;
+    const QStringList lines = m_player->lines();
+    for (const QString &line : lines) {
+        if (line.startsWith(QStringLiteral("argv: [-v] [0.5] [-q] [")) && !line.endsWith(QStringLiteral(".m3u]")))
+            files << QFileInfo(line.mid(23).chopped(1)).fileName();
+    }
+    return files;
+}
+
+QList<QStringList> MainClassTest::utterances() const
+{
+    QList<QStringList> result;
+    const QStringList lines = m_player->lines();
+    for (const QString &line : lines) {
+        if (line.startsWith(QStringLiteral("argv:")) && line.endsWith(QStringLiteral(".m3u]")))
+            result.append(QStringList());
+        else if (line.startsWith(QStringLiteral("item: ")) && !result.isEmpty())
+            result.last() << QFileInfo(line.mid(6)).fileName();
+    }
+    return result;
+}
+
+QStringList MainClassTest::soundFiles() const
+{
+    QStringList files;
+    const QStringList lines = m_player->lines();
+    for (const QString &line : lines) {
+        if (line.startsWith(QStringLiteral("argv: [-V1] [-q] [--norm=")))
+            files << line.mid(line.lastIndexOf(QStringLiteral(" [")) + 2).chopped(1);
+    }
+    return files;
+}
+
+void MainClassTest::bootStatus_data()
+{
+    QTest::addColumn<bool>("adapter");
+    QTest::addColumn<int>("bootSource"); // 0: switched on by connecting the adapter
+    QTest::addColumn<int>("heldKey"); // BUTTON_NONE: nothing held
+    QTest::addColumn<QVariant>("batteryEmpty"); // invalid: not stored
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("spoken");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QVariant>("shutdownGood"); // invalid: not written
+
+    const QStringList nothing;
+    QTest::newRow("battery, key absent") << false << 1 << BUTTON_NONE << QVariant() << 0 << nothing << QString() << QVariant(false);
+    QTest::newRow("battery, last run ended empty")
+        << false << 1 << BUTTON_NONE << QVariant(true) << 4 << QStringList{QStringLiteral("message001.wav"), QStringLiteral("message006.wav")}
+        << "Quimbo batteryEmpty shutdown. Startup with adapter!" << QVariant();
+    QTest::newRow("battery, a key held is ignored") << false << 0 << BUTTON_SLEEP_MENU << QVariant(false) << 0 << nothing << QString() << QVariant(false);
+    QTest::newRow("adapter, power button") << true << 1 << BUTTON_SLEEP_MENU << QVariant(true) << 0 << nothing << QString() << QVariant(true);
+    QTest::newRow("adapter boot, no key") << true << 0 << BUTTON_NONE << QVariant() << 1 << nothing << QString() << QVariant(true);
+    QTest::newRow("adapter boot, sleep/menu") << true << 0 << BUTTON_SLEEP_MENU << QVariant() << 2 << nothing << QString() << QVariant(true);
+    QTest::newRow("adapter boot, fast forward") << true << 0 << BUTTON_FAST_FORWARD << QVariant() << 3 << nothing << QString() << QVariant(true);
+    QTest::newRow("adapter boot, play/stop") << true << 0 << BUTTON_PLAY_STOP << QVariant() << 1 << nothing << QString() << QVariant(true);
+    QTest::newRow("adapter boot, rewind speaks the run time")
+        << true << 0 << BUTTON_REWIND << QVariant() << 1
+        << QStringList{QStringLiteral("message004.wav"), QStringLiteral("2.wav"), QStringLiteral("message013.wav"), QStringLiteral("5.wav"), QStringLiteral("message021.wav")}
+        << "Last run time: 2:5 in minutes: 125" << QVariant(true);
+    QTest::newRow("adapter boot, eject without a drive")
+        << true << 0 << BUTTON_EJECT << QVariant() << 1 << QStringList{QStringLiteral("message007.wav"), QStringLiteral("message023.wav")}
+        << "Emergency eject media from cd-rom player" << QVariant(true);
+}
+
+void MainClassTest::bootStatus()
+{
+    QFETCH(bool, adapter);
+    QFETCH(int, bootSource);
+    QFETCH(int, heldKey);
+    QFETCH(QVariant, batteryEmpty);
+    QFETCH(int, status);
+    QFETCH(QStringList, spoken);
+    QFETCH(QString, logged);
+    QFETCH(QVariant, shutdownGood);
+
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("timeActive"), 125u);
+        if (batteryEmpty.isValid())
+            settings.setValue(QStringLiteral("batteryEmpty"), batteryEmpty);
+    }
+    createController(4, adapter);
+    QCOMPARE(m_main->errorCode(), 0);
+    m_main->powerManager()->setBootSource(bootSource);
+    if (heldKey != BUTTON_NONE)
+        SimBoard::instance()->pressKey(heldKey);
+    m_player->clear();
+
+    if (!logged.isEmpty())
+        QTest::ignoreMessage(QtDebugMsg, logged.toUtf8().constData());
+    QCOMPARE(m_main->bootStatus(), status);
+    QCOMPARE(spokenFiles(), spoken);
+    QCOMPARE(QSettings().value(QStringLiteral("shutdownGood")), shutdownGood);
+    // The emergency eject powers the drive's port only while it tries.
+    QVERIFY(!SimBoard::instance()->usbPower(0));
+}
+
+void MainClassTest::batteryEmptyStartPowersOffAgain()
+{
+    QSettings().setValue(QStringLiteral("batteryEmpty"), true);
+    createController(4, false);
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+
+    m_main->start(m_main->bootStatus());
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::PoweredOff);
+
+    QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
+    QVERIFY(SimBoard::instance()->isPoweredOff());
+    QVERIFY(SimBoard::instance()->systemActionLog().contains(QStringLiteral("poweroff")));
+    QCOMPARE(QSettings().value(QStringLiteral("shutdownGood")).toBool(), true);
+    QCOMPARE(spokenFiles(), (QStringList{QStringLiteral("message001.wav"), QStringLiteral("message006.wav")}));
+    // The shutdown tune was played (its file is gone with the sounds by now).
+    QCOMPARE(soundFiles().size(), 1);
+}
+
+void MainClassTest::errorBlinkCode_data()
+{
+    QTest::addColumn<QString>("missingDevice"); // empty: no fault, the handler is called directly
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("pulses");
+
+    QTest::newRow("code 0 blinks 7") << QString() << 0 << 7;
+    QTest::newRow("audio subsystem") << "/dev/input/event2" << 1 << 1;
+    QTest::newRow("power manager") << "/dev/input/event3" << 3 << 3;
+    QTest::newRow("key input") << "/dev/input/event1" << 4 << 4;
+}
+
+void MainClassTest::errorBlinkCode()
+{
+    QFETCH(QString, missingDevice);
+    QFETCH(int, code);
+    QFETCH(int, pulses);
+
+    // Long flashes of 300 ms, short ones of 75 ms.
+    Platform::setTimeScale(0.3);
+    SimBoard *board = SimBoard::instance();
+    if (!missingDevice.isEmpty())
+        board->setInputDevicePresent(missingDevice, false);
+
+    struct Pulse {
+        qint64 on = -1;
+        qint64 off = -1;
+    };
+    QList<Pulse> flashes;
+    QElapsedTimer clock;
+    clock.start();
+    QObject recording; // ends the recording with this test row
+    connect(board, &SimBoard::ledChanged, &recording, [&](int led, bool on) {
+        if (led != 0)
+            return;
+        if (on)
+            flashes.append(Pulse{clock.elapsed(), -1});
+        else if (!flashes.isEmpty() && flashes.last().off < 0)
+            flashes.last().off = clock.elapsed();
+    });
+
+    createController(4, false);
+    QCOMPARE(m_main->errorCode(), code);
+    if (missingDevice.isEmpty()) {
+        m_main->runErrorHandler();
+    } else {
+        // The boot decision finds the error handler already running and starts nothing else.
+        QCOMPARE(m_main->bootStatus(), -1);
+        m_main->start(-1);
+    }
+    QCOMPARE(m_main->mode(), MainClass::Mode::Error);
+    QVERIFY(!board->led(1));
+    QVERIFY(!board->usbPower(0));
+
+    auto isLong = [](const Pulse &p) { return p.off >= 0 && p.off - p.on >= 200; };
+    auto longFlashes = [&] { return std::count_if(flashes.cbegin(), flashes.cend(), isLong); };
+    QTRY_VERIFY_WITH_TIMEOUT(longFlashes() >= 2, 20000);
+
+    QVERIFY(isLong(flashes.first()));
+    int shortFlashes = 0;
+    for (int i = 1; !isLong(flashes.at(i)); ++i)
+        ++shortFlashes;
+    QCOMPARE(shortFlashes, pulses);
+    QCOMPARE(m_main->mode(), MainClass::Mode::Error);
+}
+
+void MainClassTest::powerUpEntersMainMode()
+{
+    QSettings().setValue(QStringLiteral("lastPlayedMedia"), 2);
+    createController(6, false);
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+    m_main->start(0);
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+
+    QCOMPARE(modes.size(), 2);
+    QCOMPARE(modes.at(0).first().value<MainClass::Mode>(), MainClass::Mode::PowerUp);
+    QCOMPARE(spokenFiles(), QStringList{QStringLiteral("message047.wav")});
+    SimBoard *board = SimBoard::instance();
+    QVERIFY(board->led(1));
+    QVERIFY(board->usbPower(0));
+    QVERIFY(!m_main->powerManager()->chargerLed());
+    QVERIFY(m_main->mediaClass());
+    QVERIFY(m_main->bookShelf());
+    // The priority device is asked for once, and only for one start.
+    QTRY_COMPARE(QSettings().value(QStringLiteral("lastPlayedMedia")).toInt(), 0);
+}
+
+void MainClassTest::keyPressSpeaksItsFunction_data()
+{
+    QTest::addColumn<int>("revision");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QList<QStringList>>("spoken"); // one utterance per key
+
+    auto say = [](std::initializer_list<const char *> names) {
+        QStringList list;
+        for (const char *name : names)
+            list << QString::fromLatin1(name);
+        return list;
+    };
+    QTest::newRow("play/stop twice, Rev4") << 4 << QList<int>{BUTTON_PLAY_STOP, BUTTON_PLAY_STOP}
+                                           << QList<QStringList>{say({"message029.wav", "message023.wav"}), say({"message029.wav"})};
+    QTest::newRow("fast forward then rewind, Rev6") << 6 << QList<int>{BUTTON_FAST_FORWARD, BUTTON_REWIND}
+                                                    << QList<QStringList>{say({"message010.wav", "message087.wav"}), say({"message032.wav"})};
+    QTest::newRow("eject leaves the first press") << 4 << QList<int>{BUTTON_EJECT, BUTTON_REWIND}
+                                                  << QList<QStringList>{say({"message007.wav", "message023.wav"}), say({"message032.wav", "message023.wav"})};
+    QTest::newRow("pitch up") << 4 << QList<int>{BUTTON_PITCH_UP} << QList<QStringList>{say({"message041.wav", "1.wav"})};
+    QTest::newRow("pitch down twice") << 4 << QList<int>{BUTTON_PITCH_DOWN, BUTTON_PITCH_DOWN}
+                                      << QList<QStringList>{say({"message041.wav", "message020.wav", "1.wav"}), say({"message041.wav", "message020.wav", "2.wav"})};
+    QTest::newRow("speed up twice") << 4 << QList<int>{BUTTON_SPEED_UP, BUTTON_SPEED_UP}
+                                    << QList<QStringList>{say({"message036.wav", "1.wav"}), say({"message036.wav", "2.wav"})};
+    QTest::newRow("speed down") << 4 << QList<int>{BUTTON_SPEED_DOWN} << QList<QStringList>{say({"message036.wav", "message020.wav", "1.wav"})};
+}
+
+void MainClassTest::keyPressSpeaksItsFunction()
+{
+    QFETCH(int, revision);
+    QFETCH(QList<int>, keys);
+    QFETCH(QList<QStringList>, spoken);
+
+    enterMainMode(revision);
+    for (int i = 0; i < keys.size(); ++i) {
+        Q_EMIT m_main->input()->pressed(keys.at(i));
+        // Each utterance is one run of the player; wait until it has read its playlist.
+        QTRY_COMPARE(utterances().size(), i + 1);
+        QTRY_COMPARE(utterances().at(i), spoken.at(i));
+    }
+    QCOMPARE(soundFiles(), QStringList());
+}
+
+void MainClassTest::firstPressFlagIsSetOnEveryEntry()
+{
+    enterMainMode();
+    const QStringList withHint{QStringLiteral("message029.wav"), QStringLiteral("message023.wav")};
+    const QStringList plain{QStringLiteral("message029.wav")};
+
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    QTRY_COMPARE(utterances().size(), 1);
+    QTRY_COMPARE(utterances().at(0), withHint);
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    QTRY_COMPARE(utterances().size(), 2);
+    QTRY_COMPARE(utterances().at(1), plain);
+
+    m_main->runMainClass();
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    QTRY_COMPARE(utterances().size(), 3);
+    QTRY_COMPARE(utterances().at(2), withHint);
+
+    // Keys without a spoken function only click.
+    Q_EMIT m_main->input()->pressed(BUTTON_POWER);
+    QTRY_COMPARE(soundFiles(), QStringList{soundFile(QStringLiteral("beep"))});
+    QCOMPARE(utterances().size(), 3);
+}
+
+void MainClassTest::keysWhileMediaBusy()
+{
+    enterMainMode();
+    // A CD drive that is not ready yet keeps the media class busy.
+    m_main->mediaClass()->cdromStatusChanged(0);
+    QVERIFY(m_main->mediaClass()->isBusy());
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyPressEvent(int): mediaClass is busy.");
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    QTRY_COMPARE(spokenFiles(), QStringList{QStringLiteral("message030.wav")});
+
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyReleaseEvent(int): mediaClass is busy.");
+    Q_EMIT m_main->input()->released(BUTTON_SLEEP_MENU);
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyHoldEvent(int): mediaClass is busy.");
+    Q_EMIT m_main->input()->holded(BUTTON_SLEEP_MENU);
+
+    // The settings menu would have opened 10 ms (scaled) after the hold.
+    QVERIFY(!modes.wait(200));
+    QCOMPARE(m_main->mode(), MainClass::Mode::Main);
+    QCOMPARE(utterances().size(), 0);
+    QCOMPARE(spokenFiles().size(), 1);
+}
+
+void MainClassTest::volumeBeep_data()
+{
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("sound");
+
+    QTest::newRow("down to the minimum 7") << 8 << BUTTON_VOLUME_DOWN << "doubleBeep";
+    QTest::newRow("up to the maximum 21") << 20 << BUTTON_VOLUME_UP << "doubleBeep";
+    QTest::newRow("up into the RS1 level is refused") << 16 << BUTTON_VOLUME_UP << "alarmBeep";
+    QTest::newRow("above the RS1 level") << 17 << BUTTON_VOLUME_UP << "shortBeep";
+    QTest::newRow("at the RS1 level from above") << 18 << BUTTON_VOLUME_DOWN << "shortBeep";
+    QTest::newRow("safe range up") << 9 << BUTTON_VOLUME_UP << "tickBeep";
+    QTest::newRow("safe range down") << 10 << BUTTON_VOLUME_DOWN << "tickBeep";
+}
+
+void MainClassTest::volumeBeep()
+{
+    QFETCH(int, volume);
+    QFETCH(int, key);
+    QFETCH(QString, sound);
+
+    enterMainMode();
+    // Keep the RS1 confirmation beep of a refused step out of this test.
+    m_main->audioSettings()->setTimerLengths(100000, 100000, 300000);
+    AudioSettings::setVolume(volume);
+    QCOMPARE(AudioSettings::volume(), volume);
+
+    Q_EMIT m_main->input()->released(key);
+    QTRY_COMPARE(soundFiles().size(), 1);
+    QCOMPARE(soundFiles().first(), soundFile(sound));
+}
+
+void MainClassTest::keyHold_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QList<MainClass::Mode>>("modes");
+
+    QTest::newRow("power button shuts down") << BUTTON_POWER << QList<MainClass::Mode>{MainClass::Mode::Shutdown, MainClass::Mode::PoweredOff};
+    QTest::newRow("sleep/menu opens the settings menu")
+        << BUTTON_SLEEP_MENU << QList<MainClass::Mode>{MainClass::Mode::SystemSettings, MainClass::Mode::Main};
+}
+
+void MainClassTest::keyHold()
+{
+    QFETCH(int, key);
+    QFETCH(QList<MainClass::Mode>, modes);
+
+    enterMainMode();
+    QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
+    Q_EMIT m_main->input()->holded(key);
+    QTRY_COMPARE(changes.size(), modes.size());
+    for (int i = 0; i < modes.size(); ++i)
+        QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));
+}
+
+void MainClassTest::standbyTimeout_data()
+{
+    QTest::addColumn<int>("batteryStatus");
+    QTest::addColumn<MainClass::Mode>("finalMode");
+    QTest::addColumn<bool>("poweredOff");
+
+    QTest::newRow("on battery: power-off") << 5 << MainClass::Mode::PoweredOff << true;
+    QTest::newRow("charging: idle mode") << 1 << MainClass::Mode::Idle << false;
+}
+
+void MainClassTest::standbyTimeout()
+{
+    QFETCH(int, batteryStatus);
+    QFETCH(MainClass::Mode, finalMode);
+    QFETCH(bool, poweredOff);
+
+    enterMainMode();
+    m_main->powerManager()->setBatteryStatus(batteryStatus);
+    // The 30 minutes take 180 ms from here on.
+    Platform::setTimeScale(0.0001);
+    m_main->runMainClass();
+
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::standbyTimerTimeout()");
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), finalMode, 10000);
+
+    SimBoard *board = SimBoard::instance();
+    QCOMPARE(board->isPoweredOff(), poweredOff);
+    QVERIFY(!board->led(1));
+    QVERIFY(!board->usbPower(0));
+    QVERIFY(m_main->powerManager()->chargerLed());
+    // Double beep first, then the shutdown tune.
+    const QStringList sounds = soundFiles();
+    QCOMPARE(sounds.size(), 2);
+    if (!poweredOff) {
+        QCOMPARE(sounds.at(0), soundFile(QStringLiteral("doubleBeep")));
+        QCOMPARE(sounds.at(1), soundFile(QStringLiteral("shutdown")));
+        QVERIFY(m_main->mediaClass() == nullptr);
+        return;
+    }
+    QCOMPARE(QSettings().value(QStringLiteral("shutdownGood")).toBool(), true);
+    QVERIFY(board->systemActionLog().contains(QStringLiteral("dmesg > ") + m_root->path(QStringLiteral("/root/quimbo/dmesg_shutdown"))));
+    QVERIFY(m_main->input() == nullptr);
+}
+
+void MainClassTest::usbFault_data()
+{
+    QTest::addColumn<int>("revision");
+    QTest::addColumn<QList<QStringList>>("spoken");
+
+    QTest::newRow("Rev6 reports the fault") << 6 << QList<QStringList>{{QStringLiteral("message086.wav")}};
+    QTest::newRow("Rev4 has no fault line") << 4 << QList<QStringList>{};
+}
+
+void MainClassTest::usbFault()
+{
+    QFETCH(int, revision);
+    QFETCH(QList<QStringList>, spoken);
+
+    enterMainMode(revision);
+    if (!spoken.isEmpty())
+        QTest::ignoreMessage(QtDebugMsg, "void MainClass::usbFaultEvent(): external usb fault event triggered");
+    SimBoard::instance()->setInputLine(202, 1);
+    SimBoard::instance()->setInputLine(202, 0);
+
+    if (spoken.isEmpty()) {
+        QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+        QVERIFY(!modes.wait(100));
+        QCOMPARE(utterances(), spoken);
+    } else {
+        // Both edges may be reported; every report of a line still low speaks the warning.
+        QTRY_VERIFY(!utterances().isEmpty() && !utterances().last().isEmpty());
+        for (const QStringList &utterance : utterances())
+            QCOMPARE(utterance, spoken.first());
+    }
+    QCOMPARE(m_main->mode(), MainClass::Mode::Main);
+}
+
+void MainClassTest::startSlotWithoutMedia_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("spoken");
+    QTest::addColumn<QString>("tone"); // the player run that is not a message, empty: none
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("log backup plays the failure tone")
+        << 3 << QStringList{}
+        << FakePlayer::argv(QStringLiteral("-q -n synth 2 sin 2500 fade 1 0 2 1.8 trim 0 1 repeat 1").split(QLatin1Char(' ')))
+        << "[MainClass::runLogBackup] failed";
+    QTest::newRow("update finds nothing") << 2 << QStringList{QStringLiteral("message038.wav"), QStringLiteral("message024.wav")} << QString()
+                                          << "void MainClass::runUpdate(): no updates/datapackages files found";
+}
+
+void MainClassTest::startSlotWithoutMedia()
+{
+    QFETCH(int, status);
+    QFETCH(QStringList, spoken);
+    QFETCH(QString, tone);
+    QFETCH(QString, logged);
+
+    createController(4, true);
+    m_player->clear();
+    QTest::ignoreMessage(QtDebugMsg, logged.toUtf8().constData());
+    m_main->start(status);
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
+
+    QCOMPARE(spokenFiles(), spoken);
+    if (!tone.isEmpty())
+        QVERIFY2(m_player->lines().contains(tone), qPrintable(m_player->lines().join(QLatin1Char('\n'))));
+    QVERIFY(m_main->powerManager()->chargerLed());
+    QVERIFY(SimBoard::instance()->systemActionLog().filter(QStringLiteral("poweroff")).isEmpty());
+}
+
+void MainClassTest::idleMode_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<MainClass::Mode>("finalMode");
+
+    QTest::newRow("power button held: power-up") << "hold power" << MainClass::Mode::Main;
+    QTest::newRow("adapter removed: power-off") << "unplug" << MainClass::Mode::PoweredOff;
+    QTest::newRow("fully charged: power-off") << "charged" << MainClass::Mode::PoweredOff;
+}
+
+void MainClassTest::idleMode()
+{
+    QFETCH(QString, event);
+    QFETCH(MainClass::Mode, finalMode);
+
+    createController(4, true);
+    m_main->powerManager()->setBootSource(0);
+    m_main->start(m_main->bootStatus());
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
+    QVERIFY(m_main->powerManager()->chargerLed());
+    m_player->clear();
+
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+    if (event == QLatin1String("hold power")) {
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        Q_EMIT m_main->input()->holded(BUTTON_POWER);
+    } else if (event == QLatin1String("unplug")) {
+        SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
+    } else {
+        Q_EMIT m_main->powerManager()->batteryStatusChanged(0);
+    }
+    QTRY_COMPARE(m_main->mode(), finalMode);
+
+    if (finalMode == MainClass::Mode::Main) {
+        QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::PowerUp);
+        QCOMPARE(spokenFiles(), QStringList{QStringLiteral("message047.wav")});
+        QVERIFY(!m_main->powerManager()->chargerLed());
+    } else {
+        QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
+        QVERIFY(SimBoard::instance()->isPoweredOff());
+    }
+}
+
+QTEST_GUILESS_MAIN(MainClassTest)
+#include "mainclasstest.moc"

@@ -1,0 +1,125 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/vlcmediaplayer.h"
+
+#include "testroot.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+// Runs the built quimbo-basic program the way the device starts it.
+class StartTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void versionPrintsAndExits_data();
+    void versionPrintsAndExits();
+    void bannerIsLoggedOnTheSimulatedBoard();
+
+private:
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUIMBO_ROOT"), m_root->root());
+        env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
+        env.insert(QStringLiteral("QUIMBO_TIME_SCALE"), QStringLiteral("0.01"));
+        return env;
+    }
+    static QString program() { return QStringLiteral(QUIMBO_BINARY_DIR "/bin/quimbo-basic"); }
+
+    std::unique_ptr<TestRoot> m_root;
+};
+
+void StartTest::init()
+{
+    m_root = std::make_unique<TestRoot>();
+    QVERIFY(m_root->isValid());
+    QVERIFY2(QFileInfo(program()).isExecutable(), qPrintable(program()));
+}
+
+void StartTest::cleanup()
+{
+    m_root.reset();
+}
+
+void StartTest::versionPrintsAndExits_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("alone") << QStringList{QStringLiteral("--version")};
+    QTest::newRow("among other arguments") << QStringList{QStringLiteral("--sim"), QStringLiteral("--version"), QStringLiteral("extra")};
+}
+
+void StartTest::versionPrintsAndExits()
+{
+    QFETCH(QStringList, arguments);
+
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program(), arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(), QStringLiteral("3.5.0"));
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+
+    // Nothing else ran: no log, no kernel messages, no settings.
+    const QString folder = m_root->path(QStringLiteral("/root/quimbo"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(!m_root->exists(QStringLiteral("/root/.config/KAL/quimbo-basic.conf")));
+}
+
+void StartTest::bannerIsLoggedOnTheSimulatedBoard()
+{
+    // No "batteryEmpty" stored: the banner reports a battery-empty shutdown.
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/.config/KAL/quimbo-basic.conf"), "[General]\ntimeActive=125\nsystemLanguage=deu\n"));
+
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program(), {});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_root->log().count(QStringLiteral("*********************************")) >= 2, 20000);
+    process.kill();
+    process.waitForFinished(5000);
+
+    const QStringList expected{
+        QStringLiteral("*********************************"),
+        QStringLiteral("Quimbo basic"),
+        QStringLiteral("PCB revision    : \"Rev4\""),
+        QStringLiteral("Software version: \"3.5.0\""),
+        QStringLiteral("SVN version     : \"362M\""),
+        QStringLiteral("VLC             : \"") + VlcMediaPlayer::libraryVersion() + QLatin1Char('"'),
+        QStringLiteral("SoundTouch      : \"2.3.1\""),
+        QStringLiteral("Navigation mode : 1"),
+        QStringLiteral("Language        : \"deu\""),
+        QStringLiteral("Last shutdown   : \"shutdown by battery empty\""),
+        QStringLiteral("Last time active: 125 minutes"),
+        QStringLiteral("*********************************"),
+    };
+    const QRegularExpression debugLine(QStringLiteral("^\\d+ \\d\\d:\\d\\d:\\d\\d Debug: (.*)$"));
+    QStringList banner;
+    const QStringList lines = m_root->log().split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = debugLine.match(line);
+        if (!match.hasMatch())
+            continue;
+        if (banner.isEmpty() && match.captured(1) != expected.first())
+            continue;
+        banner << match.captured(1);
+        if (banner.size() == expected.size())
+            break;
+    }
+    QCOMPARE(banner, expected);
+}
+
+QTEST_GUILESS_MAIN(StartTest)
+#include "starttest.moc"

@@ -1,0 +1,287 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real quimbo-basic on the simulated board, driven through its control
+// socket and scripts, judged by the log it writes and the prompts it starts.
+#include "testroot.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString kBinary = QStringLiteral(QUIMBO_BINARY_DIR "/bin/quimbo-basic");
+const QString kPlayWrapper = QStringLiteral(QUIMBO_SOURCE_DIR "/tools/sim-bin/play");
+// Short enough that boot waits and the 2 s hold take a few hundred ms. Key
+// times count in scan ticks of at least 1 ms, so taps here last 100 ticks:
+// even a busy machine scans a key that long five times.
+const QByteArray kTimeScale = "0.05";
+constexpr int kProcessTimeoutMsec = 30000;
+
+// Records every start of "play": its arguments, then each line of a playlist
+// it was given (the firmware rewrites the playlist for the next utterance).
+const char kStandInPlay[] = "#!/bin/sh\n"
+                            "echo \"play $*\" >> \"$PLAY_RECORD\"\n"
+                            "for a in \"$@\"; do\n"
+                            "  case \"$a\" in *.m3u) sed 's/^/  /' \"$a\" >> \"$PLAY_RECORD\";; esac\n"
+                            "done\n"
+                            "exit 0\n";
+} // namespace
+
+class SimulatorTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void mainModeKeys_data();
+    void mainModeKeys();
+    void usbFaultIsReportedOnRev6();
+    void demoEndsByItself();
+    void badScriptLinesAreReported();
+    void playWrapperNamesPrompts();
+
+private:
+    void start(const QStringList &arguments);
+    QString send(const QString &line);
+    /** The playlists handed to play, each as its list of message file names. */
+    QList<QStringList> playlists() const;
+
+    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<QTemporaryDir> m_bin;
+    std::unique_ptr<QProcess> m_firmware;
+    std::unique_ptr<QLocalSocket> m_socket;
+    QString m_record;
+};
+
+void SimulatorTest::initTestCase()
+{
+    QVERIFY2(QFileInfo(kBinary).isExecutable(), qPrintable(kBinary));
+}
+
+void SimulatorTest::init()
+{
+    m_root = std::make_unique<TestRoot>();
+    m_bin = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_bin->isValid());
+    QFile play(m_bin->filePath(QStringLiteral("play")));
+    QVERIFY(play.open(QIODevice::WriteOnly));
+    play.write(kStandInPlay);
+    play.close();
+    QVERIFY(play.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    m_record = m_root->path(QStringLiteral("/tmp/play-record"));
+    QDir().mkpath(m_root->path(QStringLiteral("/tmp")));
+}
+
+void SimulatorTest::cleanup()
+{
+    m_socket.reset();
+    if (m_firmware && m_firmware->state() != QProcess::NotRunning) {
+        m_firmware->kill();
+        m_firmware->waitForFinished(5000);
+    }
+    if (QTest::currentTestFailed() && m_firmware) {
+        qInfo().noquote() << "firmware output:\n" << m_firmware->readAllStandardOutput();
+        qInfo().noquote() << "log:\n" << m_root->log();
+    }
+    m_firmware.reset();
+    m_bin.reset();
+    m_root.reset();
+}
+
+void SimulatorTest::start(const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUIMBO_ROOT"), m_root->root());
+    env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
+    env.insert(QStringLiteral("QUIMBO_TIME_SCALE"), QString::fromLatin1(kTimeScale));
+    env.insert(QStringLiteral("PLAY_RECORD"), m_record);
+    env.insert(QStringLiteral("PATH"), m_bin->path() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    m_firmware = std::make_unique<QProcess>();
+    m_firmware->setProcessEnvironment(env);
+    // Debug lines go to standard error too; only the simulator's own output matters here.
+    m_firmware->setStandardErrorFile(QProcess::nullDevice());
+    m_firmware->setStandardInputFile(QProcess::nullDevice());
+    m_firmware->start(kBinary, QStringList{QStringLiteral("--sim")} + arguments);
+    QVERIFY(m_firmware->waitForStarted(5000));
+}
+
+QString SimulatorTest::send(const QString &line)
+{
+    m_socket->write(line.toUtf8() + '\n');
+    m_socket->flush();
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_socket->canReadLine() && timer.elapsed() < kProcessTimeoutMsec)
+        m_socket->waitForReadyRead(100);
+    return QString::fromUtf8(m_socket->readLine()).trimmed();
+}
+
+QList<QStringList> SimulatorTest::playlists() const
+{
+    QFile file(m_record);
+    QList<QStringList> lists;
+    if (!file.open(QIODevice::ReadOnly))
+        return lists;
+    bool inList = false;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("play ")) {
+            inList = line.contains(".m3u");
+            if (inList)
+                lists.append(QStringList());
+        } else if (inList && line.startsWith("  ")) {
+            lists.last().append(QFileInfo(QString::fromUtf8(line.trimmed())).fileName());
+        }
+    }
+    return lists;
+}
+
+void SimulatorTest::mainModeKeys_data()
+{
+    QTest::addColumn<QString>("revision");
+    QTest::addColumn<QString>("noMedia");
+
+    QTest::newRow("Rev4") << "4" << "message023.wav";
+    QTest::newRow("Rev6") << "6" << "message087.wav";
+}
+
+void SimulatorTest::mainModeKeys()
+{
+    QFETCH(QString, revision);
+    QFETCH(QString, noMedia);
+
+    const QString socketPath = m_root->path(QStringLiteral("/tmp/sim.sock"));
+    start({QStringLiteral("--revision"), revision, QStringLiteral("--control"), socketPath});
+    m_socket = std::make_unique<QLocalSocket>();
+    QTRY_VERIFY_WITH_TIMEOUT((m_socket->abort(), m_socket->connectToServer(socketPath), m_socket->waitForConnected(100)), 10000);
+
+    QCOMPARE(send(QStringLiteral("await void MainClass::runMainClass()")), QStringLiteral("ok"));
+    QVERIFY(m_root->log().contains(QStringLiteral("PCB revision    : \"Rev%1\"").arg(revision)));
+
+    // The first play/stop in main mode also says that there is no medium.
+    QCOMPARE(send(QStringLiteral("tap play 1000")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("await void MainClass::keyPressEvent(int)")), QStringLiteral("ok"));
+    QTRY_COMPARE(playlists().size(), 1);
+    QCOMPARE(playlists().at(0), (QStringList{QStringLiteral("message029.wav"), noMedia}));
+
+    QCOMPARE(send(QStringLiteral("tap play 1000")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("await void MainClass::keyPressEvent(int)")), QStringLiteral("ok"));
+    QTRY_COMPARE(playlists().size(), 2);
+    QCOMPARE(playlists().at(1), QStringList{QStringLiteral("message029.wav")});
+
+    // The knob reaches main mode as a release.
+    QCOMPARE(send(QStringLiteral("knob +1")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("await void MainClass::keyReleaseEvent(int)")), QStringLiteral("ok"));
+
+    const QString status = send(QStringLiteral("status"));
+    QVERIFY2(status.contains(QLatin1String("led1=on")), qPrintable(status));
+    QVERIFY2(status.contains(QLatin1String("usb0=on")), qPrintable(status));
+
+    // Holding the power button shuts down; the board's power-off ends the
+    // process, quite possibly before the hold is over and answered.
+    m_socket->write("hold power\n");
+    m_socket->flush();
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_firmware->exitCode(), 0);
+    const QString log = m_root->log();
+    QVERIFY(log.contains(QLatin1String("Debug: void MainClass::keyHoldEvent(int)")));
+    QVERIFY(log.contains(QLatin1String("Debug: void MainClass::runShutdown()")));
+    const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
+    QVERIFY2(output.contains(QLatin1String("[sim] system: poweroff")), qPrintable(output));
+    QVERIFY2(output.contains(QLatin1String("[sim] LED1 off")), qPrintable(output));
+}
+
+void SimulatorTest::usbFaultIsReportedOnRev6()
+{
+    const QString socketPath = m_root->path(QStringLiteral("/tmp/sim.sock"));
+    start({QStringLiteral("--revision"), QStringLiteral("6"), QStringLiteral("--control"), socketPath});
+    m_socket = std::make_unique<QLocalSocket>();
+    QTRY_VERIFY_WITH_TIMEOUT((m_socket->abort(), m_socket->connectToServer(socketPath), m_socket->waitForConnected(100)), 10000);
+
+    QCOMPARE(send(QStringLiteral("await USB Fault notifier is active")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("await void MainClass::runMainClass()")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("usbfault on")), QStringLiteral("ok"));
+    QCOMPARE(send(QStringLiteral("await : external usb fault event triggered")), QStringLiteral("ok"));
+    QVERIFY(send(QStringLiteral("status")).contains(QLatin1String("line202=0")));
+    QCOMPARE(send(QStringLiteral("quit")), QStringLiteral("ok"));
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+}
+
+void SimulatorTest::demoEndsByItself()
+{
+    start({QStringLiteral("--demo")});
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+    const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
+    for (const char *expected : {"[sim] running script demo", "[sim] > tap play 500", "[sim] > knob +2",
+                                 "[sim] > hold power 2500", "[sim] system: poweroff"}) {
+        QVERIFY2(output.contains(QLatin1String(expected)), expected);
+    }
+    // Every key of the demo reached main mode: four keypad taps, and the
+    // power button pressed twice (a tap, then the hold).
+    QCOMPARE(m_root->log().count(QLatin1String("Debug: void MainClass::keyPressEvent(int)")), 6);
+}
+
+void SimulatorTest::badScriptLinesAreReported()
+{
+    const QString script = QStringLiteral("/tmp/test.script");
+    QVERIFY(m_root->writeFile(script,
+                              "# waits for main mode, then leaves\n"
+                              "await void MainClass::runMainClass()\n"
+                              "press nothing\n"
+                              "knob 3\n"
+                              "revision 6\n"
+                              "quit\n"));
+    start({QStringLiteral("--script"), m_root->path(script)});
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+    const QString log = m_root->log();
+    QVERIFY2(log.contains(QLatin1String("Warning: [SimController::startScript] ") + m_root->path(script)
+                          + QLatin1String(" line 3: unknown key \"nothing\": press nothing")),
+             qPrintable(log));
+    QVERIFY(log.contains(QLatin1String(" line 4: \"knob\" takes +N or -N")));
+    // Too late for the straps: the board stays a Rev4.
+    QVERIFY(log.contains(QLatin1String("revision 6 error: the revision can only be set before the firmware starts")));
+    QVERIFY(log.contains(QLatin1String("PCB revision    : \"Rev4\"")));
+}
+
+void SimulatorTest::playWrapperNamesPrompts()
+{
+    const QString eng = QStringLiteral("/root/quimbo/messages/eng/");
+    QVERIFY(m_root->writeFile(eng + QStringLiteral("message047.wav"), "RIFF"));
+    QVERIFY(m_root->writeFile(eng + QStringLiteral("message029.wav"), "RIFF"));
+    QVERIFY(m_root->writeFile(eng + QStringLiteral("12.wav"), "RIFF"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/tmpPlaylist.m3u"),
+                              (m_root->path(eng) + QStringLiteral("message029.wav\n") + m_root->path(eng) + QStringLiteral("12.wav\n")).toUtf8()));
+    const QString voice = m_root->path(QStringLiteral("/tmp/voice.log"));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUIMBO_SIM_VOICE_LOG"), voice);
+    env.insert(QStringLiteral("PLAY_RECORD"), m_record);
+    // The wrapper hands over to the next play on PATH: the stand-in.
+    env.insert(QStringLiteral("PATH"), QFileInfo(kPlayWrapper).absolutePath() + QLatin1Char(':') + m_bin->path() + QStringLiteral(":/usr/bin:/bin"));
+    for (const QString &file : {m_root->path(eng + QStringLiteral("message047.wav")), m_root->path(QStringLiteral("/root/quimbo/tmpPlaylist.m3u"))}) {
+        QProcess play;
+        play.setProcessEnvironment(env);
+        play.start(kPlayWrapper, {QStringLiteral("-v"), QStringLiteral("0.5"), QStringLiteral("-q"), file});
+        QVERIFY(play.waitForFinished(10000));
+        QCOMPARE(play.exitCode(), 0);
+    }
+    QFile file(voice);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             QStringLiteral("047 Welcome\n029 Play, stop\nnumber 12\n"));
+    QCOMPARE(playlists().size(), 1);
+    QVERIFY(QString::fromUtf8(m_root->readFile(QStringLiteral("/tmp/play-record"))).startsWith(QLatin1String("play -v 0.5 -q ")));
+}
+
+QTEST_GUILESS_MAIN(SimulatorTest)
+#include "simulatortest.moc"

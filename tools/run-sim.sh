@@ -1,0 +1,101 @@
+#!/bin/bash
+# SPDX-FileCopyrightText: 2026 The Quimbo developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+# Runs the firmware on the simulated board: `make run` calls this with the
+# build folder. Everything the firmware writes stays below BUILD/simroot.
+#
+# usage: tools/run-sim.sh BUILD [quimbo-basic options: --script FILE, --revision 4|6, --control SOCKET, --demo]
+#
+# With a terminal on stdin the board is played from the keyboard (the key map
+# is printed at start). Without one (CI, `make run < /dev/null`) the built-in
+# demo runs and the simulation ends by itself.
+
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/.." && pwd)
+build="${1:-build}"
+[ $# -gt 0 ] && shift
+if [ ! -d "$build" ]; then
+    echo "run-sim.sh: no build folder '$build'; run 'make build' first" >&2
+    exit 1
+fi
+build=$(cd "$build" && pwd)
+exe=""
+for candidate in "$build/bin/quimbo-basic" "$build/app/quimbo-basic"; do
+    [ -x "$candidate" ] && { exe="$candidate"; break; }
+done
+if [ -z "$exe" ]; then
+    echo "run-sim.sh: no quimbo-basic in $build/bin or $build/app; run 'make build' first" >&2
+    exit 1
+fi
+
+root="$build/simroot"
+mkdir -p "$root/root/quimbo" "$root/tmp"
+
+# libao and play need an ALSA device; on a machine without a sound card route
+# ALSA to the null device through a private HOME (never the real one).
+has_sound=no
+if ls /dev/snd/pcm* >/dev/null 2>&1; then
+    has_sound=yes
+elif command -v aplay >/dev/null 2>&1 && aplay -l 2>/dev/null | grep -q '^card '; then
+    has_sound=yes
+fi
+if [ "$has_sound" = no ]; then
+    export HOME="$build/simhome"
+    mkdir -p "$HOME"
+    printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
+    echo "[sim] no sound device: audio goes to the null device"
+fi
+
+# The English prompt set, spoken once by espeak-ng.
+prompts="$root/root/quimbo/messages/eng"
+generator="$source_dir/tools/prompts/generate-prompts.sh"
+if [ ! -f "$prompts/.generated" ]; then
+    if [ -x "$generator" ] || [ -f "$generator" ]; then
+        echo "[sim] generating the voice prompts into $prompts (once)..."
+        if bash "$generator" "$root"; then
+            touch "$prompts/.generated"
+        else
+            echo "[sim] the prompt generator failed; the firmware will be silent" >&2
+        fi
+    else
+        echo "[sim] no prompt generator yet ($generator); the firmware will be silent" >&2
+    fi
+fi
+
+# One generated DAISY 2.02 book on the simulated USB stick, made once. The
+# stick is a host folder; inserting it is a later step of the simulator.
+stick="$build/simmedia/usb"
+if [ ! -f "$stick/.generated" ]; then
+    mkdir -p "$stick"
+    maker="$source_dir/tools/samplebooks/make-daisy-book.py"
+    if [ -f "$maker" ]; then
+        echo "[sim] making a sample DAISY 2.02 book on the stick ($stick)..."
+        if python3 "$maker" --format 202 --out "$stick/sample-daisy202" >/dev/null; then
+            touch "$stick/.generated"
+        else
+            echo "[sim] the sample book generator failed; the stick stays empty" >&2
+        fi
+    fi
+fi
+
+export QUIMBO_ROOT="$root"
+export QUIMBO_PLATFORM=sim
+export QUIMBO_SIM_VOICE_LOG="$root/tmp/quimbo-sim-voice.log"
+export QUIMBO_PROMPT_TABLE="$source_dir/tools/prompts/messages.tsv"
+export PATH="$source_dir/tools/sim-bin:$PATH"
+: >"$QUIMBO_SIM_VOICE_LOG"
+
+echo "[sim] root $root, log $root/root/quimbo/log"
+if [ -t 0 ]; then
+    exec "$exe" --sim "$@"
+fi
+# No terminal: the demo, with a hard limit so that CI never hangs.
+timeout --kill-after=5 90 "$exe" --sim --demo "$@" </dev/null
+status=$?
+if [ $status -eq 124 ] || [ $status -eq 137 ]; then
+    echo "[sim] the demo did not end in time; stopped" >&2
+fi
+exit $status
