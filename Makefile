@@ -40,7 +40,7 @@ bench: deps
 fuzz: deps
 	@command -v clang++ >/dev/null || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); $$SUDO apt-get install -y --no-install-recommends clang libclang-rt-14-dev; }
 	@[ -f $(BUILD)-fuzz/build.ninja ] || CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQUIMBO_BUILD_FUZZERS=ON
-	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

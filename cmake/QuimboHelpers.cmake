@@ -40,6 +40,7 @@ function(quimbo_add_fuzzer name source)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin/fuzzers)
+    add_dependencies(fuzzers ${name})
 endfunction()
 
 # quimbo_add_benchmark(<source> LIBRARIES ...): built with QUIMBO_BUILD_BENCH, run by bench/run-bench.sh.
