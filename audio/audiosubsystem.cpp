@@ -292,6 +292,10 @@ void AudioSubsystem::headphoneChange()
     // is muted, and only then is the new path switched on.
     writeRegisterData(bytes(AMP_MUTE), RegisterCount);
     wait(MuteSettleMsec);
+    // Powered down (idle, shutdown) during the wait: the amplifier stays in
+    // bypass and nobody is told of an endpoint.
+    if (!notifier)
+        return;
     QByteArray set;
     if (event.value == 1) {
         qDebug("%s: headphone connected", Q_FUNC_INFO);
@@ -304,8 +308,10 @@ void AudioSubsystem::headphoneChange()
     }
     Q_EMIT audioEnpointDeviceChange(d->endpoint);
     wait(VolumeSettleMsec);
+    if (!notifier)
+        return;
     writeRegisterData(bytes(set), RegisterCount);
 
-    if (notifier && notifier == d->headphoneNotifier)
+    if (notifier == d->headphoneNotifier)
         notifier->setEnabled(true);
 }

@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using Platform::SimBoard;
 using Platform::SimMixer;
@@ -249,6 +250,26 @@ private Q_SLOTS:
 
         const QList<QByteArray> expected{speakerSet, AudioSubsystem::AMP_MUTE, AudioSubsystem::HEADPHONE_AMP_ON,
                                          AudioSubsystem::AMP_MUTE, speakerSet};
+        QCOMPARE(amp().appliedSets(), expected);
+    }
+
+    void powerDownDuringSwitchKeepsBypass()
+    {
+        AudioSubsystem audio;
+        audio.setBoardRevision(QStringLiteral("Rev6"));
+        QVERIFY(audio.initialize());
+        QVERIFY(audio.powerUp());
+        bool poweredDown = false;
+        // Idle mode or shutdown arriving while the switch waits for the volume to settle.
+        connect(&audio, &AudioSubsystem::audioEnpointDeviceChange, this,
+                [&] { QTimer::singleShot(0, this, [&] { poweredDown = audio.powerDown(); }); });
+
+        SimBoard::instance()->setKey(Jack, JackKey, true);
+        QTRY_VERIFY(poweredDown);
+        QTest::qWait(100);
+        QVERIFY(!audio.isPowered());
+        const QList<QByteArray> expected{AudioSubsystem::SPEAKER_AMP_ON_OPT, AudioSubsystem::AMP_MUTE,
+                                         AudioSubsystem::BYPASS_AMP_ON};
         QCOMPARE(amp().appliedSets(), expected);
     }
 
