@@ -46,6 +46,8 @@ bool NavParser::parseFromFileData(const QString &fileName, const QByteArray &dat
         m_currentNavPoint = nullptr;
         m_currentNavTarget = nullptr;
         m_currentPageTarget = nullptr;
+        // The title was one of the deleted nodes (or deleted by the NCX parser itself).
+        m_title = nullptr;
     }
     return ok;
 }
@@ -78,4 +80,12 @@ NavNode *NavParser::currentNode() const
         return m_currentPageTarget;
     }
     return nullptr;
+}
+
+QString NavParser::unresolvedEntityText(QStringView name)
+{
+    // A label is spoken and shown: an unknown entity must at least keep the words apart.
+    if (name == QLatin1String("nbsp"))
+        return QString(QChar(QChar::Nbsp));
+    return QStringLiteral(" ");
 }

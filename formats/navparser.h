@@ -44,6 +44,8 @@ protected:
     /** @p href resolved against the parsed file, fragment kept. */
     QString resolve(const QString &href);
     NavNode *currentNode() const;
+    /** Text standing for an entity reference the document's DTD left unresolved (&nbsp; in XHTML). */
+    static QString unresolvedEntityText(QStringView name);
 
     bool m_inText = false;
     int m_nextPlayOrder = 1;

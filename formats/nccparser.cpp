@@ -21,8 +21,13 @@ bool NccParser::parseFileData(const QByteArray &data)
     m_metaData = new MetaData;
 
     QXmlStreamReader reader(data);
+    // Character data that the reader delivers in pieces (split at an entity reference the DTD
+    // leaves unresolved, or at a CDATA section) is still one run of label text.
+    bool inRun = false;
     while (!reader.atEnd() && !reader.hasError()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        const bool continuesRun = inRun;
+        inRun = false;
         if (token == QXmlStreamReader::StartElement) {
             const QString name = reader.name().toString().toLower();
             QXmlStreamAttributes attributes = reader.attributes();
@@ -41,9 +46,13 @@ bool NccParser::parseFileData(const QByteArray &data)
         } else if (token == QXmlStreamReader::EndElement) {
             if (reader.name().compare(QLatin1String("a"), Qt::CaseInsensitive) == 0)
                 m_inText = false;
-        } else if (token == QXmlStreamReader::Characters) {
-            if (m_inText)
-                processAnchorText(reader.text().toString());
+        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
+            if (m_inText) {
+                processAnchorText(token == QXmlStreamReader::Characters ? reader.text().toString()
+                                                                         : unresolvedEntityText(reader.name()),
+                                  continuesRun);
+                inRun = true;
+            }
         }
     }
 
@@ -145,12 +154,16 @@ void NccParser::processAnchor(QXmlStreamAttributes &attributes)
         node->setContent(resolve(attributes.value(QLatin1String("href")).toString()));
 }
 
-void NccParser::processAnchorText(const QString &text)
+void NccParser::processAnchorText(const QString &text, bool continuesRun)
 {
     NavNode *node = currentNode();
     if (!node || !node->media())
         return;
     MediaGroup *media = node->media();
+    if (continuesRun && media->textNode()) {
+        media->textNode()->setText(media->textNode()->text() + text);
+        return;
+    }
     auto *textNode = new TextNode;
     textNode->setText(text);
     // The group does not delete a text node it loses; the parser made it, so the parser does.

@@ -32,7 +32,7 @@ private:
     void processDiv(QXmlStreamAttributes &attributes);
     void processMetaData(QXmlStreamAttributes &attributes);
     void processAnchor(QXmlStreamAttributes &attributes);
-    void processAnchorText(const QString &text);
+    void processAnchorText(const QString &text, bool continuesRun);
     void addNode(NavNode *node, const QString &id, const QString &className);
 
     MetaData *m_metaData = nullptr;

@@ -68,8 +68,13 @@ bool NcxParser::parseFileData(const QByteArray &data)
     clearStack();
 
     QXmlStreamReader reader(data);
+    // Label text that the reader delivers in pieces (split at an unresolved entity reference or
+    // a CDATA section) is one run: the pieces are joined, not replaced.
+    bool inRun = false;
     while (!reader.atEnd() && !reader.hasError()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        const bool continuesRun = inRun;
+        inRun = false;
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = reader.name();
             QXmlStreamAttributes attributes = reader.attributes();
@@ -119,9 +124,14 @@ bool NcxParser::parseFileData(const QByteArray &data)
             } else if (name == QLatin1String("text")) {
                 m_inText = false;
             }
-        } else if (token == QXmlStreamReader::Characters) {
-            if (m_inText && m_currentLabelGroup && m_currentLabelGroup->textNode())
-                m_currentLabelGroup->textNode()->setText(reader.text().toString());
+        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
+            if (m_inText && m_currentLabelGroup && m_currentLabelGroup->textNode()) {
+                TextNode *text = m_currentLabelGroup->textNode();
+                const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
+                                                                            : unresolvedEntityText(reader.name());
+                text->setText(continuesRun ? text->text() + piece : piece);
+                inRun = true;
+            }
         }
     }
 

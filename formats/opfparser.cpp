@@ -11,6 +11,18 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+namespace {
+
+// Text standing for an entity reference the package's DTD left unresolved.
+QString unresolvedEntityText(QStringView name)
+{
+    if (name == QLatin1String("nbsp"))
+        return QString(QChar(QChar::Nbsp));
+    return QStringLiteral(" ");
+}
+
+} // namespace
+
 OpfParser::~OpfParser()
 {
     if (!m_metaDataTaken)
@@ -52,8 +64,13 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
     ReferenceResolver resolver(fileName);
 
     QXmlStreamReader reader(data);
+    // Element text that the reader delivers in pieces (split at an unresolved entity reference
+    // or a CDATA section) is one run: the pieces are joined, not replaced.
+    bool inRun = false;
     while (!reader.atEnd() && !reader.hasError()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        const bool continuesRun = inRun;
+        inRun = false;
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = reader.qualifiedName();
             const QXmlStreamAttributes attributes = reader.attributes();
@@ -89,9 +106,13 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
                 m_inDcElement = false;
                 m_currentDcItem = nullptr;
             }
-        } else if (token == QXmlStreamReader::Characters) {
-            if (m_inDcElement && m_currentDcItem)
-                m_currentDcItem->setContent(reader.text().toString());
+        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
+            if (m_inDcElement && m_currentDcItem) {
+                const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
+                                                                            : unresolvedEntityText(reader.name());
+                m_currentDcItem->setContent(continuesRun ? m_currentDcItem->content() + piece : piece);
+                inRun = true;
+            }
         }
     }
 

@@ -74,6 +74,9 @@ private Q_SLOTS:
     void customTestsAndMetaData();
     void onePageTestForTwentyPages();
     void repairsMalformedNcc();
+    void labelTextSplitByReferences_data();
+    void labelTextSplitByReferences();
+    void failedParseDropsTitle();
     void refusesUnreadableFiles_data();
     void refusesUnreadableFiles();
     void recoveryValidates_data();
@@ -165,6 +168,49 @@ void NccParserTest::repairsMalformedNcc()
     QCOMPARE(nodes.at(1), QStringLiteral("2:2:pg1:normal:1:s1.smil#p2:1"));
     QCOMPARE(nodes.at(2), QStringLiteral("3:1:h2::2:s2.smil#p1:Chapter"));
     QCOMPARE(result.metaData->metaDataItemContent(QStringLiteral("dc:title")), QStringLiteral("Broken NCC"));
+}
+
+void NccParserTest::labelTextSplitByReferences_data()
+{
+    QTest::addColumn<QByteArray>("anchor");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("nbsp") << QByteArray("Chapter&nbsp;one") << QStringLiteral("Chapter\u00A0one");
+    QTest::newRow("leading nbsp") << QByteArray("&nbsp;Preface") << QStringLiteral("\u00A0Preface");
+    QTest::newRow("unknown entity") << QByteArray("Part&mdash;two") << QStringLiteral("Part two");
+    QTest::newRow("cdata") << QByteArray("Tom <![CDATA[& Jerry]]> again") << QStringLiteral("Tom & Jerry again");
+    // Text after a nested element is a new run and still replaces the earlier one.
+    QTest::newRow("nested element") << QByteArray("First <span>Second</span>") << QStringLiteral("Second");
+}
+
+void NccParserTest::labelTextSplitByReferences()
+{
+    QFETCH(QByteArray, anchor);
+    QFETCH(QString, text);
+
+    // The public XHTML DTD is external, so the reader reports &nbsp; as an unresolved reference.
+    const QByteArray data = "<?xml version=\"1.0\"?>\n"
+                            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+                            "<html><body><h1 id=\"h\"><a href=\"s.smil#p\">"
+        + anchor + "</a></h1></body></html>";
+    NccParser parser;
+    QVERIFY(parser.parseFromFileData(QStringLiteral("/book/ncc.html"), data));
+    NccResult result = take(parser);
+    QCOMPARE(result.model->playOrderList().size(), 1);
+    const NavNode *node = result.model->firstNavNode();
+    QVERIFY(node->media() && node->media()->textNode());
+    QCOMPARE(node->media()->textNode()->text(), text);
+}
+
+void NccParserTest::failedParseDropsTitle()
+{
+    NccParser parser;
+    QVERIFY(!parser.parseFromFileData(QStringLiteral("/book/ncc.html"),
+                                      "<html><body><h1 class=\"title\"><a href=\"s.smil#p\">T</a></h1><p></body>"));
+    QCOMPARE(parser.navModel(), nullptr);
+    // The title was a node of the deleted model: it must not be handed out.
+    QCOMPARE(parser.title(), nullptr);
 }
 
 void NccParserTest::refusesUnreadableFiles_data()

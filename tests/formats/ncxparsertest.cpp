@@ -53,6 +53,7 @@ private Q_SLOTS:
     void customTests();
     void textOutsideLabelsIsIgnored();
     void refusesBrokenNcx();
+    void textSplitByReferencesStaysWhole();
     void opfSpineAndMetaData();
     void opfWithoutNcxItem();
     void opfFailures_data();
@@ -140,6 +141,32 @@ void NcxParserTest::refusesBrokenNcx()
     QCOMPARE(parser.title(), nullptr);
     QVERIFY2(log.contains(QStringLiteral("xml has error:")), qPrintable(log.text()));
     QVERIFY(log.contains(QStringLiteral("at line: 1")));
+}
+
+void NcxParserTest::textSplitByReferencesStaysWhole()
+{
+    // An external DTD leaves &nbsp; unresolved; the reader then delivers the text in pieces.
+    const QByteArray doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE x PUBLIC \"-//X//DTD X//EN\" \"x.dtd\">\n";
+    NcxParser parser;
+    QVERIFY(parser.parseFromFileData(
+        QStringLiteral("/x/book.ncx"),
+        doctype
+            + "<ncx><docTitle><text>Big&nbsp;Book</text></docTitle><navMap><navPoint playOrder=\"1\">"
+              "<navLabel><text>Chapter&nbsp;one <![CDATA[& more]]></text></navLabel>"
+              "<content src=\"a.smil#p\"/></navPoint></navMap></ncx>"));
+    NcxResult result = take(parser);
+    QCOMPARE(result.title->media()->textNode()->text(), QStringLiteral("Big\u00A0Book"));
+    QCOMPARE(label(result.model->firstNavNode()), QStringLiteral("Chapter\u00A0one & more"));
+
+    OpfParser opf;
+    QVERIFY(opf.parseFromFileData(
+        QStringLiteral("/x/book.opf"),
+        doctype
+            + "<package xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><metadata><dc:Title>Big&nbsp;Book</dc:Title></metadata>"
+              "<manifest><item id=\"s\" href=\"a.smil\" media-type=\"application/smil\"/></manifest>"
+              "<spine><itemref idref=\"s\"/></spine></package>"));
+    std::unique_ptr<MetaData> metaData(opf.metaData());
+    QCOMPARE(metaData->metaDataItemContent(QStringLiteral("dc:title")), QStringLiteral("Big\u00A0Book"));
 }
 
 void NcxParserTest::opfSpineAndMetaData()
