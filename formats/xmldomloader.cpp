@@ -10,6 +10,9 @@ bool XmlDomLoader::load(QDomDocument &document, const QByteArray &data, const QS
 {
     document = QDomDocument();
     QXmlStreamReader reader(data);
+    // The DOM below reads without namespaces, so a prefix nobody declared
+    // (a sloppy "dc:title") is fine there and must be fine here too.
+    reader.setNamespaceProcessing(false);
     int depth = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void refusesBadBooks_data();
     void refusesBadBooks();
     void usesSecondRootfile();
+    void readsUndeclaredPrefixes();
     void readsRealBooks_data();
     void readsRealBooks();
     void readsGeneratedBook();
@@ -153,6 +154,17 @@ void EpubParserTest::usesSecondRootfile()
     expectGoodPackageWarnings();
     QVERIFY(parser.open(epubFixture(QStringLiteral("second-rootfile"))));
     QCOMPARE(parser.metadataValue(DCType::Identifier), QStringLiteral("urn:quimbo:fixture"));
+}
+
+void EpubParserTest::readsUndeclaredPrefixes()
+{
+    // The package reads without namespaces: "dc:" needs no declaration.
+    EpubParser parser;
+    expectGoodPackageWarnings();
+    QVERIFY(parser.open(epubFixture(QStringLiteral("undeclared-prefix"))));
+    QCOMPARE(parser.metadataValue(DCType::Title), QStringLiteral("Fixture Book"));
+    QCOMPARE(parser.metadataValue(DCType::Language), QStringLiteral("en"));
+    QCOMPARE(parser.spineItems().size(), 3);
 }
 
 void EpubParserTest::readsRealBooks_data()

@@ -98,6 +98,7 @@ cases = {
     "malformed-opf": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf()[:700]})),
     "wrong-root": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf().replace("<package ", "<opf:package xmlns:opf='x' ").replace("</package>", "</opf:package>")})),
     "second-rootfile": (b"application/epub+zip", dict(base(), **{"META-INF/container.xml": CONTAINER.format(rootfiles=rootfiles("OEBPS/missing.opf", "", "OEBPS/content.opf"))})),
+    "undeclared-prefix": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf().replace(' xmlns:dc="http://purl.org/dc/elements/1.1/"', "")})),
     "deep-container": (b"application/epub+zip", dict(base(), **{"META-INF/container.xml": deep(50000)})),
 }
 
