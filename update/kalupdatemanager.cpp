@@ -526,9 +526,22 @@ bool KalUpdateManager::verifyKalUpdate()
                    << "is lower then required minimumversion:" << target.minimumVersion.toString();
         return false;
     }
+    // Firmware first (its place, then its version), then plug-ins, then data packages.
+    const QString root = d->productRoot();
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Firmware)) {
+        if (!item.dest.startsWith(root) || !liesBelow(item.dest, root, false)) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
+            return false;
+        }
         if (KalVersionNumber::fromString(item.version).isNull()) {
             qWarning() << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
+            return false;
+        }
+    }
+    const QString pluginDir = d->pluginDirectory();
+    for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Plugin)) {
+        if (pluginDir.isEmpty() || !liesBelow(item.dest, pluginDir, true)) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: plugin start destination wrong:" << item.dest;
             return false;
         }
     }

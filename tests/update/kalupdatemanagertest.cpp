@@ -200,6 +200,8 @@ void KalUpdateManagerTest::refusesPackage_data()
     QTest::newRow("firmware destination climbs out") << "evil-firmware"
                                                      << QStringList { v + QStringLiteral("firmware destination wrong: \"/root/quimbo/../../usr/bin/x\"") }
                                                      << verifyError;
+    QTest::newRow("firmware destination is judged before its version and before plug-ins")
+        << "evil-firmware-bad-version" << QStringList { v + QStringLiteral("firmware destination wrong: \"/usr/bin/x\"") } << verifyError;
     QTest::newRow("plug-in on a product without plug-ins")
         << "plugin" << QStringList { v + QStringLiteral("plugin start destination wrong: \"/root/quimbo/plugins\"") } << verifyError;
     QTest::newRow("file payload missing") << "missing-file" << QStringList { v + QStringLiteral("failed to get file data") } << verifyError;
