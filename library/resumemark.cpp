@@ -143,12 +143,14 @@ bool Resumemark::read(ResumemarkData &data)
             return false;
         }
         bool ok = false;
-        const qint64 value = child->allText().toLongLong(&ok);
+        qint64 value = child->allText().toLongLong(&ok);
         if (ok && intFields[i])
             ok = value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
         if (!ok) {
+            // A damaged number reads as 0, like any text that is no number: the
+            // other fields still bring the reader near the place.
             qWarning("%s: %s is not a number!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
-            return false;
+            value = 0;
         }
         if (intFields[i])
             *intFields[i] = int(value);

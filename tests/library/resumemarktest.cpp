@@ -71,6 +71,8 @@ private Q_SLOTS:
     void updateKeepsChildPositions();
     void readRefuses_data();
     void readRefuses();
+    void readTakesDamagedNumberAsZero_data();
+    void readTakesDamagedNumberAsZero();
     void nonAsciiTitlesRoundTrip_data();
     void nonAsciiTitlesRoundTrip();
     void clear();
@@ -193,12 +195,6 @@ void ResumemarkTest::readRefuses_data()
     QTest::newRow("misnamed child") << QByteArray("<title>Book</title><smilListPos>1</smilListPos><navListPos>2</navListPos>"
                                                   "<clipNodePos>3</clipNodePos><playerTim>4</playerTim>")
                                     << func(readSig, "playerTime is not found!");
-    QTest::newRow("not a number") << QByteArray("<title>Book</title><smilListPos>1</smilListPos><navListPos>two</navListPos>"
-                                                "<clipNodePos>3</clipNodePos><playerTime>4</playerTime>")
-                                  << func(readSig, "navListPos is not a number!");
-    QTest::newRow("number too large") << QByteArray("<title>Book</title><smilListPos>99999999999</smilListPos><navListPos>2</navListPos>"
-                                                    "<clipNodePos>3</clipNodePos><playerTime>4</playerTime>")
-                                      << func(readSig, "smilListPos is not a number!");
     QTest::newRow("other title") << QByteArray("<title>Another</title><smilListPos>1</smilListPos><navListPos>2</navListPos>"
                                                "<clipNodePos>3</clipNodePos><playerTime>4</playerTime>")
                                  << func(readSig, "no resumemark found for Book");
@@ -216,6 +212,39 @@ void ResumemarkTest::readRefuses()
     data.title = QStringLiteral("Book");
     QTest::ignoreMessage(logged.contains(QLatin1String("no resumemark")) ? QtDebugMsg : QtWarningMsg, qPrintable(logged));
     QVERIFY(!store.read(data));
+}
+
+void ResumemarkTest::readTakesDamagedNumberAsZero_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<int>("smilListPos");
+
+    QTest::newRow("not a number") << QByteArray("<title>Book</title><smilListPos>1</smilListPos><navListPos>two</navListPos>"
+                                                "<clipNodePos>3</clipNodePos><playerTime>4</playerTime>")
+                                  << func(readSig, "navListPos is not a number!") << 1;
+    QTest::newRow("number too large") << QByteArray("<title>Book</title><smilListPos>99999999999</smilListPos><navListPos>0</navListPos>"
+                                                    "<clipNodePos>3</clipNodePos><playerTime>4</playerTime>")
+                                      << func(readSig, "smilListPos is not a number!") << 0;
+}
+
+void ResumemarkTest::readTakesDamagedNumberAsZero()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QString, logged);
+    QFETCH(int, smilListPos);
+
+    QVERIFY(
+        m_root->writeFile(storeFile, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<resumemarks>\n <resumemark>" + entry + "</resumemark>\n</resumemarks>\n"));
+    Resumemark store;
+    ResumemarkData data;
+    data.title = QStringLiteral("Book");
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(logged));
+    QVERIFY(store.read(data));
+    QCOMPARE(data.smilListPos, smilListPos);
+    QCOMPARE(data.navListPos, 0);
+    QCOMPARE(data.clipNodePos, 3);
+    QCOMPARE(data.playerTime, qint64(4));
 }
 
 void ResumemarkTest::nonAsciiTitlesRoundTrip_data()
