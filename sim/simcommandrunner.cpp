@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 #include <algorithm>
 
 using Platform::SimBoard;
@@ -57,6 +59,11 @@ public:
     void run(const SimCommand &command);
     void done(const SimCommand &command, const QString &answer);
     static void setKey(int key, bool down);
+    /**
+     * Calls then() once the keypad has scanned `ticks` times, or, while it is
+     * not scanning at all, after the same time on the clock.
+     */
+    void afterScans(int ticks, std::function<void()> then);
     /** Looks for the awaited text in the log; true when found. */
     bool findInLog(const QString &text);
     void pollAwait(const SimCommand &command);
@@ -121,6 +128,32 @@ void SimCommandRunnerPrivate::setKey(int key, bool down)
         board->pressKey(key);
     else
         board->releaseKey(key);
+}
+
+void SimCommandRunnerPrivate::afterScans(int ticks, std::function<void()> then)
+{
+    // The keypad counts scans, not milliseconds: on a loaded machine a scan
+    // takes longer than its period, and a hold timed on the clock would end
+    // before the keypad saw 200 scans. The first row line is read once per scan.
+    const SimBoard *board = SimBoard::instance();
+    const int rowLine = board->revision() == 7 ? 67 : 70;
+    const int start = board->lineReadCount(rowLine);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 clockMsec = SimCommandRunner::keyMsec(ticks * 10);
+    timer.disconnect();
+    QObject::connect(&timer, &QTimer::timeout, q, [this, board, rowLine, start, clock, clockMsec, ticks, then] {
+        const int scans = board->lineReadCount(rowLine) - start;
+        const qint64 elapsed = clock.elapsed();
+        // Without scans (keypad disabled) the clock decides; a keypad that
+        // scans only now and then never holds the command for long.
+        if (scans >= ticks || (scans == 0 && elapsed >= clockMsec) || elapsed >= 20 * clockMsec + 1000) {
+            then();
+            return;
+        }
+        timer.start(1);
+    });
+    timer.start(1);
 }
 
 bool SimCommandRunnerPrivate::findInLog(const QString &text)
@@ -213,17 +246,24 @@ void SimCommandRunnerPrivate::run(const SimCommand &command)
     case SimCommand::Hold:
         setKey(command.key, true);
         keyDown = command.key;
-        timer.disconnect();
-        QObject::connect(&timer, &QTimer::timeout, q, [this, command] {
+        if (command.key == SimCommand::kPowerKey) {
+            // The power button times its hold on the clock, like the device.
+            timer.disconnect();
+            QObject::connect(&timer, &QTimer::timeout, q, [this, command] {
+                setKey(command.key, false);
+                keyDown = 0;
+                done(command, QStringLiteral("ok"));
+            });
+            timer.start(Platform::scaledMsec(command.value));
+            return;
+        }
+        afterScans(std::max(1, command.value / 10), [this, command] {
             setKey(command.key, false);
             keyDown = 0;
             // The keypad only reports a release it has scanned; a key pressed
             // again before that would merge with this one.
-            timer.disconnect();
-            QObject::connect(&timer, &QTimer::timeout, q, [this, command] { done(command, QStringLiteral("ok")); });
-            timer.start(SimCommandRunner::keyMsec(kKeyUpMsec));
+            afterScans(kKeyUpMsec / 10, [this, command] { done(command, QStringLiteral("ok")); });
         });
-        timer.start(SimCommandRunner::keyMsec(command.value));
         return;
     case SimCommand::Wait:
         timer.disconnect();
