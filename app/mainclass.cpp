@@ -38,6 +38,9 @@
 #include <QTimer>
 #include <QVector>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <cstdlib>
 
 namespace {
@@ -195,6 +198,9 @@ MainClass::MainClass(QObject *parent)
 
     // Starting the sound player once early makes the first voice message come quicker.
     d->warmUpPlayer = new QProcess(this);
+    // "play -qn" never ends by itself; whatever way this process goes (a crash,
+    // a kill), the player must go with it.
+    d->warmUpPlayer->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     d->warmUpPlayer->start(QStringLiteral("play"), QStringList{QStringLiteral("-qn")});
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         finishProcess(d->warmUpPlayer);
