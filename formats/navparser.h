@@ -25,6 +25,9 @@ class PageTarget;
 class NavParser
 {
 public:
+    /** Text standing for an entity reference the document's DTD left unresolved (&nbsp; in XHTML). */
+    static QString unresolvedEntityText(QStringView name);
+
     NavParser() = default;
     NavParser(const NavParser &) = delete;
     NavParser &operator=(const NavParser &) = delete;
@@ -44,8 +47,6 @@ protected:
     /** @p href resolved against the parsed file, fragment kept. */
     QString resolve(const QString &href);
     NavNode *currentNode() const;
-    /** Text standing for an entity reference the document's DTD left unresolved (&nbsp; in XHTML). */
-    static QString unresolvedEntityText(QStringView name);
 
     bool m_inText = false;
     int m_nextPlayOrder = 1;

@@ -4,6 +4,7 @@
 #include "formats/opfparser.h"
 
 #include "formats/metadata.h"
+#include "formats/navparser.h"
 #include "formats/referenceresolver.h"
 
 #include <QDebug>
@@ -11,17 +12,6 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
-namespace {
-
-// Text standing for an entity reference the package's DTD left unresolved.
-QString unresolvedEntityText(QStringView name)
-{
-    if (name == QLatin1String("nbsp"))
-        return QString(QChar(QChar::Nbsp));
-    return QStringLiteral(" ");
-}
-
-} // namespace
 
 OpfParser::~OpfParser()
 {
@@ -109,7 +99,7 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
         } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
             if (m_inDcElement && m_currentDcItem) {
                 const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
-                                                                            : unresolvedEntityText(reader.name());
+                                                                            : NavParser::unresolvedEntityText(reader.name());
                 m_currentDcItem->setContent(continuesRun ? m_currentDcItem->content() + piece : piece);
                 inRun = true;
             }

@@ -9,6 +9,8 @@
 #include <QMutexLocker>
 #include <QTemporaryFile>
 
+#include <functional>
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
@@ -53,15 +55,14 @@ QByteArray saveAndValidate(xmlDocPtr doc)
     return result;
 }
 
-} // namespace
-
-QByteArray XmlRecovery::recover(const QString &fileName)
+// Reads with libxml2's recovery, once more ignoring a declared encoding that
+// libxml2 cannot handle, and writes the repaired tree back out.
+QByteArray recoverDocument(const std::function<xmlDocPtr(int)> &read)
 {
     QMutexLocker locker(&s_libxmlMutex);
-    const QByteArray path = QFile::encodeName(fileName);
-    xmlDocPtr doc = xmlReadFile(path.constData(), nullptr, kRecoverOptions | kSafetyOptions);
+    xmlDocPtr doc = read(kRecoverOptions | kSafetyOptions);
     if (!doc)
-        doc = xmlReadFile(path.constData(), nullptr, kRecoverOptions | kSafetyOptions | XML_PARSE_IGNORE_ENC);
+        doc = read(kRecoverOptions | kSafetyOptions | XML_PARSE_IGNORE_ENC);
     if (!doc) {
         qWarning() << "[XmlRecovery::recover] error: couldn't be read";
         xmlCleanupParser();
@@ -73,22 +74,18 @@ QByteArray XmlRecovery::recover(const QString &fileName)
     return result;
 }
 
+} // namespace
+
+QByteArray XmlRecovery::recover(const QString &fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    return recoverDocument([&path](int options) { return xmlReadFile(path.constData(), nullptr, options); });
+}
+
 QByteArray XmlRecovery::recoverData(const QByteArray &data)
 {
-    QMutexLocker locker(&s_libxmlMutex);
-    xmlDocPtr doc = xmlReadMemory(data.constData(), int(data.size()), nullptr, nullptr, kRecoverOptions | kSafetyOptions);
-    if (!doc)
-        doc = xmlReadMemory(data.constData(), int(data.size()), nullptr, nullptr,
-                            kRecoverOptions | kSafetyOptions | XML_PARSE_IGNORE_ENC);
-    if (!doc) {
-        qWarning() << "[XmlRecovery::recover] error: couldn't be read";
-        xmlCleanupParser();
-        return QByteArray();
-    }
-    const QByteArray result = saveAndValidate(doc);
-    xmlFreeDoc(doc);
-    xmlCleanupParser();
-    return result;
+    return recoverDocument(
+        [&data](int options) { return xmlReadMemory(data.constData(), int(data.size()), nullptr, nullptr, options); });
 }
 
 bool XmlRecovery::validate(const QByteArray &data)
