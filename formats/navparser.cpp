@@ -82,10 +82,3 @@ NavNode *NavParser::currentNode() const
     return nullptr;
 }
 
-QString NavParser::unresolvedEntityText(QStringView name)
-{
-    // A label is spoken and shown: an unknown entity must at least keep the words apart.
-    if (name == QLatin1String("nbsp"))
-        return QString(QChar(QChar::Nbsp));
-    return QStringLiteral(" ");
-}

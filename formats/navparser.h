@@ -25,9 +25,6 @@ class PageTarget;
 class NavParser
 {
 public:
-    /** Text standing for an entity reference the document's DTD left unresolved (&nbsp; in XHTML). */
-    static QString unresolvedEntityText(QStringView name);
-
     NavParser() = default;
     NavParser(const NavParser &) = delete;
     NavParser &operator=(const NavParser &) = delete;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Parses untrusted input: ncc.html files from books of any origin, often not well-formed.
 #include "formats/nccparser.h"
+#include "formats/textrun.h"
 
 #include "formats/customtest.h"
 #include "formats/mediagroup.h"
@@ -21,13 +22,9 @@ bool NccParser::parseFileData(const QByteArray &data)
     m_metaData = new MetaData;
 
     QXmlStreamReader reader(data);
-    // Character data that the reader delivers in pieces (split at an entity reference the DTD
-    // leaves unresolved, or at a CDATA section) is still one run of label text.
-    bool inRun = false;
+    TextRun run;
     while (!reader.atEnd() && !reader.hasError()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        const bool continuesRun = inRun;
-        inRun = false;
+        const QXmlStreamReader::TokenType token = run.readNext(reader);
         if (token == QXmlStreamReader::StartElement) {
             const QString name = reader.name().toString().toLower();
             QXmlStreamAttributes attributes = reader.attributes();
@@ -46,13 +43,8 @@ bool NccParser::parseFileData(const QByteArray &data)
         } else if (token == QXmlStreamReader::EndElement) {
             if (reader.name().compare(QLatin1String("a"), Qt::CaseInsensitive) == 0)
                 m_inText = false;
-        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-            if (m_inText) {
-                processAnchorText(token == QXmlStreamReader::Characters ? reader.text().toString()
-                                                                         : unresolvedEntityText(reader.name()),
-                                  continuesRun);
-                inRun = true;
-            }
+        } else if (TextRun::isText(token) && m_inText) {
+            processAnchorText(TextRun::piece(reader), run.continues());
         }
     }
 

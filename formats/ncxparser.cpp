@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Parses untrusted input: NCX files of DAISY 3 books; nesting only grows a list, play orders are range-checked.
 #include "formats/ncxparser.h"
+#include "formats/textrun.h"
 
 #include "formats/customtest.h"
 #include "formats/mediagroup.h"
@@ -68,13 +69,9 @@ bool NcxParser::parseFileData(const QByteArray &data)
     clearStack();
 
     QXmlStreamReader reader(data);
-    // Label text that the reader delivers in pieces (split at an unresolved entity reference or
-    // a CDATA section) is one run: the pieces are joined, not replaced.
-    bool inRun = false;
+    TextRun run;
     while (!reader.atEnd() && !reader.hasError()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        const bool continuesRun = inRun;
-        inRun = false;
+        const QXmlStreamReader::TokenType token = run.readNext(reader);
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = reader.name();
             QXmlStreamAttributes attributes = reader.attributes();
@@ -124,14 +121,9 @@ bool NcxParser::parseFileData(const QByteArray &data)
             } else if (name == QLatin1String("text")) {
                 m_inText = false;
             }
-        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-            if (m_inText && m_currentLabelGroup && m_currentLabelGroup->textNode()) {
-                TextNode *text = m_currentLabelGroup->textNode();
-                const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
-                                                                            : unresolvedEntityText(reader.name());
-                text->setText(continuesRun ? text->text() + piece : piece);
-                inRun = true;
-            }
+        } else if (TextRun::isText(token) && m_inText && m_currentLabelGroup && m_currentLabelGroup->textNode()) {
+            TextNode *text = m_currentLabelGroup->textNode();
+            text->setText(run.joined(text->text(), reader));
         }
     }
 

@@ -4,7 +4,7 @@
 #include "formats/opfparser.h"
 
 #include "formats/metadata.h"
-#include "formats/navparser.h"
+#include "formats/textrun.h"
 #include "formats/referenceresolver.h"
 
 #include <QDebug>
@@ -54,13 +54,9 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
     ReferenceResolver resolver(fileName);
 
     QXmlStreamReader reader(data);
-    // Element text that the reader delivers in pieces (split at an unresolved entity reference
-    // or a CDATA section) is one run: the pieces are joined, not replaced.
-    bool inRun = false;
+    TextRun run;
     while (!reader.atEnd() && !reader.hasError()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        const bool continuesRun = inRun;
-        inRun = false;
+        const QXmlStreamReader::TokenType token = run.readNext(reader);
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = reader.qualifiedName();
             const QXmlStreamAttributes attributes = reader.attributes();
@@ -96,13 +92,8 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
                 m_inDcElement = false;
                 m_currentDcItem = nullptr;
             }
-        } else if (token == QXmlStreamReader::Characters || token == QXmlStreamReader::EntityReference) {
-            if (m_inDcElement && m_currentDcItem) {
-                const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
-                                                                            : NavParser::unresolvedEntityText(reader.name());
-                m_currentDcItem->setContent(continuesRun ? m_currentDcItem->content() + piece : piece);
-                inRun = true;
-            }
+        } else if (TextRun::isText(token) && m_inDcElement && m_currentDcItem) {
+            m_currentDcItem->setContent(run.joined(m_currentDcItem->content(), reader));
         }
     }
 
