@@ -83,6 +83,8 @@ public:
     KalUpdateManager::Status firmwareUpdate();
     KalUpdateManager::Status pluginsUpdate();
     KalUpdateManager::Status dataPackagesUpdate(KalUpdateType::Types type);
+    KalUpdateManager::Status writePlannedFiles(KalUpdateType::Types type, KalUpdateManager::Status failure, const char *prefix,
+                                               const char *success);
     QString productRoot() const;
     QString pluginDirectory() const;
 
@@ -215,25 +217,8 @@ KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateTy
         qDebug() << "[KalUpdateManager::dataPackagesUpdate]: no items found";
         return KalUpdateManager::DataPackagesUpdateFailed;
     }
-    bool ok = false;
-    const auto planned = q->plannedFiles(&ok);
-    if (!ok)
-        return KalUpdateManager::DataPackagesUpdateFailed;
-    for (const KalUpdateManager::PlannedFile &file : planned) {
-        if (file.type != type)
-            continue;
-        const QByteArray data = fileDataFromZipReader(file.source);
-        if (data.isEmpty()) {
-            qWarning() << "KalUpdataManager::dataPackagesUpdate]: file data is empty for" << file.source;
-            return KalUpdateManager::DataPackagesUpdateFailed;
-        }
-        if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
-            qWarning() << "KalUpdataManager::dataPackagesUpdate]: copy file data failed to:" << file.destination;
-            return KalUpdateManager::DataPackagesUpdateFailed;
-        }
-    }
-    qDebug() << "[KalUpdataManager::dataPackagesUpdate] are succesfull";
-    return KalUpdateManager::NoError;
+    return writePlannedFiles(type, KalUpdateManager::DataPackagesUpdateFailed, "KalUpdataManager::dataPackagesUpdate]:",
+                             "[KalUpdataManager::dataPackagesUpdate] are succesfull");
 }
 
 KalUpdateManager::Status KalUpdateManagerPrivate::pluginsUpdate()
@@ -242,24 +227,32 @@ KalUpdateManager::Status KalUpdateManagerPrivate::pluginsUpdate()
         qDebug() << "[KalUpdateManager::pluginsUpdate]: no items found";
         return KalUpdateManager::PluginsUpdateFailed;
     }
+    return writePlannedFiles(KalUpdateType::Plugin, KalUpdateManager::PluginsUpdateFailed, "[KalUpdataManager::pluginsUpdate]:",
+                             "[KalUpdataManager::pluginsUpdate] are succesfull");
+}
+
+KalUpdateManager::Status KalUpdateManagerPrivate::writePlannedFiles(KalUpdateType::Types type, KalUpdateManager::Status failure,
+                                                                   const char *prefix, const char *success)
+{
+    // The plan was verified before anything was written: every destination is below the product root.
     bool ok = false;
     const auto planned = q->plannedFiles(&ok);
     if (!ok)
-        return KalUpdateManager::PluginsUpdateFailed;
+        return failure;
     for (const KalUpdateManager::PlannedFile &file : planned) {
-        if (file.type != KalUpdateType::Plugin)
+        if (file.type != type)
             continue;
         const QByteArray data = fileDataFromZipReader(file.source);
         if (data.isEmpty()) {
-            qWarning() << "[KalUpdataManager::pluginsUpdate]: file data is empty for" << file.source;
-            return KalUpdateManager::PluginsUpdateFailed;
+            qWarning() << prefix << "file data is empty for" << file.source;
+            return failure;
         }
         if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
-            qWarning() << "[KalUpdataManager::pluginsUpdate]: copy file data failed to:" << file.destination;
-            return KalUpdateManager::PluginsUpdateFailed;
+            qWarning() << prefix << "copy file data failed to:" << file.destination;
+            return failure;
         }
     }
-    qDebug() << "[KalUpdataManager::pluginsUpdate] are succesfull";
+    qDebug() << success;
     return KalUpdateManager::NoError;
 }
 
