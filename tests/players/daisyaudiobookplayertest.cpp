@@ -3,6 +3,9 @@
 #include "logcapture.h"
 #include "testroot.h"
 
+#include "formats/daisytalkingbook.h"
+#include "formats/mediagroup.h"
+#include "formats/medianode.h"
 #include "library/resumemarker.h"
 #include "library/resumemarkmanager.h"
 #include "platform/platform.h"
@@ -10,6 +13,7 @@
 #include "players/daisyaudiobookplayer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -437,6 +441,67 @@ private Q_SLOTS:
         QVERIFY(qAbs(player.elapsedTime() - (before + 2500) / 1000) <= 1);
         player.stop();
         QVERIFY(qAbs(player.elapsedTime() - (before + 2500) / 1000) <= 1);
+    }
+
+    void realBooksPlayWalkAndWind_data()
+    {
+        QTest::addColumn<QString>("navigation");
+        const QDir books(TestData::sharedBook(QString()));
+        for (const QString &folder : books.entryList({QStringLiteral("d202-*"), QStringLiteral("d3-*")}, QDir::Dirs)) {
+            const QDir dir(books.filePath(folder));
+            const QStringList files = dir.entryList({QStringLiteral("ncc.html"), QStringLiteral("*.opf")}, QDir::Files);
+            if (!files.isEmpty())
+                QTest::newRow(qPrintable(folder)) << dir.filePath(files.first());
+        }
+    }
+    void realBooksPlayWalkAndWind()
+    {
+        QFETCH(QString, navigation);
+        const QString folder = QFileInfo(navigation).absolutePath();
+        LogCapture log; // real books log their oddities; only the outcome counts here
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(navigation));
+        QVERIFY(player.play());
+        QVERIFY(lastStart().file.startsWith(folder));
+        player.stop();
+        qsizetype before = eventCount();
+        QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::Done));
+        QVERIFY(lastStart(before).file.startsWith(folder));
+        before = eventCount();
+        const int result = player.fastForward(60);
+        QVERIFY2(result == AudioBookPlayerInterface::Done || result == AudioBookPlayerInterface::EndOfBook, qPrintable(QString::number(result)));
+        // A seek inside the file or a start of another one.
+        if (result == AudioBookPlayerInterface::Done)
+            QVERIFY(eventCount() > before);
+        player.stop();
+        QVERIFY(player.totalTime() > 0);
+    }
+
+    void playsOnPastAudioMissingFromARealBook()
+    {
+        // Its speechgen0005.mp3 is absent; the file before ends with a clip in it.
+        const QString navigation = TestData::sharedBook(QStringLiteral("d202-great-painters/ncc.html"));
+        std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(navigation));
+        QVERIFY(book);
+        const QString folder = QFileInfo(navigation).absolutePath();
+        const int before = int(book->spine().indexOf(QDir(folder).filePath(QStringLiteral("speechgen0004.smil"))));
+        QVERIFY(before >= 0);
+        const QString title = book->title() && book->title()->textNode() ? book->title()->textNode()->text() : QString();
+        book.reset();
+        ResumeMarker marker(title);
+        marker.setSpineIndex(before);
+        marker.setTimeOffset(smilAudioEnd(folder, QStringLiteral("speechgen0004.smil")) - 700);
+        QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
+
+        LogCapture log;
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(navigation));
+        QVERIFY(player.play());
+        const qsizetype start = eventCount();
+        QTRY_VERIFY_WITH_TIMEOUT(!lastStart(start).file.isEmpty(), 15000);
+        QVERIFY(!lastStart(start).file.endsWith(QLatin1String("speechgen0005.mp3")));
+        QVERIFY(player.isPlaying());
+        QVERIFY(log.contains(QStringLiteral("audio file missing, skipped: ") + QDir(folder).filePath(QStringLiteral("speechgen0005.mp3"))));
     }
 
     void withoutABookEverythingRefuses()
