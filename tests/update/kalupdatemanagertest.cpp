@@ -91,6 +91,7 @@ private Q_SLOTS:
     void decidesByDeviceKey();
     void installsSignedFirmware();
     void refusesPackageChangedAfterCheck();
+    void findsSignedUpdateAmongUnsignedOnes();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -501,6 +502,23 @@ void KalUpdateManagerTest::refusesPackageChangedAfterCheck()
     QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
     QStringList after = listing(m_root->root());
     QCOMPARE(after.filter(QStringLiteral("/root/quimbo/")), before.filter(QStringLiteral("/root/quimbo/")));
+}
+
+void KalUpdateManagerTest::findsSignedUpdateAmongUnsignedOnes()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QString medium = m_root->path(QStringLiteral("/media/usb"));
+    QVERIFY(QDir().mkpath(medium));
+    QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/a-unsigned.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("signed-other-key")), medium + QStringLiteral("/b-other-key.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("signed-data")), medium + QStringLiteral("/c-signed.zip")));
+
+    KalUpdateManager manager;
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: package is not signed, refused"));
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: the signature does not match the device key"));
+    QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/c.wav")), payload(QStringLiteral("voices/eng/c.wav")));
 }
 
 QTEST_GUILESS_MAIN(KalUpdateManagerTest)
