@@ -93,6 +93,7 @@ public:
     bool checkSignature();
     bool checkSignedFiles();
     bool readInstallData(const QString &source, QByteArray *data) const;
+    bool openPackage(ZipReader *reader);
 
     KalUpdateManager *const q;
     KalUpdate update;
@@ -450,27 +451,37 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
     return NoUpdatesFound;
 }
 
-bool KalUpdateManager::open(const QString &path)
+bool KalUpdateManagerPrivate::openPackage(ZipReader *reader)
 {
-    close();
-    d->zipReader = new ZipReader(path, QIODevice::ReadOnly);
-    if (d->zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(d->zipReader->status());
-        close();
+    q->close();
+    zipReader = reader;
+    if (zipReader->status() != ZipReader::NoError) {
+        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
+        q->close();
         return false;
     }
-    const QByteArray xml = d->zipReader->fileData(QStringLiteral("update.xml"));
+    const QByteArray xml = zipReader->fileData(QStringLiteral("update.xml"));
     if (xml.isEmpty()) {
         qWarning() << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
-        close();
+        q->close();
         return false;
     }
-    if (!parseUpdateXml(xml)) {
+    if (!q->parseUpdateXml(xml)) {
         qWarning() << "[KalUpdateManager::open]: failed to parse the update xml data";
-        close();
+        q->close();
         return false;
     }
     return true;
+}
+
+bool KalUpdateManager::open(const QString &path)
+{
+    return d->openPackage(new ZipReader(path, QIODevice::ReadOnly));
+}
+
+bool KalUpdateManager::open(QIODevice *device)
+{
+    return d->openPackage(new ZipReader(device));
 }
 
 void KalUpdateManager::close()

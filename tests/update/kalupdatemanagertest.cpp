@@ -55,6 +55,45 @@ QByteArray generatedFile(const QString &relative)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+/**
+ * Storage that answers a second read differently, as a doctored stick can: reads that
+ * start at @p watched offset get @p first the first time and @p later from then on.
+ */
+class TwoFacedDevice : public QIODevice
+{
+public:
+    TwoFacedDevice(const QByteArray &first, const QByteArray &later, qint64 watched)
+        : m_first(first)
+        , m_later(later)
+        , m_watched(watched)
+    {
+    }
+    qint64 size() const override { return m_first.size(); }
+    bool isSequential() const override { return false; }
+    int watchedReads() const { return m_watchedReads; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        if (at == m_watched)
+            ++m_watchedReads;
+        const QByteArray &bytes = m_watchedReads > 1 ? m_later : m_first;
+        const qint64 n = qMin(maxSize, qint64(bytes.size()) - at);
+        if (n <= 0)
+            return 0;
+        memcpy(data, bytes.constData() + at, size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_first;
+    const QByteArray m_later;
+    const qint64 m_watched;
+    int m_watchedReads = 0;
+};
+
 const QString kProgram = QStringLiteral("/root/quimbo/bin/quimbo-basic");
 const QString kDeviceKey = QStringLiteral("/root/quimbo/keys/update.pub");
 // Written below the device root by the signed test firmware each time it runs.
@@ -92,6 +131,7 @@ private Q_SLOTS:
     void installsSignedFirmware();
     void refusesPackageChangedAfterCheck();
     void findsSignedUpdateAmongUnsignedOnes();
+    void refusesFileThatChangesWhileInstalling();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -519,6 +559,30 @@ void KalUpdateManagerTest::findsSignedUpdateAmongUnsignedOnes()
     QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
     QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
     QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/c.wav")), payload(QStringLiteral("voices/eng/c.wav")));
+}
+
+void KalUpdateManagerTest::refusesFileThatChangesWhileInstalling()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QByteArray signedPackage = generatedFile(QStringLiteral("signed-data.zip"));
+    const QByteArray changed = generatedFile(QStringLiteral("changed-data-byte.zip"));
+    QCOMPARE(changed.size(), signedPackage.size());
+    // The package is stored uncompressed: the entry's bytes stand in the archive as they are.
+    const qint64 entry = signedPackage.indexOf(payload(QStringLiteral("voices/eng/c.wav")));
+    QVERIFY(entry > 0);
+
+    TwoFacedDevice stick(signedPackage, changed, entry);
+    QVERIFY(stick.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(&stick));
+    expectWarning(QStringLiteral("[KalUpdateManager::runUpdate]: file changed since it was verified, refused: \"voices/eng/c.wav\""));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::DataPackagesUpdateFailed);
+    // Verified once, then read for writing: the second answer was not written.
+    QCOMPARE(stick.watchedReads(), 2);
+    QVERIFY(!m_root->exists(QStringLiteral("/root/quimbo/messages/eng/c.wav")));
+    QVERIFY(!m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
+    // What came before it was checked on the way in: signed bytes only.
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/config/settings.ini")), payload(QStringLiteral("settings.ini")));
 }
 
 QTEST_GUILESS_MAIN(KalUpdateManagerTest)
