@@ -68,8 +68,11 @@ def keygen(folder):
 
 def load_signing_key(path):
     serialization, ed25519 = crypto()
-    with open(path, "rb") as f:
-        key = serialization.load_pem_private_key(f.read(), password=None)
+    try:
+        with open(path, "rb") as f:
+            key = serialization.load_pem_private_key(f.read(), password=None)
+    except (OSError, ValueError, TypeError) as e:
+        sys.exit("quimbo-updategen: cannot read the signing key %s: %s" % (path, e))
     if not isinstance(key, ed25519.Ed25519PrivateKey):
         sys.exit("quimbo-updategen: %s is not an Ed25519 private key" % path)
     return key
