@@ -132,6 +132,7 @@ private Q_SLOTS:
     void refusesPackageChangedAfterCheck();
     void findsSignedUpdateAmongUnsignedOnes();
     void refusesFileThatChangesWhileInstalling();
+    void replacesDeviceKeyWithSignedPackage();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -583,6 +584,24 @@ void KalUpdateManagerTest::refusesFileThatChangesWhileInstalling()
     QVERIFY(!m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
     // What came before it was checked on the way in: signed bytes only.
     QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/config/settings.ini")), payload(QStringLiteral("settings.ini")));
+}
+
+void KalUpdateManagerTest::replacesDeviceKeyWithSignedPackage()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    {
+        KalUpdateManager manager;
+        QVERIFY(manager.open(package(QStringLiteral("rotate-key"))));
+        QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    }
+    QCOMPARE(m_root->readFile(kDeviceKey), generatedFile(QStringLiteral("keys/b/update.pub")));
+
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("signed-data"))));
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: the signature does not match the device key"));
+    QVERIFY(!manager.verifyKalUpdate());
+    QVERIFY(manager.open(package(QStringLiteral("signed-other-key"))));
+    QVERIFY(manager.verifyKalUpdate());
 }
 
 QTEST_GUILESS_MAIN(KalUpdateManagerTest)
