@@ -467,17 +467,14 @@ void KalUpdateManagerTest::decidesByDeviceKey_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("logged");
     const QByteArray keyA = generatedFile(QStringLiteral("keys/a/update.pub"));
-    const QByteArray keyB = generatedFile(QStringLiteral("keys/b/update.pub"));
-    QVERIFY(keyA.startsWith("-----BEGIN PUBLIC KEY-----") && keyA != keyB);
+    QVERIFY(keyA.startsWith("-----BEGIN PUBLIC KEY-----"));
     const int ok = KalUpdateManager::NoError;
     const int refused = KalUpdateManager::UpdateVerifyError;
     const QString v = QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: ");
     const QString unusable = v + QStringLiteral("the device key /root/quimbo/keys/update.pub is not an Ed25519 public key");
 
-    QTest::newRow("no key, unsigned package") << QByteArray() << "data-only" << ok << QString();
+    // Unsigned packages without a key, and matching or foreign keys, are the other tests' cases.
     QTest::newRow("no key, signed package") << QByteArray() << "signed-data" << ok << QString();
-    QTest::newRow("matching key") << keyA << "signed-data" << ok << QString();
-    QTest::newRow("key of another signer") << keyB << "signed-data" << refused << v + QStringLiteral("the signature does not match the device key");
     QTest::newRow("empty key file") << QByteArray("") << "signed-data" << refused << unusable;
     QTest::newRow("key file cut short") << keyA.left(keyA.size() / 2) << "signed-data" << refused << unusable;
     QTest::newRow("private key in place of the public one")
