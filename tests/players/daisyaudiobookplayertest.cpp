@@ -363,24 +363,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QStringList>("missing"); // audio files taken away
+        QTest::addColumn<QStringList>("broken"); // audio files replaced by text
         QTest::addColumn<int>("startFile");
         QTest::addColumn<int>("nextFile"); // 0: the book ends
         for (const QString &book : {QStringLiteral("sample202"), QStringLiteral("sample3")}) {
-            QTest::addRow("%s next file", qPrintable(book)) << book << QStringList() << 0 << 2;
-            QTest::addRow("%s end of book", qPrintable(book)) << book << QStringList() << 2 << 0;
-            QTest::addRow("%s missing audio skipped", qPrintable(book)) << book << QStringList{"audio0002.mp3"} << 0 << 3;
-            QTest::addRow("%s missing audio at the end", qPrintable(book)) << book << QStringList{"audio0003.mp3"} << 1 << 0;
+            QTest::addRow("%s next file", qPrintable(book)) << book << QStringList() << QStringList() << 0 << 2;
+            QTest::addRow("%s end of book", qPrintable(book)) << book << QStringList() << QStringList() << 2 << 0;
+            QTest::addRow("%s missing audio skipped", qPrintable(book)) << book << QStringList{"audio0002.mp3"} << QStringList() << 0 << 3;
+            QTest::addRow("%s missing audio at the end", qPrintable(book)) << book << QStringList{"audio0003.mp3"} << QStringList() << 1 << 0;
+            QTest::addRow("%s undecodable audio skipped", qPrintable(book)) << book << QStringList() << QStringList{"audio0002.mp3"} << 0 << 3;
         }
     }
     void playsOnIntoTheNextFileAndEnds()
     {
         QFETCH(QString, book);
         QFETCH(QStringList, missing);
+        QFETCH(QStringList, broken);
         QFETCH(int, startFile);
         QFETCH(int, nextFile);
         QVERIFY(copyBook(book));
         for (const QString &file : missing)
             QVERIFY(QFile::remove(QDir(m_book).filePath(file)));
+        for (const QString &file : broken) {
+            QFile text(QDir(m_book).filePath(file));
+            QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            text.write(QByteArray("Not audio, only text named like an MP3 file.\n").repeated(200));
+        }
         const qint64 length = smilAudioEnd(m_book, QStringLiteral("text%1.smil").arg(startFile + 1, 4, 10, QLatin1Char('0')));
         storeMarker(startFile, length - 700);
 
@@ -401,7 +409,10 @@ private Q_SLOTS:
         }
         for (const QString &file : missing)
             QVERIFY(log.contains(QStringLiteral("audio file missing, skipped: ") + QDir(m_book).absoluteFilePath(file)));
-        QCOMPARE(log.unexpectedWarnings({QStringLiteral("audio file missing")}), QStringList());
+        for (const QString &file : broken)
+            QVERIFY(log.contains(QStringLiteral("audio file does not play, skipped: ") + QDir(m_book).absoluteFilePath(file)));
+        QCOMPARE(log.unexpectedWarnings({QStringLiteral("audio file missing"), QStringLiteral("does not play"), QStringLiteral("failed to play media")}),
+                 QStringList());
     }
 
     void aStoppedStreamDoesNotMoveTheBookOn()
