@@ -194,6 +194,7 @@ private Q_SLOTS:
         m_root.reset();
         AudioBookPlayer::setPlayerFactory(nullptr);
         Platform::setBackend(Platform::Backend::Linux);
+        Platform::setTimeScale(1.0);
     }
 
     void shortWindWhilePlayingAnswersByResult_data()
@@ -363,6 +364,41 @@ private Q_SLOTS:
         // No key reaches the player after it has quit.
         tap(BUTTON_PLAY_STOP);
         QCOMPARE(m_player->calls.size(), 4);
+    }
+
+    void everyWayOutStoresThePosition_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<QString>("signal");
+        QTest::newRow("power button held") << "power" << true << "shutdown";
+        QTest::newRow("sleep timer") << "sleep" << true << "shutdown";
+        QTest::newRow("standby timer") << "standby" << false << "shutdown";
+        QTest::newRow("medium pulled or shutdown") << "quit" << true << "quit";
+    }
+    void everyWayOutStoresThePosition()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, playing);
+        QFETCH(QString, signal);
+        // Thirty minutes in under a second.
+        Platform::setTimeScale(0.0005);
+        start(QStringLiteral("Daisy Player"), playing);
+        QSignalSpy shutdown(m_frontEnd.get(), &AudioBookPlayer::shutdown);
+        QSignalSpy quit(m_frontEnd.get(), &AudioBookPlayer::quit);
+        if (way == QLatin1String("power")) {
+            Q_EMIT m_input->pressed(BUTTON_POWER);
+            Q_EMIT m_input->holded(BUTTON_POWER);
+        } else if (way == QLatin1String("sleep")) {
+            tap(BUTTON_SLEEP_MENU);
+        } else if (way == QLatin1String("quit")) {
+            m_frontEnd->aboutToQuit();
+        }
+        QSignalSpy &ended = signal == QLatin1String("quit") ? quit : shutdown;
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+        QVERIFY(!m_player->playing);
+        // A player that was reading has been stopped, which stores its place.
+        QCOMPARE(m_player->calls.contains(QStringLiteral("stop()")), playing);
     }
 
     void holdingPlayRestartsTheBook()
