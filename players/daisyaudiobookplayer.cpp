@@ -52,6 +52,12 @@ public:
      * position starts (the model counts a position strictly inside a clip).
      */
     void prepareWalk();
+    /**
+     * The part of a wind inside the current file: starts reading when stopped
+     * and seeks by @p offset ms. A result code when that settles it, else -1
+     * with the engine stopped and the part beyond the file in @p beyond.
+     */
+    int windInFile(qint64 offset, const char *operation, qint64 *beyond);
     /** Plays the group's current track from its position (a walk's target); a result code. */
     int playWalkTarget(SmilMediaGroup *target);
     void saveMarker();
@@ -180,6 +186,28 @@ int DaisyAudioBookPlayerPrivate::playWalkTarget(SmilMediaGroup *target)
     if (!startPlayable(track, from))
         return AudioBookPlayerInterface::EngineFailure;
     return playing ? AudioBookPlayerInterface::Done : AudioBookPlayerInterface::EngineFailure;
+}
+
+int DaisyAudioBookPlayerPrivate::windInFile(qint64 offset, const char *operation, qint64 *beyond)
+{
+    if (!playing) {
+        resume = true;
+        if (!q->play())
+            return AudioBookPlayerInterface::EngineFailure;
+    }
+    const qint64 r = engine->seek(offset);
+    if (r < 0) {
+        qWarning() << operation << "vlc mediaplayer seek failed";
+        return AudioBookPlayerInterface::EngineFailure;
+    }
+    if (r == 0) {
+        qDebug() << operation << "vlc mediaplayer seek ok";
+        return AudioBookPlayerInterface::Done;
+    }
+    engine->stop();
+    playing = false;
+    *beyond = r;
+    return -1;
 }
 
 void DaisyAudioBookPlayerPrivate::saveMarker()
@@ -419,23 +447,10 @@ int DaisyAudioBookPlayer::fastForward(int seconds)
         return NoBook;
     if (d->endOfBook)
         return EndOfBook;
-    if (!d->playing) {
-        d->resume = true;
-        if (!play())
-            return EngineFailure;
-    }
-    const qint64 r = d->engine->seek(qint64(seconds) * 1000);
-    if (r < 0) {
-        qWarning() << "[DaisyAudioBookPlayer::fastForward]: vlc mediaplayer seek failed";
-        return EngineFailure;
-    }
-    if (r == 0) {
-        qDebug() << "[DaisyAudioBookPlayer::fastForward]: vlc mediaplayer seek ok";
-        return Done;
-    }
-    d->engine->stop();
-    d->playing = false;
-    qint64 remaining = r;
+    qint64 remaining = 0;
+    const int inFile = d->windInFile(qint64(seconds) * 1000, "[DaisyAudioBookPlayer::fastForward]:", &remaining);
+    if (inFile >= 0)
+        return inFile;
     for (;;) {
         AudioNode *track = d->nextTrack();
         if (!track) {
@@ -459,23 +474,11 @@ int DaisyAudioBookPlayer::rewind(int seconds)
 {
     if (!d->ready())
         return NoBook;
-    if (!d->playing) {
-        d->resume = true;
-        if (!play())
-            return EngineFailure;
-    }
-    const qint64 r = d->engine->seek(-qAbs(qint64(seconds)) * 1000);
-    if (r < 0) {
-        qWarning() << "[DaisyAudioBookPlayer::rewind]: vlc mediaplayer seek failed";
-        return EngineFailure;
-    }
-    if (r == 0) {
-        qDebug() << "[DaisyAudioBookPlayer::rewind]: vlc mediaplayer seek ok";
-        return Done;
-    }
-    d->engine->stop();
-    d->playing = false;
-    qint64 t = -r;
+    qint64 shortfall = 0;
+    const int inFile = d->windInFile(-qAbs(qint64(seconds)) * 1000, "[DaisyAudioBookPlayer::rewind]:", &shortfall);
+    if (inFile >= 0)
+        return inFile;
+    qint64 t = -shortfall;
     for (;;) {
         AudioNode *track = d->previousTrack();
         if (!track) {
