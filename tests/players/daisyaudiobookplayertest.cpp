@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logcapture.h"
+#include "smilclips.h"
 #include "testroot.h"
 
 #include "formats/daisytalkingbook.h"
@@ -26,51 +27,16 @@ namespace {
 const QString kTitle = QStringLiteral("The Quimbo Sample Book");
 constexpr qint64 kToleranceMsec = 150;
 
-/** "npt=4.248s", "0:00:04.248", "4.248s" as milliseconds. */
-qint64 clockMsec(QString text)
-{
-    text.remove(QStringLiteral("npt=")).remove(QLatin1Char('s'));
-    double seconds = 0;
-    for (const QString &part : text.split(QLatin1Char(':')))
-        seconds = seconds * 60 + part.toDouble();
-    return qRound64(seconds * 1000);
-}
-
-/** Where a SMIL element "file#id" starts: its audio file and the clip begin read from the SMIL file. */
-struct Target {
-    QString audio;
-    qint64 begin = -1;
-};
+using SmilClips::Target;
 
 Target smilTarget(const QString &bookDir, const QString &reference)
 {
-    const QString file = reference.section(QLatin1Char('#'), 0, 0);
-    const QString id = reference.section(QLatin1Char('#'), 1);
-    QFile smil(QDir(bookDir).filePath(file));
-    if (!smil.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(smil.readAll());
-    const qsizetype at = text.indexOf(QStringLiteral("id=\"%1\"").arg(id));
-    if (at < 0)
-        return {};
-    static const QRegularExpression audio(QStringLiteral("<audio[^>]*src=\"([^\"]+)\"[^>]*clip-?[bB]egin=\"([^\"]+)\""));
-    const QRegularExpressionMatch m = audio.match(text, at);
-    if (!m.hasMatch())
-        return {};
-    return {QDir(bookDir).absoluteFilePath(m.captured(1)), clockMsec(m.captured(2))};
+    return SmilClips::target(bookDir, reference);
 }
 
-/** The length of a SMIL file's audio, from its sequence ("dur" or the last clip end). */
 qint64 smilAudioEnd(const QString &bookDir, const QString &file)
 {
-    QFile smil(QDir(bookDir).filePath(file));
-    if (!smil.open(QIODevice::ReadOnly))
-        return -1;
-    static const QRegularExpression end(QStringLiteral("clip-?[eE]nd=\"([^\"]+)\""));
-    qint64 last = -1;
-    for (const QRegularExpressionMatch &m : end.globalMatch(QString::fromUtf8(smil.readAll())))
-        last = qMax(last, clockMsec(m.captured(1)));
-    return last;
+    return SmilClips::audioEnd(bookDir, file);
 }
 
 /** What the engine started last since index @p from of the engine log: file and seek target (0 without seek). */
