@@ -3,6 +3,7 @@
 // Parses untrusted input: the archive and every XML file in it come from the book.
 #include "formats/epubparser.h"
 
+#include "formats/referenceresolver.h"
 #include "formats/xmldomloader.h"
 #include "formats/zipreader.h"
 
@@ -210,7 +211,8 @@ void EpubParserPrivate::parseManifestItem(const QDomElement &element, const QStr
         return;
     }
     ManifestItem item;
-    item.href = QDir::cleanPath(baseFolder + href);
+    // An href is a URL: "Chapter%201.xhtml" names the entry "Chapter 1.xhtml".
+    item.href = QDir::cleanPath(baseFolder + ReferenceResolver::decoded(href));
     item.mediaType = element.attribute(QStringLiteral("media-type"));
     item.mediaOverlay = element.attribute(QStringLiteral("media-overlay"));
     manifest.insert(id, item);

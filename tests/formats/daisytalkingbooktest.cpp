@@ -84,24 +84,33 @@ void DaisyTalkingBookTest::opensByFileName_data()
 {
     QTest::addColumn<QString>("fromFolder");
     QTest::addColumn<QString>("copyAs");
+    QTest::addColumn<QString>("folder"); // the book's folder, as readers name them
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("logged");
 
-    QTest::newRow("ncc.html") << "synthetic202" << "ncc.html" << 1 << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
-    QTest::newRow("NCC.HTML") << "synthetic202" << "NCC.HTML" << 1 << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
-    QTest::newRow("book.opf") << "synthetic3" << "book.opf" << 2 << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
-    QTest::newRow("BOOK.OPF") << "synthetic3" << "BOOK.OPF" << 2 << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
-    QTest::newRow("other name") << "synthetic202" << "index.html" << 0 << "[DaisyTalkingBook::open] unsupported Daisy book";
+    const QString daisy202 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2.02 book");
+    const QString daisy3 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2005 book");
+    QTest::newRow("ncc.html") << "synthetic202" << "ncc.html" << "book" << 1 << daisy202;
+    QTest::newRow("NCC.HTML in Book #1") << "synthetic202" << "NCC.HTML" << "Book #1" << 1 << daisy202;
+    QTest::newRow("ncc.html in 100% sure") << "synthetic202" << "ncc.html" << "100% sure" << 1 << daisy202;
+    QTest::newRow("ncc.html in Café ü") << "synthetic202" << "ncc.html" << "Café ü" << 1 << daisy202;
+    QTest::newRow("ncc.html in {?^`}") << "synthetic202" << "ncc.html" << "a{?^`}b" << 1 << daisy202;
+    QTest::newRow("book.opf in Book #2") << "synthetic3" << "book.opf" << "Book #2" << 2 << daisy3;
+    QTest::newRow("BOOK.OPF in 100% sure") << "synthetic3" << "BOOK.OPF" << "100% sure" << 2 << daisy3;
+    QTest::newRow("other name") << "synthetic202" << "index.html" << "book" << 0 << "[DaisyTalkingBook::open] unsupported Daisy book";
 }
 
 void DaisyTalkingBookTest::opensByFileName()
 {
     QFETCH(QString, fromFolder);
     QFETCH(QString, copyAs);
+    QFETCH(QString, folder);
     QFETCH(int, version);
     QFETCH(QString, logged);
 
-    QTemporaryDir dir;
+    QTemporaryDir temporary;
+    const QDir dir(temporary.filePath(folder));
+    QVERIFY(QDir().mkpath(dir.path()));
     const QString source = QFileInfo(generatedBook(fromFolder)).absolutePath();
     const QStringList files = QDir(source).entryList(QDir::Files);
     for (const QString &file : files) {
@@ -122,6 +131,11 @@ void DaisyTalkingBookTest::opensByFileName()
     QCOMPARE(book->title()->textNode()->text(), QStringLiteral("The Quimbo Sample Book"));
     QVERIFY(book->title()->hasAudio());
     QCOMPARE(book->title()->firstAudioClip()->source(), dir.filePath(QStringLiteral("audio0001.mp3")));
+    // Every file the book names is found in the book's own folder.
+    for (const QString &smil : book->spine())
+        QVERIFY2(QFile::exists(smil), qPrintable(smil));
+    QVERIFY(book->startReading(0));
+    QCOMPARE(QFileInfo(book->currentSmilMediaGroup()->currentAudioTrack()->source()).dir(), dir);
 }
 
 void DaisyTalkingBookTest::spineHoldsEachSmilOnce()

@@ -72,6 +72,7 @@ void EpubParserTest::readsPackage()
     QCOMPARE(parser.manifestItem(QStringLiteral("ch2")).href, QStringLiteral("OEBPS/Text/ch2.xhtml"));
     QCOMPARE(parser.manifestItem(QStringLiteral("ch2")).mediaOverlay, QStringLiteral("smil2"));
     QCOMPARE(parser.manifestItem(QStringLiteral("broken")).href, QString());
+    QCOMPARE(parser.itemData(parser.manifestItem(QStringLiteral("escaped")).href), QByteArray("<html><body><p>Escaped.</p></body></html>"));
     QVERIFY(parser.itemData(QStringLiteral("oebps/text/ch1.xhtml")).isEmpty());
     QVERIFY(parser.itemData(parser.manifestItem(QStringLiteral("smil1")).href).contains("../../Audio/a.mp3"));
 
