@@ -144,9 +144,12 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
         return false;
     }
 
-    const QDomNode first = root.firstChild();
-    if (first.isElement()) {
-        const QDomNodeList metadataElements = document.elementsByTagName(first.toElement().tagName());
+    // The first child element, not the first child node: authoring tools put
+    // comments and processing instructions before the metadata, and the book
+    // would otherwise have no title, identifier or language at all.
+    const QDomElement first = root.firstChildElement();
+    if (!first.isNull()) {
+        const QDomNodeList metadataElements = document.elementsByTagName(first.tagName());
         for (int i = 0; i < metadataElements.count(); ++i) {
             const QDomNodeList children = metadataElements.at(i).childNodes();
             for (int j = 0; j < children.count(); ++j)

@@ -96,6 +96,7 @@ cases = {
     "version-2": (b"application/epub+zip", base(version="2.0")),
     "no-language": (b"application/epub+zip", base(language="")),
     "comment-first": (b"application/epub+zip", base(first="<!-- metadata follows -->")),
+    "instruction-first": (b"application/epub+zip", base(first="<?oxygen RNGSchema='package.rnc'?>")),
     "no-container": (b"application/epub+zip", {k: v for k, v in base().items() if not k.startswith("META-INF")}),
     "malformed-opf": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf()[:700]})),
     "wrong-root": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf().replace("<package ", "<opf:package xmlns:opf='x' ").replace("</package>", "</opf:package>")})),
