@@ -62,6 +62,8 @@ class DaisyTalkingBookTest : public QObject
 private Q_SLOTS:
     void opensByFileName_data();
     void opensByFileName();
+    void opensNccInDeclaredCharset_data();
+    void opensNccInDeclaredCharset();
     void spineHoldsEachSmilOnce();
     void titleWithoutMetaDataIsInvalid();
     void repairsBrokenNccAndSmil();
@@ -136,6 +138,43 @@ void DaisyTalkingBookTest::opensByFileName()
         QVERIFY2(QFile::exists(smil), qPrintable(smil));
     QVERIFY(book->startReading(0));
     QCOMPARE(QFileInfo(book->currentSmilMediaGroup()->currentAudioTrack()->source()).dir(), dir);
+}
+
+void DaisyTalkingBookTest::opensNccInDeclaredCharset_data()
+{
+    QTest::addColumn<QByteArray>("ncc");
+    QTest::addColumn<QString>("title");
+
+    // Unclosed meta elements: not well-formed, so this one is also repaired.
+    QTest::newRow("http-equiv windows-1252")
+        << QByteArray("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\n"
+                      "<meta name=\"dc:title\" content=\"Caf\xe9 \x96 Z\xfcrich\"></head><body>\n"
+                      "<h1 class=\"title\" id=\"t\"><a href=\"one.smil#p1\">Caf\xe9 \x96 Z\xfcrich</a></h1></body></html>\n")
+        << QStringLiteral("Caf\u00e9 \u2013 Z\u00fcrich");
+    QTest::newRow("ncc:charset iso-8859-1")
+        << QByteArray("<?xml version=\"1.0\"?>\n<html><head><meta name=\"ncc:charset\" content=\"iso-8859-1\"/>"
+                      "<meta name=\"dc:title\" content=\"Caf\xe9 Z\xfcrich\"/></head><body>\n"
+                      "<h1 class=\"title\" id=\"t\"><a href=\"one.smil#p1\">Caf\xe9 Z\xfcrich</a></h1></body></html>\n")
+        << QStringLiteral("Caf\u00e9 Z\u00fcrich");
+}
+
+void DaisyTalkingBookTest::opensNccInDeclaredCharset()
+{
+    QFETCH(QByteArray, ncc);
+    QFETCH(QString, title);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("ncc.html")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ncc);
+    file.close();
+    QVERIFY(QFile::copy(fixtureBook(QStringLiteral("upper/one.smil")), dir.filePath(QStringLiteral("one.smil"))));
+    LogCapture log;
+    Book book(DaisyTalkingBook::open(file.fileName()));
+    QVERIFY2(book, qPrintable(log.text()));
+    QCOMPARE(book->title()->textNode()->text(), title);
+    QCOMPARE(book->navModel()->firstNavNode()->media()->textNode()->text(), title);
+    QVERIFY(book->title()->hasAudio());
 }
 
 void DaisyTalkingBookTest::spineHoldsEachSmilOnce()
