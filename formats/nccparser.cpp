@@ -10,6 +10,7 @@
 #include "formats/metadata.h"
 #include "formats/navmodel.h"
 #include "formats/navnode.h"
+#include "formats/xhtmlentities.h"
 
 #include <QDebug>
 #include <QRegularExpression>
@@ -95,6 +96,8 @@ bool NccParser::parseFileData(const QByteArray &rawData)
 
     const QByteArray data = toUtf8(rawData);
     QXmlStreamReader reader(data);
+    XhtmlEntityResolver entities;
+    reader.setEntityResolver(&entities);
     TextRun run;
     while (!reader.atEnd() && !reader.hasError()) {
         const QXmlStreamReader::TokenType token = run.readNext(reader);
