@@ -235,18 +235,41 @@ private Q_SLOTS:
         QCOMPARE(settings->rs2Exposure(), 0);
     }
 
-    void presetStopsTheExposureCount()
+    void endpointSwitchStartsUnconfirmed_data()
     {
+        QTest::addColumn<int>("stage"); // how far the speaker got towards RS1 when the headphones came
+        QTest::newRow("in the pause") << 0;
+        QTest::newRow("in the confirmation window") << 1;
+        QTest::newRow("confirmed and counting") << 2;
+    }
+
+    void endpointSwitchStartsUnconfirmed()
+    {
+        QFETCH(int, stage);
         auto settings = std::make_unique<AudioSettings>();
         settings->setTimerLengths(PauseMsec, AcknowledgeMsec, 5);
         QSettings().setValue(QStringLiteral("speakerVolume"), 16);
+        QSettings().setValue(QStringLiteral("headphoneVolume"), 16);
         settings->presetVolume(AudioSettings::Speaker);
-        confirmRS1(settings.get());
-        QTRY_VERIFY(settings->rs2Exposure() >= 10);
+        QSignalSpy ready(settings.get(), &AudioSettings::pauseTimerReady);
+        QCOMPARE(settings->changeVolume(+1), -1);
+        if (stage >= 1)
+            QVERIFY(ready.wait(5000));
+        if (stage == 2) {
+            QCOMPARE(settings->changeVolume(+1), 17);
+            QTRY_VERIFY(settings->rs2Exposure() >= 10);
+        }
+
         settings->presetVolume(AudioSettings::Headphones);
         const int exposure = settings->rs2Exposure();
-        QSignalSpy timeout(settings.get(), &AudioSettings::rs2DurationTimeout);
-        QVERIFY(!timeout.wait(200));
+        ready.clear();
+        if (stage == 0) // the speaker's pause must not open a window for the headphones
+            QVERIFY(!ready.wait(PauseMsec * 2));
+        QVERIFY(!settings->acknowledgeWindowOpen());
+        // One turn up on the headphones asks for their own confirmation.
+        QCOMPARE(settings->changeVolume(+1), -1);
+        QCOMPARE(SimMixer::value(Control), 48);
+        QVERIFY(ready.wait(5000));
         QCOMPARE(settings->rs2Exposure(), exposure);
     }
 
