@@ -181,6 +181,9 @@ void KalUpdateManagerTest::refusesPackage_data()
     QTest::newRow("minimum version 3.5.1") << "minimum-351"
                                            << QStringList { v + QStringLiteral("device version: \"3.5.0\" is lower then required minimumversion: \"3.5.1\"") }
                                            << verifyError;
+    QTest::newRow("minimum version not a number")
+        << "minimum-bad" << QStringList { v + QStringLiteral("version text does not parse, minimumVersion: \"3.x.0\" package version: \"3.6.0\"") }
+        << verifyError;
     QTest::newRow("firmware version not a number") << "firmware-bad-version" << QStringList { v + QStringLiteral("can't verify update version") }
                                                    << verifyError;
     QTest::newRow("data destination climbs out")
