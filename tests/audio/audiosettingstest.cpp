@@ -65,12 +65,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("expectedStored");
         QTest::addColumn<int>("expectedMixer");
 
-        QTest::newRow("speaker 20") << 0 << "speakerVolume" << QVariant(20) << 16 << 48;
         QTest::newRow("speaker 17") << 0 << "speakerVolume" << QVariant(17) << 16 << 48;
         QTest::newRow("speaker 12") << 0 << "speakerVolume" << QVariant(12) << 12 << 36;
         QTest::newRow("speaker default") << 0 << "speakerVolume" << QVariant() << 9 << 27;
         QTest::newRow("headphones 21") << 1 << "headphoneVolume" << QVariant(21) << 16 << 48;
-        QTest::newRow("headphones 8") << 1 << "headphoneVolume" << QVariant(8) << 8 << 24;
     }
 
     void presetKeepsTheStartBelowRS1()
@@ -282,12 +280,9 @@ private Q_SLOTS:
         QTest::addColumn<float>("expectedTempo");
         QTest::addColumn<int>("expectedSpeed");
         QTest::newRow("default up") << QVariant() << +1 << 1.25f << 1;
-        QTest::newRow("1.5 up") << QVariant(1.5f) << +1 << 2.0f << 3;
         QTest::newRow("2.0 up stays") << QVariant(2.0f) << +1 << 2.0f << 3;
-        QTest::newRow("1.0 down") << QVariant(1.0f) << -1 << 0.75f << -1;
         QTest::newRow("0.75 down stays") << QVariant(0.75f) << -1 << 0.75f << -1;
         QTest::newRow("off the table 1.1 up") << QVariant(1.1f) << +1 << 0.75f << -1;
-        QTest::newRow("off the table 1.1 down") << QVariant(1.1f) << -1 << 0.75f << -1;
     }
 
     void tempoSteps()
@@ -311,7 +306,6 @@ private Q_SLOTS:
         QTest::addColumn<float>("expected");
         QTest::addColumn<int>("speed");
         QTest::newRow("3.0") << 3.0f << 2.0f << 3;
-        QTest::newRow("0.5") << 0.5f << 0.75f << -1;
         QTest::newRow("0.75") << 0.75f << 0.75f << -1;
         QTest::newRow("1.3 off the table") << 1.3f << 1.3f << 0;
     }
@@ -334,7 +328,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::newRow("set 9") << 9 << 0 << 4;
         QTest::newRow("set -9") << -9 << 0 << -4;
-        QTest::newRow("set 3") << 3 << 0 << 3;
         QTest::newRow("change up at 4") << 4 << +1 << 4;
         QTest::newRow("change down from 1") << 1 << -1 << 0;
     }
