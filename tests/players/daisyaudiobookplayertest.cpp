@@ -244,11 +244,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("startFile"); // spine index of the start
         QTest::addColumn<int>("fromEnd"); // ms before the end of that file's audio (negative: from its start)
         QTest::addColumn<int>("seconds"); // positive: fast forward, negative: rewind
-        QTest::addColumn<int>("landFile"); // spine index where the jump lands
+        QTest::addColumn<int>("jumps"); // how many such jumps, one right after the other
+        QTest::addColumn<int>("landFile"); // spine index where the jumps land
         for (const QString &book : {QStringLiteral("sample202"), QStringLiteral("sample3")}) {
-            QTest::addRow("%s forward into the next file", qPrintable(book)) << book << 0 << 1000 << 3 << 1;
-            QTest::addRow("%s forward over a whole file", qPrintable(book)) << book << 0 << 1000 << 16 << 2;
-            QTest::addRow("%s back into the previous file", qPrintable(book)) << book << 1 << -1000 << -3 << 0;
+            QTest::addRow("%s forward into the next file", qPrintable(book)) << book << 0 << 1000 << 3 << 1 << 1;
+            QTest::addRow("%s forward over a whole file", qPrintable(book)) << book << 0 << 1000 << 16 << 1 << 2;
+            QTest::addRow("%s back into the previous file", qPrintable(book)) << book << 1 << -1000 << -3 << 1 << 0;
+            // A held key: short jumps faster than anyone listens, across two file ends.
+            QTest::addRow("%s held forward across files", qPrintable(book)) << book << 0 << -1 << 5 << 4 << 2;
+            QTest::addRow("%s held back across files", qPrintable(book)) << book << 2 << -2000 << -5 << 3 << 0;
         }
     }
     void windsAcrossFileBoundaries()
@@ -257,6 +261,7 @@ private Q_SLOTS:
         QFETCH(int, startFile);
         QFETCH(int, fromEnd);
         QFETCH(int, seconds);
+        QFETCH(int, jumps);
         QFETCH(int, landFile);
         QVERIFY(copyBook(book));
         QList<qint64> lengths;
@@ -269,12 +274,14 @@ private Q_SLOTS:
         QVERIFY(player.open(m_navigation));
         QVERIFY(player.play());
         const qsizetype before = eventCount();
-        const int result = seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds);
-        QCOMPARE(result, int(AudioBookPlayerInterface::Done));
+        for (int jump = 0; jump < jumps; ++jump) {
+            const int result = seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds);
+            QCOMPARE(result, int(AudioBookPlayerInterface::Done));
+        }
         const Start landed = lastStart(before);
         QCOMPARE(landed.file, audio(landFile + 1));
-        // Where the jump should land, by the file lengths the SMIL files give.
-        qint64 expected = start + qint64(seconds) * 1000;
+        // Where the jumps should land, by the file lengths the SMIL files give.
+        qint64 expected = start + qint64(seconds) * jumps * 1000;
         if (seconds > 0) {
             for (int i = startFile; i < landFile; ++i)
                 expected -= lengths.at(i);
