@@ -52,6 +52,17 @@ void SimCommandTest::parseValid_data()
                            << "await void MainClass::runMainClass()";
     QTest::newRow("status") << "status" << int(SimCommand::Status) << 0 << 0 << "status";
     QTest::newRow("quit") << "quit" << int(SimCommand::Quit) << 0 << 0 << "quit";
+    // Media: the folder is the rest of the line, spaces and all.
+    QTest::newRow("stick") << "usb insert  my books/stick 1 " << int(SimCommand::MediaInsert) << SimCommand::kUsbSlot << 0
+                           << "usb insert my books/stick 1";
+    QTest::newRow("exfat card") << "SD insert fs=exfat card" << int(SimCommand::MediaInsert) << SimCommand::kSdSlot << 0 << "sd insert fs=exfat card";
+    QTest::newRow("stick without file system") << "usb insert fs=none /tmp/x" << int(SimCommand::MediaInsert) << SimCommand::kUsbSlot << 0
+                                               << "usb insert fs=none /tmp/x";
+    QTest::newRow("data disc") << "cd insert disc" << int(SimCommand::MediaInsert) << SimCommand::kCdDataDisc << 0 << "cd insert disc";
+    QTest::newRow("audio disc") << "cd audio -tracks" << int(SimCommand::MediaInsert) << SimCommand::kCdAudioDisc << 0 << "cd audio -tracks";
+    QTest::newRow("card out") << "sd remove" << int(SimCommand::MediaRemove) << SimCommand::kSdSlot << 0 << "sd remove";
+    QTest::newRow("disc out") << "cd remove" << int(SimCommand::MediaRemove) << SimCommand::kCdDataDisc << 0 << "cd remove";
+    QTest::newRow("tray open") << "cd open" << int(SimCommand::CdTray) << SimCommand::kCdDataDisc << 1 << "cd open";
 }
 
 void SimCommandTest::parseValid()
@@ -90,6 +101,11 @@ void SimCommandTest::parseInvalid_data()
     QTest::newRow("status with argument") << "status now" << "takes 0 argument";
     QTest::newRow("await nothing") << "await" << "takes the text of a log line";
     QTest::newRow("empty") << "   " << "empty command";
+    QTest::newRow("stick without folder") << "usb insert" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("file system without folder") << "sd insert fs=exfat" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("remove with folder") << "usb remove x" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("stick has no tray") << "usb open" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("disc verb") << "cd burn x" << "insert DIR, audio DIR, remove, open or close";
 }
 
 void SimCommandTest::parseInvalid()
