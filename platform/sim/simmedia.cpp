@@ -292,7 +292,7 @@ bool SimMedia::insert(Slot slot, const QString &hostDirectory, const QString &fi
     QString what;
     {
         QMutexLocker lock(&d->mutex);
-        d->media[slot] = {true, QFileInfo(hostDirectory).absoluteFilePath(), fileSystem};
+        d->media[slot] = {true, QDir(hostDirectory).absolutePath(), fileSystem};
         for (const BlockDevice &device : d->slotDevices(slot))
             d->post(QStringLiteral("add"), device);
         what = QStringLiteral("inserted %1 (%2, %3)")
@@ -353,7 +353,7 @@ bool SimMedia::insertDisc(Disc kind, const QString &hostDirectory)
     {
         QMutexLocker lock(&d->mutex);
         d->disc = kind;
-        d->discDirectory = QFileInfo(hostDirectory).absoluteFilePath();
+        d->discDirectory = QDir(hostDirectory).absolutePath();
     }
     if (kind == AudioDisc)
         SimCdAudio::setDiscDirectory(hostDirectory);
