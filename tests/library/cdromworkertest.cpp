@@ -31,6 +31,7 @@ private Q_SLOTS:
     void ejectRetries_data();
     void ejectRetries();
     void ejectWithoutDrive();
+    void ejectOfANodeThatIsNoDrive();
     void emergencyEjectWithoutDrive();
     void diskOk_data();
     void diskOk();
@@ -163,6 +164,21 @@ void CdRomWorkerTest::ejectWithoutDrive()
     QCOMPARE(worker.eject(), -1);
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts:")), CdRomWorker::kEjectAttempts);
     QVERIFY(log.contains(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 9")));
+}
+
+void CdRomWorkerTest::ejectOfANodeThatIsNoDrive()
+{
+    // The device's own backend on a fake tree: the node opens but answers no SCSI request.
+    Platform::setBackend(Platform::Backend::Linux);
+    QVERIFY(m_root->writeFile(QStringLiteral("/dev/cd-rom"), "not a drive"));
+    CdRomWorker worker;
+    LogCapture log;
+    const int result = worker.eject();
+    const bool refused = CdRomWorker::diskOk();
+    Platform::setBackend(Platform::Backend::Simulated);
+    QCOMPARE(result, -1);
+    QVERIFY(!refused);
+    QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] not an sg device, or old sg driver! Failed:")), CdRomWorker::kEjectAttempts);
 }
 
 void CdRomWorkerTest::emergencyEjectWithoutDrive()
