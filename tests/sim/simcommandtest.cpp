@@ -4,7 +4,11 @@
 #include "sim/simscript.h"
 #include "sim/simterminal.h"
 
+#include "platform/sim/simmedia.h"
+
 #include <QTest>
+
+#include <functional>
 
 class SimCommandTest : public QObject
 {
@@ -19,6 +23,7 @@ private Q_SLOTS:
     void scriptLeadingRevisions();
     void terminalKeys_data();
     void terminalKeys();
+    void terminalMediaKeysToggle();
 };
 
 void SimCommandTest::parseValid_data()
@@ -191,6 +196,35 @@ void SimCommandTest::terminalKeys()
     QFETCH(QByteArray, key);
     QFETCH(bool, headphonesIn);
     QTEST(SimTerminal::commandForKey(key, headphonesIn, false).toString(), "command");
+}
+
+void SimCommandTest::terminalMediaKeysToggle()
+{
+    const QString folder = QStringLiteral(QUIMBO_TEST_DATA);
+    Platform::SimMedia *media = Platform::SimMedia::instance();
+    media->reset();
+    QCOMPARE(SimTerminal::commandForKey("1", false, false).toString(), QString()); // no stick given
+    SimTerminal::setMediaFolders(folder + QStringLiteral("/udev"), folder + QStringLiteral("/smil"), folder);
+
+    const struct {
+        const char *key;
+        QString in;
+        QString out;
+        std::function<void()> insert;
+    } keys[] = {
+        {"1", QStringLiteral("usb insert ") + folder + QStringLiteral("/udev"), QStringLiteral("usb remove"),
+         [&] { media->insert(Platform::SimMedia::UsbSlot, folder); }},
+        {"3", QStringLiteral("sd insert ") + folder + QStringLiteral("/smil"), QStringLiteral("sd remove"),
+         [&] { media->insert(Platform::SimMedia::SdSlot, folder); }},
+        {"2", QStringLiteral("cd audio ") + folder, QStringLiteral("cd remove"), [&] { media->insertDisc(Platform::SimMedia::AudioDisc, folder); }},
+    };
+    for (const auto &k : keys) {
+        QCOMPARE(SimTerminal::commandForKey(k.key, false, false).toString(), k.in);
+        k.insert();
+        QCOMPARE(SimTerminal::commandForKey(k.key, false, false).toString(), k.out);
+    }
+    SimTerminal::setMediaFolders(QString(), QString(), QString());
+    media->reset();
 }
 
 QTEST_GUILESS_MAIN(SimCommandTest)
