@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
-#include "testroot.h"
+#include "simstorageroot.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,6 @@ class CdRomWorkerTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -37,38 +36,19 @@ private Q_SLOTS:
     void diskOk();
 
 private:
-    QString disc(const QString &name);
-
-    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<SimStorageRoot> m_root;
 };
-
-void CdRomWorkerTest::initTestCase()
-{
-    Platform::setBackend(Platform::Backend::Simulated);
-}
 
 void CdRomWorkerTest::init()
 {
-    m_root = std::make_unique<TestRoot>();
+    m_root = std::make_unique<SimStorageRoot>(0.01);
     QVERIFY(m_root->isValid());
-    Platform::setTimeScale(0.01);
-    Platform::SimBoard::instance()->reset();
-    SimMedia::instance()->reset();
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
 
 void CdRomWorkerTest::cleanup()
 {
-    SimMedia::instance()->reset();
     m_root.reset();
-    Platform::setTimeScale(1.0);
-}
-
-QString CdRomWorkerTest::disc(const QString &name)
-{
-    const QString dir = m_root->path(QStringLiteral("/host/") + name);
-    QDir().mkpath(dir);
-    return dir;
 }
 
 void CdRomWorkerTest::statusOfTheDrive_data()
@@ -103,7 +83,7 @@ void CdRomWorkerTest::statusOfTheDrive()
     };
     for (const QString &action : std::as_const(actions)) {
         if (action == QLatin1String("audio") || action == QLatin1String("data"))
-            QVERIFY(sim->insertDisc(action == QLatin1String("audio") ? SimMedia::AudioDisc : SimMedia::DataDisc, disc(action)));
+            QVERIFY(sim->insertDisc(action == QLatin1String("audio") ? SimMedia::AudioDisc : SimMedia::DataDisc, m_root->medium(action)));
         else if (action == QLatin1String("remove"))
             sim->removeDisc();
         else if (action == QLatin1String("open") || action == QLatin1String("close"))
@@ -139,7 +119,7 @@ void CdRomWorkerTest::ejectRetries()
     QFETCH(int, commands);
 
     SimMedia *sim = SimMedia::instance();
-    QVERIFY(sim->insertDisc(SimMedia::DataDisc, disc(QStringLiteral("data"))));
+    QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("data"))));
     sim->setEjectFailures(failures);
     CdRomWorker worker;
     worker.start();
@@ -191,7 +171,7 @@ void CdRomWorkerTest::emergencyEjectWithoutDrive()
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 0")), 11);
 
     SimMedia::instance()->setDrivePresent(true);
-    QVERIFY(SimMedia::instance()->insertDisc(SimMedia::DataDisc, disc(QStringLiteral("data"))));
+    QVERIFY(SimMedia::instance()->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("data"))));
     SimMedia::instance()->setEjectFailures(CdRomWorker::kEjectAttempts + 2);
     QVERIFY(CdRomWorker::emergencyEject());
     QCOMPARE(SimMedia::instance()->ejectCommandCount(), CdRomWorker::kEjectAttempts + 3);
@@ -216,7 +196,7 @@ void CdRomWorkerTest::diskOk()
 
     SimMedia *sim = SimMedia::instance();
     if (drive == QLatin1String("data") || drive == QLatin1String("audio"))
-        sim->insertDisc(drive == QLatin1String("data") ? SimMedia::DataDisc : SimMedia::AudioDisc, disc(drive));
+        sim->insertDisc(drive == QLatin1String("data") ? SimMedia::DataDisc : SimMedia::AudioDisc, m_root->medium(drive));
     sim->setTrayOpen(drive == QLatin1String("open"));
     sim->setDrivePresent(drive != QLatin1String("absent"));
     QCOMPARE(CdRomWorker::diskOk(), ok);

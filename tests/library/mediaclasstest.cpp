@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
-#include "testroot.h"
+#include "simstorageroot.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,7 +48,6 @@ class MediaClassTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -66,29 +65,17 @@ private Q_SLOTS:
     void mediaSourcesByMask();
 
 private:
-    /** A host folder holding the given files (relative paths). */
-    QString makeMedium(const QString &name, const QStringList &files);
     /** Power-up with no priority: starts hot-plug monitoring. */
     void startMonitoring();
 
-    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<SimStorageRoot> m_root;
     std::unique_ptr<MediaClass> m_media;
 };
 
-void MediaClassTest::initTestCase()
-{
-    Platform::setBackend(Platform::Backend::Simulated);
-}
-
 void MediaClassTest::init()
 {
-    m_root = std::make_unique<TestRoot>();
+    m_root = std::make_unique<SimStorageRoot>(kTimeScale);
     QVERIFY(m_root->isValid());
-    Platform::setTimeScale(kTimeScale);
-    Platform::SimBoard::instance()->reset();
-    SimMedia::instance()->reset();
-    for (const char *dir : {"/media/cd", "/media/usb", "/media/mmc"})
-        QVERIFY(QDir().mkpath(m_root->path(QLatin1String(dir))));
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
 
@@ -96,23 +83,7 @@ void MediaClassTest::cleanup()
 {
     m_media.reset();
     QTRY_VERIFY(SimMedia::instance()->mounts().isEmpty());
-    SimMedia::instance()->reset();
     m_root.reset();
-    Platform::setTimeScale(1.0);
-}
-
-QString MediaClassTest::makeMedium(const QString &name, const QStringList &files)
-{
-    const QString dir = m_root->path(QStringLiteral("/host/") + name);
-    QDir().mkpath(dir);
-    for (const QString &file : files) {
-        const QString path = dir + QLatin1Char('/') + file;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile out(path);
-        if (out.open(QIODevice::WriteOnly))
-            out.write(name.toUtf8());
-    }
-    return dir;
 }
 
 void MediaClassTest::startMonitoring()
@@ -153,11 +124,11 @@ void MediaClassTest::priorityWait()
 
     SimMedia *sim = SimMedia::instance();
     if (present.contains(QLatin1String("usb")))
-        QVERIFY(sim->insert(SimMedia::UsbSlot, makeMedium(QStringLiteral("stick"), {QStringLiteral("book/01.mp3")})));
+        QVERIFY(sim->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), {QStringLiteral("book/01.mp3")})));
     if (present.contains(QLatin1String("sd")))
-        QVERIFY(sim->insert(SimMedia::SdSlot, makeMedium(QStringLiteral("card"), {QStringLiteral("book/ncc.html")})));
+        QVERIFY(sim->insert(SimMedia::SdSlot, m_root->medium(QStringLiteral("card"), {QStringLiteral("book/ncc.html")})));
     if (present.contains(QLatin1String("cd")))
-        QVERIFY(sim->insertDisc(SimMedia::DataDisc, makeMedium(QStringLiteral("disc"), {QStringLiteral("book.epub")})));
+        QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("disc"), {QStringLiteral("book.epub")})));
     QSettings().setValue(QStringLiteral("lastPlayedMedia"), priority);
 
     m_media = std::make_unique<MediaClass>();
@@ -183,7 +154,7 @@ void MediaClassTest::hotPlugInsertAndRemove()
 {
     startMonitoring();
     Reports reports(m_media.get());
-    const QString stick = makeMedium(QStringLiteral("stick"), {QStringLiteral("Book/ncc.html"), QStringLiteral("Book/a.mp3"), QStringLiteral("notes.txt")});
+    const QString stick = m_root->medium(QStringLiteral("stick"), {QStringLiteral("Book/ncc.html"), QStringLiteral("Book/a.mp3"), QStringLiteral("notes.txt")});
 
     QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, stick));
     QTRY_COMPARE(reports.events, QStringList{QStringLiteral("+/dev/sda1")});
@@ -206,7 +177,7 @@ void MediaClassTest::writesLandOnTheStick()
 {
     startMonitoring();
     Reports reports(m_media.get());
-    const QString stick = makeMedium(QStringLiteral("my stick #1"), {QStringLiteral("-book/01 intro.mp3")});
+    const QString stick = m_root->medium(QStringLiteral("my stick #1"), {QStringLiteral("-book/01 intro.mp3")});
     QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, stick));
     QTRY_COMPARE(reports.inserted.size(), 1);
 
@@ -248,7 +219,7 @@ void MediaClassTest::unusableMedia()
     startMonitoring();
     Reports reports(m_media.get());
     LogCapture log;
-    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, makeMedium(QStringLiteral("stick"), files), fileSystem));
+    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), files), fileSystem));
     QTRY_VERIFY(log.contains(logged));
     QTRY_VERIFY(!m_media->isBusy());
     QCOMPARE(reports.events, reported);
@@ -261,7 +232,7 @@ void MediaClassTest::removedWhileSearched()
     startMonitoring();
     Reports reports(m_media.get());
     // Gone before the search thread could look at it: the events arrive together.
-    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, makeMedium(QStringLiteral("stick"), {QStringLiteral("a.mp3")})));
+    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), {QStringLiteral("a.mp3")})));
     QVERIFY(SimMedia::instance()->remove(SimMedia::UsbSlot));
     // Searched as empty or found gone: never announced as a medium with books.
     QTRY_VERIFY(reports.events.join(QLatin1Char(' ')).endsWith(QLatin1String("-/dev/sda1 -/dev/sda")));
@@ -290,7 +261,7 @@ void MediaClassTest::cdStatus()
     QFETCH(QList<int>, statuses);
     QFETCH(QStringList, reported);
 
-    QVERIFY(SimMedia::instance()->insertDisc(SimMedia::DataDisc, makeMedium(QStringLiteral("disc"), {QStringLiteral("x/book.opf")})));
+    QVERIFY(SimMedia::instance()->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("disc"), {QStringLiteral("x/book.opf")})));
     m_media = std::make_unique<MediaClass>();
     Reports reports(m_media.get());
     for (int status : std::as_const(statuses)) {
@@ -339,9 +310,9 @@ void MediaClassTest::mediaSourcesByMask()
     QFETCH(QStringList, devices);
 
     SimMedia *sim = SimMedia::instance();
-    QVERIFY(sim->insert(SimMedia::UsbSlot, makeMedium(QStringLiteral("stick"), {})));
-    QVERIFY(sim->insert(SimMedia::SdSlot, makeMedium(QStringLiteral("card"), {})));
-    QVERIFY(sim->insertDisc(SimMedia::DataDisc, makeMedium(QStringLiteral("disc"), {})));
+    QVERIFY(sim->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), {})));
+    QVERIFY(sim->insert(SimMedia::SdSlot, m_root->medium(QStringLiteral("card"), {})));
+    QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("disc"), {})));
     m_media = std::make_unique<MediaClass>();
 
     QStringList found;

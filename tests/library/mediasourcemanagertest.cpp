@@ -9,7 +9,7 @@
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
 #include "platform/systemactions.h"
-#include "testroot.h"
+#include "simstorageroot.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,7 +83,6 @@ class MediaSourceManagerTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -98,27 +97,17 @@ private Q_SLOTS:
     void logBackupWithoutLog();
 
 private:
-    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<SimStorageRoot> m_root;
     RecordingMounter m_mounter;
     RecordingActions m_actions;
 };
 
-void MediaSourceManagerTest::initTestCase()
-{
-    Platform::setBackend(Platform::Backend::Simulated);
-}
-
 void MediaSourceManagerTest::init()
 {
-    m_root = std::make_unique<TestRoot>();
+    m_root = std::make_unique<SimStorageRoot>(0.01);
     QVERIFY(m_root->isValid());
-    Platform::setTimeScale(0.01);
-    Platform::SimBoard::instance()->reset();
-    SimMedia::instance()->reset();
     m_mounter = RecordingMounter();
     m_actions = RecordingActions();
-    for (const char *dir : {"/media/cd", "/media/usb", "/media/mmc"})
-        QVERIFY(QDir().mkpath(m_root->path(QLatin1String(dir))));
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
 
@@ -127,9 +116,7 @@ void MediaSourceManagerTest::cleanup()
     Platform::setMounter(nullptr);
     Platform::setSystemActions(nullptr);
     MediaSourceManager::unmountAll();
-    SimMedia::instance()->reset();
     m_root.reset();
-    Platform::setTimeScale(1.0);
 }
 
 void MediaSourceManagerTest::mountCalls_data()

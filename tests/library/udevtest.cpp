@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
-#include "testroot.h"
+#include "simstorageroot.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,6 @@ class UdevTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -32,35 +31,19 @@ private Q_SLOTS:
     void monitorReportsAddAndRemove();
 
 private:
-    QString folder(const QString &name);
-    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<SimStorageRoot> m_root;
 };
-
-void UdevTest::initTestCase()
-{
-    Platform::setBackend(Platform::Backend::Simulated);
-}
 
 void UdevTest::init()
 {
-    m_root = std::make_unique<TestRoot>();
+    m_root = std::make_unique<SimStorageRoot>();
     QVERIFY(m_root->isValid());
-    Platform::SimBoard::instance()->reset();
-    SimMedia::instance()->reset();
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
 
 void UdevTest::cleanup()
 {
-    SimMedia::instance()->reset();
     m_root.reset();
-}
-
-QString UdevTest::folder(const QString &name)
-{
-    const QString dir = m_root->path(QStringLiteral("/host/") + name);
-    QDir().mkpath(dir);
-    return dir;
 }
 
 void UdevTest::recordedDeviceList_data()
@@ -101,9 +84,9 @@ void UdevTest::recordedDeviceList()
 void UdevTest::storageScanKeepsFileSystems()
 {
     SimMedia *sim = SimMedia::instance();
-    QVERIFY(sim->insert(SimMedia::UsbSlot, folder(QStringLiteral("stick"))));
-    QVERIFY(sim->insert(SimMedia::SdSlot, folder(QStringLiteral("card")), QString())); // no file system
-    QVERIFY(sim->insertDisc(SimMedia::DataDisc, folder(QStringLiteral("disc"))));
+    QVERIFY(sim->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"))));
+    QVERIFY(sim->insert(SimMedia::SdSlot, m_root->medium(QStringLiteral("card")), QString())); // no file system
+    QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("disc"))));
 
     UdevClass udev;
     QVERIFY(udev.isValid());
@@ -136,7 +119,7 @@ void UdevTest::monitorReportsAddAndRemove()
     QTest::ignoreMessage(QtDebugMsg, "[UDevMonitor::start] already started");
     monitor.start();
 
-    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, folder(QStringLiteral("stick"))));
+    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"))));
     QVERIFY(SimMedia::instance()->remove(SimMedia::UsbSlot));
     QTRY_COMPARE(removed.size(), 1);
     // Only the partitions pass the filter; the disks' events are dropped.
