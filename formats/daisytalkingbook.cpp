@@ -11,6 +11,7 @@
 #include "formats/nccparser.h"
 #include "formats/ncxparser.h"
 #include "formats/opfparser.h"
+#include "formats/referenceresolver.h"
 #include "formats/smilaudioparser.h"
 #include "formats/smilmediagroup.h"
 #include "formats/smilparser.h"
@@ -27,7 +28,7 @@ namespace {
 
 QString beforeHash(const QString &content)
 {
-    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(content);
     return hash < 0 ? content : content.left(hash);
 }
 
@@ -258,7 +259,7 @@ SmilMediaGroup *DaisyTalkingBook::smilMediaGroupFromFile(const QString &content)
 
 SmilMediaGroup *DaisyTalkingBook::processSmilContent(const QString &content)
 {
-    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(content);
     const QString file = hash < 0 ? content : content.left(hash);
     const QString id = hash < 0 ? QString() : content.mid(hash + 1);
     const int index = int(m_spine.indexOf(file));

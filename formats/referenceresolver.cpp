@@ -21,7 +21,14 @@ QString ReferenceResolver::resolve(const QString &reference)
         // Bound the cache: a hostile file could name millions of distinct files.
         if (m_files.size() > 4096)
             m_files.clear();
-        it = m_files.insert(file, QUrl(m_base).resolved(QUrl(file)).toString());
+        it = m_files.insert(file, resolvePath(m_base, file));
     }
     return hash < 0 ? *it : *it + QStringView(reference).mid(hash);
+}
+
+QString ReferenceResolver::resolvePath(const QString &base, const QString &file)
+{
+    const QUrl baseUrl = base.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(base) : QUrl(base);
+    const QUrl resolved = baseUrl.resolved(QUrl(file));
+    return resolved.isLocalFile() ? resolved.toLocalFile() : resolved.toString();
 }

@@ -23,6 +23,23 @@ public:
     void setBase(const QString &base);
     QString resolve(const QString &reference);
 
+    /**
+     * A reference without fragment resolved against a file path. The base is
+     * a path, not a URL: a folder named "Book #1" or "100%" stays whole.
+     */
+    static QString resolvePath(const QString &base, const QString &file);
+
+    /**
+     * Where the fragment of a resolved reference ("/media/usb/Book #1/a.smil#id")
+     * starts (its '#'), or -1. A '#' in a folder name is part of the path: the
+     * fragment is the part after the last '#' that follows the last '/'.
+     */
+    static qsizetype fragmentStart(QStringView resolved)
+    {
+        const qsizetype hash = resolved.lastIndexOf(QLatin1Char('#'));
+        return hash > resolved.lastIndexOf(QLatin1Char('/')) ? hash : -1;
+    }
+
 private:
     QString m_base;
     QHash<QString, QString> m_files;
