@@ -35,7 +35,7 @@ MediaSource makeMedium(const QString &root)
     medium.setMountPath(root);
     medium.setMounted(true);
     for (int f = 0; f < folders; ++f) {
-        const QString folder = root + QStringLiteral("/Author %1/Book %2").arg(f % 97).arg(f);
+        const QString folder = root + QStringLiteral("/Author %1/Book %2").arg(f % 97).arg(f, 4, 10, QLatin1Char('0'));
         QDir().mkpath(folder);
         for (int i = 0; i < filesPerFolder; ++i) {
             const QString path = folder + QStringLiteral("/track %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
