@@ -4,8 +4,9 @@
 BUILD    ?= build
 JOBS     ?= $(shell nproc)
 PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev \
-            libao-dev libudev-dev libxml2-dev zlib1g-dev sox libsox-fmt-mp3 \
-            espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3
+            libao-dev libudev-dev libxml2-dev zlib1g-dev libssl-dev sox libsox-fmt-mp3 \
+            espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
+            python3-cryptography
 
 .PHONY: all deps configure build run test bench fuzz clean
 

@@ -37,7 +37,8 @@ enum class ReadResult {
 /**
  * One input-event device ("/dev/input/eventN"). Replaces open(2)/read(2) and
  * the EVIOCGKEY/EVIOCGSW state queries; the record layout on the wire is the
- * backend's own (16 bytes on the board), callers only see decoded events.
+ * backend's own (the kernel's struct input_event, 16 bytes on the board);
+ * callers only see decoded events.
  *
  * Not thread-safe: lives on the thread that uses it (the main thread).
  * fd() is pollable: a QSocketNotifier of type Read reports new events.
@@ -62,7 +63,7 @@ public:
      */
     virtual ReadResult read(InputEvent *event) = 0;
     /**
-     * One notification's worth: reads into a 512-byte buffer until the total
+     * One notification's worth: reads up to 32 records until the total
      * is a whole number of records (interrupted and would-block reads in the
      * middle of a record are retried), then decodes them all into *events.
      * Returns Event, WouldBlock (nothing there), EndOfFile or Failed.

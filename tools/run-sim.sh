@@ -65,6 +65,37 @@ if [ ! -f "$prompts/.generated" ]; then
     fi
 fi
 
+# The other languages' prompt sets (German, French, Spanish, Dutch), spoken
+# like the English one and again only when their table changes; choosing one
+# of them in the settings menu makes the device speak it.
+for language in ged frf spe dun; do
+    folder="$root/root/quimbo/messages/$language"
+    table="$source_dir/tools/prompts/messages-$language.tsv"
+    if [ -f "$folder/.generated" ] && [ "$folder/.generated" -nt "$table" ]; then
+        continue
+    fi
+    echo "[sim] generating the $language voice prompts into $folder..."
+    if bash "$generator" --language "$language" "$root" >/dev/null; then
+        touch "$folder/.generated"
+    else
+        echo "[sim] the $language prompt generator failed" >&2
+    fi
+done
+
+# The spoken manual: the build reads docs/user-guide.md aloud (target
+# "manual", redone only when the guide or its generator change), and a book
+# newer than the one below the simulated root replaces it.
+manual="$build/emanuals/eng"
+installed="$root/root/quimbo/emanuals/eng"
+if cmake --build "$build" --target manual >/dev/null; then
+    if [ ! -f "$installed/ncc.html" ] || [ "$manual/ncc.html" -nt "$installed/ncc.html" ]; then
+        echo "[sim] installing the spoken manual into $installed"
+        rm -rf "$installed" && mkdir -p "$installed" && cp -R "$manual/." "$installed/"
+    fi
+else
+    echo "[sim] the spoken manual could not be built; the menu will say it is not available" >&2
+fi
+
 # One generated DAISY 2.02 book on the simulated USB stick, made once. The
 # stick is a host folder; inserting it is a later step of the simulator.
 stick="$build/simmedia/usb"

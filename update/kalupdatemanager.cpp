@@ -3,6 +3,8 @@
 // Parses untrusted input: an update package is any zip file on any stick.
 #include "update/kalupdatemanager.h"
 
+#include "update/updatetrust.h"
+
 #include "formats/xmldomloader.h"
 #include "formats/zipreader.h"
 #include "platform/paths.h"
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 
 namespace {
 
@@ -87,13 +90,96 @@ public:
                                                const char *success);
     QString productRoot() const;
     QString pluginDirectory() const;
+    bool checkSignature();
+    bool checkSignedFiles();
+    bool readInstallData(const QString &source, QByteArray *data) const;
+    bool openPackage(ZipReader *reader);
 
     KalUpdateManager *const q;
     KalUpdate update;
     ZipReader *zipReader = nullptr;
     QString applicationName;
     KalVersionNumber deviceVersion;
+    QByteArray updateXml; // the bytes the current update was parsed from
+    bool signatureRequired = false;
+    QHash<QString, QByteArray> signedHashes; // entry name → SHA-256, from a list whose signature held
 };
+
+bool KalUpdateManagerPrivate::checkSignature()
+{
+    signedHashes.clear();
+    UpdateTrust trust;
+    signatureRequired = trust.isRequired();
+    if (!signatureRequired)
+        return true;
+    const QByteArray list = fileDataFromZipReader(QLatin1String(UpdateTrust::kListName));
+    const QByteArray signature = fileDataFromZipReader(QLatin1String(UpdateTrust::kSignatureName));
+    if (list.isEmpty() || signature.isEmpty()) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: package is not signed, refused";
+        return false;
+    }
+    if (!trust.verify(list, signature)) {
+        qWarning().noquote() << "[KalUpdateManager::verifyKalUpdate]: signature refused:" << trust.errorString();
+        return false;
+    }
+    const QHash<QString, QByteArray> hashes = trust.hashes();
+    const auto xmlHash = hashes.constFind(QStringLiteral("update.xml"));
+    if (xmlHash == hashes.cend() || *xmlHash != UpdateTrust::sha256(updateXml)) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update.xml differs from its signed hash, refused";
+        return false;
+    }
+    signedHashes = hashes;
+    return true;
+}
+
+// Every signed file is present with its hash, and every file to be installed is signed.
+bool KalUpdateManagerPrivate::checkSignedFiles()
+{
+    if (!signatureRequired)
+        return true;
+    QSet<QString> present;
+    if (zipReader) {
+        const auto entries = zipReader->fileInfoList();
+        for (const ZipReader::FileInfo &info : entries)
+            present.insert(info.filePath);
+    }
+    for (auto it = signedHashes.cbegin(); it != signedHashes.cend(); ++it) {
+        if (it.key() == QLatin1String("update.xml"))
+            continue;
+        if (!present.contains(it.key())) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
+            return false;
+        }
+        if (UpdateTrust::sha256(fileDataFromZipReader(it.key())) != it.value()) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
+            return false;
+        }
+    }
+    bool ok = false;
+    const auto planned = q->plannedFiles(&ok);
+    if (!ok)
+        return false;
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (!signedHashes.contains(file.source)) {
+            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The package is read again for writing: a stick that changed it since verification
+// (or a device that answers a second read differently) must not get its bytes installed.
+bool KalUpdateManagerPrivate::readInstallData(const QString &source, QByteArray *data) const
+{
+    *data = fileDataFromZipReader(source);
+    if (signatureRequired && UpdateTrust::sha256(*data) != signedHashes.value(source)) {
+        qWarning() << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << source;
+        data->clear();
+        return false;
+    }
+    return true;
+}
 
 QString KalUpdateManagerPrivate::productRoot() const
 {
@@ -242,7 +328,9 @@ KalUpdateManager::Status KalUpdateManagerPrivate::writePlannedFiles(KalUpdateTyp
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (file.type != type)
             continue;
-        const QByteArray data = fileDataFromZipReader(file.source);
+        QByteArray data;
+        if (!readInstallData(file.source, &data))
+            return failure;
         if (data.isEmpty()) {
             qWarning() << prefix << "file data is empty for" << file.source;
             return failure;
@@ -270,7 +358,9 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     const QString temporary = dest + QStringLiteral("_new");
     const QString backup = dest + QStringLiteral(".bak");
 
-    const QByteArray data = fileDataFromZipReader(item.href);
+    QByteArray data;
+    if (!readInstallData(item.href, &data))
+        return KalUpdateManager::FirmwareUpdateFailed;
     if (data.isEmpty()) {
         qWarning() << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
         return KalUpdateManager::FirmwareUpdateFailed;
@@ -361,27 +451,37 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
     return NoUpdatesFound;
 }
 
-bool KalUpdateManager::open(const QString &path)
+bool KalUpdateManagerPrivate::openPackage(ZipReader *reader)
 {
-    close();
-    d->zipReader = new ZipReader(path, QIODevice::ReadOnly);
-    if (d->zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(d->zipReader->status());
-        close();
+    q->close();
+    zipReader = reader;
+    if (zipReader->status() != ZipReader::NoError) {
+        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
+        q->close();
         return false;
     }
-    const QByteArray xml = d->zipReader->fileData(QStringLiteral("update.xml"));
+    const QByteArray xml = zipReader->fileData(QStringLiteral("update.xml"));
     if (xml.isEmpty()) {
         qWarning() << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
-        close();
+        q->close();
         return false;
     }
-    if (!parseUpdateXml(xml)) {
+    if (!q->parseUpdateXml(xml)) {
         qWarning() << "[KalUpdateManager::open]: failed to parse the update xml data";
-        close();
+        q->close();
         return false;
     }
     return true;
+}
+
+bool KalUpdateManager::open(const QString &path)
+{
+    return d->openPackage(new ZipReader(path, QIODevice::ReadOnly));
+}
+
+bool KalUpdateManager::open(QIODevice *device)
+{
+    return d->openPackage(new ZipReader(device));
 }
 
 void KalUpdateManager::close()
@@ -396,6 +496,7 @@ void KalUpdateManager::close()
 bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
 {
     d->update.clear();
+    d->updateXml = data;
     QDomDocument document;
     XmlDomLoader::load(document, data, QStringLiteral("[KalUpdateManager::parseUpdateXml]:"));
     const QDomElement root = document.documentElement();
@@ -505,6 +606,9 @@ bool KalUpdateManager::verifyKalUpdate()
         qWarning() << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
         return false;
     }
+    // Before anything else looks at the description: with a device key only signed packages count.
+    if (!d->checkSignature())
+        return false;
     if (d->update.isEmpty()) {
         qWarning() << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
         return false;
@@ -563,7 +667,7 @@ bool KalUpdateManager::verifyKalUpdate()
             return false;
         }
     }
-    return true;
+    return d->checkSignedFiles();
 }
 
 KalUpdateManager::Status KalUpdateManager::runUpdate()

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class QIODevice;
 class ZipReader;
 class KalUpdateManagerPrivate;
 
@@ -58,6 +59,11 @@ public:
     Status checkForUpdates(const QString &path);
 
     bool open(const QString &path);
+    /**
+     * Reads the package from @p device (a stick may be any storage). The device
+     * stays the caller's and must outlive the open package; close() closes it.
+     */
+    bool open(QIODevice *device);
     void close();
 
     bool verifyKalUpdate();

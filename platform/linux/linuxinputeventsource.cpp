@@ -5,13 +5,15 @@
 #include "platform/linux/fdio.h"
 #include "platform/paths.h"
 
-#include <QtEndian>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace Platform {
@@ -21,8 +23,21 @@ namespace {
 // node never splits records; a pipe might, but a writer that stalls longer
 // than this is broken, and the firmware must not hang on it.
 constexpr int PartialRecordWaitMsec = 100;
-constexpr int BufferSize = 512; // 32 records
+
+// The record is whatever this build's kernel header says: the board's 32-bit
+// kernel writes 16 bytes, a 64-bit one 24. Decoding copies it into the
+// struct, so neither the size nor the alignment of the buffer is assumed.
+constexpr int RecordSize = int(sizeof(input_event));
+static_assert(offsetof(input_event, type) + 8 == sizeof(input_event), "type, code and value end the record without padding");
+static_assert(sizeof(long) != 4 || RecordSize == 16, "the 32-bit board's kernel writes 16-byte records");
+constexpr int BufferSize = 32 * RecordSize;
+static_assert(BufferSize % RecordSize == 0, "a full buffer must end on a record boundary");
 } // namespace
+
+int LinuxInputEventSource::recordSize()
+{
+    return RecordSize;
+}
 
 LinuxInputEventSource::~LinuxInputEventSource()
 {
@@ -62,23 +77,28 @@ int LinuxInputEventSource::release()
 
 QByteArray LinuxInputEventSource::encode(const InputEvent &event)
 {
-    char record[RecordSize];
-    qToLittleEndian<quint32>(quint32(event.sec), record);
-    qToLittleEndian<quint32>(quint32(event.usec), record + 4);
-    qToLittleEndian<quint16>(quint16(event.type), record + 8);
-    qToLittleEndian<quint16>(quint16(event.code), record + 10);
-    qToLittleEndian<qint32>(qint32(event.value), record + 12);
-    return QByteArray(record, RecordSize);
+    input_event record = {};
+    record.input_event_sec = decltype(record.input_event_sec)(event.sec);
+    record.input_event_usec = decltype(record.input_event_usec)(event.usec);
+    record.type = quint16(event.type);
+    record.code = quint16(event.code);
+    record.value = qint32(event.value);
+    return QByteArray(reinterpret_cast<const char *>(&record), RecordSize);
 }
 
-InputEvent LinuxInputEventSource::decode(const char *record)
+InputEvent LinuxInputEventSource::decode(const char *bytes)
 {
+    input_event record;
+    std::memcpy(&record, bytes, sizeof record);
     InputEvent event;
-    event.sec = qFromLittleEndian<quint32>(record);
-    event.usec = qFromLittleEndian<quint32>(record + 4);
-    event.type = qFromLittleEndian<quint16>(record + 8);
-    event.code = qFromLittleEndian<quint16>(record + 10);
-    event.value = qFromLittleEndian<qint32>(record + 12);
+    // The 32-bit kernel hands out seconds as an unsigned word (valid until 2106); read
+    // through a signed time_t they would turn negative in 2038.
+    using Seconds = std::make_unsigned_t<decltype(record.input_event_sec)>;
+    event.sec = qint64(Seconds(record.input_event_sec));
+    event.usec = qint64(record.input_event_usec);
+    event.type = record.type;
+    event.code = record.code;
+    event.value = record.value;
     return event;
 }
 

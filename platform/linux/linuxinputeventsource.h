@@ -8,16 +8,17 @@
 namespace Platform {
 
 /**
- * An evdev device node below Platform::root(), read as the board's 16-byte
- * records (32-bit seconds, 32-bit microseconds, 16-bit type, 16-bit code,
- * 32-bit signed value, little-endian). Also reads any descriptor carrying
- * such records (adopt()), e.g. a pipe in tests or the board model.
+ * An evdev device node below Platform::root(), read as the kernel's records
+ * (struct input_event of this build: seconds, microseconds, 16-bit type,
+ * 16-bit code, 32-bit signed value; 16 bytes on the 32-bit board, 24 on
+ * x86-64). Also reads any descriptor carrying such records (adopt()), e.g. a
+ * pipe in tests or the board model.
  */
 class LinuxInputEventSource : public InputEventSource
 {
 public:
-    /** Size of one record on the board. */
-    static constexpr int RecordSize = 16;
+    /** Size of one record: sizeof(struct input_event), fixed when the backend is compiled. */
+    static int recordSize();
 
     LinuxInputEventSource() = default;
     ~LinuxInputEventSource() override;
@@ -35,7 +36,7 @@ public:
     /** Gives up the descriptor without closing it; -1 when closed. */
     int release();
 
-    /** The board's record for an event, and back. */
+    /** The kernel's record for an event, and back. */
     static QByteArray encode(const InputEvent &event);
     static InputEvent decode(const char *record);
 

@@ -118,7 +118,7 @@ public:
     int openLineWatch(int line);
     void closeLineWatch(int fd);
     int drainLineWatch(int fd);
-    /** @internal A non-blocking descriptor receiving the device's 16-byte records; -1 when absent. */
+    /** @internal A non-blocking descriptor receiving the device's evdev records; -1 when absent. */
     int openInputDevice(const QString &devicePath);
     void closeInputDevice(int fd);
     /** @internal Called after each read of such a descriptor: passes on the next queued event. */

@@ -10,8 +10,8 @@ namespace Platform {
 class SimBoard;
 
 /**
- * An input device of the board model. The model writes the board's own
- * 16-byte records into a pipe, so reading and decoding are the Linux
+ * An input device of the board model. The model writes the kernel's
+ * records (LinuxInputEventSource::encode) into a pipe, so reading and decoding are the Linux
  * backend's; only opening and the state query differ.
  */
 class SimInputEventSource : public LinuxInputEventSource

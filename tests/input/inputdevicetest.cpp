@@ -9,7 +9,6 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <QtEndian>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,16 +17,9 @@
 
 namespace {
 
-// The board's record: 32-bit sec, 32-bit usec, u16 type, u16 code, s32 value, little-endian.
 QByteArray record(int type, int code, int value)
 {
-    char bytes[16];
-    qToLittleEndian<quint32>(1700000000u, bytes);
-    qToLittleEndian<quint32>(250000u, bytes + 4);
-    qToLittleEndian<quint16>(quint16(type), bytes + 8);
-    qToLittleEndian<quint16>(quint16(code), bytes + 10);
-    qToLittleEndian<qint32>(value, bytes + 12);
-    return QByteArray(bytes, 16);
+    return Platform::LinuxInputEventSource::encode({1700000000, 250000, type, code, value});
 }
 
 // "2:1:-1 0:0:0" -> the records of those events.
@@ -160,9 +152,10 @@ void InputDeviceTest::readingRules_data()
     QTest::addColumn<int>("expectedKey"); // 0: none
     QTest::addColumn<QString>("logged"); // empty: nothing
 
-    QTest::newRow("whole record") << 16 << 0 << false << int(BUTTON_VOLUME_UP) << QString();
+    const int whole = Platform::LinuxInputEventSource::recordSize();
+    QTest::newRow("whole record") << whole << 0 << false << int(BUTTON_VOLUME_UP) << QString();
     QTest::newRow("nothing to read") << 0 << 0 << false << 0 << QString();
-    QTest::newRow("record completed by a second read") << 10 << 6 << false << int(BUTTON_VOLUME_UP) << QString();
+    QTest::newRow("record completed by a second read") << 10 << whole - 10 << false << int(BUTTON_VOLUME_UP) << QString();
     QTest::newRow("writer stops inside a record") << 10 << 0 << false << 0 << "could not read from input device";
     QTest::newRow("end of file") << 0 << 0 << true << 0 << "got EOF from the input device";
     QTest::newRow("end of file inside a record") << 10 << 0 << true << 0 << "got EOF from the input device";

@@ -25,10 +25,10 @@ struct Row {
     QString text;
 };
 
-QList<Row> readTable()
+QList<Row> readTable(const QString &path = Table)
 {
     QList<Row> rows;
-    QFile file(Table);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return rows;
     while (!file.atEnd()) {
@@ -36,6 +36,12 @@ QList<Row> readTable()
         rows.append(columns.size() == 3 ? Row{columns[0], columns[1], columns[2]} : Row{});
     }
     return rows;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 /** Empty when the file is a PCM WAV of at least a tenth of a second, else what is wrong. */
@@ -58,6 +64,35 @@ QString waveProblem(const QString &path)
     return {};
 }
 
+/** The files of a set whose numbers go up to @p last, sorted. */
+QStringList promptFiles(int last)
+{
+    QStringList files;
+    for (const Row &row : readTable())
+        files << QStringLiteral("message") + row.number + QStringLiteral(".wav");
+    for (int n = 0; n <= last; ++n)
+        files << QString::number(n) + QStringLiteral(".wav");
+    files.sort();
+    return files;
+}
+
+/** Empty when @p folder holds exactly @p expected, each a good WAV, else what is wrong. */
+QString setProblem(const QString &folder, const QStringList &expected)
+{
+    for (const QString &name : expected) {
+        const QString problem = waveProblem(folder + QLatin1Char('/') + name);
+        if (!problem.isEmpty())
+            return name + QStringLiteral(": ") + problem;
+    }
+    // Nothing beyond the limit, no leftover partial files.
+    const QStringList written = QDir(folder).entryList(QDir::Files);
+    for (const QString &name : written) {
+        if (!expected.contains(name))
+            return QStringLiteral("unexpected file ") + name;
+    }
+    return {};
+}
+
 } // namespace
 
 class GeneratePromptsTest : public QObject
@@ -69,6 +104,10 @@ private Q_SLOTS:
 
     void tableCoversTheCatalogue();
     void writesEveryPromptAsWave();
+    void translatedTablesMatchTheCatalogue_data();
+    void translatedTablesMatchTheCatalogue();
+    void speaksEachLanguageIntoItsFolder_data();
+    void speaksEachLanguageIntoItsFolder();
     void refusesBadCalls_data();
     void refusesBadCalls();
 
@@ -139,21 +178,60 @@ void GeneratePromptsTest::tableCoversTheCatalogue()
 
 void GeneratePromptsTest::writesEveryPromptAsWave()
 {
-    QStringList expected;
-    for (const Row &row : readTable())
-        expected << QStringLiteral("message") + row.number + QStringLiteral(".wav");
-    for (int n = 0; n <= LastNumber; ++n)
-        expected << QString::number(n) + QStringLiteral(".wav");
-
-    for (const QString &name : std::as_const(expected)) {
-        const QString problem = waveProblem(m_output + QLatin1Char('/') + name);
-        QVERIFY2(problem.isEmpty(), qPrintable(name + QStringLiteral(": ") + problem));
-    }
-    QStringList written = QDir(m_output).entryList(QDir::Files);
-    written.sort();
-    expected.sort();
-    QCOMPARE(written, expected); // nothing beyond the limit, no leftover partial files
+    const QStringList expected = promptFiles(LastNumber);
+    const QString problem = setProblem(m_output, expected);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY2(m_stdout.contains(QStringLiteral("%1 prompts in ").arg(expected.size())), qPrintable(m_stdout));
+}
+
+void GeneratePromptsTest::translatedTablesMatchTheCatalogue_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char *language : {"ged", "frf", "spe", "dun"})
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
+void GeneratePromptsTest::translatedTablesMatchTheCatalogue()
+{
+    QFETCH(QString, language);
+    const QList<Row> english = readTable();
+    const QList<Row> translated = readTable(QStringLiteral(QUIMBO_SOURCE_DIR "/tools/prompts/messages-%1.tsv").arg(language));
+
+    // Row for row the same messages as the English table, each with words of its own.
+    QCOMPARE(translated.size(), english.size());
+    for (int i = 0; i < english.size(); ++i) {
+        QCOMPARE(translated.at(i).number + QLatin1Char(' ') + translated.at(i).name,
+                 english.at(i).number + QLatin1Char(' ') + english.at(i).name);
+        QVERIFY2(!translated.at(i).text.trimmed().isEmpty(), qPrintable(translated.at(i).name));
+    }
+}
+
+void GeneratePromptsTest::speaksEachLanguageIntoItsFolder_data()
+{
+    translatedTablesMatchTheCatalogue_data();
+}
+
+void GeneratePromptsTest::speaksEachLanguageIntoItsFolder()
+{
+    QFETCH(QString, language);
+    constexpr int last = 12;
+    QTemporaryDir root;
+    QProcess generator;
+    generator.start(Script, {QStringLiteral("--language"), language, QStringLiteral("--numbers"), QString::number(last), root.path()});
+    QVERIFY(generator.waitForFinished(120000));
+    QVERIFY2(generator.exitStatus() == QProcess::NormalExit && generator.exitCode() == 0, generator.readAllStandardError().constData());
+
+    const QString folder = root.filePath(QStringLiteral("root/quimbo/messages/") + language);
+    const QString problem = setProblem(folder, promptFiles(last));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(QDir(root.filePath(QStringLiteral("root/quimbo/messages"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList{language});
+
+    // Numbers come in the language's own voice, not the English one.
+    for (const char *number : {"7.wav", "12.wav"}) {
+        const QString name = QString::fromLatin1(number);
+        QVERIFY2(readFile(folder + QLatin1Char('/') + name) != readFile(m_output + QLatin1Char('/') + name), number);
+    }
 }
 
 void GeneratePromptsTest::refusesBadCalls_data()
@@ -166,6 +244,8 @@ void GeneratePromptsTest::refusesBadCalls_data()
 
     QTest::newRow("espeak-ng missing") << false << QStringList() << true << 2 << "espeak-ng not found on PATH";
     QTest::newRow("no root") << true << QStringList() << false << 1 << "usage: generate-prompts.sh";
+    QTest::newRow("unknown language") << true << QStringList({QStringLiteral("--language"), QStringLiteral("jpj")}) << true << 1
+                                      << "no prompt set for the language 'jpj'";
     QTest::newRow("numbers beyond 999") << true << QStringList({QStringLiteral("--numbers"), QStringLiteral("1000")}) << true << 1
                                         << "--numbers wants a number up to 999";
 }
@@ -193,7 +273,7 @@ void GeneratePromptsTest::refusesBadCalls()
     QCOMPARE(generator.exitCode(), exitCode);
     const QString stderrText = QString::fromUtf8(generator.readAllStandardError());
     QVERIFY2(stderrText.contains(error), qPrintable(stderrText));
-    QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("root/quimbo/messages/eng"))));
+    QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("root/quimbo/messages"))));
 }
 
 QTEST_GUILESS_MAIN(GeneratePromptsTest)

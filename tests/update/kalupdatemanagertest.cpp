@@ -49,7 +49,55 @@ void expectWarning(const QString &text)
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(text)));
 }
 
+QByteArray generatedFile(const QString &relative)
+{
+    QFile f(TestData::generated(QStringLiteral("update/") + relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/**
+ * Storage that answers a second read differently, as a doctored stick can: reads that
+ * start at @p watched offset get @p first the first time and @p later from then on.
+ */
+class TwoFacedDevice : public QIODevice
+{
+public:
+    TwoFacedDevice(const QByteArray &first, const QByteArray &later, qint64 watched)
+        : m_first(first)
+        , m_later(later)
+        , m_watched(watched)
+    {
+    }
+    qint64 size() const override { return m_first.size(); }
+    bool isSequential() const override { return false; }
+    int watchedReads() const { return m_watchedReads; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        if (at == m_watched)
+            ++m_watchedReads;
+        const QByteArray &bytes = m_watchedReads > 1 ? m_later : m_first;
+        const qint64 n = qMin(maxSize, qint64(bytes.size()) - at);
+        if (n <= 0)
+            return 0;
+        memcpy(data, bytes.constData() + at, size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_first;
+    const QByteArray m_later;
+    const qint64 m_watched;
+    int m_watchedReads = 0;
+};
+
 const QString kProgram = QStringLiteral("/root/quimbo/bin/quimbo-basic");
+const QString kDeviceKey = QStringLiteral("/root/quimbo/keys/update.pub");
+// Written below the device root by the signed test firmware each time it runs.
+const QString kFirmwareRan = QStringLiteral("/firmware-ran");
 const QByteArray kOldProgram = "#!/bin/sh\necho 3.5.0\n";
 
 } // namespace
@@ -76,6 +124,15 @@ private Q_SLOTS:
     void findsImageStick();
     void reportsNoUpdate();
     void refusesDeepUpdateXml();
+    void refusesAlteredSignedPackage_data();
+    void refusesAlteredSignedPackage();
+    void decidesByDeviceKey_data();
+    void decidesByDeviceKey();
+    void installsSignedFirmware();
+    void refusesPackageChangedAfterCheck();
+    void findsSignedUpdateAmongUnsignedOnes();
+    void refusesFileThatChangesWhileInstalling();
+    void replacesDeviceKeyWithSignedPackage();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -362,6 +419,186 @@ void KalUpdateManagerTest::refusesDeepUpdateXml()
     expectWarning(QStringLiteral("[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!"));
     QVERIFY(!manager.parseUpdateXml(deep));
     QVERIFY(manager.kalUpdate().target().id.isEmpty());
+}
+
+void KalUpdateManagerTest::refusesAlteredSignedPackage_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("logged");
+    const QString v = QStringLiteral("[KalUpdateManager::verifyKalUpdate]: ");
+
+    QTest::newRow("never signed") << "data-only" << v + QStringLiteral("package is not signed, refused");
+    QTest::newRow("signature left out") << "no-signature" << v + QStringLiteral("package is not signed, refused");
+    QTest::newRow("signed with another key") << "signed-other-key" << v + QStringLiteral("signature refused: the signature does not match the device key");
+    QTest::newRow("truncated signature") << "truncated-signature" << v + QStringLiteral("signature refused: the signature has 63 bytes, not 64");
+    QTest::newRow("one byte of the hash list") << "changed-list-byte" << v + QStringLiteral("signature refused: the signature does not match the device key");
+    QTest::newRow("one byte of update.xml") << "changed-xml-byte" << v + QStringLiteral("update.xml differs from its signed hash, refused");
+    QTest::newRow("one byte of a data file") << "changed-data-byte" << v + QStringLiteral("file differs from its signed hash, refused: \"voices/eng/c.wav\"");
+    QTest::newRow("one byte of the program")
+        << "changed-firmware-byte" << v + QStringLiteral("file differs from its signed hash, refused: \"firmware/firmware-marker.sh\"");
+    QTest::newRow("file added after signing") << "unsigned-extra-file" << v + QStringLiteral("file is not in the signed list, refused: \"voices/eng/d.wav\"");
+    QTest::newRow("signed file taken out")
+        << "signed-file-missing" << v + QStringLiteral("signed file missing from the package, refused: \"voices/eng/a/b.wav\"");
+}
+
+void KalUpdateManagerTest::refusesAlteredSignedPackage()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, logged);
+
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QStringList before = listing(m_root->root());
+
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(name)));
+    expectWarning(logged);
+    QVERIFY(!manager.verifyKalUpdate());
+    expectWarning(logged);
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
+    // Nothing extracted, so nothing run: the program would have left its mark.
+    QCOMPARE(listing(m_root->root()), before);
+}
+
+void KalUpdateManagerTest::decidesByDeviceKey_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("logged");
+    const QByteArray keyA = generatedFile(QStringLiteral("keys/a/update.pub"));
+    QVERIFY(keyA.startsWith("-----BEGIN PUBLIC KEY-----"));
+    const int ok = KalUpdateManager::NoError;
+    const int refused = KalUpdateManager::UpdateVerifyError;
+    const QString v = QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: ");
+    const QString unusable = v + QStringLiteral("the device key /root/quimbo/keys/update.pub is not an Ed25519 public key");
+
+    // Unsigned packages without a key, and matching or foreign keys, are the other tests' cases.
+    QTest::newRow("no key, signed package") << QByteArray() << "signed-data" << ok << QString();
+    QTest::newRow("empty key file") << QByteArray("") << "signed-data" << refused << unusable;
+    QTest::newRow("key file cut short") << keyA.left(keyA.size() / 2) << "signed-data" << refused << unusable;
+    QTest::newRow("private key in place of the public one")
+        << generatedFile(QStringLiteral("keys/a/update.key")) << "signed-data" << refused << unusable;
+}
+
+void KalUpdateManagerTest::decidesByDeviceKey()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QString, name);
+    QFETCH(int, status);
+    QFETCH(QString, logged);
+
+    if (!key.isNull())
+        QVERIFY(m_root->writeFile(kDeviceKey, key));
+    const QStringList before = listing(m_root->root());
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(name)));
+    if (!logged.isEmpty()) {
+        expectWarning(logged);
+        expectWarning(logged);
+    }
+    QCOMPARE(manager.verifyKalUpdate(), status == KalUpdateManager::NoError);
+    QCOMPARE(int(manager.runUpdate()), status);
+    if (status == KalUpdateManager::NoError)
+        QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")), payload(QStringLiteral("voices/eng/a/b.wav")));
+    else
+        QCOMPARE(listing(m_root->root()), before);
+}
+
+void KalUpdateManagerTest::installsSignedFirmware()
+{
+    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("signed-firmware"))));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(kProgram), payload(QStringLiteral("firmware-marker.sh")));
+    QVERIFY(m_root->exists(kFirmwareRan));
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/config/settings.ini")), payload(QStringLiteral("settings.ini")));
+    // The signature files are checked, never installed.
+    QCOMPARE(listing(m_root->root()).filter(QStringLiteral("update.s")), QStringList());
+}
+
+void KalUpdateManagerTest::refusesPackageChangedAfterCheck()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QByteArray changed = generatedFile(QStringLiteral("changed-data-byte.zip"));
+    // Same size and layout: the open reader keeps finding every entry, only one byte differs.
+    QCOMPARE(changed.size(), generatedFile(QStringLiteral("signed-data.zip")).size());
+    const QString medium = m_root->path(QStringLiteral("/media/usb"));
+    QVERIFY(QDir().mkpath(medium));
+    QVERIFY(QFile::copy(package(QStringLiteral("signed-data")), medium + QStringLiteral("/update.zip")));
+    const QStringList before = listing(m_root->root());
+
+    KalUpdateManager manager;
+    QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
+    QFile stick(medium + QStringLiteral("/update.zip"));
+    QVERIFY(stick.open(QIODevice::ReadWrite));
+    QCOMPARE(stick.write(changed), changed.size());
+    stick.close();
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused: \"voices/eng/c.wav\""));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
+    QStringList after = listing(m_root->root());
+    QCOMPARE(after.filter(QStringLiteral("/root/quimbo/")), before.filter(QStringLiteral("/root/quimbo/")));
+}
+
+void KalUpdateManagerTest::findsSignedUpdateAmongUnsignedOnes()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QString medium = m_root->path(QStringLiteral("/media/usb"));
+    QVERIFY(QDir().mkpath(medium));
+    QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/a-unsigned.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("signed-other-key")), medium + QStringLiteral("/b-other-key.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("signed-data")), medium + QStringLiteral("/c-signed.zip")));
+
+    KalUpdateManager manager;
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: package is not signed, refused"));
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: the signature does not match the device key"));
+    QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/c.wav")), payload(QStringLiteral("voices/eng/c.wav")));
+}
+
+void KalUpdateManagerTest::refusesFileThatChangesWhileInstalling()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    const QByteArray signedPackage = generatedFile(QStringLiteral("signed-data.zip"));
+    const QByteArray changed = generatedFile(QStringLiteral("changed-data-byte.zip"));
+    QCOMPARE(changed.size(), signedPackage.size());
+    // The package is stored uncompressed: the entry's bytes stand in the archive as they are.
+    const qint64 entry = signedPackage.indexOf(payload(QStringLiteral("voices/eng/c.wav")));
+    QVERIFY(entry > 0);
+
+    TwoFacedDevice stick(signedPackage, changed, entry);
+    QVERIFY(stick.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    KalUpdateManager manager;
+    QVERIFY(manager.open(&stick));
+    expectWarning(QStringLiteral("[KalUpdateManager::runUpdate]: file changed since it was verified, refused: \"voices/eng/c.wav\""));
+    QCOMPARE(manager.runUpdate(), KalUpdateManager::DataPackagesUpdateFailed);
+    // Verified once, then read for writing: the second answer was not written.
+    QCOMPARE(stick.watchedReads(), 2);
+    QVERIFY(!m_root->exists(QStringLiteral("/root/quimbo/messages/eng/c.wav")));
+    QVERIFY(!m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
+    // What came before it was checked on the way in: signed bytes only.
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/config/settings.ini")), payload(QStringLiteral("settings.ini")));
+}
+
+void KalUpdateManagerTest::replacesDeviceKeyWithSignedPackage()
+{
+    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
+    {
+        KalUpdateManager manager;
+        QVERIFY(manager.open(package(QStringLiteral("rotate-key"))));
+        QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
+    }
+    QCOMPARE(m_root->readFile(kDeviceKey), generatedFile(QStringLiteral("keys/b/update.pub")));
+
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("signed-data"))));
+    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: the signature does not match the device key"));
+    QVERIFY(!manager.verifyKalUpdate());
+    QVERIFY(manager.open(package(QStringLiteral("signed-other-key"))));
+    QVERIFY(manager.verifyKalUpdate());
 }
 
 QTEST_GUILESS_MAIN(KalUpdateManagerTest)

@@ -40,5 +40,13 @@ check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --ve
 "$tool" "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"
 
+# With a device key only a package signed by its private key is accepted.
+mkdir -p "$root/root/quimbo/keys"
+cp "$packages/keys/a/update.pub" "$root/root/quimbo/keys/update.pub"
+"$tool" "$packages/data-only.zip" >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 7 ]')" "with a device key an unsigned package exits 7 (got $rc)"
+out=$("$tool" "$packages/signed-data.zip" 2>/dev/null); rc=$?
+check "$(result '[ $rc -eq 0 ] && echo "$out" | grep -qx "verified: yes"')" "with a device key a signed package verifies (exit $rc)"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -14,7 +14,13 @@ Outline format, one item per line:
     [page 12]                  a page number (normal page)
     note: text                 a note, referenced from the text
     sidebar: text              a sidebar
+    - item                     one phrase, spoken whole (also "* item", "1. item")
     any other line             body text, spoken sentence by sentence
+
+A Markdown page reads as an outline too: links are spoken as their text,
+emphasis marks and HTML comments are dropped, and a one-line comment
+"<!-- author: Name -->" sets the metadata. Without a title line the first
+heading is the title.
 """
 
 import argparse
@@ -65,12 +71,29 @@ class Item:
         self.end = 0
 
 
+def plain(text):
+    """Markdown inline markup reduced to the words that are spoken."""
+    text = re.sub(r'!?\[([^\]]*)\]\([^)]*\)', r'\1', text)
+    return re.sub(r'[*`]|(?<!\w)_|_(?!\w)', '', text).strip()
+
+
 def parse_outline(text):
-    meta = {'title': 'Untitled', 'author': 'Unknown'}
+    meta = {}
     sections = []
+    in_comment = False
     for raw in text.splitlines():
         line = raw.strip()
-        if not line:
+        if in_comment:
+            in_comment = '-->' not in line
+            continue
+        m = re.match(r'^<!--\s*(title|author):\s*(.*?)\s*-->$', line)
+        if m:
+            meta[m.group(1)] = m.group(2)
+            continue
+        if line.startswith('<!--'):
+            in_comment = '-->' not in line
+            continue
+        if not line or re.match(r'^(-{3,}|\*{3,}|_{3,})$', line):
             continue
         m = re.match(r'^(title|author):\s*(.*)$', line)
         if m:
@@ -81,10 +104,17 @@ def parse_outline(text):
             level = len(m.group(1))
             if level == 1 or not sections:
                 sections.append([])
-            sections[-1].append(Item('heading', m.group(2), level))
+            sections[-1].append(Item('heading', plain(m.group(2)), level))
+            meta.setdefault('title', plain(m.group(2)))
             continue
         if not sections:
             sections.append([])
+        m = re.match(r'^(?:[-*+]|\d+[.)])\s+(.*)$', line)
+        if m:
+            if plain(m.group(1)):
+                sections[-1].append(Item('text', plain(m.group(1))))
+            continue
+        line = plain(line)
         m = re.match(r'^\[page\s+(\S+)\]$', line)
         if m:
             sections[-1].append(Item('page', m.group(1)))
@@ -96,6 +126,8 @@ def parse_outline(text):
         for sentence in re.findall(r'[^.!?]+[.!?]*', line):
             if sentence.strip():
                 sections[-1].append(Item('text', sentence.strip()))
+    meta.setdefault('title', 'Untitled')
+    meta.setdefault('author', 'Unknown')
     return meta, sections
 
 
@@ -461,21 +493,29 @@ def main():
         sys.exit('make-daisy-book: the outline has no content')
     assign_ids(sections)
 
-    if os.path.isdir(args.out):
-        shutil.rmtree(args.out)
-    os.makedirs(args.out)
-    if args.no_audio:
-        synthetic_times(sections)
-    else:
+    if not args.no_audio:
         for tool in ('espeak-ng', 'lame'):
             if not shutil.which(tool):
                 sys.exit('make-daisy-book: %s is needed for audio (or use --no-audio)' % tool)
-        with tempfile.TemporaryDirectory() as work:
-            make_audio(sections, args.out, work)
-    if args.format == '202':
-        write_daisy202(meta, sections, args.out)
+    # The book is written beside its final place and moved there whole, so an
+    # interrupted run never leaves a half-written book that looks finished.
+    out = os.path.normpath(args.out)
+    part = out + '.part'
+    if os.path.isdir(part):
+        shutil.rmtree(part)
+    os.makedirs(part)
+    if args.no_audio:
+        synthetic_times(sections)
     else:
-        write_daisy3(meta, sections, args.out, not args.no_audio)
+        with tempfile.TemporaryDirectory() as work:
+            make_audio(sections, part, work)
+    if args.format == '202':
+        write_daisy202(meta, sections, part)
+    else:
+        write_daisy3(meta, sections, part, not args.no_audio)
+    if os.path.isdir(out):
+        shutil.rmtree(out)
+    os.rename(part, out)
 
 
 if __name__ == '__main__':
