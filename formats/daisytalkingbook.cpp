@@ -19,6 +19,7 @@
 #include "formats/xmlrecovery.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -84,7 +85,12 @@ bool DaisyTalkingBook::processNcc()
     bool ok = parser.parseFromFile(m_path);
     if (!ok) {
         qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover";
-        ok = parser.parseFromFileData(m_path, XmlRecovery::recover(m_path));
+        // Repaired from memory, after the charset its meta element declares
+        // has been applied: the repair knows nothing of HTML meta elements
+        // and would turn an 8-bit NCC into invalid UTF-8.
+        QFile file(m_path);
+        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        ok = parser.parseFromFileData(m_path, XmlRecovery::recoverData(NccParser::toUtf8(data)));
         if (!ok) {
             qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
             return false;

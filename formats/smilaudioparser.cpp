@@ -11,7 +11,6 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QUrl>
 #include <QXmlStreamReader>
 
 SmilAudioParser::~SmilAudioParser()
@@ -40,7 +39,9 @@ AudioNode *SmilAudioParser::audioAtId(NavNode *node, const QString &basePath)
     }
     m_targetId = content.mid(hash + 1);
     const QString file = content.left(hash);
-    m_smilFilePath = file.startsWith(QLatin1Char('/')) ? file : ReferenceResolver::resolvePath(basePath, file);
+    // The NCC parser hands over contents already resolved to paths: resolving
+    // one again would decode a "%" in the book's folder name a second time.
+    m_smilFilePath = file.startsWith(QLatin1Char('/')) ? file : ReferenceResolver::resolveFile(basePath, file);
     if (m_smilFilePath.isEmpty() || file.isEmpty()) {
         qWarning().noquote() << "[SmilAudioParser::audioAtId] empty smilFilePath" << basePath << content;
         m_smilFilePath.clear();
@@ -91,7 +92,7 @@ bool SmilAudioParser::parseFileData(const QByteArray &data)
                 auto *clip = new AudioNode;
                 clip->setId(attributes.value(QLatin1String("id")).toString());
                 clip->setSource(
-                    ReferenceResolver::resolvePath(m_smilFilePath, attributes.value(QLatin1String("src")).toString()));
+                    ReferenceResolver(m_smilFilePath).resolve(attributes.value(QLatin1String("src")).toString()));
                 const auto begin = attributes.hasAttribute(QLatin1String("clip-begin"))
                     ? attributes.value(QLatin1String("clip-begin"))
                     : attributes.value(QLatin1String("clipBegin"));
