@@ -169,6 +169,38 @@ public:
         }
     }
 
+    // A changed pitch or speed: spoken in normal mode; a beep where a book
+    // starts by itself, so as not to hold up its announcement.
+    void answerSetting(const QString &word, int value, bool atLimit)
+    {
+        if (mode == BookShelf::NormalMode) {
+            stopMessages();
+            messages->append(word, true);
+            if (value < 0)
+                messages->append(Message::minus);
+            messages->append(QString::number(qAbs(value)));
+            messages->playMessages();
+        } else if (value == 0) {
+            normalBeep->play();
+        } else if (atLimit) {
+            doubleBeep->play();
+        } else {
+            beep->play();
+        }
+    }
+
+    static const char *modeText(int mode)
+    {
+        switch (mode) {
+        case BookShelf::SingleMode:
+            return "single";
+        case BookShelf::LastPlayedMode:
+            return "last played";
+        default:
+            return "normal";
+        }
+    }
+
     bool browsingAllowed()
     {
         if (mode == BookShelf::NormalMode && collection.count() > 1)
@@ -337,8 +369,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
         mode = BookShelf::NormalMode;
-    qDebug().nospace() << function << ": " << added << " books added, mode "
-                       << (mode == BookShelf::NormalMode ? "normal" : mode == BookShelf::SingleMode ? "single" : "last played");
+    qDebug().nospace() << function << ": " << added << " books added, mode " << modeText(mode);
 
     if (active || bookInUse.isDefined()) {
         bookshelfAdded->play();
@@ -507,7 +538,7 @@ void BookShelf::run()
         titleFirst = false;
         break;
     }
-    qDebug().nospace() << Q_FUNC_INFO << ": mode " << (d->mode == NormalMode ? "normal" : d->mode == SingleMode ? "single" : "last played");
+    qDebug().nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
 
     if (titleFirst) {
         d->playTitle(d->collection.audioBook(d->index));
@@ -540,7 +571,6 @@ void BookShelf::playTitleFinished()
 
 void BookShelf::keyPressEvent(int key)
 {
-    const bool normal = d->mode == NormalMode;
     switch (key) {
     case BUTTON_EJECT:
         if (!d->collection.containsMediaType(MediaSource::MediaTypeCdRom))
@@ -556,20 +586,7 @@ void BookShelf::keyPressEvent(int key)
         if (d->audioSettings)
             d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
         const int pitch = d->audioSettings ? d->audioSettings->pitch() : 0;
-        if (normal) {
-            d->stopMessages();
-            d->messages->append(Message::pitch, true);
-            if (pitch < 0)
-                d->messages->append(Message::minus);
-            d->messages->append(QString::number(qAbs(pitch)));
-            d->messages->playMessages();
-        } else if (pitch == 0) {
-            d->normalBeep->play();
-        } else if (qAbs(pitch) == 4) {
-            d->doubleBeep->play();
-        } else {
-            d->beep->play();
-        }
+        d->answerSetting(Message::pitch, pitch, qAbs(pitch) == 4);
         return;
     }
     case BUTTON_SPEED_UP:
@@ -577,20 +594,7 @@ void BookShelf::keyPressEvent(int key)
         if (d->audioSettings)
             d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
         const int speed = d->audioSettings ? d->audioSettings->speed() : 0;
-        if (normal) {
-            d->stopMessages();
-            d->messages->append(Message::speed, true);
-            if (speed < 0)
-                d->messages->append(Message::minus);
-            d->messages->append(QString::number(qAbs(speed)));
-            d->messages->playMessages();
-        } else if (speed == 0) {
-            d->normalBeep->play();
-        } else if (speed == 3 || speed == -1) {
-            d->doubleBeep->play();
-        } else {
-            d->beep->play();
-        }
+        d->answerSetting(Message::speed, speed, speed == 3 || speed == -1);
         return;
     }
     default:

@@ -89,6 +89,8 @@ private Q_SLOTS:
 private:
     // Adds a medium and waits for its search to end.
     bool insert(const MediaSource &medium);
+    // Two MP3 folders A and B on the stick, C on the card: books 0 to 2.
+    void insertStickAndCard(TestMedium &usb, TestMedium &mmc);
     void press(const QString &keys);
     // Every announcement since the last clear: a playlist as its file names
     // (".wav" dropped), a title clip as "clip <medium word> <file name>".
@@ -142,6 +144,14 @@ bool BookShelfTest::insert(const MediaSource &medium)
     if (m_shelf->pendingSearches() != before + 1)
         return false;
     return QTest::qWaitFor([&] { return m_shelf->pendingSearches() == before; }, 20000);
+}
+
+void BookShelfTest::insertStickAndCard(TestMedium &usb, TestMedium &mmc)
+{
+    QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
+    QVERIFY(mmc.add(QStringLiteral("mp3:C/01.mp3")));
+    QVERIFY(insert(usb.source(usbDevice)));
+    QVERIFY(insert(mmc.source(mmcDevice)));
 }
 
 void BookShelfTest::press(const QString &keys)
@@ -525,11 +535,10 @@ void BookShelfTest::lastPlayedMarkerRoundTrip()
 void BookShelfTest::removalOfPlayingBooksMedium()
 {
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
     TestMedium mmc(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
-    QVERIFY(mmc.add(QStringLiteral("mp3:C/01.mp3")));
-    QVERIFY(insert(usb.source(usbDevice)));
-    QVERIFY(insert(mmc.source(mmcDevice)));
+    insertStickAndCard(usb, mmc);
+    if (QTest::currentTestFailed())
+        return;
     QSignalSpy removed(m_shelf.get(), &BookShelf::audioBookInUseRemoved);
     QSignalSpy quit(m_shelf.get(), &BookShelf::quit);
 
@@ -572,11 +581,10 @@ void BookShelfTest::removalWhileShelfIsActive()
     QFETCH(QString, speech);
 
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
     TestMedium mmc(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
-    QVERIFY(mmc.add(QStringLiteral("mp3:C/01.mp3")));
-    QVERIFY(insert(usb.source(usbDevice)));
-    QVERIFY(insert(mmc.source(mmcDevice)));
+    insertStickAndCard(usb, mmc);
+    if (QTest::currentTestFailed())
+        return;
     m_shelf->run();
     QTRY_VERIFY(spoken().size() == 2);
     press(keys);
