@@ -33,6 +33,8 @@ class MarkerXmlTest : public QObject
 private Q_SLOTS:
     void directPathAgreesWithReader_data();
     void directPathAgreesWithReader();
+    void unstorableTextRoundTrips_data();
+    void unstorableTextRoundTrips();
 };
 
 void MarkerXmlTest::directPathAgreesWithReader_data()
@@ -70,6 +72,11 @@ void MarkerXmlTest::directPathAgreesWithReader_data()
     QTest::newRow("malformed declaration") << QByteArray("<?xml version=\"1.0\"encoding=\"UTF-8\"?><r/>") << true;
     QTest::newRow("undeclared prefix") << QByteArray("<r><m time:Offset=\"1\"/></r>") << true;
     QTest::newRow("space in reference") << QByteArray("<r a=\"&#x 41;\"/>") << true;
+    // Both paths take the same nesting and refuse the same: neither keeps a tree.
+    QTest::newRow("16 levels") << QByteArray("<a>").repeated(16) + QByteArray("</a>").repeated(16) << false;
+    QTest::newRow("17 levels") << QByteArray("<a>").repeated(17) + QByteArray("</a>").repeated(17) << false;
+    QTest::newRow("100000 levels, never closed") << QByteArray("<a>").repeated(100000) << false;
+    QTest::newRow("unstorable characters escaped") << QByteArray("<r a=\"x\xee\x80\x80" "0001y\">\xee\x80\x80" "d800</r>") << false;
 }
 
 void MarkerXmlTest::directPathAgreesWithReader()
@@ -84,6 +91,41 @@ void MarkerXmlTest::directPathAgreesWithReader()
     QCOMPARE(referenceResult == MarkerXml::Result::Damaged, damaged);
     QCOMPARE(directResult, referenceResult);
     QCOMPARE(dump(direct), dump(reference));
+}
+
+void MarkerXmlTest::unstorableTextRoundTrips_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("plain") << QStringLiteral("Plain title");
+    QTest::newRow("control characters") << QStringLiteral("a\x01b\x1f");
+    QTest::newRow("unpaired surrogates") << QString(QChar(0xDC00) + QStringLiteral("x") + QChar(0xD800));
+    QTest::newRow("a pair stays as it is") << QStringLiteral("Book 📚");
+    QTest::newRow("the escape character") << QString(QChar(0xE000) + QStringLiteral("0041"));
+    QTest::newRow("escape without digits at the end") << QString(QStringLiteral("x") + QChar(0xE000));
+}
+
+void MarkerXmlTest::unstorableTextRoundTrips()
+{
+    QFETCH(QString, text);
+
+    MarkerXml::Node root;
+    root.name = QStringLiteral("r");
+    root.attributes.append({QStringLiteral("a"), text});
+    MarkerXml::Node &child = root.children.emplace_back();
+    child.name = QStringLiteral("t");
+    child.text = text;
+    const QByteArray file = MarkerXml::write(root, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 4);
+
+    MarkerXml::Node back;
+    QCOMPARE(MarkerXml::parseWithReader(file, &back), MarkerXml::Result::Ok);
+    QCOMPARE(back.attribute(QStringLiteral("a")), text);
+    QCOMPARE(back.children.front().text, text);
+    QCOMPARE(MarkerXml::parse(file, &back), MarkerXml::Result::Ok);
+    QCOMPARE(back.attribute(QStringLiteral("a")), text);
+    // Text that needs no escape is written as it is.
+    if (MarkerXml::encodeText(text) == text)
+        QVERIFY(file.contains(text.toUtf8()));
 }
 
 QTEST_GUILESS_MAIN(MarkerXmlTest)
