@@ -106,6 +106,11 @@ SaveResult save(const QString &path, const QByteArray &content, QString *errorSt
         return result;
     };
 
+    // A link under the file's name (a stick is foreign input) would have the
+    // save write wherever it points, even over one of the device's own files.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+        return fail(SaveResult::OpenFailed, QStringLiteral("cannot remove the link in the file's place"));
+
     QSaveFile file(path);
     if (!stageAllowed(Stage::Open))
         return fail(SaveResult::OpenFailed, QStringLiteral("interrupted before open"));

@@ -113,6 +113,7 @@ private Q_SLOTS:
     void damagedFileIsKeptAside();
     void hostileLastPlayedFileReadsAsAbsent_data();
     void hostileLastPlayedFileReadsAsAbsent();
+    void linkOnStickNeverWritesThrough();
     void unreadableStoreRefusesSave_data();
     void unreadableStoreRefusesSave();
     void unstorableCharactersRoundTrip_data();
@@ -477,6 +478,8 @@ bool makeHostile(const TestRoot &root, const QString &file, const QString &kind)
         return QDir().mkpath(path);
     if (kind == QLatin1String("fifo"))
         return QDir().mkpath(QFileInfo(path).absolutePath()) && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (kind == QLatin1String("zero"))
+        return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(QStringLiteral("/dev/zero"), path);
     if (kind == QLatin1String("gigabytes")) {
         // Sparse: the size is there, the disk blocks are not.
         if (!root.writeFile(file, "<quimbo_lastplayed>" + goodMarker))
@@ -510,6 +513,7 @@ void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent_data()
     QTest::newRow("not XML at all") << "binary" << "XML Reader has error:";
     QTest::newRow("a directory") << "directory" << "failed to open:";
     QTest::newRow("a named pipe") << "fifo" << "failed to open:";
+    QTest::newRow("a link to a device that never ends") << "zero" << "failed to open:";
 }
 
 void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent()
@@ -524,13 +528,27 @@ void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent()
         QVERIFY(!marker);
         QVERIFY2(log.contains(QStringLiteral("[ResumeMarkManager::readXml] ")) && log.contains(logged), qPrintable(log.text()));
     }
-    // A pipe or a directory cannot be replaced; any file can, since a stick keeps one marker.
+    // A pipe or a directory cannot be replaced; any file or link can, since a stick keeps one marker.
     if (kind == QLatin1String("fifo") || kind == QLatin1String("directory"))
         return;
     QVERIFY(saveLastPlayed(stickFile, QStringLiteral("/media/usb/Other"), 9, true));
     const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(stickFile, QString()));
     QVERIFY(marker);
     QCOMPARE(marker->source(), QStringLiteral("/media/usb/Other"));
+}
+
+void ResumeMarkManagerTest::linkOnStickNeverWritesThrough()
+{
+    // A stick whose "lastPlayed.xml" points at the device's own resume store.
+    QVERIFY(save({ QStringLiteral("Book"), 1234, 1, 1 }));
+    const QByteArray store = m_root->readFile(markerFile);
+    QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("/media/usb"))));
+    QVERIFY(QFile::link(m_root->path(markerFile), m_root->path(stickFile)));
+
+    QVERIFY(saveLastPlayed(stickFile, QStringLiteral("/media/usb/Other"), 9, true));
+    QCOMPARE(m_root->readFile(markerFile), store);
+    QVERIFY(!QFileInfo(m_root->path(stickFile)).isSymLink());
+    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 1234);
 }
 
 void ResumeMarkManagerTest::unreadableStoreRefusesSave_data()
