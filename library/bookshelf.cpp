@@ -201,12 +201,18 @@ public:
         }
     }
 
+    // A move the shelf cannot make is answered by a double beep.
+    void refuseBrowsing(const char *function, const char *reason)
+    {
+        qDebug().nospace() << function << reason;
+        doubleBeep->play();
+    }
+
     bool browsingAllowed()
     {
         if (mode == BookShelf::NormalMode && collection.count() > 1)
             return true;
-        qDebug().nospace() << "[BookShelf::browse]: empty or one book in collection";
-        doubleBeep->play();
+        refuseBrowsing("[BookShelf::browse]", ": empty or one book in collection");
         return false;
     }
 
@@ -225,9 +231,7 @@ public:
         }
         const AudioBook book = collection.audioBook(target);
         if (!book.isDefined()) {
-            qDebug().nospace() << "void BookShelf::walkAudioBook(int)"
-                               << ": undefined audiobook.. strange error!";
-            doubleBeep->play();
+            refuseBrowsing("void BookShelf::walkAudioBook(int)", ": undefined audiobook.. strange error!");
             return;
         }
         index = target;
@@ -240,16 +244,12 @@ public:
             return;
         const AudioBook current = collection.audioBook(index);
         if (!current.isDefined()) {
-            qDebug().nospace() << "void BookShelf::walkAudioBookMediaType(int)"
-                               << ": undefined audiobook";
-            doubleBeep->play();
+            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": undefined audiobook");
             return;
         }
         const AudioBook target = step > 0 ? collection.nextMediaType(current) : collection.previousMediaType(current);
         if (!target.isDefined()) {
-            qDebug().nospace() << "void BookShelf::walkAudioBookMediaType(int)"
-                               << ": invalid audio book index";
-            doubleBeep->play();
+            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": invalid audio book index");
             return;
         }
         stopMessages();
