@@ -57,10 +57,6 @@ private Q_SLOTS:
     void cleanup();
     void findsBooksOnTree_data();
     void findsBooksOnTree();
-    void daisyTitleComesFromTheBooksAudio_data();
-    void daisyTitleComesFromTheBooksAudio();
-    void audioCdIsOneBook();
-    void unsupportedMediumHasNoBooks();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -119,57 +115,6 @@ void BookFinderTest::findsBooksOnTree()
         QCOMPARE(book.mediaType(), int(MediaSource::MediaTypeUsb));
         QVERIFY(QFileInfo::exists(book.url()));
     }
-}
-
-void BookFinderTest::daisyTitleComesFromTheBooksAudio_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("titleFile"); // relative to the book; empty: no audio title
-
-    QTest::newRow("DAISY 2.02") << "d202:Book" << "speechgen0001.mp3";
-    QTest::newRow("DAISY 3") << "d3:Book" << "speechgen0001.mp3";
-    QTest::newRow("title without audio") << "d202nt:Book" << QString();
-    QTest::newRow("folder with # and %") << "d202:Book #1 100%" << "speechgen0001.mp3";
-}
-
-void BookFinderTest::daisyTitleComesFromTheBooksAudio()
-{
-    QFETCH(QString, entry);
-    QFETCH(QString, titleFile);
-
-    TestMedium medium(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
-    QVERIFY(medium.add(entry));
-    const QList<AudioBook> found = BookFinder::findAudioBooks(medium.source(QStringLiteral("/dev/mmcblk0p1")));
-    QCOMPARE(found.size(), 1);
-    const AudioBook book = found.first();
-    QCOMPARE(book.mimeType(), AudioBook::Daisy);
-    if (titleFile.isEmpty()) {
-        QCOMPARE(book.titleFilename(), QStringLiteral("message068.wav"));
-        return;
-    }
-    const QString folder = medium.hostPath(entry.section(QLatin1Char(':'), 1));
-    QCOMPARE(QFileInfo(book.titleFilename()).absoluteFilePath(), folder + QLatin1Char('/') + titleFile);
-    QVERIFY(QFileInfo::exists(book.titleFilename()));
-    QVERIFY(book.titleStopTime() > book.titleStartTime());
-}
-
-void BookFinderTest::audioCdIsOneBook()
-{
-    const QList<AudioBook> found = BookFinder::findAudioBooks(TestMedium::audioCd());
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().mimeType(), AudioBook::Cdda);
-    QCOMPARE(found.first().url(), QStringLiteral("cdda://"));
-    QCOMPARE(found.first().mediaType(), int(MediaSource::MediaTypeCdRom));
-    QCOMPARE(found.first().titleFilename(), QStringLiteral("message055.wav"));
-}
-
-void BookFinderTest::unsupportedMediumHasNoBooks()
-{
-    TestMedium medium(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(medium.add(QStringLiteral("d202:Book")));
-    MediaSource source = medium.source(QStringLiteral("/dev/sda1"));
-    source.setMimeType(MediaSource::MimeTypeUndefined);
-    QVERIFY(BookFinder::findAudioBooks(source).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(BookFinderTest)

@@ -341,10 +341,8 @@ void BookShelfTest::browsing_data()
     // Collection order: 0 DAISY (stick), 1 A, 2 B (MP3 folders, stick), 3 C (MP3, card), 4 E.epub (card)
     const QString daisy = QStringLiteral("clip message076 ");
     QTest::newRow("fast forward") << "ff" << 1 << "message055 message076 1" << false;
-    QTest::newRow("fast forward twice") << "ff ff" << 2 << "message055 message076 2" << false;
     QTest::newRow("rewind at the first book") << "rw" << 0 << daisy << true;
     QTest::newRow("past the last book") << "ff ff ff ff ff" << 4 << "message055 message077 2" << true;
-    QTest::newRow("group jump forward") << "FF" << 1 << "message055 message076 1" << false;
     QTest::newRow("two group jumps") << "FF FF" << 3 << "message055 message077 1" << false;
     QTest::newRow("group jump past the last group") << "FF FF FF" << 3 << "message055 message077 1" << true;
     QTest::newRow("group jump back from inside a group") << "ff ff RW" << 0 << daisy << false;

@@ -33,8 +33,7 @@ class MarkerXmlTest : public QObject
 private Q_SLOTS:
     void directPathAgreesWithReader_data();
     void directPathAgreesWithReader();
-    void unstorableTextRoundTrips_data();
-    void unstorableTextRoundTrips();
+
 };
 
 void MarkerXmlTest::directPathAgreesWithReader_data()
@@ -91,41 +90,6 @@ void MarkerXmlTest::directPathAgreesWithReader()
     QCOMPARE(referenceResult == MarkerXml::Result::Damaged, damaged);
     QCOMPARE(directResult, referenceResult);
     QCOMPARE(dump(direct), dump(reference));
-}
-
-void MarkerXmlTest::unstorableTextRoundTrips_data()
-{
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("plain") << QStringLiteral("Plain title");
-    QTest::newRow("control characters") << QStringLiteral("a\x01b\x1f");
-    QTest::newRow("unpaired surrogates") << QString(QChar(0xDC00) + QStringLiteral("x") + QChar(0xD800));
-    QTest::newRow("a pair stays as it is") << QStringLiteral("Book 📚");
-    QTest::newRow("the escape character") << QString(QChar(0xE000) + QStringLiteral("0041"));
-    QTest::newRow("escape without digits at the end") << QString(QStringLiteral("x") + QChar(0xE000));
-}
-
-void MarkerXmlTest::unstorableTextRoundTrips()
-{
-    QFETCH(QString, text);
-
-    MarkerXml::Node root;
-    root.name = QStringLiteral("r");
-    root.attributes.append({QStringLiteral("a"), text});
-    MarkerXml::Node &child = root.children.emplace_back();
-    child.name = QStringLiteral("t");
-    child.text = text;
-    const QByteArray file = MarkerXml::write(root, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 4);
-
-    MarkerXml::Node back;
-    QCOMPARE(MarkerXml::parseWithReader(file, &back), MarkerXml::Result::Ok);
-    QCOMPARE(back.attribute(QStringLiteral("a")), text);
-    QCOMPARE(back.children.front().text, text);
-    QCOMPARE(MarkerXml::parse(file, &back), MarkerXml::Result::Ok);
-    QCOMPARE(back.attribute(QStringLiteral("a")), text);
-    // Text that needs no escape is written as it is.
-    if (MarkerXml::encodeText(text) == text)
-        QVERIFY(file.contains(text.toUtf8()));
 }
 
 QTEST_GUILESS_MAIN(MarkerXmlTest)
