@@ -33,7 +33,6 @@ class MarkerXmlTest : public QObject
 private Q_SLOTS:
     void directPathAgreesWithReader_data();
     void directPathAgreesWithReader();
-
 };
 
 void MarkerXmlTest::directPathAgreesWithReader_data()
