@@ -495,35 +495,41 @@ void BookShelfTest::titleAnnouncement()
 
 void BookShelfTest::lastPlayedMarkerRoundTrip_data()
 {
+    QTest::addColumn<bool>("cd"); // a data CD, else a stick
     QTest::addColumn<QStringList>("tree");
     QTest::addColumn<int>("played");
     QTest::addColumn<bool>("written");
 
-    QTest::newRow("several books: the marker is written") << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
+    QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
     QTest::newRow("names with quotes and control characters")
-        << QStringList{"mp3:A/01.mp3", "mp3:B \"\x01\" #?/01.mp3"} << 1 << true;
-    QTest::newRow("one book: nothing written") << QStringList{"mp3:A/01.mp3"} << 0 << false;
+        << false << QStringList{"mp3:A/01.mp3", "mp3:B \"\x01\" #?/01.mp3"} << 1 << true;
+    QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false;
+    QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true;
 }
 
 void BookShelfTest::lastPlayedMarkerRoundTrip()
 {
+    QFETCH(bool, cd);
     QFETCH(QStringList, tree);
     QFETCH(int, played);
     QFETCH(bool, written);
 
-    TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(usb.addAll(tree));
-    QVERIFY(insert(usb.source(usbDevice)));
+    TestMedium medium(*m_root, cd ? QStringLiteral("/media/cd") : QStringLiteral("/media/usb"), cd ? MediaSource::MediaTypeCdRom : MediaSource::MediaTypeUsb);
+    QVERIFY(medium.addAll(tree));
+    const MediaSource source = medium.source(cd ? QStringLiteral("/dev/sr0") : usbDevice);
+    QVERIFY(insert(source));
     const AudioBook book = m_shelf->bookAt(played);
     m_shelf->setLastPlayedAudioBook(book);
-    QCOMPARE(QFileInfo::exists(usb.hostPath(QStringLiteral("lastPlayed.xml"))), written);
+    // A stick keeps its marker itself; the device keeps the CDs' markers.
+    const QString file = cd ? m_root->path(QStringLiteral("/root/quimbo/lastPlayed.xml")) : medium.hostPath(QStringLiteral("lastPlayed.xml"));
+    QCOMPARE(QFileInfo::exists(file), written);
     if (!written)
         return;
 
-    // Taken out and put back, the stick starts the book read last.
-    m_shelf->removeMediaSource(usb.source(usbDevice));
+    // Taken out and put back, the medium starts the book read last.
+    m_shelf->removeMediaSource(source);
     QCOMPARE(m_shelf->count(), 0);
-    QVERIFY(insert(usb.source(usbDevice)));
+    QVERIFY(insert(source));
     QSignalSpy selected(m_shelf.get(), &BookShelf::audioBookSelected);
     m_shelf->run();
     QVERIFY(selected.wait(5000));
