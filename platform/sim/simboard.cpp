@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simboard.h"
 
+#include "platform/sim/axp209model.h"
+
 #include "platform/inputeventsource.h"
 #include "platform/linux/fdio.h"
 #include "platform/linux/linuxinputeventsource.h"
@@ -258,6 +260,8 @@ void SimBoard::reset()
     d->poweredOff = false;
     for (auto &device : d->devices)
         device.queued.clear();
+    lock.unlock();
+    Axp209Model::instance().reset();
 }
 
 void SimBoard::setRevision(int revision)
