@@ -67,6 +67,8 @@ private Q_SLOTS:
     void startSlotWithoutMedia();
     void idleMode_data();
     void idleMode();
+    void noModeStartsInIdleMode_data();
+    void noModeStartsInIdleMode();
 
 private:
     /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
@@ -644,6 +646,42 @@ void MainClassTest::idleMode()
         QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
         QVERIFY(SimBoard::instance()->isPoweredOff());
     }
+}
+
+void MainClassTest::noModeStartsInIdleMode_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("bookshelf") << "bookshelf" << "void MainClass::runBookShelf(): dropped, the device is in idle mode";
+    QTest::newRow("player") << "player" << "void MainClass::runPlayer(bool): dropped, the device is in idle mode";
+    QTest::newRow("main mode") << "main" << "void MainClass::runMainClass(): dropped, the device is in idle mode";
+}
+
+void MainClassTest::noModeStartsInIdleMode()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, logged);
+
+    // Powered up once (so the bookshelf exists), then back to charging.
+    createController(4, true);
+    m_main->runPowerUp();
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+    m_main->runIdleMode();
+    QTRY_VERIFY(m_main->input()->isEnabled());
+    m_player->clear();
+
+    QTest::ignoreMessage(QtDebugMsg, logged.toUtf8().constData());
+    // What a timer or a pulled medium queued just before.
+    if (start == QLatin1String("bookshelf"))
+        QMetaObject::invokeMethod(m_main.get(), "runBookShelf");
+    else if (start == QLatin1String("player"))
+        QMetaObject::invokeMethod(m_main.get(), "runPlayer", Q_ARG(bool, true));
+    else
+        m_main->runMainClass();
+
+    QCOMPARE(m_main->mode(), MainClass::Mode::Idle);
+    QVERIFY(spokenFiles().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(MainClassTest)
