@@ -217,10 +217,13 @@ bool SimControllerPrivate::startScript()
 
     // The firmware reads the straps, the adapter and the keys held once at
     // start; only a script's opening lines can still set them.
-    SimCommandRunner now;
-    now.setRevisionAllowed(true);
-    for (const SimScript::Entry &entry : script.takeLeadingSetup())
+    // A runner goes on to its next command from the event loop, which has not
+    // started yet: one runner per line runs each at once.
+    for (const SimScript::Entry &entry : script.takeLeadingSetup()) {
+        SimCommandRunner now;
+        now.setRevisionAllowed(true);
         now.enqueue(entry.command);
+    }
 
     SimDisplay::show(QStringLiteral("running script ") + name);
     scriptRunner = std::make_unique<SimCommandRunner>();
