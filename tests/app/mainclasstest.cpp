@@ -67,6 +67,7 @@ private Q_SLOTS:
     void startSlotWithoutMedia();
     void idleMode_data();
     void idleMode();
+    void batteryRunsEmptyThenChargesAndStartsAgain();
     void noModeStartsInIdleMode_data();
     void noModeStartsInIdleMode();
 
@@ -646,6 +647,42 @@ void MainClassTest::idleMode()
         QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
         QVERIFY(SimBoard::instance()->isPoweredOff());
     }
+}
+
+void MainClassTest::batteryRunsEmptyThenChargesAndStartsAgain()
+{
+    Platform::Axp209Model &chip = Platform::Axp209Model::instance();
+    enterMainMode();
+    QVERIFY(spokenFiles().isEmpty());
+
+    // The cell sags below the empty mark; the gauge sees it within a window.
+    chip.setBatteryMillivolts(3300);
+    m_main->powerManager()->refresh();
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::PoweredOff, 10000);
+    QCOMPARE(spokenFiles(), (QStringList{QStringLiteral("message001.wav"), QStringLiteral("message006.wav")}));
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), true);
+    QVERIFY(SimBoard::instance()->isPoweredOff());
+
+    // Next start: the reader plugs the adapter in, which switches the device on.
+    m_main.reset();
+    SoundManager::destroy();
+    SimBoard::instance()->reset();
+    Board::getInstance()->resetForTesting();
+    chip.setBatteryMillivolts(3300);
+    chip.setAdapterBootSource(true);
+    createController(4, true);
+    m_player->clear();
+    m_main->start(m_main->bootStatus());
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
+    // Charging says nothing, and the empty battery is forgotten.
+    QVERIFY(spokenFiles().isEmpty());
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
+    QCOMPARE(m_main->powerManager()->batteryStatus(), 1);
+
+    QTRY_VERIFY(m_main->input()->isEnabled());
+    Q_EMIT m_main->input()->holded(BUTTON_POWER);
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+    QCOMPARE(spokenFiles(), QStringList{QStringLiteral("message047.wav")});
 }
 
 void MainClassTest::noModeStartsInIdleMode_data()

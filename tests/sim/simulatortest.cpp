@@ -49,6 +49,7 @@ private Q_SLOTS:
     void scriptInsertsAndRemovesMedia();
     void playWrapperNamesPrompts();
     void adapterStartWithMenuHeldInstallsUpdate();
+    void adapterStartWithFastForwardHeldCopiesLogs();
 
 private:
     void start(const QStringList &arguments);
@@ -317,6 +318,32 @@ void SimulatorTest::adapterStartWithMenuHeldInstallsUpdate()
     QVERIFY(firmware.open(QIODevice::ReadOnly));
     QVERIFY(firmware.readAll().contains("3.6.0"));
     QVERIFY(QString::fromUtf8(m_firmware->readAllStandardOutput()).contains(QLatin1String("poweroff")));
+}
+
+void SimulatorTest::adapterStartWithFastForwardHeldCopiesLogs()
+{
+    const QString stick = m_root->path(QStringLiteral("/host/log stick"));
+    QVERIFY(QDir().mkpath(stick));
+    const QString script = QStringLiteral("/tmp/logs.script");
+    QVERIFY(m_root->writeFile(script, ("usb insert " + stick + "\n"
+                                       "adapter in\n"
+                                       "press ff\n"
+                                       "await [MainClass::runLogBackup]\n"
+                                       "release ff\n"
+                                       "await void MainClass::runIdleMode()\n"
+                                       "status\n"
+                                       "quit\n").toUtf8()));
+    start({QStringLiteral("--script"), m_root->path(script)});
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+
+    QVERIFY(m_root->log().contains(QLatin1String("[MainClass::runLogBackup] succesfull")));
+    QFile copied(stick + QStringLiteral("/log"));
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QVERIFY(copied.readAll().contains("void MainClass::runLogBackup()"));
+    // Charging afterwards: the device looks off, the adapter stays in.
+    const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
+    QVERIFY2(output.contains(QLatin1String("adapter=in")) && output.contains(QLatin1String("charging=yes")), qPrintable(output));
 }
 
 void SimulatorTest::playWrapperNamesPrompts()
