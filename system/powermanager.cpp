@@ -56,6 +56,7 @@ public:
     bool fullChargeAnnounced = false;
     int lowBatteryCounter = 0;
     bool polling = false;
+    int adapterStatusWhenLost = PowerManager::AdapterDisconnected;
 };
 
 PowerManager::PowerManager(QObject *parent)
@@ -72,8 +73,10 @@ PowerManager::PowerManager(QObject *parent)
         qInfo("[PowerManager] adapter input is back");
         d->adapterNotifier = new QSocketNotifier(d->adapterInput->fd(), QSocketNotifier::Read, this);
         connect(d->adapterNotifier, &QSocketNotifier::activated, this, &PowerManager::adapterEventChange);
-        // Whatever happened while it was away.
-        Q_EMIT adapterStatusChanged(adapterStatus());
+        // A plug or pull while it was away.
+        const int status = adapterStatus();
+        if (status != d->adapterStatusWhenLost)
+            Q_EMIT adapterStatusChanged(status);
     });
 }
 
@@ -302,6 +305,7 @@ void PowerManager::adapterEventChange()
         if (result == Platform::ReadResult::EndOfFile) {
             // The device is gone; watching it would spin. It is looked for
             // until it is back, so a later plug is never missed.
+            d->adapterStatusWhenLost = adapterStatus();
             d->adapterNotifier->setEnabled(false);
             d->adapterNotifier->deleteLater();
             d->adapterNotifier = nullptr;

@@ -347,10 +347,18 @@ bool SimBoard::inputState(const QString &devicePath, int type, int code) const
 void SimBoard::setInputDevicePresent(const QString &devicePath, bool present)
 {
     QMutexLocker lock(&d->mutex);
-    if (present)
+    if (present) {
         d->presentDevices.insert(devicePath);
-    else
-        d->presentDevices.remove(devicePath);
+        return;
+    }
+    d->presentDevices.remove(devicePath);
+    // Unplugged: whoever holds it open reads end of file, as from a vanished node.
+    for (auto &device : d->devices) {
+        if (device.path == devicePath && device.writeFd >= 0) {
+            FdIo::close(device.writeFd);
+            device.writeFd = -1;
+        }
+    }
 }
 
 bool SimBoard::isInputDevicePresent(const QString &devicePath) const

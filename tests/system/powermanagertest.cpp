@@ -55,6 +55,7 @@ private Q_SLOTS:
     void chipFailsAtStart_data();
     void chipFailsAtStart();
     void adapterAndEfuseEvents();
+    void adapterInputIsWatchedAgainWhenBack();
     void fullChargeAnnouncedOncePerCharge();
     void temperaturesFollowTheBoard();
     void bootSourceAndSettings_data();
@@ -301,6 +302,26 @@ void PowerManagerTest::adapterAndEfuseEvents()
     QCOMPARE(adapter.at(0).first().toInt(), int(PowerManager::AdapterConnected));
     QCOMPARE(adapter.at(1).first().toInt(), int(PowerManager::AdapterDisconnected));
     QCOMPARE(adapter.at(2).first().toInt(), int(PowerManager::AdapterFailure));
+}
+
+void PowerManagerTest::adapterInputIsWatchedAgainWhenBack()
+{
+    createManager(false);
+    QSignalSpy adapter(m_pm.get(), &PowerManager::adapterStatusChanged);
+    SimBoard *board = SimBoard::instance();
+
+    LogCapture log;
+    board->setInputDevicePresent(s_adapterInput, false);
+    QTRY_VERIFY(log.contains(QStringLiteral("void PowerManager::adapterEventChange(): error can not read from the adapter input")));
+    // Plugged while the input was away: reported once it is back.
+    board->setKey(s_adapterInput, s_adapterKey, true);
+    board->setInputDevicePresent(s_adapterInput, true);
+    QTRY_COMPARE(adapter.size(), 1);
+    QCOMPARE(adapter.last().first().toInt(), int(PowerManager::AdapterConnected));
+
+    board->setKey(s_adapterInput, s_adapterKey, false);
+    QTRY_COMPARE(adapter.size(), 2);
+    QCOMPARE(adapter.last().first().toInt(), int(PowerManager::AdapterDisconnected));
 }
 
 void PowerManagerTest::fullChargeAnnouncedOncePerCharge()
