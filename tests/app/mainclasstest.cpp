@@ -73,6 +73,7 @@ private Q_SLOTS:
     void batteryRunsEmptyThenChargesAndStartsAgain();
     void noModeStartsInIdleMode_data();
     void noModeStartsInIdleMode();
+    void noModeStartsWhileShuttingDown();
     void shelfTransitions_data();
     void shelfTransitions();
     void stickInItsSlotFillsTheShelf();
@@ -725,6 +726,22 @@ void MainClassTest::noModeStartsInIdleMode()
 
     QCOMPARE(m_main->mode(), MainClass::Mode::Idle);
     QVERIFY(spokenFiles().isEmpty());
+}
+
+void MainClassTest::noModeStartsWhileShuttingDown()
+{
+    enterMainMode();
+    // A medium pulled as the shutdown begins queues the bookshelf; the
+    // shutdown's own waits let it through the event loop.
+    connect(m_main.get(), &MainClass::aboutToShutdown, this, [this] {
+        QMetaObject::invokeMethod(m_main.get(), "runBookShelf", Qt::QueuedConnection);
+    });
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::runBookShelf(): dropped, the device is shutting down");
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+    m_main->runShutdown();
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::PoweredOff);
+    for (const QList<QVariant> &change : std::as_const(modes))
+        QVERIFY(change.first().value<MainClass::Mode>() != MainClass::Mode::BookShelf);
 }
 
 void MainClassTest::shelfTransitions_data()
