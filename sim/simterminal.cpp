@@ -131,7 +131,7 @@ QString SimTerminal::keyMap()
         "  u                      USB over-current fault on / off\n"
         "  i                      status (LEDs, USB power, keys down, media, power)\n"
         "  g                      power adapter in / out\n"
-        "  b                      drain the battery by 250 mV (empty below about 3400 mV)\n"
+        "  b                      drain the battery by 250 mV (empty below about 3480 mV)\n"
         "  1                      sample stick in / out (USB slot)\n"
         "  2                      audio CD in / out\n"
         "  3                      SD card without a book in / out\n"
