@@ -12,6 +12,7 @@
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
 #include "players/daisyaudiobookplayer.h"
+#include "players/digitalaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -55,6 +56,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
 {
     if (mimeType == AudioBook::Daisy)
         return new DaisyAudioBookPlayer;
+    if (mimeType == AudioBook::DigitalAudio)
+        return new DigitalAudioBookPlayer;
     return nullptr;
 }
 
