@@ -13,6 +13,7 @@
 #include "players/audiobookplayerinterface.h"
 #include "players/daisyaudiobookplayer.h"
 #include "players/digitalaudiobookplayer.h"
+#include "players/epubaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -56,6 +57,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
 {
     if (mimeType == AudioBook::Daisy)
         return new DaisyAudioBookPlayer;
+    if (mimeType == AudioBook::Epub)
+        return new EpubAudioBookPlayer;
     if (mimeType == AudioBook::DigitalAudio)
         return new DigitalAudioBookPlayer;
     return nullptr;
