@@ -14,7 +14,6 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
-#include <QCoreApplication>
 #include <QSaveFile>
 #include <QThread>
 
@@ -66,8 +65,12 @@ public:
     AudioSettings audioSettings;
     std::unique_ptr<VlcMediaPlayer> engine = std::make_unique<VlcMediaPlayer>();
     QThread scannerThread;
-    /** The running scan, only compared with a sender: it deletes itself in its thread. */
-    const QObject *scanner = nullptr;
+    /**
+     * Counts the scans: reports are taken only from the latest. The scanner
+     * deletes itself in its thread, so once it is gone its queued reports
+     * can no longer be told apart by their sender.
+     */
+    int scan = 0;
 };
 
 bool DigitalAudioBookPlayerPrivate::readToc(qint32 id, const QString &root)
@@ -300,14 +303,21 @@ void DigitalAudioBookPlayerPrivate::startScanner()
     auto *worker = new DigitalAudioBookScanner(tracksMap);
     worker->moveToThread(&scannerThread);
     QObject::connect(&scannerThread, &QThread::started, worker, &DigitalAudioBookScanner::start);
-    QObject::connect(worker, &DigitalAudioBookScanner::trackMeasured, q, &DigitalAudioBookPlayer::trackMeasured);
-    QObject::connect(worker, &DigitalAudioBookScanner::finished, q, &DigitalAudioBookPlayer::digitalAudioBookScannerFinished);
+    const int current = ++scan;
+    QObject::connect(worker, &DigitalAudioBookScanner::trackMeasured, q, [this, current](int number, int duration) {
+        auto it = tracksMap.find(number);
+        if (current == scan && it != tracksMap.end())
+            it->duration = duration;
+    });
+    QObject::connect(worker, &DigitalAudioBookScanner::finished, q, [this, current] {
+        if (current == scan)
+            q->digitalAudioBookScannerFinished();
+    });
     QObject::connect(worker, &DigitalAudioBookScanner::finished, &scannerThread, &QThread::quit);
     QObject::connect(worker, &DigitalAudioBookScanner::quit, &scannerThread, &QThread::quit);
     QObject::connect(worker, &DigitalAudioBookScanner::finished, worker, &QObject::deleteLater);
     QObject::connect(worker, &DigitalAudioBookScanner::quit, worker, &QObject::deleteLater);
     QObject::connect(q, &DigitalAudioBookPlayer::stopScanner, worker, &DigitalAudioBookScanner::stop, Qt::DirectConnection);
-    scanner = worker;
     scannerThread.start(QThread::InheritPriority);
 }
 
@@ -386,10 +396,8 @@ void DigitalAudioBookPlayer::close()
         d->scannerThread.quit();
         d->scannerThread.wait();
     }
-    // Durations of a scan that was stopped are left unreported: the next
-    // opening measures again.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    d->scanner = nullptr;
+    // Durations of a stopped scan still queued are dropped: the next opening measures again.
+    ++d->scan;
     d->engine->stop();
     d->playing = false;
     d->tracksMap.clear();
@@ -593,20 +601,8 @@ int DigitalAudioBookPlayer::elapsedTime()
     return int(sum / 1000);
 }
 
-void DigitalAudioBookPlayer::trackMeasured(int number, int duration)
-{
-    // Reports of a scan that close() has ended belong to another book.
-    if (sender() != d->scanner)
-        return;
-    auto it = d->tracksMap.find(number);
-    if (it != d->tracksMap.end())
-        it->duration = duration;
-}
-
 void DigitalAudioBookPlayer::digitalAudioBookScannerFinished()
 {
-    if (sender() != d->scanner)
-        return;
     if (d->tracksMap.isEmpty()) {
         warn(Q_FUNC_INFO) << ": no tracks available.. so no toc";
         return;

@@ -71,7 +71,6 @@ Q_SIGNALS:
 private Q_SLOTS:
     void digitalAudioBookScannerFinished();
     void mediaPlayerFinished();
-    void trackMeasured(int number, int duration);
 
 private:
     friend class DigitalAudioBookPlayerPrivate;
