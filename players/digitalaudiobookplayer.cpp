@@ -8,6 +8,7 @@
 #include "library/resumemark.h"
 #include "platform/paths.h"
 #include "players/digitalaudiobookscanner.h"
+#include "players/trackwalk.h"
 
 #include <QDebug>
 #include <QDir>
@@ -259,43 +260,25 @@ int DigitalAudioBookPlayerPrivate::endOfBookReached()
 
 int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder)
 {
-    static const char *const function = "virtual int DigitalAudioBookPlayer::fastForward(int)";
-    for (;;) {
-        if (++trackNumber > totalTracks) {
-            warn(function) << ": no more track available!";
-            return endOfBookReached();
-        }
-        const qint64 length = duration(trackNumber);
-        if (remainder < length) {
-            warn(function) << ": track: " << trackNumber << " at time: " << remainder;
-            return startTrack(trackNumber, remainder);
-        }
-        warn(function) << ": track duration to small: " << length << " seekTime is: " << remainder;
-        remainder -= length;
-    }
+    const TrackWalk::Target target = TrackWalk::forward(trackNumber, remainder, totalTracks, [this](int track) { return duration(track); },
+                                                        "virtual int DigitalAudioBookPlayer::fastForward(int)");
+    if (target.kind == TrackWalk::Target::PastEnd)
+        return endOfBookReached();
+    return startTrack(target.track, target.position);
 }
 
 int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall)
 {
-    static const char *const function = "virtual int DigitalAudioBookPlayer::rewind(int)";
-    for (;;) {
-        if (--trackNumber < 1) {
-            warn(function) << ": no previous tracks available!";
-            trackNumber = 1;
-            if (playing)
-                engine->stop();
-            playing = false;
-            q->resetResumeMark();
-            return AudioBookPlayerInterface::BeginOfBook;
-        }
-        const qint64 position = duration(trackNumber) - shortfall;
-        if (position >= 0) {
-            warn(function) << ": track: " << trackNumber << " at time: " << position;
-            return startTrack(trackNumber, position);
-        }
-        warn(function) << ": seekTime time is smaller then zero: " << position << " load previous track";
-        shortfall = -position;
-    }
+    const TrackWalk::Target target = TrackWalk::backward(trackNumber, shortfall, [this](int track) { return duration(track); },
+                                                         "virtual int DigitalAudioBookPlayer::rewind(int)");
+    if (target.kind == TrackWalk::Target::Inside)
+        return startTrack(target.track, target.position);
+    trackNumber = 1;
+    if (playing)
+        engine->stop();
+    playing = false;
+    q->resetResumeMark();
+    return AudioBookPlayerInterface::BeginOfBook;
 }
 
 void DigitalAudioBookPlayerPrivate::startScanner()
