@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
+#include "players/cddaaudiobookplayer.h"
 #include "players/daisyaudiobookplayer.h"
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
@@ -59,6 +60,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
         return new DaisyAudioBookPlayer;
     if (mimeType == AudioBook::Epub)
         return new EpubAudioBookPlayer;
+    if (mimeType == AudioBook::Cdda)
+        return new CddaAudioBookPlayer;
     if (mimeType == AudioBook::DigitalAudio)
         return new DigitalAudioBookPlayer;
     return nullptr;
