@@ -321,14 +321,7 @@ int CddaAudioBookPlayer::changeTrackNumber(int step)
         warn(Q_FUNC_INFO) << ": we are playing";
         return Refused;
     }
-    int track = d->trackNumber + step;
-    if (track < 1) {
-        warn(Q_FUNC_INFO) << ": first track -> last track";
-        track = d->totalTracks;
-    } else if (track > d->totalTracks) {
-        warn(Q_FUNC_INFO) << ": last track -> first track";
-        track = 1;
-    }
+    const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
     d->trackNumber = track;
     d->endOfDisc = false;
     if (d->writeResumemark(track, 0))
@@ -351,16 +344,9 @@ int CddaAudioBookPlayer::fastForward(int seconds)
     const qint64 step = qint64(seconds) * 1000;
     qint64 remainder;
     if (d->playing) {
-        const qint64 r = d->engine->seek(step);
-        if (r < 0) {
-            warn(Q_FUNC_INFO) << ": vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug().noquote().nospace() << Q_FUNC_INFO << ": vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
         remainder = r;
     } else {
         const qint64 target = d->readResumemarkData().playerTime + step;
@@ -386,16 +372,9 @@ int CddaAudioBookPlayer::rewind(int seconds)
     const qint64 step = qAbs(qint64(seconds)) * 1000;
     qint64 position;
     if (d->playing) {
-        const qint64 r = d->engine->seek(-step);
-        if (r < 0) {
-            warn(Q_FUNC_INFO) << ": vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug().noquote().nospace() << Q_FUNC_INFO << ": vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
         position = -r;
     } else if (d->endOfDisc) {
         d->endOfDisc = false;

@@ -470,14 +470,7 @@ int DigitalAudioBookPlayer::changeTrackNumber(int step)
         warn(Q_FUNC_INFO) << ": we are playing";
         return Refused;
     }
-    int track = d->trackNumber + step;
-    if (track < 1) {
-        warn(Q_FUNC_INFO) << ": first track -> last track";
-        track = d->totalTracks;
-    } else if (track > d->totalTracks) {
-        warn(Q_FUNC_INFO) << ": last track -> first track";
-        track = 1;
-    }
+    const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
     d->trackNumber = track;
     d->endOfBook = false;
     if (d->writeResumemark(track, 0))
@@ -497,16 +490,9 @@ int DigitalAudioBookPlayer::fastForward(int seconds)
     }
     const qint64 step = qint64(seconds) * 1000;
     if (d->playing) {
-        const qint64 r = d->engine->seek(step);
-        if (r < 0) {
-            warn(Q_FUNC_INFO) << ": vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug().noquote().nospace() << Q_FUNC_INFO << ": vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
         return d->walkOn(r);
     }
     qint64 target = d->readResumemarkData().playerTime + step;
@@ -523,16 +509,9 @@ int DigitalAudioBookPlayer::rewind(int seconds)
         return NoBook;
     const qint64 step = qAbs(qint64(seconds)) * 1000;
     if (d->playing) {
-        const qint64 r = d->engine->seek(-step);
-        if (r < 0) {
-            warn(Q_FUNC_INFO) << ": vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug().noquote().nospace() << Q_FUNC_INFO << ": vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
         return d->walkBack(r);
     }
     qint64 position;

@@ -7,6 +7,7 @@
 #include "formats/epubparser.h"
 #include "library/resumemark.h"
 #include "players/epubsmilaudioplaylist.h"
+#include "players/trackwalk.h"
 
 #include <QDebug>
 #include <QDir>
@@ -376,16 +377,9 @@ int EpubAudioBookPlayer::fastForward(int seconds)
     const qint64 step = qint64(seconds) * 1000;
     qint64 remainder;
     if (d->playing) {
-        const qint64 r = d->engine->seek(step);
-        if (r < 0) {
-            qWarning() << "[EpubAudioBookPlayer::fastForward]: vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug() << "[EpubAudioBookPlayer::fastForward]: vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), step, "[EpubAudioBookPlayer::fastForward]", &r); result >= 0)
+            return result;
         d->playing = false;
         remainder = r;
     } else {
@@ -426,16 +420,9 @@ int EpubAudioBookPlayer::rewind(int seconds)
     const qint64 step = qAbs(qint64(seconds)) * 1000;
     qint64 shortfall;
     if (d->playing) {
-        const qint64 r = d->engine->seek(-step);
-        if (r < 0) {
-            qWarning() << "[EpubAudioBookPlayer::rewind]: vlc player failed to seek";
-            return EngineFailure;
-        }
-        if (r == 0) {
-            qDebug() << "[EpubAudioBookPlayer::rewind]: vlc player seek ok";
-            return Done;
-        }
-        d->engine->stop();
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, "[EpubAudioBookPlayer::rewind]", &r); result >= 0)
+            return result;
         d->playing = false;
         shortfall = r;
     } else {

@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/trackwalk.h"
 
+#include "audio/vlcmediaplayer.h"
+#include "players/audiobookplayerinterface.h"
+
 #include <QDebug>
 
 namespace TrackWalk {
@@ -38,6 +41,36 @@ Target backward(int track, qint64 shortfall, const Length &length, const char *f
         qDebug().noquote().nospace() << function << ": seekTime time is smaller then zero: " << position << " load previous track";
         shortfall = -position;
     }
+}
+
+int seekWithin(VlcMediaPlayer *engine, qint64 offset, const char *function, qint64 *beyond)
+{
+    const qint64 r = engine->seek(offset);
+    if (r < 0) {
+        qWarning().noquote().nospace() << function << ": vlc player failed to seek";
+        return AudioBookPlayerInterface::EngineFailure;
+    }
+    if (r == 0) {
+        qDebug().noquote().nospace() << function << ": vlc player seek ok";
+        return AudioBookPlayerInterface::Done;
+    }
+    engine->stop();
+    *beyond = r;
+    return -1;
+}
+
+int wrap(int track, int step, int total, const char *function)
+{
+    const int moved = track + step;
+    if (moved < 1) {
+        qDebug().noquote().nospace() << function << ": first track -> last track";
+        return total;
+    }
+    if (moved > total) {
+        qDebug().noquote().nospace() << function << ": last track -> first track";
+        return 1;
+    }
+    return moved;
 }
 
 } // namespace TrackWalk

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
 #include "fakeplayer.h"
 #include "simstorageroot.h"
 
@@ -11,7 +12,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -23,38 +23,6 @@ bool sox(const QStringList &arguments)
     QProcess process;
     process.start(QStringLiteral("sox"), arguments);
     return process.waitForFinished(30000) && process.exitCode() == 0;
-}
-
-/** The last "play X at N" of the engine since event @p from: X, and the last seek target after it (-1 without one). */
-QPair<QString, qint64> lastStart(qsizetype from)
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression play(QStringLiteral("^play (.+) at (\\d+)$"));
-    static const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
-    QPair<QString, qint64> start{QString(), -1};
-    for (qsizetype i = from; i < events.size(); ++i) {
-        if (const auto m = play.match(events.at(i)); m.hasMatch())
-            start = {m.captured(1), -1};
-        else if (const auto s = seek.match(events.at(i)); s.hasMatch())
-            start.second = s.captured(1).toLongLong();
-    }
-    return start;
-}
-
-qint64 lastStop()
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression stop(QStringLiteral("^stop at (\\d+)$"));
-    for (qsizetype i = events.size() - 1; i >= 0; --i) {
-        if (const auto m = stop.match(events.at(i)); m.hasMatch())
-            return m.captured(1).toLongLong();
-    }
-    return -1;
-}
-
-qsizetype eventCount()
-{
-    return Platform::SimBoard::instance()->engineEventLog().size();
 }
 
 } // namespace
@@ -140,23 +108,23 @@ private Q_SLOTS:
             AudioBookPlayer frontEnd(m_audioSettings.get(), m_input.get());
             QVERIFY(frontEnd.open(book));
             frontEnd.runIdle();
-            const qsizetype before = eventCount();
+            const qsizetype before = EngineLog::count();
             tap(BUTTON_PLAY_STOP);
-            QVERIFY2(lastStart(before).first.startsWith(firstAudio), qPrintable(lastStart(before).first));
+            QVERIFY2(EngineLog::lastStart(before).file.startsWith(firstAudio), qPrintable(EngineLog::lastStart(before).file));
             QTest::qWait(1000); // the engine reports time once some audio has gone out
             tap(BUTTON_PLAY_STOP);
-            stoppedAt = lastStop();
+            stoppedAt = EngineLog::lastStop();
             QVERIFY(stoppedAt > 0);
             frontEnd.aboutToQuit();
         }
         AudioBookPlayer frontEnd(m_audioSettings.get(), m_input.get());
         QVERIFY(frontEnd.open(book));
         frontEnd.runIdle();
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         tap(BUTTON_PLAY_STOP);
-        const auto start = lastStart(before);
-        QVERIFY(start.first.startsWith(firstAudio));
-        QVERIFY2(qAbs(start.second - stoppedAt) <= 150, qPrintable(QStringLiteral("%1 vs %2").arg(start.second).arg(stoppedAt)));
+        const auto start = EngineLog::lastStart(before);
+        QVERIFY(start.file.startsWith(firstAudio));
+        QVERIFY2(qAbs(start.at - stoppedAt) <= 150, qPrintable(QStringLiteral("%1 vs %2").arg(start.at).arg(stoppedAt)));
         frontEnd.aboutToQuit();
     }
 };

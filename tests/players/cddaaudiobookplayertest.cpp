@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
 #include "logcapture.h"
 #include "simstorageroot.h"
 
@@ -9,7 +10,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -26,31 +26,6 @@ bool makeTrack(const QString &path, int seconds)
                                       QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), path, QStringLiteral("synth"),
                                       QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")});
     return sox.waitForFinished(30000) && sox.exitCode() == 0;
-}
-
-struct Start {
-    QString file;
-    qint64 at = -1;
-};
-
-Start lastStart(qsizetype from)
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression play(QStringLiteral("^play (.+) at (\\d+)$"));
-    static const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
-    Start start;
-    for (qsizetype i = from; i < events.size(); ++i) {
-        if (const auto m = play.match(events.at(i)); m.hasMatch())
-            start = {m.captured(1), m.captured(2).toLongLong()};
-        else if (const auto s = seek.match(events.at(i)); s.hasMatch() && !start.file.isEmpty())
-            start.at = s.captured(1).toLongLong();
-    }
-    return start;
-}
-
-qsizetype eventCount()
-{
-    return Platform::SimBoard::instance()->engineEventLog().size();
 }
 
 QString trackUrl(int track)
@@ -169,13 +144,13 @@ private Q_SLOTS:
         CddaAudioBookPlayer player;
         QVERIFY(player.open(QStringLiteral("cdda://")));
         QCOMPARE(player.trackNumber(), from);
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QCOMPARE(player.changeTrackNumber(step), to);
-        QCOMPARE(eventCount(), before);
+        QCOMPARE(EngineLog::count(), before);
         QCOMPARE(storedMark(player.discId()).navListPos, to);
         QCOMPARE(storedMark(player.discId()).playerTime, qint64(0));
         QVERIFY(player.play());
-        QCOMPARE(lastStart(before).file, trackUrl(to));
+        QCOMPARE(EngineLog::lastStart(before).file, trackUrl(to));
         QCOMPARE(player.changeTrackNumber(step), int(AudioBookPlayerInterface::Refused));
     }
 
@@ -212,12 +187,12 @@ private Q_SLOTS:
         QVERIFY(player.open(QStringLiteral("cdda://")));
         if (playing)
             QVERIFY(player.play());
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
         QCOMPARE(player.trackNumber(), track);
         QCOMPARE(player.isPlaying(), msec >= 0);
         if (msec >= 0) {
-            const Start start = lastStart(before);
+            const EngineLog::Start start = EngineLog::lastStart(before);
             QCOMPARE(start.file, trackUrl(track));
             compareNear(qMax<qint64>(0, start.at), msec);
         } else if (result == AudioBookPlayerInterface::BeginOfBook) {
@@ -226,8 +201,8 @@ private Q_SLOTS:
         } else {
             QCOMPARE(player.fastForward(1), int(AudioBookPlayerInterface::EndOfBook));
             QVERIFY(player.play());
-            QCOMPARE(lastStart(before).file, trackUrl(1));
-            QCOMPARE(qMax<qint64>(0, lastStart(before).at), qint64(0));
+            QCOMPARE(EngineLog::lastStart(before).file, trackUrl(1));
+            QCOMPARE(qMax<qint64>(0, EngineLog::lastStart(before).at), qint64(0));
         }
     }
 
@@ -256,10 +231,10 @@ private Q_SLOTS:
         }
         CddaAudioBookPlayer player;
         QVERIFY(player.open(QStringLiteral("cdda://")));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
-        QCOMPARE(lastStart(before).file, trackUrl(track));
-        compareNear(qMax<qint64>(0, lastStart(before).at), stoppedAt);
+        QCOMPARE(EngineLog::lastStart(before).file, trackUrl(track));
+        compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), stoppedAt);
     }
 };
 

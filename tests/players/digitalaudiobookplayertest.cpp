@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
 #include "logcapture.h"
 #include "testroot.h"
 
@@ -13,7 +14,6 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,32 +34,6 @@ bool makeMp3(const QString &path, int seconds)
                                       QStringLiteral("1"), path, QStringLiteral("synth"), QString::number(seconds),
                                       QStringLiteral("sine"), QStringLiteral("440")});
     return sox.waitForFinished(30000) && sox.exitStatus() == QProcess::NormalExit && sox.exitCode() == 0;
-}
-
-struct Start {
-    QString file;
-    qint64 at = -1;
-};
-
-/** The engine's last start since event @p from: file and the seek target (0 without one). */
-Start lastStart(qsizetype from)
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression play(QStringLiteral("^play (.+) at (\\d+)$"));
-    static const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
-    Start start;
-    for (qsizetype i = from; i < events.size(); ++i) {
-        if (const auto m = play.match(events.at(i)); m.hasMatch())
-            start = {m.captured(1), m.captured(2).toLongLong()};
-        else if (const auto s = seek.match(events.at(i)); s.hasMatch() && !start.file.isEmpty())
-            start.at = s.captured(1).toLongLong();
-    }
-    return start;
-}
-
-qsizetype eventCount()
-{
-    return Platform::SimBoard::instance()->engineEventLog().size();
 }
 
 } // namespace
@@ -158,13 +132,13 @@ private Q_SLOTS:
         QVERIFY(player.open(m_book));
         QCOMPARE(player.totalTracks(), 2);
         QVERIFY(log.contains(QStringLiteral("0 empty.mp3 is empty, left out")));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
-        QCOMPARE(lastStart(before).file, QDir(m_book).filePath("A.mp3"));
+        QCOMPARE(EngineLog::lastStart(before).file, QDir(m_book).filePath("A.mp3"));
         player.stop();
         QCOMPARE(player.changeTrackNumber(1), 2);
         QVERIFY(player.play());
-        QCOMPARE(lastStart(before).file, QDir(m_book).filePath("b.MP3"));
+        QCOMPARE(EngineLog::lastStart(before).file, QDir(m_book).filePath("b.MP3"));
     }
 
     void folderWithoutMp3IsNoBook_data()
@@ -219,9 +193,9 @@ private Q_SLOTS:
         DigitalAudioBookPlayer player;
         QVERIFY(player.open(m_book));
         QCOMPARE(player.trackNumber(), from);
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QCOMPARE(player.changeTrackNumber(step), to);
-        QCOMPARE(eventCount(), before); // nothing plays
+        QCOMPARE(EngineLog::count(), before); // nothing plays
         const ResumemarkData mark = storedMark(player);
         QCOMPARE(mark.navListPos, to);
         QCOMPARE(mark.playerTime, qint64(0));
@@ -273,12 +247,12 @@ private Q_SLOTS:
         QVERIFY(player.hasToc());
         if (playing)
             QVERIFY(player.play());
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
         QCOMPARE(player.trackNumber(), track);
         if (msec >= 0) {
             QVERIFY(player.isPlaying());
-            const Start start = lastStart(before);
+            const EngineLog::Start start = EngineLog::lastStart(before);
             QCOMPARE(start.file, this->track(track));
             compareNear(qMax<qint64>(0, start.at), msec);
             return;
@@ -292,7 +266,7 @@ private Q_SLOTS:
         // At the end of the book: further forward is refused, play starts over.
         QCOMPARE(player.fastForward(1), int(AudioBookPlayerInterface::EndOfBook));
         QVERIFY(player.play());
-        const Start start = lastStart(before);
+        const EngineLog::Start start = EngineLog::lastStart(before);
         QCOMPARE(start.file, this->track(1));
         QCOMPARE(qMax<qint64>(0, start.at), qint64(0));
     }
@@ -315,15 +289,15 @@ private Q_SLOTS:
         DigitalAudioBookPlayer player;
         QVERIFY(player.open(m_book));
         QCOMPARE(player.trackNumber(), 2);
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
-        const Start start = lastStart(before);
+        const EngineLog::Start start = EngineLog::lastStart(before);
         QCOMPARE(start.file, track(2));
         compareNear(start.at, stoppedAt);
         player.stop();
         player.setResume(false);
         QVERIFY(player.play());
-        QCOMPARE(lastStart(before).file, track(1));
+        QCOMPARE(EngineLog::lastStart(before).file, track(1));
     }
 
     void firstTrackPlaysWhileTheScanRuns()
@@ -334,7 +308,7 @@ private Q_SLOTS:
         QVERIFY(player.open(m_book));
         QVERIFY(!player.hasToc());
         QVERIFY(player.play());
-        QCOMPARE(lastStart(0).file, track(1));
+        QCOMPARE(EngineLog::lastStart(0).file, track(1));
         QVERIFY(written.wait(20000));
         QVERIFY(qAbs(player.totalTime() - std::accumulate(kTrackSeconds.begin(), kTrackSeconds.end(), 0)) <= 1);
     }

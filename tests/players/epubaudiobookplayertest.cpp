@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
 #include "logcapture.h"
 #include "testroot.h"
 
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,31 +41,6 @@ bool rewriteBook(const QString &source, const QString &target, const QString &ch
     QProcess python;
     python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, source, target, change});
     return python.waitForFinished(30000) && python.exitCode() == 0;
-}
-
-struct Start {
-    QString file;
-    qint64 at = -1;
-};
-
-Start lastStart(qsizetype from)
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression play(QStringLiteral("^play (.+) at (\\d+)$"));
-    static const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
-    Start start;
-    for (qsizetype i = from; i < events.size(); ++i) {
-        if (const auto m = play.match(events.at(i)); m.hasMatch())
-            start = {m.captured(1), m.captured(2).toLongLong()};
-        else if (const auto s = seek.match(events.at(i)); s.hasMatch() && !start.file.isEmpty())
-            start.at = s.captured(1).toLongLong();
-    }
-    return start;
-}
-
-qsizetype eventCount()
-{
-    return Platform::SimBoard::instance()->engineEventLog().size();
 }
 
 } // namespace
@@ -251,10 +226,10 @@ private Q_SLOTS:
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::EndOfBook));
         QCOMPARE(player.fastForward(5), int(AudioBookPlayerInterface::EndOfBook));
         // At the end, play starts the book over.
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         QCOMPARE(playingAudio(player), chapterAudio(1));
-        QCOMPARE(qMax<qint64>(0, lastStart(before).at), qint64(0));
+        QCOMPARE(qMax<qint64>(0, EngineLog::lastStart(before).at), qint64(0));
         player.stop();
         QCOMPARE(player.walkHeading(-1), int(AudioBookPlayerInterface::BeginOfBook));
         QCOMPARE(storedMark().smilListPos, 0);
@@ -287,13 +262,13 @@ private Q_SLOTS:
         storeMark(markSmil, markMsec < 0 ? chapterDuration(markSmil + 1) + markMsec : markMsec);
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
         QCOMPARE(player.isPlaying(), chapter > 0);
         if (chapter == 0)
             return;
         QCOMPARE(playingAudio(player), chapterAudio(chapter));
-        compareNear(lastStart(before).at, msec < 0 ? chapterDuration(chapter) + msec : msec);
+        compareNear(EngineLog::lastStart(before).at, msec < 0 ? chapterDuration(chapter) + msec : msec);
     }
 
     void resumesWhereItStopped()
@@ -310,10 +285,10 @@ private Q_SLOTS:
         }
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         QCOMPARE(playingAudio(player), chapterAudio(2));
-        compareNear(lastStart(before).at, stoppedAt);
+        compareNear(EngineLog::lastStart(before).at, stoppedAt);
         player.stop();
         QCOMPARE(player.elapsedTime(), int((chapterDuration(1) + storedMark().playerTime) / 1000));
     }
