@@ -6,6 +6,7 @@
 # build folder. Everything the firmware writes stays below BUILD/simroot.
 #
 # usage: tools/run-sim.sh BUILD [quimbo-basic options: --script FILE, --revision 4|6, --control SOCKET, --demo]
+# (the script adds --usb, --sd and --audio-cd with the generated sample media)
 #
 # With a terminal on stdin the board is played from the keyboard (the key map
 # is printed at start). Without one (CI, `make run < /dev/null`) the built-in

@@ -325,6 +325,16 @@ bool SimMedia::remove(Slot slot)
     return true;
 }
 
+bool SimMedia::announceChange(Slot slot)
+{
+    QMutexLocker lock(&d->mutex);
+    if (!d->media[slot].inserted)
+        return false;
+    for (const BlockDevice &device : d->slotDevices(slot))
+        d->post(QStringLiteral("change"), device);
+    return true;
+}
+
 bool SimMedia::isInserted(Slot slot) const
 {
     QMutexLocker lock(&d->mutex);

@@ -63,6 +63,8 @@ public:
     /** Takes the medium out; false when the slot was empty. */
     bool remove(Slot slot);
     bool isInserted(Slot slot) const;
+    /** Raises a "change" event for the slot's devices, as a card reader does when it rescans; false when empty. */
+    bool announceChange(Slot slot);
     QString hostDirectory(Slot slot) const;
     QString deviceNode(Slot slot) const;
 

@@ -120,6 +120,8 @@ void UdevTest::monitorReportsAddAndRemove()
     monitor.start();
 
     QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"))));
+    // Actions other than add and remove are dropped.
+    QVERIFY(SimMedia::instance()->announceChange(SimMedia::UsbSlot));
     QVERIFY(SimMedia::instance()->remove(SimMedia::UsbSlot));
     QTRY_COMPARE(removed.size(), 1);
     // Only the partitions pass the filter; the disks' events are dropped.
