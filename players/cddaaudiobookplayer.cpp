@@ -83,8 +83,7 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
         drive->close();
         return false;
     }
-    QVector<AudioTrack> entries;
-    entries.reserve(last + 1);
+    QList<Platform::CdTocEntry> toc;
     for (int track = 1; track <= last; ++track) {
         Platform::CdTocEntry entry;
         if (!drive->readTocEntry(track, &entry)) {
@@ -92,7 +91,7 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
             drive->close();
             return false;
         }
-        entries.append({entry.dataTrack, entry.lba + kPregapFrames});
+        toc.append(entry);
     }
     Platform::CdTocEntry leadOut;
     if (!drive->readTocEntry(Platform::CdDrive::kLeadOut, &leadOut)) {
@@ -100,8 +99,26 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
         drive->close();
         return false;
     }
-    entries.append({leadOut.dataTrack, leadOut.lba + kPregapFrames});
+    toc.append(leadOut);
     drive->close();
+    const CddaAudioBookPlayer::Disc disc = CddaAudioBookPlayer::readDisc(toc);
+    discId = disc.discId;
+    totalTracks = disc.totalTracks;
+    totalTime = disc.totalTime;
+    trackLengths = disc.trackLengths;
+    return true;
+}
+
+CddaAudioBookPlayer::Disc CddaAudioBookPlayer::readDisc(const QList<Platform::CdTocEntry> &toc)
+{
+    Disc disc;
+    if (toc.size() < 2)
+        return disc;
+    QVector<AudioTrack> entries;
+    entries.reserve(toc.size());
+    for (const Platform::CdTocEntry &entry : toc)
+        entries.append({entry.dataTrack, entry.lba + kPregapFrames});
+    const int last = int(toc.size()) - 1;
 
     // The CDDB disc id, on the table as the drive gives it.
     int sum = 0;
@@ -109,9 +126,9 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
         sum += digitSum(entries.at(i).startFrame / kFramesPerSecond);
     const int leadOutSeconds = entries.last().startFrame / kFramesPerSecond;
     const int firstSeconds = entries.first().startFrame / kFramesPerSecond;
-    discId = (quint32(sum % 255) << 24) | (quint32(leadOutSeconds - firstSeconds) << 8) | quint32(last);
-    totalTime = leadOutSeconds;
-    totalTracks = last;
+    disc.discId = (quint32(sum % 255) << 24) | (quint32(leadOutSeconds - firstSeconds) << 8) | quint32(last);
+    disc.totalTime = leadOutSeconds;
+    disc.totalTracks = last;
 
     // An audio track followed by a data track (the data session of an
     // enhanced CD) ends where the gap between the sessions begins; the gap is
@@ -123,9 +140,9 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
             continue;
         const int gap = current.dataTrack ? kSessionGapFrames : 0;
         const int seconds = int((current.startFrame - previous.startFrame - gap) / double(kFramesPerSecond) + 0.5);
-        trackLengths.insert(k, qint64(qMax(0, seconds)) * 1000);
+        disc.trackLengths.insert(k, qint64(qMax(0, seconds)) * 1000);
     }
-    return true;
+    return disc;
 }
 
 ResumemarkData CddaAudioBookPlayerPrivate::readResumemarkData()

@@ -5,11 +5,17 @@
 
 #include "players/audiobookplayerinterface.h"
 
+#include <QList>
+#include <QMap>
 #include <QObject>
 
 #include <memory>
 
 class CddaAudioBookPlayerPrivate;
+
+namespace Platform {
+struct CdTocEntry;
+}
 
 /**
  * Plays an audio CD ("cdda://") as a book whose chapters are its tracks: the
@@ -59,6 +65,16 @@ public:
     quint32 discId() const;
     /** Milliseconds of an audio track; -1 for a data track or no such track. */
     qint64 trackLength(int track) const;
+
+    /** What a disc's table of contents says. */
+    struct Disc {
+        quint32 discId = 0; ///< the CDDB disc id
+        int totalTracks = 0; ///< the last track number, data tracks included
+        int totalTime = 0; ///< seconds up to the lead-out, pregap included
+        QMap<int, qint64> trackLengths; ///< ms per audio track
+    };
+    /** @p toc: the tracks as the drive gives them (LBA form), then the lead-out. */
+    static Disc readDisc(const QList<Platform::CdTocEntry> &toc);
 
 Q_SIGNALS:
     void finished();

@@ -6,6 +6,7 @@
 
 #include "library/resumemark.h"
 #include "platform/sim/simmedia.h"
+#include "platform/cddrive.h"
 #include "players/cddaaudiobookplayer.h"
 
 #include <QDir>
@@ -98,6 +99,20 @@ private Q_SLOTS:
         QCOMPARE(player.trackLength(1), qint64(2000));
         QCOMPARE(player.trackLength(3), qint64(4000));
         QCOMPARE(player.trackLength(4), qint64(-1));
+    }
+
+    void enhancedCdEndsBeforeItsDataSession()
+    {
+        // Two audio tracks of 200 s, the data session 11400 frames later.
+        const QList<Platform::CdTocEntry> toc = {{1, false, 0}, {2, false, 15000}, {3, true, 41400}, {Platform::CdDrive::kLeadOut, false, 60000}};
+        const CddaAudioBookPlayer::Disc disc = CddaAudioBookPlayer::readDisc(toc);
+        // By hand: starts at 2, 202 and 554 s (digit sums 2 + 4 + 14 = 20), lead-out
+        // at 802 s, 800 s after the first track, 3 tracks: (20 << 24) | (800 << 8) | 3.
+        QCOMPARE(disc.discId, quint32(0x14032003));
+        QCOMPARE(disc.totalTracks, 3);
+        QCOMPARE(disc.trackLengths.value(1), qint64(200000));
+        QCOMPARE(disc.trackLengths.value(2), qint64(200000));
+        QVERIFY(!disc.trackLengths.contains(3));
     }
 
     void refusesWhatIsNoReadableDisc_data()
