@@ -29,7 +29,11 @@ public:
         if (file.open(QIODevice::WriteOnly)) {
             file.write(R"(#!/bin/sh
 rec="$FAKE_PLAY_RECORD"
-{ printf 'argv:'; for a in "$@"; do printf ' [%s]' "$a"; done; printf '\n'; } >> "$rec"
+# One write per line: sounds and messages play at once, and pieces of
+# two records written in turns would mix.
+line='argv:'
+for a in "$@"; do line="$line [$a]"; done
+printf '%s\n' "$line" >> "$rec"
 status=0
 for a in "$@"; do
     case "$a" in
