@@ -11,7 +11,10 @@
 #include "platform/platform.h"
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
+#include "players/cddaaudiobookplayer.h"
 #include "players/daisyaudiobookplayer.h"
+#include "players/digitalaudiobookplayer.h"
+#include "players/epubaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -55,6 +58,12 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
 {
     if (mimeType == AudioBook::Daisy)
         return new DaisyAudioBookPlayer;
+    if (mimeType == AudioBook::Epub)
+        return new EpubAudioBookPlayer;
+    if (mimeType == AudioBook::Cdda)
+        return new CddaAudioBookPlayer;
+    if (mimeType == AudioBook::DigitalAudio)
+        return new DigitalAudioBookPlayer;
     return nullptr;
 }
 

@@ -114,6 +114,20 @@ if [ ! -f "$stick/.generated" ]; then
     fi
 fi
 
+# Beside it, a folder of MP3 files (a book without navigation) and a narrated
+# EPUB 3 book, each made once.
+if [ ! -f "$stick/.generated-mp3-epub" ] && command -v sox >/dev/null 2>&1; then
+    mkdir -p "$stick/sample mp3 folder"
+    ok=yes
+    for part in 1 2 3; do
+        sox -q -n -r 22050 -c 1 "$stick/sample mp3 folder/part $part.mp3" synth 6 sine $((330 * part)) vol 0.3 || ok=no
+    done
+    python3 "$source_dir/tools/epubgen/quimbo-epubgen.py" "$stick/sample-epub3.epub" --title "Sample EPUB" \
+        --chapter "This is the first chapter of the sample book." \
+        --chapter "The second chapter follows." --chapter "The third chapter ends the book." >/dev/null || ok=no
+    [ "$ok" = yes ] && touch "$stick/.generated-mp3-epub"
+fi
+
 # A stick holding several books for the bookshelf demo (sim/bookshelf.script
 # inserts it): the sample book, a second DAISY book (DAISY 3) and a folder of
 # MP3 files, so that the shelf has titles to walk through and two groups.

@@ -1,0 +1,575 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "players/digitalaudiobookplayer.h"
+
+#include "audio/audiosettings.h"
+#include "audio/vlcmediaplayer.h"
+#include "library/mediasource.h"
+#include "library/resumemark.h"
+#include "platform/paths.h"
+#include "players/digitalaudiobookscanner.h"
+#include "players/trackwalk.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+const QString kTocFile = QStringLiteral("/root/quimbo/toc.xml");
+
+QDebug warn(const char *function)
+{
+    return qWarning().noquote().nospace() << function;
+}
+} // namespace
+
+class DigitalAudioBookPlayerPrivate
+{
+public:
+    explicit DigitalAudioBookPlayerPrivate(DigitalAudioBookPlayer *q)
+        : q(q)
+    {
+    }
+
+    qint32 tocId() const { return qint32(quint32(bookId & 0xFFFFFFFFu)); }
+    bool readToc(qint32 id, const QString &root);
+    bool writeToc(qint32 id, const QString &root);
+    ResumemarkData readResumemarkData();
+    bool writeResumemark(int track, qint64 time);
+    /** Milliseconds; measured on the spot while the scanner has not reached the track. */
+    qint64 duration(int track);
+    /** Plays @p track from @p from ms; a result code. */
+    int startTrack(int track, qint64 from);
+    /** The walk past the last track: position kept on the last track, end of book. */
+    int endOfBookReached();
+    /** Going back @p shortfall ms from the start of trackNumber, track by track. */
+    int walkBack(qint64 shortfall);
+    /** Going on @p remainder ms from the start of the track after trackNumber. */
+    int walkOn(qint64 remainder);
+    void startScanner();
+
+    DigitalAudioBookPlayer *const q;
+    bool opened = false;
+    bool resume = true;
+    bool playing = false;
+    bool endOfBook = false;
+    bool hasToc = false;
+    int trackNumber = 1;
+    int totalTracks = 0;
+    quint64 bookId = 0;
+    QString rootPath;
+    QMap<int, MpegTrack> tracksMap;
+    AudioSettings audioSettings;
+    std::unique_ptr<VlcMediaPlayer> engine = std::make_unique<VlcMediaPlayer>();
+    QThread scannerThread;
+    /**
+     * Counts the scans: reports are taken only from the latest. The scanner
+     * deletes itself in its thread, so once it is gone its queued reports
+     * can no longer be told apart by their sender.
+     */
+    int scan = 0;
+};
+
+bool DigitalAudioBookPlayerPrivate::readToc(qint32 id, const QString &root)
+{
+    static const char *const function = "bool DigitalAudioBookPlayerPrivate::readToc(qint32, const QString&)";
+    QFile file(Platform::path(kTocFile));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        warn(function) << ": failed to open tocFile " << file.fileName();
+        return false;
+    }
+    QDomDocument document;
+    if (!document.setContent(&file) || document.documentElement().tagName() != QLatin1String("toc")) {
+        warn(function) << ": invalid toc.xml file";
+        return false;
+    }
+    const QDomNodeList books = document.documentElement().elementsByTagName(QStringLiteral("book"));
+    if (books.isEmpty()) {
+        warn(function) << ": no <book> elements available";
+        return false;
+    }
+    for (int i = 0; i < books.size(); ++i) {
+        const QDomElement book = books.at(i).toElement();
+        if (book.attribute(QStringLiteral("id")) != QString::number(id)
+            || book.firstChildElement(QStringLiteral("rootPath")).text() != root)
+            continue;
+        const QDomNodeList tracks = book.elementsByTagName(QStringLiteral("track"));
+        if (tracks.isEmpty())
+            continue;
+        QMap<int, int> durations;
+        for (int t = 0; t < tracks.size(); ++t) {
+            const QDomElement track = tracks.at(t).toElement();
+            const int number = track.attribute(QStringLiteral("number")).toInt();
+            const QString expected = root + QLatin1Char('/') + track.attribute(QStringLiteral("filename"));
+            const QString actual = tracksMap.value(number).fileName;
+            if (expected != actual) {
+                warn(function) << ": track files are not equal. Toc file: " << expected << " tracksMap file: " << actual;
+                return false;
+            }
+            durations.insert(number, qMax(0, track.attribute(QStringLiteral("duration")).toInt()));
+        }
+        if (durations.size() != tracksMap.size()) {
+            warn(function) << ": track count differs from the folder";
+            return false;
+        }
+        for (auto it = durations.cbegin(); it != durations.cend(); ++it)
+            tracksMap[it.key()].duration = it.value();
+        return true;
+    }
+    return false;
+}
+
+bool DigitalAudioBookPlayerPrivate::writeToc(qint32 id, const QString &root)
+{
+    static const char *const function = "bool DigitalAudioBookPlayerPrivate::writeToc(qint32, const QString&)";
+    if (tracksMap.isEmpty()) {
+        warn(function) << ": tracksMap is empty";
+        return false;
+    }
+    const QString fileName = Platform::path(kTocFile);
+    QDomDocument document;
+    if (!QFileInfo::exists(fileName)) {
+        warn(function) << ": toc.xml not found, create new tox.xml";
+        document.appendChild(document.createProcessingInstruction(QStringLiteral("xml"),
+                                                                  QStringLiteral("version=\"1.0\" encoding=\"utf-8\"")));
+        document.appendChild(document.createElement(QStringLiteral("toc")));
+    } else {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            warn(function) << ": can't open the toc.xml file";
+            return false;
+        }
+        if (!document.setContent(&file) || document.documentElement().tagName() != QLatin1String("toc")) {
+            warn(function) << ": invalid toc.xml file";
+            return false;
+        }
+    }
+    QDomElement toc = document.documentElement();
+    const QString idText = QString::number(id);
+    for (QDomElement book = toc.firstChildElement(QStringLiteral("book")); !book.isNull();) {
+        const QDomElement next = book.nextSiblingElement(QStringLiteral("book"));
+        if (book.attribute(QStringLiteral("id")) == idText)
+            toc.removeChild(book);
+        book = next;
+    }
+    QDomElement book = document.createElement(QStringLiteral("book"));
+    book.setAttribute(QStringLiteral("id"), idText);
+    QDomElement rootElement = document.createElement(QStringLiteral("rootPath"));
+    rootElement.appendChild(document.createTextNode(root));
+    book.appendChild(rootElement);
+    for (auto it = tracksMap.cbegin(); it != tracksMap.cend(); ++it) {
+        QDomElement track = document.createElement(QStringLiteral("track"));
+        track.setAttribute(QStringLiteral("number"), it.key());
+        track.setAttribute(QStringLiteral("filename"), QFileInfo(it->fileName).fileName());
+        track.setAttribute(QStringLiteral("duration"), it->duration);
+        book.appendChild(track);
+    }
+    toc.appendChild(book);
+    // Written aside and renamed: a scan cut short by power loss leaves the old file whole.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        warn(function) << ": failed to open toc.xml for writing";
+        return false;
+    }
+    file.write(document.toByteArray(1));
+    if (!file.commit()) {
+        warn(function) << ": failed to open toc.xml for writing";
+        return false;
+    }
+    return true;
+}
+
+ResumemarkData DigitalAudioBookPlayerPrivate::readResumemarkData()
+{
+    static const char *const function = "ResumemarkData DigitalAudioBookPlayerPrivate::readResumemarkData()";
+    ResumemarkData data;
+    data.title = QString::number(bookId);
+    data.navListPos = 1;
+    Resumemark store;
+    if (!store.isValid()) {
+        warn(function) << ": resumeMark is not valid";
+        return data;
+    }
+    ResumemarkData read = data;
+    if (!store.read(read)) {
+        warn(function) << ": failed to resumeMark data";
+        return data;
+    }
+    if (read.navListPos < 1 || read.navListPos > totalTracks || read.playerTime < 0) {
+        warn(function) << ": error, track number lower/higher then available";
+        read.navListPos = 1;
+        read.playerTime = 0;
+    }
+    qDebug().noquote() << "**** Digital audiobook resumemark info ***";
+    qDebug().noquote() << "Track file  :" << tracksMap.value(read.navListPos).fileName;
+    qDebug().noquote() << "Track number:" << read.navListPos;
+    qDebug().noquote() << "Player time :" << read.playerTime << "msec";
+    return read;
+}
+
+bool DigitalAudioBookPlayerPrivate::writeResumemark(int track, qint64 time)
+{
+    ResumemarkData data;
+    data.title = QString::number(bookId);
+    data.navListPos = track;
+    data.playerTime = qMax<qint64>(0, time);
+    return Resumemark().write(data);
+}
+
+qint64 DigitalAudioBookPlayerPrivate::duration(int track)
+{
+    auto it = tracksMap.find(track);
+    if (it == tracksMap.end())
+        return 0;
+    if (hasToc || it->duration > 0)
+        return it->duration;
+    const qint64 measured = engine->totalTimeFile(it->fileName);
+    return qMax<qint64>(0, measured);
+}
+
+int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
+{
+    trackNumber = track;
+    engine->setPitch(float(audioSettings.pitch()));
+    engine->setTempo(audioSettings.tempo());
+    playing = engine->play(tracksMap.value(track).fileName);
+    if (!playing)
+        return AudioBookPlayerInterface::EngineFailure;
+    if (from > 0) {
+        const qint64 r = engine->seek(from - qMax<qint64>(0, engine->currentTime()));
+        if (r != 0)
+            warn("DigitalAudioBookPlayer") << ": position " << from << " is not inside the track, result: " << r;
+    }
+    return AudioBookPlayerInterface::Done;
+}
+
+int DigitalAudioBookPlayerPrivate::endOfBookReached()
+{
+    trackNumber = totalTracks;
+    if (playing)
+        engine->stop();
+    playing = false;
+    writeResumemark(trackNumber, duration(trackNumber));
+    endOfBook = true;
+    return AudioBookPlayerInterface::EndOfBook;
+}
+
+int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder)
+{
+    const TrackWalk::Target target = TrackWalk::forward(trackNumber, remainder, totalTracks, [this](int track) { return duration(track); },
+                                                        "virtual int DigitalAudioBookPlayer::fastForward(int)");
+    if (target.kind == TrackWalk::Target::PastEnd)
+        return endOfBookReached();
+    return startTrack(target.track, target.position);
+}
+
+int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall)
+{
+    const TrackWalk::Target target = TrackWalk::backward(trackNumber, shortfall, [this](int track) { return duration(track); },
+                                                         "virtual int DigitalAudioBookPlayer::rewind(int)");
+    if (target.kind == TrackWalk::Target::Inside)
+        return startTrack(target.track, target.position);
+    trackNumber = 1;
+    if (playing)
+        engine->stop();
+    playing = false;
+    q->resetResumeMark();
+    return AudioBookPlayerInterface::BeginOfBook;
+}
+
+void DigitalAudioBookPlayerPrivate::startScanner()
+{
+    auto *worker = new DigitalAudioBookScanner(tracksMap);
+    worker->moveToThread(&scannerThread);
+    QObject::connect(&scannerThread, &QThread::started, worker, &DigitalAudioBookScanner::start);
+    const int current = ++scan;
+    QObject::connect(worker, &DigitalAudioBookScanner::trackMeasured, q, [this, current](int number, int duration) {
+        auto it = tracksMap.find(number);
+        if (current == scan && it != tracksMap.end())
+            it->duration = duration;
+    });
+    QObject::connect(worker, &DigitalAudioBookScanner::finished, q, [this, current] {
+        if (current == scan)
+            q->digitalAudioBookScannerFinished();
+    });
+    QObject::connect(worker, &DigitalAudioBookScanner::finished, &scannerThread, &QThread::quit);
+    QObject::connect(worker, &DigitalAudioBookScanner::quit, &scannerThread, &QThread::quit);
+    QObject::connect(worker, &DigitalAudioBookScanner::finished, worker, &QObject::deleteLater);
+    QObject::connect(worker, &DigitalAudioBookScanner::quit, worker, &QObject::deleteLater);
+    QObject::connect(q, &DigitalAudioBookPlayer::stopScanner, worker, &DigitalAudioBookScanner::stop, Qt::DirectConnection);
+    scannerThread.start(QThread::InheritPriority);
+}
+
+DigitalAudioBookPlayer::DigitalAudioBookPlayer(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<DigitalAudioBookPlayerPrivate>(this))
+{
+    connect(d->engine.get(), &VlcMediaPlayer::finished, this, &DigitalAudioBookPlayer::mediaPlayerFinished);
+}
+
+DigitalAudioBookPlayer::~DigitalAudioBookPlayer()
+{
+    close();
+}
+
+QString DigitalAudioBookPlayer::name()
+{
+    return QStringLiteral("Digital Player");
+}
+
+bool DigitalAudioBookPlayer::open(const QString &path)
+{
+    if (d->opened)
+        close();
+    if (!QFileInfo(path).isDir()) {
+        warn(Q_FUNC_INFO) << ": " << path << " is not a directory";
+        return false;
+    }
+    if (!d->engine->init()) {
+        warn(Q_FUNC_INFO) << ": failed to initialize the vlc media player";
+        return false;
+    }
+    d->totalTracks = 0;
+    d->tracksMap.clear();
+    const QDir folder(path);
+    const QFileInfoList entries = folder.entryInfoList({QStringLiteral("*.mp3")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden,
+                                                       QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isSymLink() || entry.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) != 0)
+            continue;
+        // Nothing to play in these; leaving them out keeps the count and the cache honest.
+        if (entry.size() == 0 || !entry.isReadable()) {
+            warn(Q_FUNC_INFO) << ": " << entry.fileName() << (entry.size() == 0 ? " is empty" : " is not readable") << ", left out";
+            continue;
+        }
+        MpegTrack track;
+        track.fileName = path + QLatin1Char('/') + entry.fileName();
+        d->tracksMap.insert(++d->totalTracks, track);
+    }
+    if (d->totalTracks == 0) {
+        warn(Q_FUNC_INFO) << ": no mpeg files are found";
+        return false;
+    }
+    const QFileInfo first(d->tracksMap.value(1).fileName);
+    d->bookId = (quint64(MediaSource::classicHash(first.absoluteFilePath())) << 32)
+        | ((quint64(first.size()) >> 20) << 16) | quint64(d->totalTracks);
+    d->rootPath = path;
+    d->hasToc = d->readToc(d->tocId(), d->rootPath);
+    if (!d->hasToc) {
+        warn(Q_FUNC_INFO) << ": no toc available.. create one";
+        d->startScanner();
+    }
+    d->endOfBook = false;
+    const ResumemarkData mark = d->readResumemarkData();
+    d->trackNumber = d->resume ? mark.navListPos : 1;
+    d->opened = true;
+    qDebug() << "bookId:" << d->bookId << "tracks:" << d->totalTracks << "toc:" << d->hasToc;
+    return true;
+}
+
+void DigitalAudioBookPlayer::close()
+{
+    if (d->scannerThread.isRunning()) {
+        warn(Q_FUNC_INFO) << ": scanner thread is still busy.. quit.";
+        Q_EMIT stopScanner();
+        d->scannerThread.quit();
+        d->scannerThread.wait();
+    }
+    // Durations of a stopped scan still queued are dropped: the next opening measures again.
+    ++d->scan;
+    d->engine->stop();
+    d->playing = false;
+    d->tracksMap.clear();
+    d->totalTracks = 0;
+    d->trackNumber = 1;
+    d->rootPath.clear();
+    d->hasToc = false;
+    d->opened = false;
+}
+
+bool DigitalAudioBookPlayer::play()
+{
+    if (!d->opened) {
+        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        return false;
+    }
+    if (d->endOfBook) {
+        d->endOfBook = false;
+        resetResumeMark();
+        warn(Q_FUNC_INFO) << ": we are at end of book.. we will restart";
+    }
+    const ResumemarkData mark = d->readResumemarkData();
+    d->trackNumber = d->resume ? mark.navListPos : 1;
+    d->startTrack(d->trackNumber, d->resume ? mark.playerTime : 0);
+    return d->playing;
+}
+
+void DigitalAudioBookPlayer::stop()
+{
+    if (!d->playing)
+        return;
+    const qint64 time = d->engine->currentTime();
+    d->engine->stop();
+    d->playing = false;
+    if (d->writeResumemark(d->trackNumber, time))
+        qDebug() << "resume mark written succesfull" << "Track number:" << d->trackNumber << "time:" << time;
+    else
+        qWarning() << "resume mark written failed!";
+}
+
+void DigitalAudioBookPlayer::pause() { d->engine->pause(true); }
+void DigitalAudioBookPlayer::unpause() { d->engine->pause(false); }
+void DigitalAudioBookPlayer::mute(bool muted) { d->engine->setMuted(muted); }
+void DigitalAudioBookPlayer::changeTempo(double tempo) { d->engine->changeTempo(float(tempo)); }
+void DigitalAudioBookPlayer::changePitch(int semitones) { d->engine->changePitch(float(semitones)); }
+int DigitalAudioBookPlayer::level() { return 0; }
+bool DigitalAudioBookPlayer::setLevel(int) { return true; }
+int DigitalAudioBookPlayer::walkHeading(int) { return Done; }
+int DigitalAudioBookPlayer::walkPage(int, bool) { return Done; }
+int DigitalAudioBookPlayer::trackNumber() { return d->trackNumber; }
+int DigitalAudioBookPlayer::totalTracks() { return d->totalTracks; }
+bool DigitalAudioBookPlayer::isPlaying() { return d->playing; }
+void DigitalAudioBookPlayer::setResume(bool resume) { d->resume = resume; }
+VlcMediaPlayer *DigitalAudioBookPlayer::mediaPlayer() { return d->engine.get(); }
+quint64 DigitalAudioBookPlayer::bookId() const { return d->opened ? d->bookId : 0; }
+bool DigitalAudioBookPlayer::hasToc() const { return d->hasToc; }
+
+void DigitalAudioBookPlayer::mediaPlayerFinished()
+{
+    // A stream stopped or replaced by a jump also ends; only playing on counts.
+    if (!d->playing)
+        return;
+    const int previous = d->trackNumber;
+    for (int next = previous + 1;; ++next) {
+        if (next > d->totalTracks) {
+            warn(Q_FUNC_INFO) << ": we are at the end of the disc";
+            d->trackNumber = previous;
+            d->endOfBook = true;
+            d->playing = false;
+            Q_EMIT finished();
+            return;
+        }
+        if (d->startTrack(next, 0) == Done) {
+            qDebug() << d->tracksMap.value(next).fileName << "is playing";
+            return;
+        }
+        // Each track is tried once: a book of undecodable files still ends.
+        warn(Q_FUNC_INFO) << ": failed to play next track, skipped: " << d->tracksMap.value(next).fileName;
+    }
+}
+
+int DigitalAudioBookPlayer::changeTrackNumber(int step)
+{
+    if (!d->opened)
+        return NoBook;
+    if (d->playing) {
+        warn(Q_FUNC_INFO) << ": we are playing";
+        return Refused;
+    }
+    const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
+    d->trackNumber = track;
+    d->endOfBook = false;
+    if (d->writeResumemark(track, 0))
+        qDebug().noquote().nospace() << Q_FUNC_INFO << ": succesfull";
+    else
+        warn(Q_FUNC_INFO) << ": failed!";
+    return track;
+}
+
+int DigitalAudioBookPlayer::fastForward(int seconds)
+{
+    if (!d->opened)
+        return NoBook;
+    if (d->endOfBook) {
+        warn(Q_FUNC_INFO) << ": end of book!";
+        return EndOfBook;
+    }
+    const qint64 step = qint64(seconds) * 1000;
+    if (d->playing) {
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
+        return d->walkOn(r);
+    }
+    qint64 target = d->readResumemarkData().playerTime + step;
+    const qint64 length = d->duration(d->trackNumber);
+    if (target >= length)
+        return d->walkOn(target - length);
+    warn(Q_FUNC_INFO) << ": we are start playing: " << d->trackNumber << " at time: " << target;
+    return d->startTrack(d->trackNumber, target);
+}
+
+int DigitalAudioBookPlayer::rewind(int seconds)
+{
+    if (!d->opened)
+        return NoBook;
+    const qint64 step = qAbs(qint64(seconds)) * 1000;
+    if (d->playing) {
+        qint64 r = 0;
+        if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, Q_FUNC_INFO, &r); result >= 0)
+            return result;
+        return d->walkBack(r);
+    }
+    qint64 position;
+    if (d->endOfBook) {
+        d->endOfBook = false;
+        d->trackNumber = d->totalTracks;
+        position = d->duration(d->trackNumber) - step;
+    } else {
+        position = d->readResumemarkData().playerTime - step;
+    }
+    if (position < 0)
+        return d->walkBack(-position);
+    return d->startTrack(d->trackNumber, position);
+}
+
+void DigitalAudioBookPlayer::resetResumeMark()
+{
+    if (!d->opened) {
+        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        return;
+    }
+    if (d->writeResumemark(1, 0))
+        qDebug() << "resetResumeMark: succesfull";
+    else
+        qWarning() << "resetResumeMark: failed!";
+}
+
+int DigitalAudioBookPlayer::totalTime()
+{
+    if (!d->opened) {
+        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        return -1;
+    }
+    qint64 sum = 0;
+    for (const MpegTrack &track : std::as_const(d->tracksMap))
+        sum += track.duration;
+    return int(sum / 1000);
+}
+
+int DigitalAudioBookPlayer::elapsedTime()
+{
+    if (!d->opened) {
+        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        return -1;
+    }
+    qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : d->readResumemarkData().playerTime;
+    for (int track = 1; track < d->trackNumber; ++track)
+        sum += d->tracksMap.value(track).duration;
+    return int(sum / 1000);
+}
+
+void DigitalAudioBookPlayer::digitalAudioBookScannerFinished()
+{
+    if (d->tracksMap.isEmpty()) {
+        warn(Q_FUNC_INFO) << ": no tracks available.. so no toc";
+        return;
+    }
+    d->writeToc(d->tocId(), d->rootPath);
+    d->hasToc = true;
+    Q_EMIT tocWritten();
+}

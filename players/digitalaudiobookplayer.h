@@ -1,0 +1,80 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef QUIMBO_PLAYERS_DIGITALAUDIOBOOKPLAYER_H
+#define QUIMBO_PLAYERS_DIGITALAUDIOBOOKPLAYER_H
+
+#include "players/audiobookplayerinterface.h"
+
+#include <QObject>
+
+#include <memory>
+
+class DigitalAudioBookPlayerPrivate;
+
+/**
+ * Plays a folder of MP3 files as one book: each file is a track, in file-name
+ * order without regard to case. Moves by whole tracks (wrapping at both ends)
+ * and by seconds across track ends. Track durations are measured once per
+ * book by a scanner thread and kept in "/root/quimbo/toc.xml"; the first
+ * track plays while the others are still measured. The position is a resume
+ * mark keyed by the book id.
+ *
+ * Owned by the player front end; owns its engine. Main thread. Files that are
+ * empty or unreadable are left out with a log line; a track that does not
+ * play is skipped when playing on.
+ */
+class DigitalAudioBookPlayer : public QObject, public AudioBookPlayerInterface
+{
+    Q_OBJECT
+
+public:
+    explicit DigitalAudioBookPlayer(QObject *parent = nullptr);
+    ~DigitalAudioBookPlayer() override;
+
+    QString name() override;
+    bool open(const QString &url) override;
+    void close() override;
+    bool play() override;
+    void stop() override;
+    void pause() override;
+    void unpause() override;
+    void mute(bool muted) override;
+    void changeTempo(double tempo) override;
+    void changePitch(int semitones) override;
+    int level() override;
+    bool setLevel(int level) override;
+    int walkHeading(int step) override;
+    int walkPage(int step, bool play) override;
+    int trackNumber() override;
+    int changeTrackNumber(int step) override;
+    int totalTracks() override;
+    int fastForward(int seconds) override;
+    int rewind(int seconds) override;
+    bool isPlaying() override;
+    void setResume(bool resume) override;
+    void resetResumeMark() override;
+    int totalTime() override;
+    int elapsedTime() override;
+    VlcMediaPlayer *mediaPlayer() override;
+
+    /** The identity of the open book (0 without one): the resume mark's key. */
+    quint64 bookId() const;
+    /** True once every track's duration is known (cache read or scan done). */
+    bool hasToc() const;
+
+Q_SIGNALS:
+    void finished();
+    void stopScanner();
+    /** The scan has ended and its durations are in the cache file. */
+    void tocWritten();
+
+private Q_SLOTS:
+    void digitalAudioBookScannerFinished();
+    void mediaPlayerFinished();
+
+private:
+    friend class DigitalAudioBookPlayerPrivate;
+    const std::unique_ptr<DigitalAudioBookPlayerPrivate> d;
+};
+
+#endif

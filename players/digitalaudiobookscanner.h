@@ -1,0 +1,53 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef QUIMBO_PLAYERS_DIGITALAUDIOBOOKSCANNER_H
+#define QUIMBO_PLAYERS_DIGITALAUDIOBOOKSCANNER_H
+
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+/** One file of a folder book. */
+struct MpegTrack
+{
+    QString fileName; ///< folder, "/", file name
+    int duration = 0; ///< milliseconds; 0 until measured
+};
+
+/**
+ * Measures the tracks of a folder book one after another in its own thread.
+ *
+ * It works on its own copy of the track list and with an engine of its own
+ * made in that thread (the player's engine belongs to the main thread), and
+ * hands each duration over by trackMeasured(), delivered queued to the
+ * player: nothing is shared between the threads but the stop request.
+ */
+class DigitalAudioBookScanner : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DigitalAudioBookScanner(const QMap<int, MpegTrack> &tracks, QObject *parent = nullptr);
+
+public Q_SLOTS:
+    void start();
+    /** Any thread: the scan ends after the file being measured. */
+    void stop();
+
+Q_SIGNALS:
+    void trackMeasured(int number, int duration);
+    /** Every track was measured. */
+    void finished();
+    /** Stopped early, or nothing to measure. */
+    void quit();
+
+private:
+    bool stopRequested();
+
+    bool m_stopRequested = false;
+    QMap<int, MpegTrack> m_tracks;
+    QMutex m_mutex;
+};
+
+#endif

@@ -1,0 +1,76 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "players/trackwalk.h"
+
+#include "audio/vlcmediaplayer.h"
+#include "players/audiobookplayerinterface.h"
+
+#include <QDebug>
+
+namespace TrackWalk {
+
+Target forward(int track, qint64 remainder, int total, const Length &length, const char *function)
+{
+    for (;;) {
+        if (++track > total) {
+            qWarning().noquote().nospace() << function << ": no more track available!";
+            return {Target::PastEnd, total, 0};
+        }
+        const qint64 l = length(track);
+        if (remainder < l) {
+            qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << remainder;
+            return {Target::Inside, track, remainder};
+        }
+        qDebug().noquote().nospace() << function << ": track duration to small: " << l << " seekTime is: " << remainder;
+        remainder -= l;
+    }
+}
+
+Target backward(int track, qint64 shortfall, const Length &length, const char *function)
+{
+    for (;;) {
+        if (--track < 1) {
+            qWarning().noquote().nospace() << function << ": no previous tracks available!";
+            return {Target::BeforeStart, 1, 0};
+        }
+        const qint64 position = length(track) - shortfall;
+        if (position >= 0) {
+            qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << position;
+            return {Target::Inside, track, position};
+        }
+        qDebug().noquote().nospace() << function << ": seekTime time is smaller then zero: " << position << " load previous track";
+        shortfall = -position;
+    }
+}
+
+int seekWithin(VlcMediaPlayer *engine, qint64 offset, const char *function, qint64 *beyond)
+{
+    const qint64 r = engine->seek(offset);
+    if (r < 0) {
+        qWarning().noquote().nospace() << function << ": vlc player failed to seek";
+        return AudioBookPlayerInterface::EngineFailure;
+    }
+    if (r == 0) {
+        qDebug().noquote().nospace() << function << ": vlc player seek ok";
+        return AudioBookPlayerInterface::Done;
+    }
+    engine->stop();
+    *beyond = r;
+    return -1;
+}
+
+int wrap(int track, int step, int total, const char *function)
+{
+    const int moved = track + step;
+    if (moved < 1) {
+        qDebug().noquote().nospace() << function << ": first track -> last track";
+        return total;
+    }
+    if (moved > total) {
+        qDebug().noquote().nospace() << function << ": last track -> first track";
+        return 1;
+    }
+    return moved;
+}
+
+} // namespace TrackWalk

@@ -1,0 +1,46 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef QUIMBO_PLAYERS_TRACKWALK_H
+#define QUIMBO_PLAYERS_TRACKWALK_H
+
+#include <QtGlobal>
+
+#include <functional>
+
+class VlcMediaPlayer;
+
+/**
+ * Where a wind across track ends lands, for the players whose book is a row
+ * of numbered tracks (a folder of MP3 files, an audio CD).
+ */
+namespace TrackWalk {
+
+struct Target {
+    enum Kind { Inside, PastEnd, BeforeStart };
+    Kind kind = Inside;
+    int track = 1;
+    qint64 position = 0; ///< ms into track, for Inside
+};
+
+/** Milliseconds of a track; 0 when not known. */
+using Length = std::function<qint64(int track)>;
+
+/** @p remainder ms beyond the end of @p track, going on through tracks up to @p total. */
+Target forward(int track, qint64 remainder, int total, const Length &length, const char *function);
+/** @p shortfall ms before the start of @p track, going back through the tracks before it. */
+Target backward(int track, qint64 shortfall, const Length &length, const char *function);
+
+/**
+ * A relative seek of a playing engine by @p offset ms. A result code of the
+ * player interface when that settles it (done, or engine failure), else -1
+ * with the engine stopped and the part of the jump outside the file in
+ * @p beyond.
+ */
+int seekWithin(VlcMediaPlayer *engine, qint64 offset, const char *function, qint64 *beyond);
+
+/** @p track moved by @p step among 1 to @p total, wrapping at both ends (logged). */
+int wrap(int track, int step, int total, const char *function);
+
+} // namespace TrackWalk
+
+#endif

@@ -1,0 +1,257 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
+#include "logcapture.h"
+#include "simstorageroot.h"
+
+#include "library/resumemark.h"
+#include "platform/sim/simmedia.h"
+#include "platform/cddrive.h"
+#include "players/cddaaudiobookplayer.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr qint64 kToleranceMsec = 200;
+
+/** A WAV track of exactly @p seconds (75 CD frames each). */
+bool makeTrack(const QString &path, int seconds)
+{
+    QProcess sox;
+    sox.start(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                                      QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), path, QStringLiteral("synth"),
+                                      QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")});
+    return sox.waitForFinished(30000) && sox.exitCode() == 0;
+}
+
+QString trackUrl(int track)
+{
+    return QStringLiteral("cdda://cdda-track=%1").arg(track);
+}
+
+} // namespace
+
+class CddaAudioBookPlayerTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimStorageRoot> m_root;
+
+    /** Tracks of 2, 3 and 4 s: the drive reports them at LBA 0, 150 and 375, the lead-out at 675. */
+    void insertDisc()
+    {
+        const QString disc = m_root->medium(QStringLiteral("audio disc"));
+        const QList<int> seconds = {2, 3, 4};
+        for (int i = 0; i < seconds.size(); ++i)
+            QVERIFY(makeTrack(QDir(disc).filePath(QStringLiteral("track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'))), seconds.at(i)));
+        QVERIFY(Platform::SimMedia::instance()->insertDisc(Platform::SimMedia::AudioDisc, disc));
+    }
+
+    void storeMark(quint32 discId, int track, qint64 time)
+    {
+        ResumemarkData data;
+        data.title = QString::number(discId);
+        data.navListPos = track;
+        data.playerTime = time;
+        QVERIFY(Resumemark().write(data));
+    }
+
+    ResumemarkData storedMark(quint32 discId)
+    {
+        ResumemarkData data;
+        data.title = QString::number(discId);
+        data.navListPos = -1;
+        Resumemark().read(data);
+        return data;
+    }
+
+    static void compareNear(qint64 actual, qint64 expected)
+    {
+        QVERIFY2(qAbs(actual - expected) <= kToleranceMsec,
+                 qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
+    }
+
+private Q_SLOTS:
+    void init() { m_root = std::make_unique<SimStorageRoot>(); }
+    void cleanup()
+    {
+        m_root.reset();
+        Platform::setBackend(Platform::Backend::Linux);
+    }
+
+    void tableOfContentsAndDiscId()
+    {
+        insertDisc();
+        CddaAudioBookPlayer player;
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        // By hand from the table: starts at 150, 300 and 525 frames (LBA + 150)
+        // are 2, 4 and 7 s, digit sum 13; the lead-out at 825 frames is 11 s,
+        // 9 s after the first track; 3 tracks. (13 << 24) | (9 << 8) | 3:
+        QCOMPARE(player.discId(), quint32(0x0D000903));
+        QCOMPARE(player.totalTracks(), 3);
+        QCOMPARE(player.totalTime(), 11);
+        QCOMPARE(player.trackLength(1), qint64(2000));
+        QCOMPARE(player.trackLength(3), qint64(4000));
+        QCOMPARE(player.trackLength(4), qint64(-1));
+    }
+
+    void enhancedCdEndsBeforeItsDataSession()
+    {
+        // Two audio tracks of 200 s, the data session 11400 frames later.
+        const QList<Platform::CdTocEntry> toc = {{1, false, 0}, {2, false, 15000}, {3, true, 41400}, {Platform::CdDrive::kLeadOut, false, 60000}};
+        const CddaAudioBookPlayer::Disc disc = CddaAudioBookPlayer::readDisc(toc);
+        // By hand: starts at 2, 202 and 554 s (digit sums 2 + 4 + 14 = 20), lead-out
+        // at 802 s, 800 s after the first track, 3 tracks: (20 << 24) | (800 << 8) | 3.
+        QCOMPARE(disc.discId, quint32(0x14032003));
+        QCOMPARE(disc.totalTracks, 3);
+        QCOMPARE(disc.trackLengths.value(1), qint64(200000));
+        QCOMPARE(disc.trackLengths.value(2), qint64(200000));
+        QVERIFY(!disc.trackLengths.contains(3));
+    }
+
+    void refusesWhatIsNoReadableDisc_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("disc");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("other url") << "cdda:///" << true << ": mediaPathFile is not cdda!";
+        QTest::newRow("device path") << "/dev/cdrom" << true << ": mediaPathFile is not cdda!";
+        QTest::newRow("no disc in the drive") << "cdda://" << false << ": error reading toc header!";
+    }
+    void refusesWhatIsNoReadableDisc()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, disc);
+        QFETCH(QString, log);
+        if (disc)
+            insertDisc();
+        LogCapture capture;
+        CddaAudioBookPlayer player;
+        QVERIFY(!player.open(url));
+        QVERIFY(capture.contains(log));
+        QCOMPARE(player.discId(), quint32(0));
+        QVERIFY(!player.play());
+        QCOMPARE(player.changeTrackNumber(1), int(AudioBookPlayerInterface::NoBook));
+    }
+
+    void changingTrackWraps_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("to");
+        QTest::newRow("back from the first") << 1 << -1 << 3;
+        QTest::newRow("on from the last") << 3 << 1 << 1;
+        QTest::newRow("inside") << 1 << 1 << 2;
+    }
+    void changingTrackWraps()
+    {
+        QFETCH(int, from);
+        QFETCH(int, step);
+        QFETCH(int, to);
+        insertDisc();
+        storeMark(0x0D000903, from, 1500);
+        CddaAudioBookPlayer player;
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        QCOMPARE(player.trackNumber(), from);
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(player.changeTrackNumber(step), to);
+        QCOMPARE(EngineLog::count(), before);
+        QCOMPARE(storedMark(player.discId()).navListPos, to);
+        QCOMPARE(storedMark(player.discId()).playerTime, qint64(0));
+        QVERIFY(player.play());
+        QCOMPARE(EngineLog::lastStart(before).file, trackUrl(to));
+        QCOMPARE(player.changeTrackNumber(step), int(AudioBookPlayerInterface::Refused));
+    }
+
+    void windingCrossesTrackEnds_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("markTrack");
+        QTest::addColumn<int>("markMsec");
+        QTest::addColumn<int>("seconds"); // negative: rewind
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("track");
+        QTest::addColumn<int>("msec"); // -1: nothing plays
+        using R = AudioBookPlayerInterface;
+        QTest::newRow("stopped, forward into the next") << false << 1 << 1000 << 2 << int(R::Done) << 2 << 1000;
+        QTest::newRow("stopped, forward over a track") << false << 1 << 1000 << 5 << int(R::Done) << 3 << 1000;
+        QTest::newRow("stopped, forward past the end") << false << 3 << 1000 << 5 << int(R::EndOfBook) << 3 << -1;
+        QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -2 << int(R::Done) << 2 << 2000;
+        QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -4 << int(R::BeginOfBook) << 1 << -1;
+        QTest::newRow("playing, forward into the next") << true << 1 << 1000 << 3 << int(R::Done) << 2 << 2000;
+        QTest::newRow("playing, back into the previous") << true << 2 << 500 << -2 << int(R::Done) << 1 << 500;
+    }
+    void windingCrossesTrackEnds()
+    {
+        QFETCH(bool, playing);
+        QFETCH(int, markTrack);
+        QFETCH(int, markMsec);
+        QFETCH(int, seconds);
+        QFETCH(int, result);
+        QFETCH(int, track);
+        QFETCH(int, msec);
+        insertDisc();
+        storeMark(0x0D000903, markTrack, markMsec);
+        CddaAudioBookPlayer player;
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        if (playing)
+            QVERIFY(player.play());
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
+        QCOMPARE(player.trackNumber(), track);
+        QCOMPARE(player.isPlaying(), msec >= 0);
+        if (msec >= 0) {
+            const EngineLog::Start start = EngineLog::lastStart(before);
+            QCOMPARE(start.file, trackUrl(track));
+            compareNear(qMax<qint64>(0, start.at), msec);
+        } else if (result == AudioBookPlayerInterface::BeginOfBook) {
+            QCOMPARE(storedMark(player.discId()).navListPos, 1);
+            QCOMPARE(storedMark(player.discId()).playerTime, qint64(0));
+        } else {
+            QCOMPARE(player.fastForward(1), int(AudioBookPlayerInterface::EndOfBook));
+            QVERIFY(player.play());
+            QCOMPARE(EngineLog::lastStart(before).file, trackUrl(1));
+            QCOMPARE(qMax<qint64>(0, EngineLog::lastStart(before).at), qint64(0));
+        }
+    }
+
+    void resumesByDiscId_data()
+    {
+        QTest::addColumn<int>("storedTrack");
+        QTest::addColumn<int>("track");
+        QTest::newRow("a track of the disc") << 3 << 3;
+        QTest::newRow("beyond the disc") << 15 << 1;
+    }
+    void resumesByDiscId()
+    {
+        QFETCH(int, storedTrack);
+        QFETCH(int, track);
+        insertDisc();
+        storeMark(0x0D000903, storedTrack, 1200);
+        qint64 stoppedAt = -1;
+        {
+            CddaAudioBookPlayer player;
+            QVERIFY(player.open(QStringLiteral("cdda://")));
+            QCOMPARE(player.trackNumber(), track);
+            QVERIFY(player.play());
+            player.stop();
+            QCOMPARE(storedMark(player.discId()).navListPos, track);
+            stoppedAt = storedMark(player.discId()).playerTime;
+        }
+        CddaAudioBookPlayer player;
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        const qsizetype before = EngineLog::count();
+        QVERIFY(player.play());
+        QCOMPARE(EngineLog::lastStart(before).file, trackUrl(track));
+        compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), stoppedAt);
+    }
+};
+
+QTEST_GUILESS_MAIN(CddaAudioBookPlayerTest)
+#include "cddaaudiobookplayertest.moc"

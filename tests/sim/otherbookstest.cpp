@@ -1,0 +1,100 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The whole firmware on the board model, driven by a script: a folder of MP3
+// files on a stick, an audio CD and an EPUB 3 book each start from the shelf,
+// stop on the play key and go on from the same place on the next press.
+#include "testroot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+const QString kBinary = QStringLiteral(QUIMBO_BINARY_DIR "/bin/quimbo-basic");
+
+bool sox(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("sox"), arguments);
+    return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+} // namespace
+
+class OtherBooksTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(QFileInfo(kBinary).isExecutable(), qPrintable(kBinary)); }
+
+    void playsStopsAndGoesOn_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("firstAudio"); // how the engine names it (a prefix)
+        QTest::newRow("folder of MP3 files") << "mp3" << "/media/usb/Talks #2/part 1.mp3";
+        QTest::newRow("audio CD") << "cd" << "cdda://cdda-track=1";
+        QTest::newRow("EPUB 3") << "epub" << "/temporaryAudioFiles/tempAudiofile";
+    }
+    void playsStopsAndGoesOn()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, firstAudio);
+        TestRoot root;
+        const QString medium = root.path(QStringLiteral("/host/medium"));
+        QVERIFY(QDir().mkpath(medium + QStringLiteral("/Talks #2")));
+        QString insert;
+        if (kind == QLatin1String("mp3")) {
+            for (int n = 1; n <= 2; ++n)
+                QVERIFY(sox({"-n", "-r", "22050", "-c", "1", medium + QStringLiteral("/Talks #2/part %1.mp3").arg(n), "synth", "5", "sine", "330"}));
+            insert = QStringLiteral("usb insert ") + medium;
+        } else if (kind == QLatin1String("cd")) {
+            for (int n = 1; n <= 2; ++n)
+                QVERIFY(sox({"-n", "-r", "44100", "-c", "2", "-b", "16", medium + QStringLiteral("/track0%1.wav").arg(n), "synth", "5", "sine", "330"}));
+            insert = QStringLiteral("cd audio ") + medium;
+        } else {
+            QVERIFY(QFile::copy(TestData::generated(QStringLiteral("epub/generated-3ch.epub")), medium + QStringLiteral("/book.epub")));
+            insert = QStringLiteral("usb insert ") + medium;
+        }
+        const QString script = root.path(QStringLiteral("/tmp/book.script"));
+        QVERIFY(root.writeFile(QStringLiteral("/tmp/book.script"),
+                               QStringLiteral("await void MainClass::runMainClass()\n%1\nawait engine play\nwait 1500\ntap play 300\n"
+                                              "await engine stop\nwait 500\ntap play 300\nawait engine seek\nquit\n")
+                                   .arg(insert)
+                                   .toUtf8()));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUIMBO_ROOT"), root.root());
+        env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
+        env.insert(QStringLiteral("PATH"), QStringLiteral(QUIMBO_SOURCE_DIR "/tools/sim-bin:") + env.value(QStringLiteral("PATH")));
+        QProcess firmware;
+        firmware.setProcessEnvironment(env);
+        // The EPUB player's temporary audio goes below the working directory.
+        firmware.setWorkingDirectory(root.root());
+        firmware.setStandardErrorFile(QProcess::nullDevice());
+        firmware.setStandardInputFile(QProcess::nullDevice());
+        firmware.start(kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
+        QVERIFY(firmware.waitForStarted(5000));
+        QVERIFY(firmware.waitForFinished(120000));
+        const QString out = QString::fromUtf8(firmware.readAllStandardOutput());
+
+        const QRegularExpression play(QStringLiteral("^\\[sim\\] engine play (.+) at \\d+$"), QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch first = play.match(out);
+        QVERIFY2(first.hasMatch(), qPrintable(out.right(3000)));
+        const QString expected = firstAudio.startsWith(QLatin1Char('/')) ? root.path(firstAudio) : firstAudio;
+        QVERIFY2(first.captured(1).startsWith(expected), qPrintable(first.captured(1)));
+        const QRegularExpressionMatch stop = QRegularExpression(QStringLiteral("^\\[sim\\] engine stop at (\\d+)$"), QRegularExpression::MultilineOption).match(out);
+        QVERIFY2(stop.hasMatch(), qPrintable(out.right(3000)));
+        QVERIFY(stop.captured(1).toLongLong() > 0);
+        // The second press goes on where the first stopped.
+        const QRegularExpressionMatch seek = QRegularExpression(QStringLiteral("^\\[sim\\] engine seek (\\d+)$"), QRegularExpression::MultilineOption).match(out, stop.capturedEnd());
+        QVERIFY2(seek.hasMatch(), qPrintable(out.right(3000)));
+        QCOMPARE(seek.captured(1), stop.captured(1));
+        QVERIFY(QDir(root.root() + QStringLiteral("/temporaryAudioFiles")).entryList(QDir::Files).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(OtherBooksTest)
+#include "otherbookstest.moc"
