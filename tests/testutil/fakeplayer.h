@@ -29,7 +29,9 @@ public:
         if (file.open(QIODevice::WriteOnly)) {
             file.write(R"(#!/bin/sh
 rec="$FAKE_PLAY_RECORD"
-{ printf 'argv:'; for a in "$@"; do printf ' [%s]' "$a"; done; printf '\n'; } >> "$rec"
+# One write per line: a sound and a prompt often start together.
+line='argv:'; for a in "$@"; do line="$line [$a]"; done
+printf '%s\n' "$line" >> "$rec"
 status=0
 for a in "$@"; do
     case "$a" in
