@@ -112,6 +112,7 @@ bool SystemManualPrivate::playTrack(AudioNode *track, qint64 from)
 {
     if (!track || !engine)
         return false;
+    qDebug().noquote() << "[SystemManual::playTrack]" << track->source() << "from" << from;
     if (!engine->play(track->source()))
         return false;
     if (from > 0)
