@@ -165,6 +165,11 @@ void AudioSettings::presetVolume(AudioSettings::AudioEndpointDevices device)
         v = d->rs1Level - 1;
         settings.setValue(volumeKey(device), v);
     }
+    // A confirmation belongs to the endpoint it was given on: a pause or an
+    // open window carried over would let one turn lift the new endpoint to RS1
+    // without its own confirmation.
+    d->pauseTimer.stop();
+    d->acknowledgeTimer.stop();
     d->rs2Timer.stop();
     setVolume(v);
 }

@@ -11,6 +11,7 @@
 #include "formats/nccparser.h"
 #include "formats/ncxparser.h"
 #include "formats/opfparser.h"
+#include "formats/referenceresolver.h"
 #include "formats/smilaudioparser.h"
 #include "formats/smilmediagroup.h"
 #include "formats/smilparser.h"
@@ -18,6 +19,7 @@
 #include "formats/xmlrecovery.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -27,7 +29,7 @@ namespace {
 
 QString beforeHash(const QString &content)
 {
-    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(content);
     return hash < 0 ? content : content.left(hash);
 }
 
@@ -83,7 +85,12 @@ bool DaisyTalkingBook::processNcc()
     bool ok = parser.parseFromFile(m_path);
     if (!ok) {
         qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover";
-        ok = parser.parseFromFileData(m_path, XmlRecovery::recover(m_path));
+        // Repaired from memory, after the charset its meta element declares
+        // has been applied: the repair knows nothing of HTML meta elements
+        // and would turn an 8-bit NCC into invalid UTF-8.
+        QFile file(m_path);
+        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        ok = parser.parseFromFileData(m_path, XmlRecovery::recoverData(NccParser::toUtf8(data)));
         if (!ok) {
             qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
             return false;
@@ -258,7 +265,7 @@ SmilMediaGroup *DaisyTalkingBook::smilMediaGroupFromFile(const QString &content)
 
 SmilMediaGroup *DaisyTalkingBook::processSmilContent(const QString &content)
 {
-    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(content);
     const QString file = hash < 0 ? content : content.left(hash);
     const QString id = hash < 0 ? QString() : content.mid(hash + 1);
     const int index = int(m_spine.indexOf(file));

@@ -3,6 +3,7 @@
 // Parses untrusted input: the archive and every XML file in it come from the book.
 #include "formats/epubparser.h"
 
+#include "formats/referenceresolver.h"
 #include "formats/xmldomloader.h"
 #include "formats/zipreader.h"
 
@@ -143,9 +144,12 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
         return false;
     }
 
-    const QDomNode first = root.firstChild();
-    if (first.isElement()) {
-        const QDomNodeList metadataElements = document.elementsByTagName(first.toElement().tagName());
+    // The first child element, not the first child node: authoring tools put
+    // comments and processing instructions before the metadata, and the book
+    // would otherwise have no title, identifier or language at all.
+    const QDomElement first = root.firstChildElement();
+    if (!first.isNull()) {
+        const QDomNodeList metadataElements = document.elementsByTagName(first.tagName());
         for (int i = 0; i < metadataElements.count(); ++i) {
             const QDomNodeList children = metadataElements.at(i).childNodes();
             for (int j = 0; j < children.count(); ++j)
@@ -210,7 +214,8 @@ void EpubParserPrivate::parseManifestItem(const QDomElement &element, const QStr
         return;
     }
     ManifestItem item;
-    item.href = QDir::cleanPath(baseFolder + href);
+    // An href is a URL: "Chapter%201.xhtml" names the entry "Chapter 1.xhtml".
+    item.href = QDir::cleanPath(baseFolder + ReferenceResolver::decoded(href));
     item.mediaType = element.attribute(QStringLiteral("media-type"));
     item.mediaOverlay = element.attribute(QStringLiteral("media-overlay"));
     manifest.insert(id, item);

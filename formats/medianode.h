@@ -8,9 +8,9 @@
 
 /**
  * One piece of media a book refers to: a text reference or an audio clip.
- * Plain value-like classes, not polymorphic; whoever holds the pointer owns it
- * unless the holder says otherwise. The small family (MediaNode, TextNode,
- * AudioNode) lives in one header because each is a handful of fields.
+ * Whoever holds the pointer owns it unless the holder says otherwise. The
+ * small family (MediaNode, TextNode, AudioNode) lives in one header because
+ * each is a handful of fields.
  */
 class MediaNode
 {
@@ -21,6 +21,12 @@ public:
         : m_type(type)
     {
     }
+    // Content nodes own their media through this base: without a virtual
+    // destructor a text node's text would never be freed, and a device that
+    // reads for days loads thousands of SMIL files.
+    virtual ~MediaNode() = default;
+    MediaNode(const MediaNode &) = default;
+    MediaNode &operator=(const MediaNode &) = default;
 
     int typeOfNode() const { return m_type; }
     QString id() const { return m_id; }

@@ -3,6 +3,7 @@
 #include "formats/navmodel.h"
 
 #include "formats/navnode.h"
+#include "formats/referenceresolver.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ namespace {
 
 QStringView filePart(const QString &ref)
 {
-    const qsizetype hash = ref.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(ref);
     return hash < 0 ? QStringView(ref) : QStringView(ref).left(hash);
 }
 

@@ -10,18 +10,94 @@
 #include "formats/metadata.h"
 #include "formats/navmodel.h"
 #include "formats/navnode.h"
+#include "formats/xhtmlentities.h"
 
 #include <QDebug>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
+
+namespace {
+
+bool isUtf8(const QByteArray &data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(data);
+    return !utf8.hasError();
+}
+
+// The charset a meta element of the head declares, or empty. Read from the
+// bytes as Latin-1: the markup itself is ASCII in every 8-bit charset.
+QString declaredCharset(const QByteArray &data)
+{
+    static const QRegularExpression meta(QStringLiteral("<meta\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression attribute(QStringLiteral("([\\w:.-]+)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"));
+    static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*([\\w.:-]+)"), QRegularExpression::CaseInsensitiveOption);
+    const QString head = QString::fromLatin1(data.left(64 * 1024));
+    auto tags = meta.globalMatch(head);
+    while (tags.hasNext()) {
+        QString httpEquiv;
+        QString name;
+        QString content;
+        auto attributes = attribute.globalMatch(tags.next().captured());
+        while (attributes.hasNext()) {
+            const QRegularExpressionMatch a = attributes.next();
+            const QString key = a.captured(1).toLower();
+            const QString value = a.hasCaptured(2) ? a.captured(2) : a.captured(3);
+            if (key == QLatin1String("http-equiv"))
+                httpEquiv = value.toLower();
+            else if (key == QLatin1String("name"))
+                name = value.toLower();
+            else if (key == QLatin1String("content"))
+                content = value.trimmed();
+        }
+        if (name == QLatin1String("ncc:charset") && !content.isEmpty())
+            return content;
+        if (httpEquiv == QLatin1String("content-type")) {
+            const QRegularExpressionMatch m = charset.match(content);
+            if (m.hasMatch())
+                return m.captured(1);
+        }
+    }
+    return QString();
+}
+
+} // namespace
 
 NccParser::~NccParser() = default;
 
-bool NccParser::parseFileData(const QByteArray &data)
+QByteArray NccParser::toUtf8(const QByteArray &data)
+{
+    // An XML declaration with an encoding, or a byte order mark, is what the
+    // reader honours by itself. Valid UTF-8 is kept even under a meta element
+    // that says otherwise: converting tools often leave the old meta behind.
+    static const QRegularExpression declaration(QStringLiteral("^<\\?xml[^>]*encoding"));
+    if (data.startsWith("\xEF\xBB\xBF") || data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF")
+        || declaration.match(QString::fromLatin1(data.left(200))).hasMatch() || isUtf8(data))
+        return data;
+    // Older production tools write the NCC in the producer's 8-bit charset
+    // and declare it only in the HTML head.
+    const QString name = declaredCharset(data);
+    if (name.isEmpty())
+        return data;
+    QStringDecoder decoder(name.toLatin1().constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid()) {
+        qWarning().noquote() << "[NccParser::toUtf8] unknown charset declared:" << name;
+        return data;
+    }
+    qDebug().noquote() << "[NccParser::toUtf8] reading the NCC as" << name;
+    return QString(decoder.decode(data)).toUtf8();
+}
+
+bool NccParser::parseFileData(const QByteArray &rawData)
 {
     m_title = nullptr;
     m_metaData = new MetaData;
 
+    const QByteArray data = toUtf8(rawData);
     QXmlStreamReader reader(data);
+    XhtmlEntityResolver entities;
+    reader.setEntityResolver(&entities);
     TextRun run;
     while (!reader.atEnd() && !reader.hasError()) {
         const QXmlStreamReader::TokenType token = run.readNext(reader);

@@ -23,6 +23,14 @@ public:
 
     MetaData *metaData() const { return m_metaData; }
 
+    /**
+     * @p data as UTF-8. An NCC that is not valid UTF-8 and has no XML
+     * declaration naming its encoding is converted from the charset its meta
+     * element declares (http-equiv content type or "ncc:charset"); any other
+     * data is returned as it is.
+     */
+    static QByteArray toUtf8(const QByteArray &data);
+
 protected:
     bool parseFileData(const QByteArray &data) override;
 

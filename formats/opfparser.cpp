@@ -8,7 +8,9 @@
 #include "formats/referenceresolver.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -44,6 +46,7 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
     m_spineIdRefs.clear();
     m_spine.clear();
     m_navFileName.clear();
+    m_navFileByMediaType.clear();
     m_inManifest = m_inSpine = m_inDcElement = false;
     m_currentDcItem = nullptr;
     m_fileName = fileName;
@@ -67,10 +70,13 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
             } else if (name == QLatin1String("item") && m_inManifest) {
                 const QString id = attributes.value(QLatin1String("id")).toString();
                 const QString href = resolver.resolve(attributes.value(QLatin1String("href")).toString());
+                const QStringView mediaType = attributes.value(QLatin1String("media-type"));
                 if (id == QLatin1String("ncx"))
                     m_navFileName = href;
-                else if (attributes.value(QLatin1String("media-type")) == QLatin1String("application/smil"))
+                else if (mediaType == QLatin1String("application/smil"))
                     m_smilManifest.insert(id, href);
+                else if (mediaType == QLatin1String("application/x-dtbncx+xml") && m_navFileByMediaType.isEmpty())
+                    m_navFileByMediaType = href;
             } else if (name == QLatin1String("itemref") && m_inSpine) {
                 m_spineIdRefs.append(attributes.value(QLatin1String("idref")).toString());
             } else if (name == QLatin1String("meta")) {
@@ -105,7 +111,28 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
         return false;
     }
     sortSpine();
+    if (m_navFileName.isEmpty())
+        findNavFileElsewhere();
     return true;
+}
+
+void OpfParser::findNavFileElsewhere()
+{
+    // Production tools give the NCX item whatever id they like ("navigation",
+    // "toc"); the id "ncx" is only a convention, and the book is whole without it.
+    if (!m_navFileByMediaType.isEmpty()) {
+        qWarning().noquote() << "[OpfParser::parseFromFileData] no manifest item with id ncx, using the NCX item:"
+                             << m_navFileByMediaType;
+        m_navFileName = m_navFileByMediaType;
+        return;
+    }
+    const QFileInfo package(m_fileName);
+    const QStringList candidates = package.dir().entryList({QStringLiteral("*.ncx")}, QDir::Files | QDir::Readable);
+    if (candidates.size() != 1)
+        return;
+    m_navFileName = package.dir().filePath(candidates.first());
+    qWarning().noquote() << "[OpfParser::parseFromFileData] no NCX item in the manifest, using the only NCX file beside it:"
+                         << m_navFileName;
 }
 
 void OpfParser::sortSpine()

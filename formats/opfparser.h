@@ -35,6 +35,7 @@ public:
 
 private:
     void sortSpine();
+    void findNavFileElsewhere();
 
     bool m_inManifest = false;
     bool m_inSpine = false;
@@ -43,6 +44,7 @@ private:
     MetaDataItem *m_currentDcItem = nullptr;
     QString m_fileName;
     QString m_navFileName;
+    QString m_navFileByMediaType;
     QStringList m_spine;
     QStringList m_spineIdRefs;
     QHash<QString, QString> m_smilManifest;

@@ -5,12 +5,12 @@
 
 #include "formats/medianode.h"
 #include "formats/navnode.h"
+#include "formats/referenceresolver.h"
 #include "formats/smiltree.h"
 #include "formats/xmlrecovery.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QUrl>
 #include <QXmlStreamReader>
 
 SmilAudioParser::~SmilAudioParser()
@@ -32,14 +32,16 @@ AudioNode *SmilAudioParser::audioAtId(NavNode *node, const QString &basePath)
     if (!node)
         return nullptr;
     const QString content = node->content();
-    const qsizetype hash = content.indexOf(QLatin1Char('#'));
+    const qsizetype hash = ReferenceResolver::fragmentStart(content);
     if (hash < 0) {
         qWarning().noquote() << "[SmilAudioParser::audioAtId] invalid content.. no fragment availabe:" << content;
         return nullptr;
     }
     m_targetId = content.mid(hash + 1);
     const QString file = content.left(hash);
-    m_smilFilePath = file.startsWith(QLatin1Char('/')) ? file : QUrl(basePath).resolved(QUrl(file)).toString();
+    // The NCC parser hands over contents already resolved to paths: resolving
+    // one again would decode a "%" in the book's folder name a second time.
+    m_smilFilePath = file.startsWith(QLatin1Char('/')) ? file : ReferenceResolver::resolveFile(basePath, file);
     if (m_smilFilePath.isEmpty() || file.isEmpty()) {
         qWarning().noquote() << "[SmilAudioParser::audioAtId] empty smilFilePath" << basePath << content;
         m_smilFilePath.clear();
@@ -90,7 +92,7 @@ bool SmilAudioParser::parseFileData(const QByteArray &data)
                 auto *clip = new AudioNode;
                 clip->setId(attributes.value(QLatin1String("id")).toString());
                 clip->setSource(
-                    QUrl(m_smilFilePath).resolved(QUrl(attributes.value(QLatin1String("src")).toString())).toString());
+                    ReferenceResolver(m_smilFilePath).resolve(attributes.value(QLatin1String("src")).toString()));
                 const auto begin = attributes.hasAttribute(QLatin1String("clip-begin"))
                     ? attributes.value(QLatin1String("clip-begin"))
                     : attributes.value(QLatin1String("clipBegin"));

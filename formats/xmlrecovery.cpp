@@ -65,12 +65,14 @@ QByteArray recoverDocument(const std::function<xmlDocPtr(int)> &read)
         doc = read(kRecoverOptions | kSafetyOptions | XML_PARSE_IGNORE_ENC);
     if (!doc) {
         qWarning() << "[XmlRecovery::recover] error: couldn't be read";
-        xmlCleanupParser();
         return QByteArray();
     }
     const QByteArray result = saveAndValidate(doc);
+    // No xmlCleanupParser() here: it frees libxml2's global state, which the
+    // library allows only once no thread uses libxml2 any more, and books are
+    // opened on worker threads while others are read. The state is small and
+    // lives as long as the process.
     xmlFreeDoc(doc);
-    xmlCleanupParser();
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QStringDecoder>
 
 #include <zlib.h>
 
@@ -252,10 +253,15 @@ void ZipReaderPrivate::scanFiles()
 
 QString ZipReaderPrivate::decodedName(const FileHeader &header) const
 {
-    // Bit 11: the name is UTF-8. Without it the archiver used its code page; Latin-1 is what the device always assumed.
+    // Bit 11 says the name is UTF-8, but Info-ZIP and most other archivers
+    // write UTF-8 names without it. A name in a legacy code page is almost
+    // never valid UTF-8, so valid UTF-8 is read as such and anything else
+    // keeps the device's Latin-1 reading.
     if (header.field16(GeneralPurposeFlags) & 0x0800)
         return QString::fromUtf8(header.fileName);
-    return QString::fromLatin1(header.fileName);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString name = utf8.decode(header.fileName);
+    return utf8.hasError() ? QString::fromLatin1(header.fileName) : name;
 }
 
 ZipReader::FileInfo ZipReaderPrivate::fillFileInfo(int index, QHash<quint32, QDateTime> *times) const

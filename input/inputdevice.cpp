@@ -2,8 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/inputdevice.h"
 
+#include "platform/platform.h"
+
 #include <QDebug>
 #include <QSocketNotifier>
+#include <QTimer>
+
+namespace {
+// How often a device that went away is looked for again.
+constexpr int ReopenIntervalMsec = 1000;
+} // namespace
 
 InputDevice::InputDevice(QObject *parent)
     : QObject(parent)
@@ -26,7 +34,9 @@ bool InputDevice::initialize(const char *path)
         qWarning("%s: failed to open device", Q_FUNC_INFO);
         return false;
     }
-    return watch(std::move(source));
+    watch(std::move(source));
+    m_path = QString::fromLatin1(path);
+    return true;
 }
 
 bool InputDevice::initialize(std::unique_ptr<Platform::InputEventSource> source)
@@ -55,10 +65,21 @@ void InputDevice::deinitialize()
     if (m_source)
         m_source->close();
     m_source.reset();
+    m_path.clear();
+    if (m_reopenTimer) {
+        // May run inside the timer's own timeout (a device that came back).
+        m_reopenTimer->stop();
+        m_reopenTimer->deleteLater();
+        m_reopenTimer = nullptr;
+    }
 }
 
 void InputDevice::setEnabled(bool enable)
 {
+    if (m_reopenTimer) {
+        m_enableWhenBack = enable;
+        return;
+    }
     if (!isOpen()) {
         qWarning("%s: can't enable, device is not open", Q_FUNC_INFO);
         return;
@@ -68,6 +89,8 @@ void InputDevice::setEnabled(bool enable)
 
 bool InputDevice::isEnabled() const
 {
+    if (m_reopenTimer)
+        return m_enableWhenBack;
     return isOpen() && m_notifier->isEnabled();
 }
 
@@ -88,14 +111,47 @@ QList<Platform::InputEvent> InputDevice::readEvents(const char *function)
     case Platform::ReadResult::EndOfFile:
         qWarning("%s: got EOF from the input device", function);
         // A device at end of file stays readable; watching it would spin.
-        m_notifier->setEnabled(false);
         events.clear();
+        loseDevice();
         break;
     case Platform::ReadResult::Failed:
+        // A failed read says nothing about the device (an interrupted
+        // transfer, a record cut short): giving up on it here would leave the
+        // power button or the knob dead until the next mode change.
         qWarning("%s: could not read from input device", function);
-        m_notifier->setEnabled(false);
         events.clear();
         break;
     }
     return events;
+}
+
+void InputDevice::loseDevice()
+{
+    const bool enabled = m_notifier->isEnabled();
+    // Called from the notifier's own signal: it goes once that has returned.
+    m_notifier->setEnabled(false);
+    m_notifier->deleteLater();
+    m_notifier = nullptr;
+    m_source->close();
+    m_source.reset();
+    if (m_path.isEmpty())
+        return;
+    qInfo("[InputDevice] %s is gone, waiting for it to come back", qPrintable(m_path));
+    m_enableWhenBack = enabled;
+    m_reopenTimer = new QTimer(this);
+    connect(m_reopenTimer, &QTimer::timeout, this, &InputDevice::tryReopen);
+    m_reopenTimer->start(Platform::scaledMsec(ReopenIntervalMsec));
+}
+
+void InputDevice::tryReopen()
+{
+    std::unique_ptr<Platform::InputEventSource> source = Platform::createInputEventSource();
+    if (!source->open(m_path))
+        return;
+    const QString path = m_path;
+    const bool enable = m_enableWhenBack;
+    watch(std::move(source)); // ends the waiting
+    m_path = path;
+    m_notifier->setEnabled(enable);
+    qInfo("[InputDevice] %s is back", qPrintable(m_path));
 }

@@ -30,7 +30,7 @@ enum InputEventType {
 enum class ReadResult {
     Event, ///< at least one event was decoded
     WouldBlock, ///< nothing to read now
-    EndOfFile, ///< the device reported end of file
+    EndOfFile, ///< the device reported end of file, or is gone (unplugged)
     Failed, ///< the read failed (or stopped inside a record); errno-level detail is not kept
 };
 

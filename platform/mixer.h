@@ -21,7 +21,10 @@ public:
 
     /** Output of `amixer sget "<control>"`, waiting at most @p timeoutMsec; empty on failure. */
     virtual QString sget(const QString &control, int timeoutMsec) = 0;
-    /** `amixer sset "<control>" <value>`, started and not waited for. */
+    /**
+     * `amixer sset "<control>" <value>`, finished before it returns: a read
+     * right after it must see the new value.
+     */
     virtual void sset(const QString &control, int value) = 0;
 };
 

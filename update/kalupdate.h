@@ -24,6 +24,7 @@ struct KalTarget
 {
     QString id;
     KalVersionNumber minimumVersion;
+    QString minimumVersionText; ///< as written; minimumVersion reads 0.0.0 when this is no version
 };
 
 /** One part of an update: where it is in the zip (href) and where it goes on the device (dest). */

@@ -513,7 +513,8 @@ bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
     }
     KalTarget t;
     t.id = target.attribute(QStringLiteral("id"));
-    t.minimumVersion = KalVersionNumber::fromString(target.attribute(QStringLiteral("minimumVersion")));
+    t.minimumVersionText = target.attribute(QStringLiteral("minimumVersion"));
+    t.minimumVersion = KalVersionNumber::fromString(t.minimumVersionText);
     d->update.setTarget(t);
 
     const QDomElement firmware = d->elementByTagName(root, QStringLiteral("firmware"));
@@ -616,6 +617,17 @@ bool KalUpdateManager::verifyKalUpdate()
     const KalTarget target = d->update.target();
     if (target.id != d->applicationName) {
         qWarning() << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
+        return false;
+    }
+    // A version text that does not parse reads as 0.0.0, which every device
+    // passes: a package that cannot say what it needs is not installed.
+    bool minimumParsed = false;
+    bool packageParsed = false;
+    KalVersionNumber::fromString(target.minimumVersionText, &minimumParsed);
+    KalVersionNumber::fromString(d->update.version(), &packageParsed);
+    if (!minimumParsed || !packageParsed) {
+        qWarning() << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
+                   << target.minimumVersionText << "package version:" << d->update.version();
         return false;
     }
     if (KalVersionNumber::compare(d->deviceVersion, target.minimumVersion) < 0) {

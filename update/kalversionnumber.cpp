@@ -6,8 +6,10 @@
 
 KalVersionNumber::KalVersionNumber(int major, int minor, int revision) : m_major(major), m_minor(minor), m_revision(revision) { }
 
-KalVersionNumber KalVersionNumber::fromString(const QString &text)
+KalVersionNumber KalVersionNumber::fromString(const QString &text, bool *ok)
 {
+    if (ok)
+        *ok = false;
     // A program answering "--version" ends its line with a newline; nothing else is tolerated.
     const QStringList parts = text.trimmed().split(QLatin1Char('.'));
     if (parts.size() != 3)
@@ -23,6 +25,8 @@ KalVersionNumber KalVersionNumber::fromString(const QString &text)
         }
         numbers[i] = part.toInt();
     }
+    if (ok)
+        *ok = true;
     return KalVersionNumber(numbers[0], numbers[1], numbers[2]);
 }
 

@@ -12,8 +12,11 @@ public:
     KalVersionNumber() = default;
     KalVersionNumber(int major, int minor, int revision);
 
-    /** Exactly three "."-separated decimal numbers, else the null version. */
-    static KalVersionNumber fromString(const QString &text);
+    /**
+     * Exactly three "."-separated decimal numbers, else the null version.
+     * @p ok tells the two apart where "0.0.0" itself would be accepted.
+     */
+    static KalVersionNumber fromString(const QString &text, bool *ok = nullptr);
     QString toString() const;
 
     /** Negative, 0 or positive, by major, then minor, then revision. */

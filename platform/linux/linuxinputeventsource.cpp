@@ -126,7 +126,9 @@ ReadResult LinuxInputEventSource::fill(char *buffer, int capacity, int *total)
                     return ReadResult::Failed;
                 continue;
             }
-            return ReadResult::Failed;
+            // A device unplugged under us answers ENODEV: it is gone, like a
+            // stream at its end, not a read that may work next time.
+            return errno == ENODEV ? ReadResult::EndOfFile : ReadResult::Failed;
         }
         *total += int(n);
     } while (*total % RecordSize != 0);

@@ -6,6 +6,11 @@
 
 namespace Platform {
 
+namespace {
+// amixer answers in milliseconds; this only bounds a hung one.
+constexpr int SetLimitMsec = 5000;
+} // namespace
+
 QString LinuxMixer::sget(const QString &control, int timeoutMsec)
 {
     QProcess amixer;
@@ -23,8 +28,15 @@ QString LinuxMixer::sget(const QString &control, int timeoutMsec)
 
 void LinuxMixer::sset(const QString &control, int value)
 {
-    if (!QProcess::startDetached(QStringLiteral("amixer"), {QStringLiteral("sset"), control, QString::number(value)}))
-        qWarning("[LinuxMixer::sset] cannot start amixer");
+    // Waited for: the knob reads the level back right after setting it, and a
+    // detached amixer still running then makes fast turns drop or repeat a step.
+    QProcess amixer;
+    amixer.start(QStringLiteral("amixer"), {QStringLiteral("sset"), control, QString::number(value)});
+    if (!amixer.waitForStarted(SetLimitMsec) || !amixer.waitForFinished(SetLimitMsec)) {
+        qWarning("[LinuxMixer::sset] amixer did not answer: %s", qPrintable(amixer.errorString()));
+        amixer.kill();
+        amixer.waitForFinished(1000);
+    }
 }
 
 } // namespace Platform

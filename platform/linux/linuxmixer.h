@@ -7,7 +7,7 @@
 
 namespace Platform {
 
-/** The ALSA mixer through the "amixer" tool. */
+/** The ALSA mixer through the "amixer" tool, run to its end each time. */
 class LinuxMixer : public Mixer
 {
 public:

@@ -62,6 +62,8 @@ class DaisyTalkingBookTest : public QObject
 private Q_SLOTS:
     void opensByFileName_data();
     void opensByFileName();
+    void opensNccInDeclaredCharset_data();
+    void opensNccInDeclaredCharset();
     void spineHoldsEachSmilOnce();
     void titleWithoutMetaDataIsInvalid();
     void repairsBrokenNccAndSmil();
@@ -84,24 +86,33 @@ void DaisyTalkingBookTest::opensByFileName_data()
 {
     QTest::addColumn<QString>("fromFolder");
     QTest::addColumn<QString>("copyAs");
+    QTest::addColumn<QString>("folder"); // the book's folder, as readers name them
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("logged");
 
-    QTest::newRow("ncc.html") << "synthetic202" << "ncc.html" << 1 << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
-    QTest::newRow("NCC.HTML") << "synthetic202" << "NCC.HTML" << 1 << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
-    QTest::newRow("book.opf") << "synthetic3" << "book.opf" << 2 << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
-    QTest::newRow("BOOK.OPF") << "synthetic3" << "BOOK.OPF" << 2 << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
-    QTest::newRow("other name") << "synthetic202" << "index.html" << 0 << "[DaisyTalkingBook::open] unsupported Daisy book";
+    const QString daisy202 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2.02 book");
+    const QString daisy3 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2005 book");
+    QTest::newRow("ncc.html") << "synthetic202" << "ncc.html" << "book" << 1 << daisy202;
+    QTest::newRow("NCC.HTML in Book #1") << "synthetic202" << "NCC.HTML" << "Book #1" << 1 << daisy202;
+    QTest::newRow("ncc.html in 100% sure") << "synthetic202" << "ncc.html" << "100% sure" << 1 << daisy202;
+    QTest::newRow("ncc.html in Café ü") << "synthetic202" << "ncc.html" << "Café ü" << 1 << daisy202;
+    QTest::newRow("ncc.html in {?^`}") << "synthetic202" << "ncc.html" << "a{?^`}b" << 1 << daisy202;
+    QTest::newRow("book.opf in Book #2") << "synthetic3" << "book.opf" << "Book #2" << 2 << daisy3;
+    QTest::newRow("BOOK.OPF in 100% sure") << "synthetic3" << "BOOK.OPF" << "100% sure" << 2 << daisy3;
+    QTest::newRow("other name") << "synthetic202" << "index.html" << "book" << 0 << "[DaisyTalkingBook::open] unsupported Daisy book";
 }
 
 void DaisyTalkingBookTest::opensByFileName()
 {
     QFETCH(QString, fromFolder);
     QFETCH(QString, copyAs);
+    QFETCH(QString, folder);
     QFETCH(int, version);
     QFETCH(QString, logged);
 
-    QTemporaryDir dir;
+    QTemporaryDir temporary;
+    const QDir dir(temporary.filePath(folder));
+    QVERIFY(QDir().mkpath(dir.path()));
     const QString source = QFileInfo(generatedBook(fromFolder)).absolutePath();
     const QStringList files = QDir(source).entryList(QDir::Files);
     for (const QString &file : files) {
@@ -122,6 +133,48 @@ void DaisyTalkingBookTest::opensByFileName()
     QCOMPARE(book->title()->textNode()->text(), QStringLiteral("The Quimbo Sample Book"));
     QVERIFY(book->title()->hasAudio());
     QCOMPARE(book->title()->firstAudioClip()->source(), dir.filePath(QStringLiteral("audio0001.mp3")));
+    // Every file the book names is found in the book's own folder.
+    for (const QString &smil : book->spine())
+        QVERIFY2(QFile::exists(smil), qPrintable(smil));
+    QVERIFY(book->startReading(0));
+    QCOMPARE(QFileInfo(book->currentSmilMediaGroup()->currentAudioTrack()->source()).dir(), dir);
+}
+
+void DaisyTalkingBookTest::opensNccInDeclaredCharset_data()
+{
+    QTest::addColumn<QByteArray>("ncc");
+    QTest::addColumn<QString>("title");
+
+    // Unclosed meta elements: not well-formed, so this one is also repaired.
+    QTest::newRow("http-equiv windows-1252")
+        << QByteArray("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\n"
+                      "<meta name=\"dc:title\" content=\"Caf\xe9 \x96 Z\xfcrich\"></head><body>\n"
+                      "<h1 class=\"title\" id=\"t\"><a href=\"one.smil#p1\">Caf\xe9 \x96 Z\xfcrich</a></h1></body></html>\n")
+        << QStringLiteral("Caf\u00e9 \u2013 Z\u00fcrich");
+    QTest::newRow("ncc:charset iso-8859-1")
+        << QByteArray("<?xml version=\"1.0\"?>\n<html><head><meta name=\"ncc:charset\" content=\"iso-8859-1\"/>"
+                      "<meta name=\"dc:title\" content=\"Caf\xe9 Z\xfcrich\"/></head><body>\n"
+                      "<h1 class=\"title\" id=\"t\"><a href=\"one.smil#p1\">Caf\xe9 Z\xfcrich</a></h1></body></html>\n")
+        << QStringLiteral("Caf\u00e9 Z\u00fcrich");
+}
+
+void DaisyTalkingBookTest::opensNccInDeclaredCharset()
+{
+    QFETCH(QByteArray, ncc);
+    QFETCH(QString, title);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("ncc.html")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ncc);
+    file.close();
+    QVERIFY(QFile::copy(fixtureBook(QStringLiteral("upper/one.smil")), dir.filePath(QStringLiteral("one.smil"))));
+    LogCapture log;
+    Book book(DaisyTalkingBook::open(file.fileName()));
+    QVERIFY2(book, qPrintable(log.text()));
+    QCOMPARE(book->title()->textNode()->text(), title);
+    QCOMPARE(book->navModel()->firstNavNode()->media()->textNode()->text(), title);
+    QVERIFY(book->title()->hasAudio());
 }
 
 void DaisyTalkingBookTest::spineHoldsEachSmilOnce()

@@ -45,6 +45,7 @@ OPF = """<?xml version="1.0" encoding="UTF-8"?>
     <item id="smil1" href="Smil/ch1.smil" media-type="application/smil+xml"/>
     <item id="smil2" href="Smil/ch2.smil" media-type="application/smil+xml"/>
     <item id="audio" href="../Audio/a.mp3" media-type="audio/mpeg"/>
+    <item id="escaped" href="Text/Caf%C3%A9%201.xhtml" media-type="application/xhtml+xml"/>
     <item id="broken" media-type="text/css"/>
   </manifest>
   <spine>
@@ -78,6 +79,7 @@ def base(**opf_args):
         "OEBPS/Text/ch1.xhtml": "<html><body><p id='s1'>One.</p></body></html>",
         "OEBPS/Text/ch2.xhtml": "<html><body><p id='s1'>Two.</p></body></html>",
         "OEBPS/Text/notes.xhtml": "<html><body><p>Notes.</p></body></html>",
+        "OEBPS/Text/Café 1.xhtml": "<html><body><p>Escaped.</p></body></html>",
         "OEBPS/Smil/ch1.smil": SMIL.format(ch="ch1", end="5.5s"),
         "OEBPS/Smil/ch2.smil": SMIL.format(ch="ch2", end="3.5s"),
         "Audio/a.mp3": "ID3 not really audio, but bytes to compare",
@@ -94,6 +96,7 @@ cases = {
     "version-2": (b"application/epub+zip", base(version="2.0")),
     "no-language": (b"application/epub+zip", base(language="")),
     "comment-first": (b"application/epub+zip", base(first="<!-- metadata follows -->")),
+    "instruction-first": (b"application/epub+zip", base(first="<?oxygen RNGSchema='package.rnc'?>")),
     "no-container": (b"application/epub+zip", {k: v for k, v in base().items() if not k.startswith("META-INF")}),
     "malformed-opf": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf()[:700]})),
     "wrong-root": (b"application/epub+zip", dict(base(), **{"OEBPS/content.opf": opf().replace("<package ", "<opf:package xmlns:opf='x' ").replace("</package>", "</opf:package>")})),

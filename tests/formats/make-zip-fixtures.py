@@ -47,11 +47,14 @@ with open(path("deflated.zip"), "rb") as f:
 with open(path("stub.zip"), "wb") as f:
     f.write(b"MZ" + b"\0" * 510 + plain)
 
-# Names: UTF-8 with flag bit 11, Latin-1 without it.
+# Names: UTF-8 with flag bit 11, Latin-1 without it, and UTF-8 without it
+# (what Info-ZIP and most archivers write).
 with zipfile.ZipFile(path("names.zip"), "w") as z:
     z.writestr("caf\u00e9-utf8.txt", b"utf8 name\n")
     z.writestr("cafX-latin1.txt", b"latin1 name\n")
+    z.writestr("Kapitel_XX.mp3", b"unflagged utf8 name\n")
 data = open(path("names.zip"), "rb").read().replace(b"cafX-latin1", b"caf\xe9-latin1")
+data = data.replace(b"Kapitel_XX", "Kapitel_\u00fc".encode("utf-8"))
 open(path("names.zip"), "wb").write(data)
 
 # MS-DOS host attributes: a directory (0x10), a read-only file (0x01), a plain file.

@@ -177,7 +177,8 @@ void NccParserTest::labelTextSplitByReferences_data()
 
     QTest::newRow("nbsp") << QByteArray("Chapter&nbsp;one") << QStringLiteral("Chapter\u00A0one");
     QTest::newRow("leading nbsp") << QByteArray("&nbsp;Preface") << QStringLiteral("\u00A0Preface");
-    QTest::newRow("unknown entity") << QByteArray("Part&mdash;two") << QStringLiteral("Part two");
+    QTest::newRow("XHTML entities") << QByteArray("Caf&eacute; &auml;&mdash;&Omega;") << QStringLiteral("Caf\u00e9 \u00e4\u2014\u03a9");
+    QTest::newRow("unknown entity") << QByteArray("Part&bogus;two") << QStringLiteral("Part two");
     QTest::newRow("cdata") << QByteArray("Tom <![CDATA[& Jerry]]> again") << QStringLiteral("Tom & Jerry again");
     // Text after a nested element is a new run and still replaces the earlier one.
     QTest::newRow("nested element") << QByteArray("First <span>Second</span>") << QStringLiteral("Second");
@@ -192,7 +193,8 @@ void NccParserTest::labelTextSplitByReferences()
     const QByteArray data = "<?xml version=\"1.0\"?>\n"
                             "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                             "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
-                            "<html><body><h1 id=\"h\"><a href=\"s.smil#p\">"
+                            "<html><head><meta name=\"dc:title\" content=\"Caf&eacute; &amp; Bar\"/></head>"
+                            "<body><h1 id=\"h\"><a href=\"s.smil#p\">"
         + anchor + "</a></h1></body></html>";
     NccParser parser;
     QVERIFY(parser.parseFromFileData(QStringLiteral("/book/ncc.html"), data));
@@ -201,6 +203,7 @@ void NccParserTest::labelTextSplitByReferences()
     const NavNode *node = result.model->firstNavNode();
     QVERIFY(node->media() && node->media()->textNode());
     QCOMPARE(node->media()->textNode()->text(), text);
+    QCOMPARE(result.metaData->metaDataItemContent(QStringLiteral("dc:title")), QStringLiteral("Caf\u00e9 & Bar"));
 }
 
 void NccParserTest::failedParseDropsTitle()

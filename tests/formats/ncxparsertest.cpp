@@ -13,6 +13,7 @@
 #include "formats/opfparser.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -55,7 +56,8 @@ private Q_SLOTS:
     void refusesBrokenNcx();
     void textSplitByReferencesStaysWhole();
     void opfSpineAndMetaData();
-    void opfWithoutNcxItem();
+    void opfFindsNcxUnderAnyId_data();
+    void opfFindsNcxUnderAnyId();
     void opfFailures_data();
     void opfFailures();
 };
@@ -187,12 +189,45 @@ void NcxParserTest::opfSpineAndMetaData()
                                  QStringLiteral("dtb:empty=")}));
 }
 
-void NcxParserTest::opfWithoutNcxItem()
+void NcxParserTest::opfFindsNcxUnderAnyId_data()
 {
+    QTest::addColumn<QString>("manifestItem");
+    QTest::addColumn<QStringList>("filesBeside");
+    QTest::addColumn<QString>("expected"); // file name of the NCX, empty: none
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("NCX item with another id")
+        << "<item id=\"navigation\" href=\"book.ncx\" media-type=\"application/x-dtbncx+xml\"/>" << QStringList()
+        << "book.ncx" << "no manifest item with id ncx, using the NCX item:";
+    QTest::newRow("no NCX item, one NCX file beside") << "" << QStringList{QStringLiteral("talking.ncx")} << "talking.ncx"
+                                                     << "no NCX item in the manifest, using the only NCX file beside it:";
+    QTest::newRow("no NCX item, two NCX files beside")
+        << "" << QStringList{QStringLiteral("a.ncx"), QStringLiteral("b.ncx")} << "" << "";
+}
+
+void NcxParserTest::opfFindsNcxUnderAnyId()
+{
+    QFETCH(QString, manifestItem);
+    QFETCH(QStringList, filesBeside);
+    QFETCH(QString, expected);
+    QFETCH(QString, logged);
+
+    QTemporaryDir dir;
+    for (const QString &name : std::as_const(filesBeside)) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString opf = QStringLiteral("<package><metadata/><manifest>%1"
+                                       "<item id=\"s1\" href=\"one.smil\" media-type=\"application/smil\"/></manifest>"
+                                       "<spine><itemref idref=\"s1\"/></spine></package>")
+                            .arg(manifestItem);
+    LogCapture log;
     OpfParser parser;
-    QVERIFY(parser.parseFromFile(dataDir(QStringLiteral("opf")) + QStringLiteral("noncx.opf")));
-    QVERIFY(parser.navFileName().isEmpty());
+    QVERIFY(parser.parseFromFileData(dir.filePath(QStringLiteral("book.opf")), opf.toUtf8()));
+    QCOMPARE(parser.navFileName(), expected.isEmpty() ? QString() : dir.filePath(expected));
     QCOMPARE(parser.spine().size(), 1);
+    if (!logged.isEmpty())
+        QVERIFY2(log.contains(logged), qPrintable(log.text()));
 }
 
 void NcxParserTest::opfFailures_data()

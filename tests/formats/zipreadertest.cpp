@@ -54,7 +54,7 @@ private Q_SLOTS:
     void leadingStubIsNotAZipFile();
     void directoryEntries();
     void namesAreCaseSensitive();
-    void decodesNamesByFlag();
+    void decodesNames();
     void mapsMsDosAttributes();
     void refusesMalformedArchive_data();
     void refusesMalformedArchive();
@@ -157,14 +157,16 @@ void ZipReaderTest::namesAreCaseSensitive()
     QVERIFY(zip.fileData(QStringLiteral("TEXT.TXT")).isEmpty());
 }
 
-void ZipReaderTest::decodesNamesByFlag()
+void ZipReaderTest::decodesNames()
 {
     ZipReader zip(zipFixture(QStringLiteral("names.zip")));
     const QString utf8 = QStringLiteral("caf\u00e9-utf8.txt");
     const QString latin1 = QStringLiteral("caf\u00e9-latin1.txt");
-    QCOMPARE(names(zip), (QStringList { utf8, latin1 }));
+    const QString unflagged = QStringLiteral("Kapitel_\u00fc.mp3");
+    QCOMPARE(names(zip), (QStringList { utf8, latin1, unflagged }));
     QCOMPARE(zip.fileData(utf8), QByteArray("utf8 name\n"));
     QCOMPARE(zip.fileData(latin1), QByteArray("latin1 name\n"));
+    QCOMPARE(zip.fileData(unflagged), QByteArray("unflagged utf8 name\n"));
 }
 
 void ZipReaderTest::mapsMsDosAttributes()

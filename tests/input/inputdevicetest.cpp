@@ -89,6 +89,7 @@ private Q_SLOTS:
     void powerButtonHoldSuppressesRelease();
     void notifierDeliversOnlyWhileEnabled();
     void opensDeviceBelowRoot();
+    void watchesDeviceThroughFailureAndReplugging();
     void refusesBadDevices();
 
 private:
@@ -122,7 +123,6 @@ void InputDeviceTest::knobDirections_data()
     QTest::newRow("+1 is up") << "2:1:1 0:0:0" << up;
     QTest::newRow("-1 is down") << "2:1:-1 0:0:0" << down;
     QTest::newRow("+2 is down") << "2:1:2 0:0:0" << down;
-    QTest::newRow("0 is down") << "2:1:0 0:0:0" << down;
     QTest::newRow("large negative is down") << "2:1:-2147483648" << down;
     QTest::newRow("first Y event of a read wins") << "2:1:1 0:0:0 2:1:-1 0:0:0" << up;
     QTest::newRow("other events before it are skipped") << "1:116:1 2:0:1 2:1:-1" << down;
@@ -196,8 +196,8 @@ void InputDeviceTest::readingRules()
         QCOMPARE(keyEvents(spy), (QList<QList<int>>{{expectedKey, KEY_RELEASED}}));
     else
         QCOMPARE(spy.count(), 0);
-    // A device that failed is no longer watched; one that merely had nothing stays watched.
-    QCOMPARE(knob.isEnabled(), logged.isEmpty());
+    // A device at its end is no longer watched; one that failed a read or had nothing stays watched.
+    QCOMPARE(knob.isEnabled(), !closeWriter);
 }
 
 void InputDeviceTest::powerButtonPressAndRelease()
@@ -281,6 +281,44 @@ void InputDeviceTest::opensDeviceBelowRoot()
     knob.deinitialize();
     QVERIFY(!knob.isOpen());
     QVERIFY(!knob.isEnabled());
+}
+
+void InputDeviceTest::watchesDeviceThroughFailureAndReplugging()
+{
+    Platform::setTimeScale(0.01); // the device is looked for every 10 ms
+    const QString node = m_root->path(QStringLiteral("/dev/input/event0"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/dev/input/.keep"), {}));
+    QCOMPARE(::mkfifo(QFile::encodeName(node).constData(), 0600), 0);
+    int writer = ::open(QFile::encodeName(node).constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(writer >= 0);
+    const auto send = [&writer](const QByteArray &bytes) { return ::write(writer, bytes.constData(), size_t(bytes.size())) == bytes.size(); };
+
+    VolumeKnob knob;
+    QVERIFY(knob.initialize(INPUT_DEVICE_ROTARY));
+    knob.setEnabled(true);
+    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+
+    // A read that fails leaves the knob watched: the next turn arrives.
+    QVERIFY(send(record(2, 1, 1).left(10)));
+    QTest::ignoreMessage(QtWarningMsg, "virtual void VolumeKnob::readData(): could not read from input device");
+    knob.readData();
+    QVERIFY(send(records(QStringLiteral("2:1:-1 0:0:0"))));
+    QVERIFY(spy.wait(5000));
+
+    // Unplugged: end of file, nothing watched; plugged in again: watched as before.
+    QTest::ignoreMessage(QtWarningMsg, "virtual void VolumeKnob::readData(): got EOF from the input device");
+    QVERIFY(QFile::remove(node));
+    ::close(writer);
+    QTRY_VERIFY(!knob.isOpen());
+    QVERIFY(knob.isEnabled()); // as soon as it is back
+    QCOMPARE(::mkfifo(QFile::encodeName(node).constData(), 0600), 0);
+    writer = ::open(QFile::encodeName(node).constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(writer >= 0);
+    QVERIFY(send(records(QStringLiteral("2:1:1 0:0:0"))));
+    QVERIFY(spy.wait(5000));
+    ::close(writer);
+    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_DOWN, KEY_RELEASED}, {BUTTON_VOLUME_UP, KEY_RELEASED}}));
+    QVERIFY(knob.isOpen());
 }
 
 void InputDeviceTest::refusesBadDevices()

@@ -9,6 +9,7 @@
 #include "formats/metadata.h"
 #include "formats/navmodel.h"
 #include "formats/navnode.h"
+#include "formats/referenceresolver.h"
 #include "formats/smilmediagroup.h"
 #include "formats/smiltree.h"
 
@@ -33,7 +34,7 @@ public:
     {
         if (pathWithFragment.isEmpty())
             return pathWithFragment;
-        const qsizetype hash = pathWithFragment.indexOf(QLatin1Char('#'));
+        const qsizetype hash = ReferenceResolver::fragmentStart(pathWithFragment);
         const QString file = hash < 0 ? pathWithFragment : pathWithFragment.left(hash);
         const QString fragment = hash < 0 ? QString() : pathWithFragment.mid(hash);
         const QString relative = file.isEmpty() ? file : m_dir.relativeFilePath(file);

@@ -4,9 +4,9 @@
 #include "jsonwriter.h"
 
 #include "formats/epubparser.h"
+#include "formats/referenceresolver.h"
 
 #include <QRegularExpression>
-#include <QUrl>
 #include <QXmlStreamReader>
 
 namespace {
@@ -56,7 +56,7 @@ qint64 overlayDurationMs(const EpubParser &parser, const QString &overlayId)
 QStringList overlayAudioFiles(const QByteArray &smil, const QString &smilPath, QString *error)
 {
     QStringList files;
-    const QUrl base(smilPath);
+    ReferenceResolver resolver(smilPath);
     QXmlStreamReader reader(smil);
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement || reader.name().toString().toLower() != QLatin1String("audio"))
@@ -64,7 +64,7 @@ QStringList overlayAudioFiles(const QByteArray &smil, const QString &smilPath, Q
         const QString src = reader.attributes().value(QStringLiteral("src")).toString();
         if (src.isEmpty())
             continue;
-        const QString path = base.resolved(QUrl(src)).toString();
+        const QString path = resolver.resolve(src);
         if (files.isEmpty() || files.last() != path)
             files.append(path);
     }
