@@ -196,15 +196,10 @@ void SystemManualPrivate::changeSpeed(int delta)
 
 void SystemManualPrivate::changeVolume(int delta)
 {
-    const int volume = audioSettings->changeVolume(delta);
-    if (volume < 0)
-        alarmBeep->play();
-    else if (volume == 7 || volume == 21)
-        doubleBeep->play();
-    else if (volume >= audioSettings->volumeMaxRS1Level())
-        beep->play();
-    else if (!isPlaying())
-        tickBeep->play();
+    const QString answer = SoundManager::volumeAnswer(audioSettings->changeVolume(delta), audioSettings->volumeMaxRS1Level());
+    // The tick would only disturb the manual while it is being read.
+    if (answer != QLatin1String("tickBeep") || !isPlaying())
+        SoundManager::instance()->play(answer);
 }
 
 void SystemManualPrivate::wind(int direction)

@@ -329,15 +329,8 @@ void SystemSettingsPrivate::quit()
 
 void SystemSettingsPrivate::changeVolume(int delta)
 {
-    const int volume = audioSettings ? audioSettings->changeVolume(delta) : -1;
-    if (volume < 0)
-        alarmBeep->play();
-    else if (volume == 7 || volume == 21)
-        doubleBeep->play();
-    else if (volume >= audioSettings->volumeMaxRS1Level())
-        beep->play();
-    else
-        tickBeep->play();
+    const int volume = audioSettings->changeVolume(delta);
+    SoundManager::instance()->play(SoundManager::volumeAnswer(volume, audioSettings->volumeMaxRS1Level()));
 }
 
 void SystemSettingsPrivate::watchSettingsFile()

@@ -163,18 +163,7 @@ QStringList SystemManualTest::played(const LogCapture &log)
 
 QStringList SystemManualTest::said() const
 {
-    const QString folder = m_root->path(QStringLiteral("/root/quimbo/messages/eng/"));
-    QStringList prompts;
-    for (const QString &line : m_player->lines()) {
-        QString path;
-        if (line.startsWith(QStringLiteral("item: ")))
-            path = line.mid(6);
-        else if (line.startsWith(QStringLiteral("argv: [-v] [0.5] [-q] [")))
-            path = line.section(QLatin1Char('['), 4).chopped(1);
-        if (path.startsWith(folder))
-            prompts << path.mid(folder.size());
-    }
-    return prompts;
+    return m_player->prompts(m_root->path(QStringLiteral("/root/quimbo/messages/eng/")));
 }
 
 void SystemManualTest::manualFolderByLanguage_data()

@@ -10,6 +10,7 @@
 #include "library/resumemark.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "system/sound.h"
 #include "system/soundmanager.h"
 #include "system/systemsettingslocale.h"
 
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void factoryDefaults();
     void firmwareSaysTheVersion();
     void missingManualIsAnnounced();
+    void volumeKnob_data();
+    void volumeKnob();
     void leavingTheMenu_data();
     void leavingTheMenu();
 
@@ -142,19 +145,7 @@ void SystemSettingsTest::openMenu(int revision, bool books)
 
 QStringList SystemSettingsTest::said() const
 {
-    const QString folder = m_root->path(kMessages);
-    QStringList prompts;
-    const QStringList lines = m_player->lines();
-    for (const QString &line : lines) {
-        QString path;
-        if (line.startsWith(QStringLiteral("item: ")))
-            path = line.mid(6);
-        else if (line.startsWith(QStringLiteral("argv: [-v] [0.5] [-q] [")))
-            path = line.section(QLatin1Char('['), 4).chopped(1);
-        if (path.startsWith(folder))
-            prompts << path.mid(folder.size());
-    }
-    return prompts;
+    return m_player->prompts(m_root->path(kMessages));
 }
 
 QStringList SystemSettingsTest::answer(int key, Act act, int expectedCount)
@@ -425,6 +416,32 @@ void SystemSettingsTest::missingManualIsAnnounced()
     // And the menu is usable again.
     QVERIFY(m_input->isEnabled());
     QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{eng(Message::languages)});
+}
+
+void SystemSettingsTest::volumeKnob_data()
+{
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("sound");
+
+    QTest::newRow("safe range up") << 9 << BUTTON_VOLUME_UP << "tickBeep";
+    QTest::newRow("down to the lowest step") << 8 << BUTTON_VOLUME_DOWN << "doubleBeep";
+}
+
+void SystemSettingsTest::volumeKnob()
+{
+    QFETCH(int, volume);
+    QFETCH(int, key);
+    QFETCH(QString, sound);
+
+    openMenu(4);
+    QTRY_COMPARE(said().size(), 2);
+    AudioSettings::setVolume(volume);
+    m_player->clear();
+    Q_EMIT m_input->released(key);
+    const QString file = SoundManager::instance()->getSound(sound)->fileName();
+    QTRY_VERIFY(m_player->lines().filter(QStringLiteral("argv: [-V1]")).value(0).endsWith(QLatin1Char('[') + file + QLatin1Char(']')));
+    QCOMPARE(AudioSettings::volume(), key == BUTTON_VOLUME_UP ? volume + 1 : volume - 1);
 }
 
 void SystemSettingsTest::leavingTheMenu_data()
