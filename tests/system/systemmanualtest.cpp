@@ -80,6 +80,10 @@ private Q_SLOTS:
     void windKeysMoveByHeading();
     void endOfManualStopsAtTheContents();
     void sleepTimerSteps();
+    void pitchAndSpeedWhileStopped_data();
+    void pitchAndSpeedWhileStopped();
+    void timersEndTheManual_data();
+    void timersEndTheManual();
     void leaving_data();
     void leaving();
     void openedFromTheMenuAndBack();
@@ -118,7 +122,8 @@ void SystemManualTest::init()
     SimBoard::instance()->reset();
     Board::getInstance()->resetForTesting();
     for (const QString &name : {Message::close, Message::manual, Message::end_of_manual, Message::failed, Message::sleep_timer, Message::minutes, Message::off,
-                                Message::menu, Message::start, Message::languages, QStringLiteral("15.wav"), QStringLiteral("30.wav")})
+                                Message::menu, Message::start, Message::languages, Message::pitch, Message::speed, Message::minus,
+                                QStringLiteral("1.wav"), QStringLiteral("15.wav"), QStringLiteral("30.wav")})
         QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/messages/eng/") + name, QByteArray()));
     m_audio = std::make_unique<AudioSettings>();
     m_input = std::make_unique<Input>();
@@ -321,6 +326,58 @@ void SystemManualTest::sleepTimerSteps()
         QTRY_COMPARE(said(), expected);
     }
     QVERIFY(m_engine->isPlaying());
+}
+
+void SystemManualTest::pitchAndSpeedWhileStopped_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("spoken");
+
+    QTest::newRow("pitch down") << BUTTON_PITCH_DOWN << QStringList({Message::pitch, Message::minus, QStringLiteral("1.wav")});
+    QTest::newRow("speed up") << BUTTON_SPEED_UP << QStringList({Message::speed, QStringLiteral("1.wav")});
+}
+
+void SystemManualTest::pitchAndSpeedWhileStopped()
+{
+    QFETCH(int, key);
+    QFETCH(QStringList, spoken);
+
+    install({QStringLiteral("eng")});
+    std::unique_ptr<SystemManual> manual = create();
+    QVERIFY(manual);
+    manual->run();
+    Q_EMIT m_input->released(BUTTON_PLAY_STOP);
+    QVERIFY(!m_engine->isPlaying());
+    Q_EMIT m_input->pressed(key);
+    QTRY_COMPARE(said(), spoken);
+}
+
+void SystemManualTest::timersEndTheManual_data()
+{
+    QTest::addColumn<int>("key"); // released once after the start
+    QTest::addColumn<bool>("playing");
+
+    // Stopped, the standby timer runs; playing, the sleep timer was set to 15 minutes.
+    QTest::newRow("standby while stopped") << BUTTON_PLAY_STOP << false;
+    QTest::newRow("sleep timer") << BUTTON_SLEEP_MENU << true;
+}
+
+void SystemManualTest::timersEndTheManual()
+{
+    QFETCH(int, key);
+    QFETCH(bool, playing);
+
+    Platform::setTimeScale(0.0002); // 30 minutes in a third of a second
+    install({QStringLiteral("eng")});
+    std::unique_ptr<SystemManual> manual = create();
+    QVERIFY(manual);
+    manual->run();
+    QSignalSpy shutdown(manual.get(), &SystemManual::shutdown);
+    Q_EMIT m_input->released(key);
+    QCOMPARE(m_engine->isPlaying(), playing);
+    QVERIFY(shutdown.wait(5000));
+    QVERIFY(!m_engine->isPlaying());
+    QVERIFY(!m_input->isEnabled());
 }
 
 void SystemManualTest::leaving_data()

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void bookshelfItemFollowsTheShelf();
     void languageSelection_data();
     void languageSelection();
+    void unknownStoredLanguage();
     void navigationMode_data();
     void navigationMode();
     void factoryDefaults_data();
@@ -288,6 +289,17 @@ void SystemSettingsTest::languageSelection()
     // The menu goes on in the new language, and the language item offers it as current.
     const QString folder = confirmation.first().section(QLatin1Char('/'), 0, 0) + QLatin1Char('/');
     QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 1), QStringList{(present.contains(name) ? folder : eng(QString())) + name});
+}
+
+void SystemSettingsTest::unknownStoredLanguage()
+{
+    QSettings().setValue(QStringLiteral("systemLanguage"), QStringLiteral("xyz"));
+    writePrompts(QStringLiteral("xyz"), {Message::menu});
+    openMenu(4);
+    QTRY_COMPARE(said().size(), 2);
+    // No name for the stored code: the item is said again, and forward reaches the first language.
+    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 1), QStringList{eng(Message::languages)});
+    QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{eng(SystemSettingsLocale().keys().first())});
 }
 
 void SystemSettingsTest::navigationMode_data()
