@@ -2,19 +2,159 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/cdromworker.h"
 
+#include "platform/cddrive.h"
+#include "platform/platform.h"
 #include "system/delay.h"
 
 #include <QDebug>
+#include <QTimer>
+
+namespace {
+
+constexpr int kMinimumSgVersion = 30000;
+constexpr int kScsiTimeoutMsec = 2000;
+constexpr int kDataDiscSpeed = 4;
+constexpr long kDataDiscReadAhead = 4096;
+
+// Maps the drive's answers to the status the rest of the firmware knows.
+int statusOf(Platform::CdDrive *drive)
+{
+    switch (drive->driveStatus()) {
+    case Platform::CdDrive::kDriveNotReady:
+        return 0;
+    case Platform::CdDrive::kTrayOpen:
+        return 1;
+    case Platform::CdDrive::kDiscOk:
+        return drive->discStatus() == Platform::CdDrive::kAudio ? 2 : 3;
+    default:
+        return 4;
+    }
+}
+
+} // namespace
 
 CdRomWorker::CdRomWorker(QObject *parent)
     : QObject(parent)
+    , m_drive(Platform::createCdDrive())
 {
 }
 
 CdRomWorker::~CdRomWorker() = default;
 
+int CdRomWorker::status() const
+{
+    return m_status;
+}
+
+void CdRomWorker::start()
+{
+    qDebug() << "[CdRomWorker::start]";
+    if (m_timer)
+        return;
+    m_timer = new QTimer(this);
+    m_timer->setInterval(Platform::scaledMsec(kPollMsec));
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &CdRomWorker::checkStatusCdRom);
+    m_timer->start();
+}
+
+void CdRomWorker::stop()
+{
+    qDebug() << "CDROM worker stop";
+    delete m_timer;
+    m_timer = nullptr;
+    Q_EMIT finished();
+}
+
+void CdRomWorker::checkStatusCdRom()
+{
+    m_timer->stop();
+    if (!m_drive->open(false)) {
+        m_timer->start();
+        return;
+    }
+    // A drive that answered "not ready" may never report a media change for
+    // the disc it then reads; asking again while it spins up keeps the
+    // firmware from waiting on it for ever.
+    const bool changed = m_drive->mediaChanged() > 0;
+    const int status = changed || m_status == 0 ? statusOf(m_drive.get()) : m_status;
+    if (changed || status != m_status) {
+        if (status == 3) {
+            m_drive->selectSpeed(kDataDiscSpeed);
+            m_drive->setReadAhead(kDataDiscReadAhead);
+        }
+        m_status = status;
+        Q_EMIT statusChanged(status);
+    }
+    m_drive->close();
+    m_timer->start();
+}
+
+int CdRomWorker::eject()
+{
+    if (m_timer)
+        m_timer->stop();
+    static const QByteArray allowRemoval("\x1E\x00\x00\x00\x00\x00", 6);
+    static const QByteArray startUnit("\x1B\x00\x00\x00\x01\x00", 6);
+    static const QByteArray ejectUnit("\x1B\x00\x00\x00\x02\x00", 6);
+    struct Step {
+        const QByteArray &command;
+        const char *failure;
+    };
+    const Step steps[] = {
+        {allowRemoval, "[CdRomWorker::eject] error allowRmBlk. Failed:"},
+        {startUnit, "[CdRomWorker::eject] error startStop1Blk. Failed:"},
+        {ejectUnit, "[CdRomWorker::eject] error startStop2Blk. Failed:"},
+    };
+
+    std::unique_ptr<Platform::CdDrive> drive = Platform::createCdDrive();
+    for (int attempt = 0; attempt < kEjectAttempts; ++attempt) {
+        Delay::msec(500);
+        if (!drive->open(true)) {
+            qDebug() << "[CdRomWorker::eject] could not open device, attempts:" << attempt;
+            continue;
+        }
+        if (drive->sgVersion() < kMinimumSgVersion) {
+            qDebug() << "[CdRomWorker::eject] not an sg device, or old sg driver! Failed:" << attempt;
+            drive->close();
+            continue;
+        }
+        bool sent = true;
+        for (const Step &step : steps) {
+            if (!drive->scsiCommand(step.command, kScsiTimeoutMsec)) {
+                qDebug() << step.failure << attempt;
+                sent = false;
+                break;
+            }
+        }
+        if (!sent) {
+            drive->close();
+            continue;
+        }
+        drive->rereadPartitionTable();
+        drive->close();
+        qDebug() << "[CdRomWorker::eject] disc is ejecting..";
+        if (m_timer)
+            m_timer->start();
+        return 0;
+    }
+    if (m_timer)
+        m_timer->start();
+    return -1;
+}
+
 bool CdRomWorker::diskOk()
 {
+    std::unique_ptr<Platform::CdDrive> drive = Platform::createCdDrive();
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        Delay::msec(50);
+        if (!drive->open(false))
+            continue;
+        const int status = drive->driveStatus();
+        drive->close();
+        if (status >= 0)
+            return status == Platform::CdDrive::kDiscOk;
+    }
     return false;
 }
 
@@ -27,20 +167,4 @@ bool CdRomWorker::emergencyEject()
         Delay::msec(1000);
     }
     return false;
-}
-
-void CdRomWorker::start()
-{
-    qDebug() << "[CdRomWorker::start]";
-}
-
-void CdRomWorker::stop()
-{
-    Q_EMIT finished();
-}
-
-int CdRomWorker::eject()
-{
-    qDebug() << "[CdRomWorker::eject] could not open device, attempts:" << 0;
-    return -1;
 }

@@ -8,20 +8,33 @@
 #include <QList>
 #include <QObject>
 
+#include <memory>
+
+class MediaClassPrivate;
+class UdevDevice;
+
 /**
  * Knows which media are present, mounts and searches them, and reports each
- * as a MediaSource. One instance, owned by the main controller from
- * power-up on. Main thread.
- *
- * This is the minimal form the main controller needs until media detection
- * lands: it finds no media (no block-device scan, no CD polling yet), keeps
- * the CD drive status it is told, and consumes "lastPlayedMedia" at power-up.
+ * as a MediaSource: mediaSourceInserted() for a medium with candidate book
+ * files (or an audio CD), mediaSourceUnsupported() for one without,
+ * mediaSourceRemoved() when it goes. One instance, owned by the main
+ * controller from power-up on; lives on the main thread, and its signals are
+ * emitted there. The CD drive is polled by a CdRomWorker on a thread of its
+ * own, and each medium is searched on a short-lived low-priority thread.
  */
 class MediaClass : public QObject
 {
     Q_OBJECT
 
 public:
+    /** How long the priority wait gives a stick or card, and the CD drive. */
+    static constexpr int kStorageWaitMsec = 5000;
+    static constexpr int kCdWaitMsec = 20000;
+    /** Pause between the searches of the other media at power-up. */
+    static constexpr int kSearchSpacingMsec = 500;
+    /** Longest time a drive that is not ready keeps the media class busy. */
+    static constexpr int kNotReadyBusyMsec = 30000;
+
     explicit MediaClass(QObject *parent = nullptr);
     ~MediaClass() override;
 
@@ -29,12 +42,23 @@ public:
     bool isBusy() const;
     /** Last status of the CD drive: 0 not ready, 1 tray open, 2 audio CD, 3 data disc, 4 no disc, 5 not known. */
     int cdromStatus() const;
-    /** Storage media whose type lies in the mask (an OR of MediaSource::MediaType). */
+    /**
+     * Storage media present now (a fresh scan) whose type lies in the mask (an
+     * OR of MediaSource::MediaType), with their file systems; never the
+     * medium the system runs from.
+     */
     QList<MediaSource> mediaSources(int mediaTypeMask) const;
 
 public Q_SLOTS:
+    /**
+     * Once at power-up: waits (bounded, with the event loop running) for the
+     * medium a book was last played from, then searches the others and
+     * starts hot-plug monitoring and CD polling.
+     */
     void waitForPriorityDevice();
+    /** Asks the CD drive to eject its disc. */
     void ejectCd();
+    /** A status report of the CD drive (normally from its poller thread). */
     void cdromStatusChanged(int status);
 
 Q_SIGNALS:
@@ -42,9 +66,16 @@ Q_SIGNALS:
     void mediaSourceRemoved(MediaSource mediaSource);
     void mediaSourceUnsupported(MediaSource mediaSource);
 
+private Q_SLOTS:
+    void udevDeviceAdded(const UdevDevice &device);
+    void udevDeviceRemoved(const UdevDevice &device);
+    void searchingFilesReady(const MediaSource &mediaSource);
+
 private:
-    int m_cdromStatus = 5;
-    int m_activeTasks = 0;
+    void searchFilesMediaSource(const MediaSource &mediaSource);
+
+    friend class MediaClassPrivate;
+    const std::unique_ptr<MediaClassPrivate> d;
 };
 
 #endif

@@ -69,7 +69,12 @@ public:
      */
     quint64 mediaId() const;
 
-    /** The 32-bit string hash that stored identifiers are made with. */
+    /**
+     * The 32-bit string hash that stored identifiers are made with. Not
+     * qHash: Qt 6 changed that function and made its width follow size_t, so
+     * identifiers written into markers and resume marks by earlier firmware
+     * would no longer match. This one is the same on every platform.
+     */
     static uint classicHash(const QString &text);
 
     bool operator==(const MediaSource &other) const;

@@ -2,8 +2,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/mediasourcemanager.h"
 
+#include "platform/mounter.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "platform/systemactions.h"
+#include "system/delay.h"
+
 #include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QMutexLocker>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kMountAttempts = 5;
+constexpr int kExFatTimeoutMsec = 2000;
+
+const char *const kMountPaths[] = {"/media/cd", "/media/usb", "/media/mmc"};
+const char *const kLogFiles[] = {"log", "log1", "dmesg_startup", "dmesg_shutdown"};
+
+} // namespace
 
 MediaSourceManager::MediaSourceManager(const MediaSource &mediaSource, QObject *parent)
     : QObject(parent)
@@ -22,7 +44,55 @@ bool MediaSourceManager::mount()
         qDebug() << "[MediaSourceManager::mount] wrong mediaSource has wrong mimeType:" << int(m_mediaSource.mimeType());
         return false;
     }
-    qDebug() << "[MediaSourceManager::mount]" << m_mediaSource.device() << "failed to mount";
+    const QString device = m_mediaSource.device();
+    const QString mountPath = m_mediaSource.mountPath();
+    bool mounted = false;
+    for (int attempt = 0; attempt < kMountAttempts && !mounted; ++attempt) {
+        switch (m_mediaSource.mediaType()) {
+        case MediaSource::MediaTypeUsb:
+        case MediaSource::MediaTypeMmc:
+            mounted = m_mediaSource.fileSystem() == QLatin1String("exfat") ? mountExFat(device, mountPath) : mountFat(device, mountPath);
+            break;
+        case MediaSource::MediaTypeCdRom:
+            mounted = mountISO9660(device, mountPath);
+            break;
+        case MediaSource::MediaTypeNone:
+            attempt = kMountAttempts; // nowhere to mount it
+            break;
+        }
+    }
+    m_mediaSource.setMounted(mounted);
+    qDebug() << "[MediaSourceManager::mount]" << device << (mounted ? "is mounted" : "failed to mount");
+    return mounted;
+}
+
+bool MediaSourceManager::mountFat(const QString &device, const QString &mountPath)
+{
+    const int error = Platform::mounter()->mount(device, mountPath, QStringLiteral("vfat"), Platform::Mounter::kNoAccessTime, QString());
+    if (error != 0)
+        qDebug() << "[MediaSourceManager::mountFat]" << device << std::strerror(error);
+    return error == 0;
+}
+
+bool MediaSourceManager::mountExFat(const QString &device, const QString &mountPath)
+{
+    const int exitCode = Platform::systemActions()->executeBounded(QStringLiteral("mount.exfat"), {Platform::path(device), Platform::path(mountPath)},
+                                                                    kExFatTimeoutMsec);
+    if (exitCode == Platform::SystemActions::kTimedOut)
+        qDebug() << "[MediaSourceManager::mountExFat] qprocess didn't finish";
+    return exitCode == 0;
+}
+
+bool MediaSourceManager::mountISO9660(const QString &device, const QString &mountPath)
+{
+    const int error = Platform::mounter()->mount(device, mountPath, QStringLiteral("iso9660"), Platform::Mounter::kReadOnly,
+                                                 QStringLiteral("norock,check=relaxed"));
+    if (error == 0)
+        return true;
+    qDebug() << "[MediaSourceManager::mountISO9660]" << device << std::strerror(error);
+    // A half-done mount of a disc that is still spinning up would block the next try.
+    Platform::mounter()->unmount(mountPath, true);
+    Delay::msec(100);
     return false;
 }
 
@@ -33,9 +103,17 @@ bool MediaSourceManager::unmount()
         qDebug() << "[MediaSourceManager::unmount] we can't unmount, no mountPath available";
         return false;
     }
-    m_mediaSource.setMounted(false);
-    qDebug().noquote() << "[MediaSourceManager::unmount]" << m_mediaSource.device() << "unmount succesfull";
-    return true;
+    const bool unmounted = Platform::mounter()->unmount(m_mediaSource.mountPath(), true) == 0;
+    if (unmounted)
+        m_mediaSource.setMounted(false);
+    qDebug() << "[MediaSourceManager::unmount]" << m_mediaSource.device() << (unmounted ? "unmount succesfull" : "failed to unmount");
+    return unmounted;
+}
+
+void MediaSourceManager::unmountAll()
+{
+    for (const char *mountPath : kMountPaths)
+        Platform::mounter()->unmount(QLatin1String(mountPath), false);
 }
 
 bool MediaSourceManager::systemBackup()
@@ -44,7 +122,52 @@ bool MediaSourceManager::systemBackup()
         qDebug() << "[MediaSourceManager::systemBackup] failed to mount media source";
         return false;
     }
-    return false;
+    const QDir medium(Platform::path(m_mediaSource.mountPath()));
+    for (const char *name : kLogFiles)
+        QFile::remove(medium.filePath(QLatin1String(name)));
+    auto copy = [&medium](const char *name) {
+        return QFile::copy(Platform::path(QStringLiteral("/root/quimbo/") + QLatin1String(name)), medium.filePath(QLatin1String(name)));
+    };
+    if (!copy("log")) {
+        qDebug() << "[MediaSourceManager::systemBackup] failed to copy the log file to mediasource";
+        return false;
+    }
+    if (QFile::exists(Platform::path(QStringLiteral("/root/quimbo/log1"))))
+        copy("log1");
+    copy("dmesg_startup");
+    copy("dmesg_shutdown");
+    Platform::systemActions()->sync();
+    Delay::msec(500);
+    return true;
+}
+
+void MediaSourceManager::setFileNameFilters(const QStringList &filters)
+{
+    m_fileNameFilters = filters;
+}
+
+QStringList MediaSourceManager::fileNameFilters() const
+{
+    return m_fileNameFilters;
+}
+
+void MediaSourceManager::startSearchingFiles()
+{
+    if (mount()) {
+        // Unsorted, in the order the file system lists each folder; links are
+        // neither listed nor followed, so a link loop on a stick ends nowhere,
+        // and hidden folders (a desktop's trash) are not entered.
+        QDirIterator it(Platform::path(m_mediaSource.mountPath()), m_fileNameFilters,
+                        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            const QFileInfo info = it.fileInfo();
+            if (!info.isDir())
+                m_mediaSource.addFileInfo(info);
+        }
+    }
+    Q_EMIT readySearchingFiles(m_mediaSource);
+    QTimer::singleShot(Platform::scaledMsec(100), this, &MediaSourceManager::finished);
 }
 
 MediaSource MediaSourceManager::mediaSource() const

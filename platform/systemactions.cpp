@@ -13,6 +13,12 @@ namespace Platform {
 
 SystemActions::~SystemActions() = default;
 
+int SystemActions::executeBounded(const QString &program, const QStringList &arguments, int timeoutMsec)
+{
+    Q_UNUSED(timeoutMsec)
+    return execute(program, arguments);
+}
+
 namespace {
 std::atomic<SystemActions *> s_override{nullptr};
 } // namespace

@@ -24,6 +24,15 @@ public:
     virtual int runShell(const QString &commandLine) = 0;
     /** Runs a program and waits; its exit code, -1 when it could not run. */
     virtual int execute(const QString &program, const QStringList &arguments = {}) = 0;
+    /** executeBounded(): the program did not finish in time and was killed. */
+    static constexpr int kTimedOut = -2;
+    /**
+     * Runs a program with its output and error output merged, waiting at most
+     * timeoutMsec: its exit code, -1 when it could not run, kTimedOut.
+     * Mounting an exFAT medium ("mount.exfat DEVICE MOUNTPATH") goes through
+     * here, with device paths as they are on the device.
+     */
+    virtual int executeBounded(const QString &program, const QStringList &arguments, int timeoutMsec);
     /** Starts a program detached; false when it could not be started. */
     virtual bool startDetached(const QString &program, const QStringList &arguments = {}) = 0;
 

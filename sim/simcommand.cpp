@@ -97,6 +97,9 @@ SimCommand SimCommand::parse(const QString &line, QString *error)
         return command;
     }
 
+    if (verb == QLatin1String("usb") || verb == QLatin1String("sd") || verb == QLatin1String("cd"))
+        return parseMedia(verb, trimmed.mid(words.first().size()).trimmed(), error);
+
     auto needArgs = [&](int least, int most) {
         if (args.size() < least || args.size() > most) {
             reason = least == most
@@ -200,6 +203,56 @@ SimCommand SimCommand::parse(const QString &line, QString *error)
     return invalid(error, QStringLiteral("unknown command \"%1\"").arg(words.first()));
 }
 
+SimCommand SimCommand::parseMedia(const QString &verb, const QString &rest, QString *error)
+{
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    const QString action = rest.section(space, 0, 0).toLower();
+    QString folder = rest.mid(action.size()).trimmed();
+    const bool cd = verb == QLatin1String("cd");
+    const int slot = cd ? kCdDataDisc : verb == QLatin1String("usb") ? kUsbSlot : kSdSlot;
+    const QString usage = cd ? QStringLiteral("\"cd\" takes insert DIR, audio DIR, remove, open or close")
+                             : QStringLiteral("\"%1\" takes insert [fs=TYPE] DIR or remove").arg(verb);
+    SimCommand command;
+    if (action == QLatin1String("remove") || (cd && (action == QLatin1String("open") || action == QLatin1String("close")))) {
+        if (!folder.isEmpty())
+            return invalid(error, usage);
+        command.type = action == QLatin1String("remove") ? MediaRemove : CdTray;
+        command.key = slot;
+        command.value = action == QLatin1String("open") ? 1 : 0;
+        return command;
+    }
+    if (action != QLatin1String("insert") && !(cd && action == QLatin1String("audio")))
+        return invalid(error, usage);
+    command.type = MediaInsert;
+    command.key = cd && action == QLatin1String("audio") ? kCdAudioDisc : slot;
+    if (!cd) {
+        command.fileSystem = QStringLiteral("vfat");
+        if (folder.startsWith(QLatin1String("fs="))) {
+            const QString type = folder.section(space, 0, 0).mid(3);
+            folder = folder.mid(3 + type.size()).trimmed();
+            if (type.isEmpty())
+                return invalid(error, usage);
+            command.fileSystem = type == QLatin1String("none") ? QString() : type;
+        }
+    }
+    if (folder.isEmpty())
+        return invalid(error, usage);
+    command.text = folder;
+    return command;
+}
+
+QString SimCommand::slotName(int slot)
+{
+    switch (slot) {
+    case kUsbSlot:
+        return QStringLiteral("usb");
+    case kSdSlot:
+        return QStringLiteral("sd");
+    default:
+        return QStringLiteral("cd");
+    }
+}
+
 QString SimCommand::toString() const
 {
     switch (type) {
@@ -229,6 +282,18 @@ QString SimCommand::toString() const
         return QStringLiteral("status");
     case Quit:
         return QStringLiteral("quit");
+    case MediaInsert:
+        if (key == kCdAudioDisc)
+            return QStringLiteral("cd audio ") + text;
+        if (key == kCdDataDisc)
+            return QStringLiteral("cd insert ") + text;
+        return slotName(key) + QStringLiteral(" insert ")
+            + (fileSystem == QLatin1String("vfat") ? QString() : QStringLiteral("fs=%1 ").arg(fileSystem.isEmpty() ? QStringLiteral("none") : fileSystem))
+            + text;
+    case MediaRemove:
+        return slotName(key) + QStringLiteral(" remove");
+    case CdTray:
+        return value ? QStringLiteral("cd open") : QStringLiteral("cd close");
     case Invalid:
         break;
     }

@@ -13,11 +13,19 @@
  *   knob +N|-N | power press|release|tap [MS]|hold [MS]
  *   headphones in|out | usbfault on|off | revision 4|6
  *   wait MS | await TEXT | log TEXT | status | quit
+ *   usb insert [fs=TYPE] DIR | usb remove | sd insert [fs=TYPE] DIR | sd remove
+ *   cd insert DIR | cd audio DIR | cd remove | cd open | cd close
  *
  * KEY is a key name (play, ff, rew, menu, eject, pitchup, pitchdown, speedup,
  * speeddown, power) or its code (2049…2060 without the knob's 2054/2055).
  * "await" waits until the firmware has logged a line containing TEXT (after
  * the line the previous "await" of the same source matched).
+ * A medium is a host folder DIR (the rest of the line, spaces and all;
+ * relative to the simulator's working folder). A stick or card has the file
+ * system "vfat" unless fs= names another ("exfat", or "none" for a medium
+ * without one). "cd insert" lays a data disc in the drive, "cd audio" an
+ * audio disc (one .wav or .mp3 file per track); "cd remove" opens the tray
+ * and takes the disc out.
  * Durations are milliseconds of device time; the runner scales them with the
  * process-wide time scale. A value type.
  */
@@ -39,7 +47,15 @@ public:
         Log,
         Status,
         Quit,
+        MediaInsert, ///< key: which slot (kUsbSlot, kSdSlot, kCdDataDisc, kCdAudioDisc), text: the folder
+        MediaRemove, ///< key: kUsbSlot, kSdSlot or kCdDataDisc (the drive)
+        CdTray, ///< value: 1 open, 0 closed
     };
+
+    static constexpr int kUsbSlot = 1;
+    static constexpr int kSdSlot = 2;
+    static constexpr int kCdDataDisc = 3;
+    static constexpr int kCdAudioDisc = 4;
 
     static constexpr int kPowerKey = 2049;
     static constexpr int kDefaultTapMsec = 200;
@@ -51,7 +67,8 @@ public:
     Type type = Invalid;
     int key = 0; ///< Press, Release, Tap, Hold: the key code (2049 is the power button)
     int value = 0; ///< duration (Tap, Hold, Wait), detents (Knob), 0/1 (Headphones, UsbFault), 4/6 (Revision)
-    QString text; ///< Log, Await
+    QString text; ///< Log, Await; MediaInsert: the folder
+    QString fileSystem; ///< MediaInsert of a stick or card: "vfat" unless given; empty for none
 
     /**
      * Parses one line (without its time prefix). Empty lines and comments are
@@ -59,6 +76,9 @@ public:
      * fills *error when the line is not understood.
      */
     static SimCommand parse(const QString &line, QString *error);
+
+    /** The media commands: "usb …", "sd …", "cd …" (rest: the line after the verb). */
+    static SimCommand parseMedia(const QString &verb, const QString &rest, QString *error);
 
     /** Key code for a name or a number; 0 when unknown. */
     static int keyCode(const QString &nameOrCode);
@@ -71,6 +91,9 @@ public:
     bool isValid() const { return type != Invalid; }
     /** Tap, Hold and Wait take time; the next command starts after them. */
     bool takesTime() const { return type == Tap || type == Hold || type == Wait || type == Await; }
+
+    /** "usb", "sd" or "cd" for a media command's slot. */
+    static QString slotName(int slot);
 };
 
 #endif

@@ -4,11 +4,13 @@
 
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simmedia.h"
 
 #include "platform/paths.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QQueue>
 #include <QStringList>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <algorithm>
 
 using Platform::SimBoard;
+using Platform::SimMedia;
 
 namespace {
 const QString kPowerButtonDevice = QStringLiteral("/dev/input/event1");
@@ -308,6 +311,31 @@ void SimCommandRunnerPrivate::run(const SimCommand &command)
         done(command, ok);
         Q_EMIT q->quitRequested();
         return;
+    case SimCommand::MediaInsert: {
+        SimMedia *media = SimMedia::instance();
+        const QString folder = QFileInfo(command.text).absoluteFilePath();
+        bool inserted = false;
+        if (command.key == SimCommand::kCdDataDisc || command.key == SimCommand::kCdAudioDisc)
+            inserted = media->insertDisc(command.key == SimCommand::kCdAudioDisc ? SimMedia::AudioDisc : SimMedia::DataDisc, folder);
+        else
+            inserted = media->insert(command.key == SimCommand::kUsbSlot ? SimMedia::UsbSlot : SimMedia::SdSlot, folder, command.fileSystem);
+        done(command, inserted ? ok : QStringLiteral("error: no folder \"%1\"").arg(folder));
+        return;
+    }
+    case SimCommand::MediaRemove: {
+        SimMedia *media = SimMedia::instance();
+        bool removed = true;
+        if (command.key == SimCommand::kCdDataDisc)
+            media->removeDisc();
+        else
+            removed = media->remove(command.key == SimCommand::kUsbSlot ? SimMedia::UsbSlot : SimMedia::SdSlot);
+        done(command, removed ? ok : QStringLiteral("error: the %1 slot is empty").arg(SimCommand::slotName(command.key)));
+        return;
+    }
+    case SimCommand::CdTray:
+        SimMedia::instance()->setTrayOpen(command.value != 0);
+        done(command, ok);
+        return;
     case SimCommand::Invalid:
         break;
     }
@@ -327,11 +355,21 @@ QString SimCommandRunner::statusText()
         if (code != 2054 && code != 2055 && board->isKeyDown(code))
             keys << SimCommand::keyName(code);
     }
+    const SimMedia *media = SimMedia::instance();
+    auto slot = [media](SimMedia::Slot s) { return media->isInserted(s) ? media->deviceNode(s) : QStringLiteral("none"); };
+    QString cd = media->isTrayOpen() ? QStringLiteral("open") : QStringLiteral("empty");
+    if (!media->isTrayOpen() && media->disc() != SimMedia::NoDisc)
+        cd = media->disc() == SimMedia::AudioDisc ? QStringLiteral("audio") : QStringLiteral("data");
+    const QStringList mounts = media->mounts();
+    const QString mediaText = QStringLiteral(" usbslot=%1 sdslot=%2 cd=%3 mounts=%4")
+                                  .arg(slot(SimMedia::UsbSlot), slot(SimMedia::SdSlot), cd,
+                                       mounts.isEmpty() ? QStringLiteral("none") : mounts.join(QLatin1Char(',')));
     return QStringLiteral("led0=%1 led1=%2 usb0=%3 usb1=%4 keys=%5 headphones=%6 line202=%7 revision=%8 poweredoff=%9")
         .arg(onOff(board->led(0)), onOff(board->led(1)), onOff(board->usbPower(0)), onOff(board->usbPower(1)),
              keys.isEmpty() ? QStringLiteral("none") : keys.join(QLatin1Char(',')),
              board->inputState(kHeadphoneDevice, kEvSw, kSwHeadphoneInsert) ? QStringLiteral("in") : QStringLiteral("out"),
              QString::number(board->lineValue(kUsbFaultLine)),
              board->revision() == 7 ? QStringLiteral("6") : QStringLiteral("4"),
-             board->isPoweredOff() ? QStringLiteral("yes") : QStringLiteral("no"));
+             board->isPoweredOff() ? QStringLiteral("yes") : QStringLiteral("no"))
+        + mediaText;
 }

@@ -48,6 +48,7 @@ public:
     std::unique_ptr<SimControlServer> server;
     std::unique_ptr<SimTerminal> terminal;
     std::unique_ptr<SimCommandRunner> scriptRunner;
+    std::unique_ptr<SimCommandRunner> mediaRunner;
 };
 
 SimController::SimController(const Options &options, QObject *parent)
@@ -96,7 +97,8 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
             hasValue = true;
         }
         const bool wantsValue = name == QLatin1String("--script") || name == QLatin1String("--control")
-            || name == QLatin1String("--revision");
+            || name == QLatin1String("--revision") || name == QLatin1String("--usb") || name == QLatin1String("--sd")
+            || name == QLatin1String("--audio-cd");
         if (wantsValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 qWarning().noquote() << "[SimController::parseArguments]" << name << "needs a value";
@@ -116,6 +118,12 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
                 qWarning().noquote() << "[SimController::parseArguments] --revision takes 4 or 6, not" << value;
                 ok = false;
             }
+        } else if (name == QLatin1String("--usb")) {
+            options->usbFolder = value;
+        } else if (name == QLatin1String("--sd")) {
+            options->sdFolder = value;
+        } else if (name == QLatin1String("--audio-cd")) {
+            options->audioCdFolder = value;
         } else if (name == QLatin1String("--demo")) {
             options->demo = true;
         }
@@ -166,7 +174,20 @@ bool SimController::start()
         connect(d->server.get(), &SimControlServer::echo, this, [](const QString &text) { SimDisplay::show(text); });
     }
 
+    if (!d->options.usbFolder.isEmpty()) {
+        // The stick goes in once the firmware watches for media, as a reader
+        // would plug it in after switching on.
+        d->mediaRunner = std::make_unique<SimCommandRunner>();
+        connect(d->mediaRunner.get(), &SimCommandRunner::answered, this, [](const SimCommand &command, const QString &answer) {
+            if (answer.startsWith(QLatin1String("error")) && command.type == SimCommand::MediaInsert)
+                SimDisplay::show(answer);
+        });
+        d->mediaRunner->enqueue(SimCommand::parse(QStringLiteral("await [UDevMonitor::start]"), nullptr));
+        d->mediaRunner->enqueue(SimCommand::parse(QStringLiteral("usb insert ") + d->options.usbFolder, nullptr));
+    }
+
     if (d->options.terminal) {
+        SimTerminal::setMediaFolders(d->options.usbFolder, d->options.sdFolder, d->options.audioCdFolder);
         d->terminal = std::make_unique<SimTerminal>();
         connect(d->terminal.get(), &SimTerminal::quitRequested, this, &SimController::quitRequested);
         d->terminal->start();

@@ -30,12 +30,15 @@ public:
         bool demo = false; ///< --demo: run the built-in demo script, then quit
         bool terminal = false; ///< raw-mode key control on stdin
         bool quitAfterScript = false; ///< quit the application when the script ends
+        QString usbFolder; ///< --usb DIR: the stick inserted once the firmware is up (terminal key 1)
+        QString sdFolder; ///< --sd DIR: the card of terminal key 3
+        QString audioCdFolder; ///< --audio-cd DIR: the audio disc of terminal key 2
     };
 
     /**
      * Called once by main() after the application object exists. Does nothing
      * unless the simulated backend is active; otherwise reads --script,
-     * --control, --revision and --demo from the arguments, creates the
+     * --control, --revision, --demo, --usb, --sd and --audio-cd from the arguments, creates the
      * controller as a child of the application and starts it.
      */
     static void attach(QCoreApplication *app, const QStringList &arguments);

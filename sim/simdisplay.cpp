@@ -3,6 +3,7 @@
 #include "simdisplay.h"
 
 #include "platform/sim/simboard.h"
+#include "platform/sim/simmedia.h"
 #include "sim/simcommand.h"
 
 #include <QFile>
@@ -60,6 +61,18 @@ SimDisplay::SimDisplay(const QString &voiceFile, const QString &logFile, QObject
     connect(board, &SimBoard::systemAction, this, [this](const QString &action) {
         poll();
         show(QStringLiteral("system: ") + action);
+    }, Qt::QueuedConnection);
+
+    // Media change on the simulator's side, mounts on the firmware's search threads.
+    Platform::SimMedia *media = Platform::SimMedia::instance();
+    connect(media, &Platform::SimMedia::mediaChanged, this, [](const QString &slot, const QString &what) {
+        show(slot + QLatin1Char(' ') + what);
+    }, Qt::QueuedConnection);
+    connect(media, &Platform::SimMedia::mounted, this, [](const QString &device, const QString &mountPath) {
+        show(QStringLiteral("mounted %1 on %2").arg(device, mountPath));
+    }, Qt::QueuedConnection);
+    connect(media, &Platform::SimMedia::unmounted, this, [](const QString &mountPath) {
+        show(QStringLiteral("unmounted ") + mountPath);
     }, Qt::QueuedConnection);
 
     connect(&d->timer, &QTimer::timeout, this, &SimDisplay::poll);

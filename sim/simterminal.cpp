@@ -4,6 +4,7 @@
 
 #include "sim/simcommandrunner.h"
 #include "sim/simdisplay.h"
+#include "platform/sim/simmedia.h"
 
 #include <QSocketNotifier>
 
@@ -19,6 +20,9 @@ namespace {
 struct termios s_savedTermios;
 bool s_termiosSaved = false;
 int s_signalPipe[2] = {-1, -1};
+QString s_stickFolder;
+QString s_cardFolder;
+QString s_audioDiscFolder;
 
 void restoreTerminal()
 {
@@ -121,7 +125,10 @@ QString SimTerminal::keyMap()
         "  p / P                  power button: tap / hold 2.5 s (shutdown)\n"
         "  h                      headphones in / out\n"
         "  u                      USB over-current fault on / off\n"
-        "  i                      status (LEDs, USB power, keys down)\n"
+        "  i                      status (LEDs, USB power, keys down, media)\n"
+        "  1                      sample stick in / out (USB slot)\n"
+        "  2                      audio CD in / out\n"
+        "  3                      SD card without a book in / out\n"
         "  Ctrl-C or Ctrl-D       quit the simulator\n");
     return map;
 }
@@ -149,12 +156,28 @@ SimCommand SimTerminal::commandForKey(const QByteArray &key, bool headphonesIn, 
             line = usbFault ? QStringLiteral("usbfault off") : QStringLiteral("usbfault on");
         else if (c == 'i')
             line = QStringLiteral("status");
+        else if (c == '1' && !s_stickFolder.isEmpty())
+            line = Platform::SimMedia::instance()->isInserted(Platform::SimMedia::UsbSlot) ? QStringLiteral("usb remove")
+                                                                                          : QStringLiteral("usb insert ") + s_stickFolder;
+        else if (c == '3' && !s_cardFolder.isEmpty())
+            line = Platform::SimMedia::instance()->isInserted(Platform::SimMedia::SdSlot) ? QStringLiteral("sd remove")
+                                                                                         : QStringLiteral("sd insert ") + s_cardFolder;
+        else if (c == '2' && !s_audioDiscFolder.isEmpty())
+            line = Platform::SimMedia::instance()->disc() != Platform::SimMedia::NoDisc ? QStringLiteral("cd remove")
+                                                                                       : QStringLiteral("cd audio ") + s_audioDiscFolder;
         else if (c == 0x03 || c == 0x04)
             line = QStringLiteral("quit");
     }
     if (line.isEmpty())
         return SimCommand();
     return SimCommand::parse(line, nullptr);
+}
+
+void SimTerminal::setMediaFolders(const QString &stick, const QString &card, const QString &audioDisc)
+{
+    s_stickFolder = stick;
+    s_cardFolder = card;
+    s_audioDiscFolder = audioDisc;
 }
 
 bool SimTerminal::start()

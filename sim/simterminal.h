@@ -46,6 +46,8 @@ public:
      * current state.
      */
     static SimCommand commandForKey(const QByteArray &key, bool headphonesIn, bool usbFault);
+    /** The folders keys 1 (stick), 3 (card) and 2 (audio disc) put in and take out; empty: the key does nothing. */
+    static void setMediaFolders(const QString &stick, const QString &card, const QString &audioDisc);
 
 Q_SIGNALS:
     void quitRequested();

@@ -6,6 +6,7 @@
 # build folder. Everything the firmware writes stays below BUILD/simroot.
 #
 # usage: tools/run-sim.sh BUILD [quimbo-basic options: --script FILE, --revision 4|6, --control SOCKET, --demo]
+# (the script adds --usb, --sd and --audio-cd with the generated sample media)
 #
 # With a terminal on stdin the board is played from the keyboard (the key map
 # is printed at start). Without one (CI, `make run < /dev/null`) the built-in
@@ -97,7 +98,8 @@ else
 fi
 
 # One generated DAISY 2.02 book on the simulated USB stick, made once. The
-# stick is a host folder; inserting it is a later step of the simulator.
+# stick is a host folder; the simulator inserts it once the firmware is up
+# (key 1 takes it out and puts it back).
 stick="$build/simmedia/usb"
 if [ ! -f "$stick/.generated" ]; then
     mkdir -p "$stick"
@@ -112,6 +114,23 @@ if [ ! -f "$stick/.generated" ]; then
     fi
 fi
 
+# An audio CD of three short tones (key 2), and an SD card without a book
+# (key 3), which the firmware refuses with its unsupported-medium warning.
+audiocd="$build/simmedia/audiocd"
+if [ ! -f "$audiocd/.generated" ] && command -v sox >/dev/null 2>&1; then
+    mkdir -p "$audiocd"
+    ok=yes
+    for track in 1 2 3; do
+        sox -q -n -r 44100 -c 2 -b 16 "$audiocd/track0$track.wav" synth 4 sine $((220 * track)) vol 0.3 || ok=no
+    done
+    [ "$ok" = yes ] && touch "$audiocd/.generated"
+fi
+card="$build/simmedia/sd-without-book"
+mkdir -p "$card"
+[ -f "$card/readme.txt" ] || echo "This card holds no book." >"$card/readme.txt"
+media_options=(--usb "$stick" --sd "$card")
+[ -f "$audiocd/.generated" ] && media_options+=(--audio-cd "$audiocd")
+
 export QUIMBO_ROOT="$root"
 export QUIMBO_PLATFORM=sim
 export QUIMBO_SIM_VOICE_LOG="$root/tmp/quimbo-sim-voice.log"
@@ -121,10 +140,10 @@ export PATH="$source_dir/tools/sim-bin:$PATH"
 
 echo "[sim] root $root, log $root/root/quimbo/log"
 if [ -t 0 ]; then
-    exec "$exe" --sim "$@"
+    exec "$exe" --sim "${media_options[@]}" "$@"
 fi
 # No terminal: the demo, with a hard limit so that CI never hangs.
-timeout --kill-after=5 90 "$exe" --sim --demo "$@" </dev/null
+timeout --kill-after=5 90 "$exe" --sim --demo "${media_options[@]}" "$@" </dev/null
 status=$?
 if [ $status -eq 124 ] || [ $status -eq 137 ]; then
     echo "[sim] the demo did not end in time; stopped" >&2

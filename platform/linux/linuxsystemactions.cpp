@@ -30,6 +30,23 @@ int LinuxSystemActions::execute(const QString &program, const QStringList &argum
     return process.exitCode();
 }
 
+int LinuxSystemActions::executeBounded(const QString &program, const QStringList &arguments, int timeoutMsec)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return -1;
+    if (!process.waitForFinished(timeoutMsec)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return kTimedOut;
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
+}
+
 bool LinuxSystemActions::startDetached(const QString &program, const QStringList &arguments)
 {
     return QProcess::startDetached(program, arguments);

@@ -13,6 +13,7 @@ class LinuxSystemActions : public SystemActions
 public:
     int runShell(const QString &commandLine) override;
     int execute(const QString &program, const QStringList &arguments = {}) override;
+    int executeBounded(const QString &program, const QStringList &arguments, int timeoutMsec) override;
     bool startDetached(const QString &program, const QStringList &arguments = {}) override;
 };
 

@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simmedia.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -63,6 +64,21 @@ int SimSystemActions::runShell(const QString &commandLine)
 int SimSystemActions::execute(const QString &program, const QStringList &arguments)
 {
     m_board->recordSystemAction(joined(program, arguments));
+    return 0;
+}
+
+int SimSystemActions::executeBounded(const QString &program, const QStringList &arguments, int timeoutMsec)
+{
+    Q_UNUSED(timeoutMsec)
+    m_board->recordSystemAction(joined(program, arguments));
+    if (program == QLatin1String("mount.exfat") && arguments.size() == 2) {
+        // The arguments are below the root; the media know device paths.
+        auto devicePath = [](const QString &hostPath) {
+            const QString root = QDir::cleanPath(Platform::root());
+            return root != QLatin1String("/") && hostPath.startsWith(root + QLatin1Char('/')) ? hostPath.mid(root.size()) : hostPath;
+        };
+        return SimMedia::instance()->mount(devicePath(arguments.at(0)), devicePath(arguments.at(1)), QStringLiteral("exfat"), 0) == 0 ? 0 : 32;
+    }
     return 0;
 }
 

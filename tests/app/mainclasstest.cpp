@@ -11,6 +11,7 @@
 #include "library/mediasource.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simmedia.h"
 #include "system/powermanager.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -101,6 +102,7 @@ void MainClassTest::init()
     QVERIFY(m_player->isValid());
     Platform::setTimeScale(0.01);
     SimBoard::instance()->reset();
+    Platform::SimMedia::instance()->reset();
     Board::getInstance()->resetForTesting();
 }
 
@@ -196,6 +198,9 @@ void MainClassTest::bootStatus_data()
     QTest::newRow("adapter boot, eject without a drive")
         << true << 0 << BUTTON_EJECT << QVariant() << 1 << QStringList{QStringLiteral("message007.wav"), QStringLiteral("message023.wav")}
         << "Emergency eject media from cd-rom player" << QVariant(true);
+    QTest::newRow("adapter boot, eject a disc")
+        << true << 0 << BUTTON_EJECT << QVariant() << 1 << QStringList{QStringLiteral("message007.wav")}
+        << "[CdRomWorker::eject] disc is ejecting.." << QVariant(true);
 }
 
 void MainClassTest::bootStatus()
@@ -215,6 +220,7 @@ void MainClassTest::bootStatus()
         if (batteryEmpty.isValid())
             settings.setValue(QStringLiteral("batteryEmpty"), batteryEmpty);
     }
+    Platform::SimMedia::instance()->setDrivePresent(!QByteArray(QTest::currentDataTag()).contains("without a drive"));
     createController(4, adapter);
     QCOMPARE(m_main->errorCode(), 0);
     m_main->powerManager()->setBootSource(bootSource);

@@ -4,7 +4,11 @@
 #include "sim/simscript.h"
 #include "sim/simterminal.h"
 
+#include "platform/sim/simmedia.h"
+
 #include <QTest>
+
+#include <functional>
 
 class SimCommandTest : public QObject
 {
@@ -19,6 +23,7 @@ private Q_SLOTS:
     void scriptLeadingRevisions();
     void terminalKeys_data();
     void terminalKeys();
+    void terminalMediaKeysToggle();
 };
 
 void SimCommandTest::parseValid_data()
@@ -52,6 +57,17 @@ void SimCommandTest::parseValid_data()
                            << "await void MainClass::runMainClass()";
     QTest::newRow("status") << "status" << int(SimCommand::Status) << 0 << 0 << "status";
     QTest::newRow("quit") << "quit" << int(SimCommand::Quit) << 0 << 0 << "quit";
+    // Media: the folder is the rest of the line, spaces and all.
+    QTest::newRow("stick") << "usb insert  my books/stick 1 " << int(SimCommand::MediaInsert) << SimCommand::kUsbSlot << 0
+                           << "usb insert my books/stick 1";
+    QTest::newRow("exfat card") << "SD insert fs=exfat card" << int(SimCommand::MediaInsert) << SimCommand::kSdSlot << 0 << "sd insert fs=exfat card";
+    QTest::newRow("stick without file system") << "usb insert fs=none /tmp/x" << int(SimCommand::MediaInsert) << SimCommand::kUsbSlot << 0
+                                               << "usb insert fs=none /tmp/x";
+    QTest::newRow("data disc") << "cd insert disc" << int(SimCommand::MediaInsert) << SimCommand::kCdDataDisc << 0 << "cd insert disc";
+    QTest::newRow("audio disc") << "cd audio -tracks" << int(SimCommand::MediaInsert) << SimCommand::kCdAudioDisc << 0 << "cd audio -tracks";
+    QTest::newRow("card out") << "sd remove" << int(SimCommand::MediaRemove) << SimCommand::kSdSlot << 0 << "sd remove";
+    QTest::newRow("disc out") << "cd remove" << int(SimCommand::MediaRemove) << SimCommand::kCdDataDisc << 0 << "cd remove";
+    QTest::newRow("tray open") << "cd open" << int(SimCommand::CdTray) << SimCommand::kCdDataDisc << 1 << "cd open";
 }
 
 void SimCommandTest::parseValid()
@@ -90,6 +106,11 @@ void SimCommandTest::parseInvalid_data()
     QTest::newRow("status with argument") << "status now" << "takes 0 argument";
     QTest::newRow("await nothing") << "await" << "takes the text of a log line";
     QTest::newRow("empty") << "   " << "empty command";
+    QTest::newRow("stick without folder") << "usb insert" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("file system without folder") << "sd insert fs=exfat" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("remove with folder") << "usb remove x" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("stick has no tray") << "usb open" << "insert [fs=TYPE] DIR or remove";
+    QTest::newRow("disc verb") << "cd burn x" << "insert DIR, audio DIR, remove, open or close";
 }
 
 void SimCommandTest::parseInvalid()
@@ -175,6 +196,35 @@ void SimCommandTest::terminalKeys()
     QFETCH(QByteArray, key);
     QFETCH(bool, headphonesIn);
     QTEST(SimTerminal::commandForKey(key, headphonesIn, false).toString(), "command");
+}
+
+void SimCommandTest::terminalMediaKeysToggle()
+{
+    const QString folder = QStringLiteral(QUIMBO_TEST_DATA);
+    Platform::SimMedia *media = Platform::SimMedia::instance();
+    media->reset();
+    QCOMPARE(SimTerminal::commandForKey("1", false, false).toString(), QString()); // no stick given
+    SimTerminal::setMediaFolders(folder + QStringLiteral("/udev"), folder + QStringLiteral("/smil"), folder);
+
+    const struct {
+        const char *key;
+        QString in;
+        QString out;
+        std::function<void()> insert;
+    } keys[] = {
+        {"1", QStringLiteral("usb insert ") + folder + QStringLiteral("/udev"), QStringLiteral("usb remove"),
+         [&] { media->insert(Platform::SimMedia::UsbSlot, folder); }},
+        {"3", QStringLiteral("sd insert ") + folder + QStringLiteral("/smil"), QStringLiteral("sd remove"),
+         [&] { media->insert(Platform::SimMedia::SdSlot, folder); }},
+        {"2", QStringLiteral("cd audio ") + folder, QStringLiteral("cd remove"), [&] { media->insertDisc(Platform::SimMedia::AudioDisc, folder); }},
+    };
+    for (const auto &k : keys) {
+        QCOMPARE(SimTerminal::commandForKey(k.key, false, false).toString(), k.in);
+        k.insert();
+        QCOMPARE(SimTerminal::commandForKey(k.key, false, false).toString(), k.out);
+    }
+    SimTerminal::setMediaFolders(QString(), QString(), QString());
+    media->reset();
 }
 
 QTEST_GUILESS_MAIN(SimCommandTest)

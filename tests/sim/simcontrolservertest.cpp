@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simmedia.h"
 #include "sim/simcommandrunner.h"
 #include "sim/simcontrolserver.h"
 #include "testroot.h"
@@ -49,6 +50,7 @@ void SimControlServerTest::init()
 {
     m_root = std::make_unique<TestRoot>();
     SimBoard::instance()->reset();
+    Platform::SimMedia::instance()->reset();
     m_server = std::make_unique<SimControlServer>();
     m_path = m_root->path(QStringLiteral("/tmp/quimbo-sim.sock"));
     QVERIFY(m_server->listen(m_path));
@@ -111,6 +113,24 @@ void SimControlServerTest::answers_data()
     QTest::newRow("headphones")
         << QStringList{QStringLiteral("headphones in"), QStringLiteral("status")}
         << QStringList{QStringLiteral("ok"), QStringLiteral("ok *")} << "headphones=in";
+    const QString folder = QStringLiteral(QUIMBO_TEST_DATA);
+    QTest::newRow("stick in")
+        << QStringList{QStringLiteral("usb insert ") + folder, QStringLiteral("status")}
+        << QStringList{QStringLiteral("ok"), QStringLiteral("ok *")} << "usbslot=/dev/sda1";
+    QTest::newRow("stick out")
+        << QStringList{QStringLiteral("usb insert ") + folder, QStringLiteral("usb remove"), QStringLiteral("status")}
+        << QStringList{QStringLiteral("ok"), QStringLiteral("ok"), QStringLiteral("ok *")} << "usbslot=none";
+    QTest::newRow("card from a folder that is not there")
+        << QStringList{QStringLiteral("sd insert /nonexistent folder"), QStringLiteral("status")}
+        << QStringList{QStringLiteral("error: no folder \"/nonexistent folder\""), QStringLiteral("ok *")} << "sdslot=none";
+    QTest::newRow("empty slot")
+        << QStringList{QStringLiteral("sd remove")} << QStringList{QStringLiteral("error: the sd slot is empty")} << "";
+    QTest::newRow("audio disc")
+        << QStringList{QStringLiteral("cd audio ") + folder, QStringLiteral("status")}
+        << QStringList{QStringLiteral("ok"), QStringLiteral("ok *")} << "cd=audio";
+    QTest::newRow("disc taken out leaves the tray open")
+        << QStringList{QStringLiteral("cd insert ") + folder, QStringLiteral("cd remove"), QStringLiteral("status")}
+        << QStringList{QStringLiteral("ok"), QStringLiteral("ok"), QStringLiteral("ok *")} << "cd=open";
     QTest::newRow("wait then log")
         << QStringList{QStringLiteral("wait 100"), QStringLiteral("log hello")}
         << QStringList{QStringLiteral("ok"), QStringLiteral("ok")} << "";

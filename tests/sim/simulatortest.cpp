@@ -46,6 +46,7 @@ private Q_SLOTS:
     void usbFaultIsReportedOnRev6();
     void demoEndsByItself();
     void badScriptLinesAreReported();
+    void scriptInsertsAndRemovesMedia();
     void playWrapperNamesPrompts();
 
 private:
@@ -251,6 +252,38 @@ void SimulatorTest::badScriptLinesAreReported()
     // Too late for the straps: the board stays a Rev4.
     QVERIFY(log.contains(QLatin1String("revision 6 error: the revision can only be set before the firmware starts")));
     QVERIFY(log.contains(QLatin1String("PCB revision    : \"Rev4\"")));
+}
+
+void SimulatorTest::scriptInsertsAndRemovesMedia()
+{
+    const QString stick = QStringLiteral("/host/Books #1/");
+    QVERIFY(m_root->writeFile(stick + QStringLiteral("Daisy Book/ncc.html"), "<html/>"));
+    QVERIFY(m_root->writeFile(stick + QStringLiteral("Daisy Book/01 chapter.mp3"), "ID3"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/host/card/readme.txt"), "no book here"));
+    const QString script = QStringLiteral("/tmp/media.script");
+    QVERIFY(m_root->writeFile(script, ("await [UDevMonitor::start]\n"
+                                       "usb insert " + m_root->path(stick) + "\n"
+                                       "await [MediaClass::searchingFilesReady] files: 2\n"
+                                       "status\n"
+                                       "sd insert " + m_root->path(QStringLiteral("/host/card")) + "\n"
+                                       "await [MediaClass::searchingFilesReady] mediaSource is empty.\n"
+                                       "usb remove\n"
+                                       "await [MediaClass::udevDeviceRemoved] storage deivce: \"/dev/sda\"\n"
+                                       "quit\n").toUtf8()));
+    start({QStringLiteral("--script"), m_root->path(script)});
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+    const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
+    for (const QString &expected : {QStringLiteral("[sim] usb inserted %1 (/dev/sda1, vfat)").arg(QDir::cleanPath(m_root->path(stick))),
+                                    QStringLiteral("[sim] mounted /dev/sda1 on /media/usb"), QStringLiteral("mounts=/media/usb=/dev/sda1"),
+                                    QStringLiteral("[sim] sd inserted"), QStringLiteral("[sim] usb removed"),
+                                    QStringLiteral("[sim] unmounted /media/usb")}) {
+        QVERIFY2(output.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + output));
+    }
+    const QString log = m_root->log();
+    QVERIFY(log.contains(QLatin1String("[MediaSourceManager::mount] \"/dev/sda1\" is mounted")));
+    // The card without a book is refused, and left unmounted.
+    QVERIFY(log.contains(QLatin1String("[MediaSourceManager::unmount] \"/dev/mmcblk1p1\" unmount succesfull")));
 }
 
 void SimulatorTest::playWrapperNamesPrompts()
