@@ -146,8 +146,13 @@ void SystemManualTest::cleanup()
 void SystemManualTest::install(const QStringList &folders) const
 {
     QDir().mkpath(m_root->path(QStringLiteral("/root/quimbo/emanuals")));
-    for (const QString &folder : folders)
-        QVERIFY(QFile::link(kGenerated, m_root->path(QStringLiteral("/root/quimbo/emanuals/") + folder)));
+    for (const QString &folder : folders) {
+        // "name:broken" is a folder whose navigation file is not a book at all.
+        if (folder.endsWith(QLatin1String(":broken")))
+            QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/emanuals/") + folder.section(QLatin1Char(':'), 0, 0) + QStringLiteral("/ncc.html"), "\x01\x02 not html"));
+        else
+            QVERIFY(QFile::link(kGenerated, m_root->path(QStringLiteral("/root/quimbo/emanuals/") + folder)));
+    }
 }
 
 std::unique_ptr<SystemManual> SystemManualTest::create()
@@ -187,6 +192,8 @@ void SystemManualTest::manualFolderByLanguage_data()
     QTest::newRow("Catalan without a Spanish one falls back") << "cae" << english << "eng";
     QTest::newRow("no manual at all") << "ged" << QStringList() << QString();
     QTest::newRow("only another language's") << "ged" << QStringList{"spe"} << QString();
+    QTest::newRow("German broken, English whole") << "ged" << QStringList({"ged:broken", "eng"}) << "eng";
+    QTest::newRow("English broken") << "eng" << QStringList{"eng:broken"} << QString();
 }
 
 void SystemManualTest::manualFolderByLanguage()
