@@ -864,6 +864,9 @@ void MainClass::runPlayer(bool autoPlay)
     if (!player->open(audioBook)) {
         qDebug().nospace() << Q_FUNC_INFO << ": player can't open audio book";
         delete player;
+        // Back on the shelf the reader chooses: a book that cannot be opened
+        // must not be started by itself again and again.
+        d->bookShelf->runNormal();
         d->schedule(10, &MainClass::runBookShelf);
         return;
     }

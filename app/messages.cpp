@@ -151,27 +151,27 @@ void Messages::playMessages()
 void Messages::playDaisyTitle(const QString &message, const QString &file, float start, float length)
 {
     stop();
-    const QString quote = QStringLiteral("\"");
-    const QStringList items = {
-        Player,
+    const QStringList arguments = {
         QStringLiteral("-q"),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
-        quote + resolve(Message::daisy) + quote,
+        resolve(Message::daisy),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
-        quote + resolve(message) + quote,
-        quote + file + quote,
+        resolve(message),
+        file,
         QStringLiteral("trim"),
         QString::number(start, 'g', 6),
         QString::number(length, 'g', 6),
     };
-    const QString command = items.join(QLatin1Char(' '));
-    qDebug().noquote() << "[Messages::playDaisyTitle]:" << command << "from media:" << file;
+    // The log shows the command as a shell would read it; the player gets the
+    // arguments as they are, since a folder name may hold quotes or blanks.
+    const QString quote = QStringLiteral("\"");
+    QStringList shown = arguments;
+    for (const int i : {3, 6, 7})
+        shown[i] = quote + shown.at(i) + quote;
+    qDebug().noquote() << "[Messages::playDaisyTitle]:" << Player + QLatin1Char(' ') + shown.join(QLatin1Char(' ')) << "from media:" << file;
 
-    // The command line is kept whole for the log; splitting honours the quotes around paths with blanks.
-    QStringList arguments = QProcess::splitCommand(command);
-    arguments.removeFirst();
     m_waited = false;
     if (!startPlayer(arguments))
         QMetaObject::invokeMethod(this, &Messages::finished, Qt::QueuedConnection);

@@ -2,105 +2,768 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookshelf.h"
 
+#include "app/messages.h"
+#include "audio/audiosettings.h"
+#include "input/input.h"
+#include "input/keys.h"
+#include "library/bookcollection.h"
+#include "library/bookfinder.h"
+#include "library/lastplayedmarker.h"
+#include "library/resumemarkmanager.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+#include "platform/systemactions.h"
+#include "system/notifier.h"
+#include "system/sound.h"
+#include "system/soundmanager.h"
+#include "system/systemsettings.h"
+#include "system/timerclass.h"
+
 #include <QDebug>
+#include <QPointer>
 #include <QSettings>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr int StandbySeconds = 1800;
+
+const QString LastPlayedFile = QStringLiteral("/lastPlayed.xml");
+
+bool automaticPlay()
+{
+    return QSettings().value(QStringLiteral("automaticPlay"), true).toBool();
+}
+
+QString mediumWord(int mediaType)
+{
+    switch (mediaType) {
+    case MediaSource::MediaTypeUsb:
+        return Message::usb;
+    case MediaSource::MediaTypeMmc:
+        return Message::sd_card;
+    default:
+        return Message::cd;
+    }
+}
+
+} // namespace
+
+class BookShelfPrivate
+{
+public:
+    BookShelfPrivate(BookShelf *q, AudioSettings *audioSettings, Input *input)
+        : q(q)
+        , audioSettings(audioSettings)
+        , messages(new Messages(q))
+        , notifier(Notifier::instance())
+        , input(input)
+        , standbyTimer(new TimerClass(q))
+    {
+        SoundManager *sounds = SoundManager::instance();
+        beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
+        alarmBeep = sounds->create(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep"));
+        alarmBeep->normalize = true;
+        alarmBeep->level = 13;
+        normalBeep = sounds->create(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep"));
+        doubleBeep = sounds->create(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep"));
+        doubleBeep->normalize = true;
+        tickBeep = sounds->create(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep"));
+        bookshelfAdded = sounds->create(QStringLiteral(":/sounds/bookshelf_added.wav"), QStringLiteral("bookshelfAdded"));
+        bookshelfRemoved = sounds->create(QStringLiteral(":/sounds/bookshelf_removed.wav"), QStringLiteral("bookshelfRemoved"));
+        standbyTimer->setTime(StandbySeconds);
+    }
+
+    void setKeysEnabled(bool enabled)
+    {
+        if (input)
+            input->setEnabled(enabled);
+    }
+
+    void connectKeys()
+    {
+        disconnectKeys();
+        if (!input)
+            return;
+        keyConnections = {
+            QObject::connect(input, &Input::pressed, q, &BookShelf::keyPressEvent),
+            QObject::connect(input, &Input::released, q, &BookShelf::keyReleaseEvent),
+            QObject::connect(input, &Input::holded, q, &BookShelf::keyHoldEvent),
+            QObject::connect(input, &Input::released, standbyTimer, &TimerClass::restartTimer),
+        };
+    }
+
+    void disconnectKeys()
+    {
+        for (const QMetaObject::Connection &connection : std::as_const(keyConnections))
+            QObject::disconnect(connection);
+        keyConnections.clear();
+    }
+
+    // Stops the shelf's speech, including whatever was to follow it.
+    void stopMessages()
+    {
+        QObject::disconnect(afterSpeech);
+        afterSpeech = {};
+        messages->stop();
+    }
+
+    void stopNotifications()
+    {
+        if (notifier)
+            notifier->stopNotify();
+    }
+
+    void leave()
+    {
+        active = false;
+        setKeysEnabled(false);
+        standbyTimer->stop();
+        disconnectKeys();
+    }
+
+    // Runs once when the current speech ends by itself.
+    template<typename Function>
+    void whenSpoken(Function function)
+    {
+        QObject::disconnect(afterSpeech);
+        afterSpeech = QObject::connect(messages, &Messages::finished, q, [this, function] {
+            QObject::disconnect(afterSpeech);
+            afterSpeech = {};
+            function();
+        });
+    }
+
+    // The word "bookshelf", then the title of the book under the cursor.
+    void speakBookshelfAndTitle()
+    {
+        messages->play(Message::bookshelf);
+        whenSpoken([this] { playTitle(collection.audioBook(index)); });
+    }
+
+    void playTitle(const AudioBook &book)
+    {
+        if (!book.isDefined()) {
+            qDebug().nospace() << "void BookShelf::playTitle(const AudioBook&)"
+                               << ": undefined audio book";
+            return;
+        }
+        const QString medium = mediumWord(book.mediaType());
+        if (book.mimeType() != AudioBook::Daisy) {
+            messages->append(book.titleFilename(), true);
+            messages->append(medium);
+            messages->append(QString::number(book.number()));
+            messages->playMessages();
+        } else if (book.titleFilename() == Message::undefined) {
+            messages->append(Message::daisy, true);
+            messages->append(medium);
+            messages->append(Message::undefined);
+            messages->playMessages();
+        } else {
+            const float start = float(book.titleStartTime()) / 1000;
+            const float length = float(book.titleStopTime() - book.titleStartTime()) / 1000;
+            messages->playDaisyTitle(medium, book.titleFilename(), start, length);
+        }
+    }
+
+    // A changed pitch or speed: spoken in normal mode; a beep where a book
+    // starts by itself, so as not to hold up its announcement.
+    void answerSetting(const QString &word, int value, bool atLimit)
+    {
+        if (mode == BookShelf::NormalMode) {
+            stopMessages();
+            messages->append(word, true);
+            if (value < 0)
+                messages->append(Message::minus);
+            messages->append(QString::number(qAbs(value)));
+            messages->playMessages();
+        } else if (value == 0) {
+            normalBeep->play();
+        } else if (atLimit) {
+            doubleBeep->play();
+        } else {
+            beep->play();
+        }
+    }
+
+    static const char *modeText(int mode)
+    {
+        switch (mode) {
+        case BookShelf::SingleMode:
+            return "single";
+        case BookShelf::LastPlayedMode:
+            return "last played";
+        default:
+            return "normal";
+        }
+    }
+
+    // A move the shelf cannot make is answered by a double beep.
+    void refuseBrowsing(const char *function, const char *reason)
+    {
+        qDebug().nospace() << function << reason;
+        doubleBeep->play();
+    }
+
+    bool browsingAllowed()
+    {
+        if (mode == BookShelf::NormalMode && collection.count() > 1)
+            return true;
+        refuseBrowsing("[BookShelf::browse]", ": empty or one book in collection");
+        return false;
+    }
+
+    void walkAudioBook(int step)
+    {
+        if (!browsingAllowed())
+            return;
+        stopMessages();
+        stopNotifications();
+        const int target = index + step;
+        if (target < 0 || target >= collection.count()) {
+            qDebug().nospace() << "void BookShelf::walkAudioBook(int)" << (target < 0 ? ": we are the first book" : ": we are at the last book");
+            doubleBeep->play();
+            playTitle(collection.audioBook(index));
+            return;
+        }
+        const AudioBook book = collection.audioBook(target);
+        if (!book.isDefined()) {
+            refuseBrowsing("void BookShelf::walkAudioBook(int)", ": undefined audiobook.. strange error!");
+            return;
+        }
+        index = target;
+        playTitle(book);
+    }
+
+    void walkAudioBookMediaType(int step)
+    {
+        if (!browsingAllowed())
+            return;
+        const AudioBook current = collection.audioBook(index);
+        if (!current.isDefined()) {
+            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": undefined audiobook");
+            return;
+        }
+        const AudioBook target = step > 0 ? collection.nextMediaType(current) : collection.previousMediaType(current);
+        if (!target.isDefined()) {
+            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": invalid audio book index");
+            return;
+        }
+        stopMessages();
+        stopNotifications();
+        index = collection.indexOf(target);
+        playTitle(target);
+    }
+
+    void selectAudioBook(const AudioBook &book)
+    {
+        if (!book.isDefined()) {
+            qDebug().nospace() << "void BookShelf::selectAudioBook(const AudioBook&)"
+                               << ": undefined audio book";
+            return;
+        }
+        if (mode == BookShelf::LastPlayedMode)
+            mode = BookShelf::NormalMode;
+        bookInUse = book;
+        leave();
+        stopMessages();
+        stopNotifications();
+        qDebug().noquote() << "[BookShelf::selectAudioBook] selected:" << book.url();
+        Q_EMIT q->audioBookSelected(true);
+    }
+
+    // The file that remembers a medium's last book: on the stick or card itself,
+    // and one file on the device for all CDs, told apart by their identifiers.
+    static QString lastPlayedPath(const MediaSource &mediaSource)
+    {
+        if (mediaSource.mediaType() == MediaSource::MediaTypeCdRom)
+            return Platform::path(QStringLiteral("/root/quimbo") + LastPlayedFile);
+        return mediaSource.mountPath() + LastPlayedFile;
+    }
+
+    AudioBook readLastPlayed(const MediaSource &mediaSource) const
+    {
+        const bool cd = mediaSource.mediaType() == MediaSource::MediaTypeCdRom;
+        const QString id = cd ? QString::number(mediaSource.mediaId()) : QString();
+        const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(lastPlayedPath(mediaSource), id));
+        if (!marker) {
+            qDebug() << "[BookShelf::readlastPlayed]: no last played marker found";
+            return AudioBook();
+        }
+        const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
+        if (book.isDefined())
+            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
+        else
+            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << marker->source() << "is undefined";
+        return book;
+    }
+
+    void applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found);
+
+    BookShelf *const q;
+    bool active = false;
+    int mode = BookShelf::NormalMode;
+    int index = 0;
+    AudioBook bookInUse;
+    BookCollection collection;
+    AudioSettings *audioSettings;
+    Messages *messages;
+    QPointer<Notifier> notifier;
+    QPointer<Input> input;
+    TimerClass *standbyTimer;
+    QList<MediaSource> mediaSources;
+    Sound *beep = nullptr;
+    Sound *alarmBeep = nullptr;
+    Sound *normalBeep = nullptr;
+    Sound *doubleBeep = nullptr;
+    Sound *tickBeep = nullptr;
+    Sound *bookshelfAdded = nullptr;
+    Sound *bookshelfRemoved = nullptr;
+
+    QList<QMetaObject::Connection> keyConnections;
+    QMetaObject::Connection afterSpeech;
+
+    // The search thread and the media handed to it, in arrival order.
+    QThread searchThread;
+    BookFinder *finder = nullptr;
+    QList<std::pair<int, MediaSource>> pending;
+    int lastSerial = 0;
+};
+
+void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
+{
+    const char *const function = "void BookShelf::addMediaSource(MediaSource)";
+    if (mediaSource.mediaType() == MediaSource::MediaTypeCdRom) {
+        // A CD put back in: its content identifies it, so it replaces the old entry.
+        const quint64 id = mediaSource.mediaId();
+        for (int i = mediaSources.size() - 1; i >= 0; --i) {
+            const MediaSource &known = mediaSources.at(i);
+            if (known.mediaType() != MediaSource::MediaTypeCdRom || known.mediaId() != id)
+                continue;
+            qDebug().nospace() << function << ": same cd-media id exists.. remove it";
+            collection.removeAudioBooksByMediaType(known.mediaType());
+            if (bookInUse.isDefined() && bookInUse.mediaType() == known.mediaType())
+                bookInUse = AudioBook();
+            mediaSources.removeAt(i);
+        }
+    }
+
+    const AudioBook underCursor = collection.audioBook(index);
+    const int before = collection.count();
+    for (AudioBook book : found)
+        collection.addAudioBook(book);
+
+    mediaSources.append(mediaSource);
+    QSettings().setValue(QStringLiteral("bookshelfMenuItem"), collection.count() > 1);
+
+    const int added = collection.count() - before;
+    if (added == 0) {
+        qDebug().nospace() << function << ": no books are added to the collection";
+        return;
+    }
+
+    if (mediaSources.size() == 1)
+        mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
+    else
+        mode = BookShelf::NormalMode;
+    qDebug().nospace() << function << ": " << added << " books added, mode " << modeText(mode);
+
+    if (active || bookInUse.isDefined()) {
+        bookshelfAdded->play();
+        if (active) {
+            setKeysEnabled(true);
+            if (mode == BookShelf::LastPlayedMode)
+                mode = BookShelf::NormalMode;
+            index = qMax(0, collection.indexOf(underCursor));
+        }
+        return;
+    }
+    if (added > 1)
+        bookshelfAdded->play();
+    Q_EMIT q->audioBooksAdded();
+}
 
 BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent)
     : QObject(parent)
+    , d(std::make_unique<BookShelfPrivate>(this, audioSettings, input))
 {
-    Q_UNUSED(audioSettings)
-    Q_UNUSED(input)
+    qRegisterMetaType<MediaSource>("MediaSource");
+    qRegisterMetaType<AudioBook>("AudioBook");
+    qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
+    connect(d->standbyTimer, &TimerClass::timeout, this, &BookShelf::standbyTimerTimeout);
+
+    d->searchThread.setObjectName(QStringLiteral("BookSearch"));
+    d->finder = new BookFinder;
+    d->finder->moveToThread(&d->searchThread);
+    connect(&d->searchThread, &QThread::finished, d->finder, &QObject::deleteLater);
+    connect(d->finder, &BookFinder::found, this, &BookShelf::audioBooksFound, Qt::QueuedConnection);
+    d->searchThread.start(QThread::LowPriority);
 }
 
-BookShelf::~BookShelf() = default;
+BookShelf::~BookShelf()
+{
+    // A search in progress finishes its medium first; there is no way to cut
+    // a book's parse short, and each is bounded by the parsers' own caps.
+    d->searchThread.quit();
+    d->searchThread.wait();
+}
 
 int BookShelf::count() const
 {
-    return m_books.size();
+    return d->collection.count();
 }
 
 AudioBook BookShelf::bookInUse() const
 {
-    return m_bookInUse;
+    return d->bookInUse;
 }
 
 AudioBook BookShelf::bookAt(int index) const
 {
-    if (index < 0 || index >= m_books.size()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": invalid index number";
+    if (index < 0 || index >= d->collection.count()) {
+        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
+                           << ": invalid index number";
         return AudioBook();
     }
-    return m_books.at(index);
+    const AudioBook book = d->collection.audioBook(index);
+    if (!book.isDefined())
+        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
+                           << ": undefined audioBook";
+    return book;
+}
+
+int BookShelf::mode() const
+{
+    return d->mode;
+}
+
+int BookShelf::index() const
+{
+    return d->index;
+}
+
+bool BookShelf::isActive() const
+{
+    return d->active;
+}
+
+int BookShelf::pendingSearches() const
+{
+    return d->pending.size();
 }
 
 void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 {
-    if (!audioBook.isDefined())
+    if (!audioBook.isDefined()) {
         qDebug().nospace() << Q_FUNC_INFO << ": undefined audiobook";
+        return;
+    }
+    if (d->collection.countByMediaType(audioBook.mediaType()) <= 1) {
+        qDebug().nospace() << Q_FUNC_INFO << ": no multi audiobooks on media";
+        return;
+    }
+    const MediaSource *medium = nullptr;
+    for (const MediaSource &source : std::as_const(d->mediaSources)) {
+        if (source.mediaType() == audioBook.mediaType()) {
+            medium = &source;
+            break;
+        }
+    }
+    if (!medium) {
+        qDebug().nospace() << Q_FUNC_INFO << ": no media source found for: " << audioBook.mediaType();
+        return;
+    }
+    LastPlayedMarker marker;
+    marker.setSource(audioBook.url());
+    marker.setMediaId(medium->mediaId());
+    marker.setSingle(medium->mediaType() != MediaSource::MediaTypeCdRom);
+    if (ResumeMarkManager::saveLastPlayedMarker(BookShelfPrivate::lastPlayedPath(*medium), &marker))
+        Platform::systemActions()->syncDetached();
 }
 
 void BookShelf::run()
 {
-    m_active = true;
-    int index = 0;
-    if (m_bookInUse.isDefined()) {
-        index = qMax(0, int(m_books.indexOf(m_bookInUse)));
-        m_bookInUse = AudioBook();
+    d->active = true;
+    d->setKeysEnabled(false);
+    if (d->input)
+        d->input->setAutoRepeat(false);
+
+    if (d->bookInUse.isDefined()) {
+        d->index = qMax(0, d->collection.indexOf(d->bookInUse));
+        d->bookInUse = AudioBook();
     } else {
         qDebug().nospace() << Q_FUNC_INFO << ": no audio book in use, start at pos 0";
+        d->index = 0;
     }
-    if (!bookAt(index).isDefined()) {
+
+    const AudioBook book = d->collection.audioBook(d->index);
+    if (!book.isDefined()) {
         qDebug().nospace() << Q_FUNC_INFO << ": unexpected error!";
-        m_active = false;
+        d->active = false;
         Q_EMIT quit();
+        return;
     }
+
+    d->stopMessages();
+    bool titleFirst = true;
+    switch (d->mode) {
+    case SingleMode:
+        d->bookInUse = book;
+        break;
+    case LastPlayedMode: {
+        const AudioBook last = d->mediaSources.isEmpty() ? AudioBook() : d->readLastPlayed(d->mediaSources.first());
+        if (!last.isDefined()) {
+            qDebug().nospace() << Q_FUNC_INFO << ": undefined last played book";
+            d->mode = NormalMode;
+            titleFirst = false;
+        } else if (d->collection.indexOf(last) < 0) {
+            qDebug().nospace() << Q_FUNC_INFO << ": couldn't find audio book index.. mode to normal";
+            d->mode = NormalMode;
+        } else {
+            d->index = d->collection.indexOf(last);
+            if (automaticPlay()) {
+                d->bookInUse = last;
+            } else {
+                d->mode = NormalMode;
+                titleFirst = false;
+            }
+        }
+        break;
+    }
+    default:
+        titleFirst = false;
+        break;
+    }
+    qDebug().nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
+
+    if (titleFirst) {
+        d->playTitle(d->collection.audioBook(d->index));
+        if (d->bookInUse.isDefined())
+            d->whenSpoken([this] { playTitleFinished(); });
+    } else {
+        d->speakBookshelfAndTitle();
+    }
+
+    d->setKeysEnabled(true);
+    d->standbyTimer->start();
+    d->connectKeys();
 }
 
 void BookShelf::runNormal()
 {
-    m_mode = 0;
+    d->mode = NormalMode;
+}
+
+void BookShelf::playTitleFinished()
+{
+    if (d->mode == LastPlayedMode)
+        d->mode = NormalMode;
+    if (!d->bookInUse.isDefined())
+        return;
+    qDebug().nospace() << Q_FUNC_INFO << ": bookshelf was started in single mode.. select audio book for playing";
+    d->leave();
+    Q_EMIT audioBookSelected(automaticPlay());
 }
 
 void BookShelf::keyPressEvent(int key)
 {
-    Q_UNUSED(key)
+    switch (key) {
+    case BUTTON_EJECT:
+        if (!d->collection.containsMediaType(MediaSource::MediaTypeCdRom))
+            return;
+        d->setKeysEnabled(false);
+        d->stopNotifications();
+        d->stopMessages();
+        d->messages->play(Message::eject);
+        Q_EMIT ejectCd();
+        return;
+    case BUTTON_PITCH_UP:
+    case BUTTON_PITCH_DOWN: {
+        if (d->audioSettings)
+            d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
+        const int pitch = d->audioSettings ? d->audioSettings->pitch() : 0;
+        d->answerSetting(Message::pitch, pitch, qAbs(pitch) == 4);
+        return;
+    }
+    case BUTTON_SPEED_UP:
+    case BUTTON_SPEED_DOWN: {
+        if (d->audioSettings)
+            d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
+        const int speed = d->audioSettings ? d->audioSettings->speed() : 0;
+        d->answerSetting(Message::speed, speed, speed == 3 || speed == -1);
+        return;
+    }
+    default:
+        d->beep->play();
+        return;
+    }
 }
 
 void BookShelf::keyReleaseEvent(int key)
 {
-    Q_UNUSED(key)
+    switch (key) {
+    case BUTTON_POWER:
+        if (d->mode == SingleMode)
+            return;
+        d->stopMessages();
+        if (d->notifier)
+            d->notifier->batteryStatus();
+        return;
+    case BUTTON_VOLUME_UP:
+    case BUTTON_VOLUME_DOWN: {
+        if (!d->audioSettings)
+            return;
+        const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
+        if (volume < 0)
+            d->alarmBeep->play();
+        else if (volume == 21 || volume == 7)
+            d->doubleBeep->play();
+        else if (volume >= d->audioSettings->volumeMaxRS1Level())
+            d->beep->play();
+        else
+            d->tickBeep->play();
+        return;
+    }
+    case BUTTON_REWIND:
+        d->walkAudioBook(-1);
+        return;
+    case BUTTON_FAST_FORWARD:
+        d->walkAudioBook(+1);
+        return;
+    case BUTTON_PLAY_STOP:
+        d->selectAudioBook(d->collection.audioBook(d->index));
+        return;
+    default:
+        return;
+    }
 }
 
 void BookShelf::keyHoldEvent(int key)
 {
-    Q_UNUSED(key)
+    switch (key) {
+    case BUTTON_POWER:
+        qDebug() << "Shutdown from BookShelf";
+        d->leave();
+        d->stopMessages();
+        d->stopNotifications();
+        Q_EMIT shutdown();
+        return;
+    case BUTTON_SLEEP_MENU:
+        if (d->mode == SingleMode)
+            return;
+        d->stopMessages();
+        d->stopNotifications();
+        QTimer::singleShot(Platform::scaledMsec(10), this, &BookShelf::runSystemSettings);
+        return;
+    case BUTTON_REWIND:
+        d->walkAudioBookMediaType(-1);
+        return;
+    case BUTTON_FAST_FORWARD:
+        d->walkAudioBookMediaType(+1);
+        return;
+    default:
+        return;
+    }
+}
+
+void BookShelf::runSystemSettings()
+{
+    if (d->mode != NormalMode) {
+        qDebug().nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
+        return;
+    }
+    d->disconnectKeys();
+    d->standbyTimer->stop();
+    d->stopMessages();
+    d->active = false;
+    // run() comes back to this book.
+    d->bookInUse = d->collection.audioBook(d->index);
+
+    // No nested event loop: the menu's end signals start the follow-up from
+    // the event loop, as the main controller does with its modes.
+    auto *menu = new SystemSettings(d->audioSettings, d->input);
+    connect(menu, &SystemSettings::shutdown, this, &BookShelf::shutdown, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::finished, this, &BookShelf::run, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::quitToBookshelf, this, &BookShelf::run, Qt::QueuedConnection);
+    for (auto signal : {&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
+        connect(menu, signal, menu, &QObject::deleteLater);
+    QTimer::singleShot(Platform::scaledMsec(10), menu, &SystemSettings::run);
+}
+
+void BookShelf::standbyTimerTimeout()
+{
+    qDebug() << Q_FUNC_INFO;
+    d->stopMessages();
+    d->doubleBeep->play();
+    d->leave();
+    Q_EMIT shutdown();
 }
 
 void BookShelf::addMediaSource(MediaSource mediaSource)
 {
-    const int before = m_books.size();
     if (mediaSource.mimeType() == MediaSource::MimeTypeUndefined) {
         qDebug().nospace() << Q_FUNC_INFO << ": unknown media source";
         return;
     }
-    m_mediaSources.append(mediaSource);
-    QSettings().setValue(QStringLiteral("bookshelfMenuItem"), m_books.size() > 1);
-    if (m_books.size() == before)
-        qDebug().nospace() << Q_FUNC_INFO << ": no books are added to the collection";
+    const int serial = ++d->lastSerial;
+    d->pending.append({serial, mediaSource});
+    BookFinder *finder = d->finder;
+    QMetaObject::invokeMethod(finder, [finder, mediaSource, serial] { finder->find(mediaSource, serial); }, Qt::QueuedConnection);
+}
+
+void BookShelf::audioBooksFound(const MediaSource &mediaSource, int serial, const QList<AudioBook> &audioBooks)
+{
+    const auto it = std::find_if(d->pending.begin(), d->pending.end(), [serial](const auto &entry) { return entry.first == serial; });
+    if (it == d->pending.end()) {
+        qDebug().noquote() << "[BookShelf::audioBooksFound] medium" << mediaSource.device() << "was removed during its search: its books are dropped";
+        return;
+    }
+    d->pending.erase(it);
+    d->applyFoundBooks(mediaSource, audioBooks);
 }
 
 void BookShelf::removeMediaSource(MediaSource mediaSource)
 {
-    m_mediaSources.removeOne(mediaSource);
+    d->pending.removeIf([&mediaSource](const auto &entry) { return entry.second == mediaSource; });
+
+    d->bookshelfRemoved->play();
+    const AudioBook underCursor = d->collection.audioBook(d->index);
+    const int mediaType = mediaSource.mediaType();
+    d->collection.removeAudioBooksByMediaType(mediaType);
+    d->mediaSources.removeOne(mediaSource);
     QSettings settings;
-    settings.setValue(QStringLiteral("bookshelfMenuItem"), m_books.size() > 1);
-    if (m_books.isEmpty()) {
+    settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);
+
+    if (d->collection.count() == 0) {
         settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
-        if (m_active) {
-            m_active = false;
-            m_bookInUse = AudioBook();
+        if (d->active) {
+            d->leave();
+            d->stopMessages();
+            d->bookInUse = AudioBook();
             Q_EMIT quit();
+            return;
         }
+    } else if (d->active) {
+        if (underCursor.mediaType() == mediaType) {
+            d->index = 0;
+            d->stopMessages();
+            d->playTitle(d->collection.audioBook(0));
+        } else {
+            d->index = qMax(0, d->collection.indexOf(underCursor));
+        }
+        // Ejecting the CD disabled the keys.
+        if (mediaType == MediaSource::MediaTypeCdRom)
+            d->setKeysEnabled(true);
+        return;
+    }
+
+    if (!d->active && d->bookInUse.isDefined() && d->bookInUse.mediaType() == mediaType) {
+        qDebug().nospace() << Q_FUNC_INFO << ": bookInUse is of this mediaType";
+        d->bookInUse = AudioBook();
+        Q_EMIT audioBookInUseRemoved();
     }
 }

@@ -6,26 +6,36 @@
 #include "library/audiobook.h"
 #include "library/mediasource.h"
 
-#include <QList>
 #include <QObject>
+
+#include <memory>
 
 class AudioSettings;
 class Input;
+class BookShelfPrivate;
 
 /**
  * The mode in which the user chooses a book among those on the present
- * media. One instance, created by the main controller at power-up. Main
- * thread.
+ * media. Turns every inserted medium into books (the search runs on a thread
+ * of its own, so a medium with thousands of files never holds up a key),
+ * speaks each book's title as the keys walk through them, decides whether the
+ * shelf is shown at all (one book starts by itself; a medium remembers the
+ * book read last), and hands the chosen book to the main controller.
  *
- * This is the minimal form the main controller needs until the bookshelf
- * lands: it remembers the media it is given but finds no books on them yet,
- * so its collection stays empty and run() quits at once.
+ * One instance, created by the main controller at power-up; lives until the
+ * process ends. Main thread.
  */
 class BookShelf : public QObject
 {
     Q_OBJECT
 
 public:
+    enum Mode {
+        NormalMode = 0, ///< the user walks and chooses
+        SingleMode = 1, ///< one medium with one book: it starts by itself
+        LastPlayedMode = 2, ///< one medium, several books: the one read last starts by itself
+    };
+
     BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent = nullptr);
     ~BookShelf() override;
 
@@ -35,7 +45,15 @@ public:
     AudioBook bookInUse() const;
     /** The book at a position; the undefined book (and a log line) when there is none. */
     AudioBook bookAt(int index) const;
+    /** Remembers on the book's medium that it was read last (only on media with several books). */
     void setLastPlayedAudioBook(const AudioBook &audioBook);
+
+    /** For tests and the simulator: the mode, the cursor, and whether the shelf is the current mode. */
+    int mode() const;
+    int index() const;
+    bool isActive() const;
+    /** Media still being searched. */
+    int pendingSearches() const;
 
 public Q_SLOTS:
     void run();
@@ -54,12 +72,15 @@ Q_SIGNALS:
     void audioBookInUseRemoved();
     void ejectCd();
 
+private Q_SLOTS:
+    void runSystemSettings();
+    void playTitleFinished();
+    void standbyTimerTimeout();
+    void audioBooksFound(const MediaSource &mediaSource, int serial, const QList<AudioBook> &audioBooks);
+
 private:
-    bool m_active = false;
-    int m_mode = 0;
-    AudioBook m_bookInUse;
-    QList<AudioBook> m_books;
-    QList<MediaSource> m_mediaSources;
+    friend class BookShelfPrivate;
+    const std::unique_ptr<BookShelfPrivate> d;
 };
 
 #endif

@@ -25,6 +25,12 @@ namespace {
         return hook;
     }
 
+    ReadFaultHook &readFaultHook()
+    {
+        static ReadFaultHook hook;
+        return hook;
+    }
+
     bool stageAllowed(Stage stage)
     {
         const FaultHook &hook = faultHook();
@@ -56,6 +62,42 @@ QString hostPath(const QString &path)
     return Platform::path(path);
 }
 
+ReadResult read(const QString &path, qint64 maxSize, QByteArray *content, QString *errorString)
+{
+    content->clear();
+    auto fail = [errorString](ReadResult result, const QString &reason) {
+        if (errorString)
+            *errorString = reason;
+        return result;
+    };
+
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return ReadResult::Missing;
+    if (!info.isFile())
+        return fail(ReadResult::Unreadable, QStringLiteral("not a regular file"));
+    if (info.size() > maxSize)
+        return fail(ReadResult::TooLarge, QStringLiteral("%1 bytes, more than %2").arg(info.size()).arg(maxSize));
+    const ReadFaultHook &hook = readFaultHook();
+    if (hook && !hook(path))
+        return fail(ReadResult::Unreadable, QStringLiteral("input/output error"));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(ReadResult::Unreadable, file.errorString());
+    // The size may have changed since it was looked at: never take more than the limit.
+    *content = file.read(maxSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        content->clear();
+        return fail(ReadResult::Unreadable, file.errorString());
+    }
+    if (content->size() > maxSize) {
+        content->clear();
+        return fail(ReadResult::TooLarge, QStringLiteral("more than %1 bytes").arg(maxSize));
+    }
+    return ReadResult::Read;
+}
+
 SaveResult save(const QString &path, const QByteArray &content, QString *errorString)
 {
     auto fail = [errorString](SaveResult result, const QString &reason) {
@@ -63,6 +105,11 @@ SaveResult save(const QString &path, const QByteArray &content, QString *errorSt
             *errorString = reason;
         return result;
     };
+
+    // A link under the file's name (a stick is foreign input) would have the
+    // save write wherever it points, even over one of the device's own files.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+        return fail(SaveResult::OpenFailed, QStringLiteral("cannot remove the link in the file's place"));
 
     QSaveFile file(path);
     if (!stageAllowed(Stage::Open))
@@ -101,10 +148,9 @@ SaveResult save(const QString &path, const QByteArray &content, QString *errorSt
 QString keepBroken(const QString &path)
 {
     const QString copy = path + QLatin1String(".broken");
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly))
+    QByteArray content;
+    if (read(path, kMaxStoreSize, &content) != ReadResult::Read)
         return QString();
-    const QByteArray content = source.readAll();
     // Each load of the same damaged file finds it again: one copy is enough.
     QFile existing(copy);
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == content)
@@ -161,6 +207,11 @@ QString titleFromFile(const QString &text)
 void setFaultHook(FaultHook hook)
 {
     faultHook() = std::move(hook);
+}
+
+void setReadFaultHook(ReadFaultHook hook)
+{
+    readFaultHook() = std::move(hook);
 }
 
 } // namespace MarkerFile

@@ -19,6 +19,31 @@
  */
 namespace MarkerFile {
 
+/**
+ * Limits for reading a marker file. The files on a stick or card are foreign
+ * input: whatever they hold, reading them must neither exhaust memory nor
+ * take long. A last-played file holds one marker per medium (a few hundred
+ * bytes each); the resume stores grow with every book ever read (some 150
+ * bytes each) and are never pruned.
+ */
+constexpr qint64 kMaxLastPlayedSize = 1024 * 1024;
+constexpr qint64 kMaxStoreSize = 16 * 1024 * 1024;
+
+/** What read() found. */
+enum class ReadResult {
+    Read,
+    Missing, ///< no file: a save may create it
+    Unreadable, ///< there is something, but it cannot be read (not a file, permission, I/O error)
+    TooLarge, ///< larger than the limit: not read at all
+};
+
+/**
+ * Reads a whole file of at most maxSize bytes. Only a regular file (after
+ * links) is opened, so that a device node or a pipe under the file's name
+ * can neither block nor stream without end. errorString gets the reason.
+ */
+ReadResult read(const QString &path, qint64 maxSize, QByteArray *content, QString *errorString = nullptr);
+
 /** The steps of a save, in the order they happen. */
 enum class Stage {
     Open, ///< the temporary file is created
@@ -73,6 +98,13 @@ QString titleFromFile(const QString &text);
  */
 using FaultHook = std::function<bool(Stage)>;
 void setFaultHook(FaultHook hook);
+
+/**
+ * For tests: called before every read() of an existing file. Returning false
+ * makes the read fail as an I/O error would. Pass an empty function to remove it.
+ */
+using ReadFaultHook = std::function<bool(const QString &path)>;
+void setReadFaultHook(ReadFaultHook hook);
 
 } // namespace MarkerFile
 

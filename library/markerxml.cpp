@@ -220,7 +220,7 @@ namespace {
 
         bool element(Node *node, int depth)
         {
-            if (depth > 64)
+            if (depth >= kMaxDepth)
                 return false;
             ++m_p; // '<'
             if (!name(&node->name))
@@ -303,6 +303,84 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    constexpr char16_t Escape = 0xE000;
+
+    bool storable(const QString &text, qsizetype i)
+    {
+        const char16_t u = text.at(i).unicode();
+        if (u < 0x20)
+            return u == 0x9 || u == 0xA || u == 0xD;
+        if (u == Escape || u == 0xFFFE || u == 0xFFFF)
+            return false;
+        if (QChar::isHighSurrogate(u))
+            return i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (QChar::isLowSurrogate(u))
+            return i > 0 && text.at(i - 1).isHighSurrogate();
+        return true;
+    }
+
+    bool needsEncoding(const QString &text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!storable(text, i))
+                return true;
+        }
+        return false;
+    }
+
+    void decodeTree(Node *node)
+    {
+        if (node->text.contains(QChar(Escape)))
+            node->text = decodeText(node->text);
+        for (auto &attribute : node->attributes) {
+            if (attribute.second.contains(QChar(Escape)))
+                attribute.second = decodeText(attribute.second);
+        }
+        // The parsers stop at kMaxDepth, so this recursion is bounded.
+        for (Node &child : node->children)
+            decodeTree(&child);
+    }
+
+} // namespace
+
+QString encodeText(const QString &text)
+{
+    if (!needsEncoding(text))
+        return text;
+    QString result;
+    result.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (storable(text, i)) {
+            result += text.at(i);
+        } else {
+            result += QChar(Escape);
+            result += QStringLiteral("%1").arg(uint(text.at(i).unicode()), 4, 16, QLatin1Char('0'));
+        }
+    }
+    return result;
+}
+
+QString decodeText(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).unicode() == Escape && i + 4 < text.size()) {
+            bool ok = false;
+            const uint unit = QStringView(text).mid(i + 1, 4).toUInt(&ok, 16);
+            if (ok) {
+                result += QChar(char16_t(unit));
+                i += 4;
+                continue;
+            }
+        }
+        result += text.at(i);
+    }
+    return result;
+}
+
 Result parseWithReader(const QByteArray &content, Node *root, QString *errorString)
 {
     *root = Node();
@@ -311,6 +389,12 @@ Result parseWithReader(const QByteArray &content, Node *root, QString *errorStri
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
+            if (open.size() >= size_t(kMaxDepth)) {
+                *root = Node();
+                if (errorString)
+                    *errorString = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxDepth);
+                return Result::TooDeep;
+            }
             Node node;
             node.name = xml.name().toString();
             for (const QXmlStreamAttribute &a : xml.attributes())
@@ -348,11 +432,14 @@ Result parseWithReader(const QByteArray &content, Node *root, QString *errorStri
             break;
         }
     }
-    if (!xml.hasError())
+    if (!xml.hasError()) {
+        decodeTree(root);
         return Result::Ok;
+    }
     // Keep the document element with the children that were complete.
     if (!open.empty())
         *root = std::move(open.front());
+    decodeTree(root);
     if (errorString)
         *errorString = xml.errorString();
     return Result::Damaged;
@@ -362,7 +449,7 @@ namespace {
 
     void appendEscaped(QByteArray &out, const QString &text, bool attribute)
     {
-        const QByteArray utf8 = text.toUtf8();
+        const QByteArray utf8 = encodeText(text).toUtf8();
         const char *p = utf8.constData();
         const char *const end = p + utf8.size();
         const char *plain = p; // start of the bytes not yet copied
@@ -442,8 +529,10 @@ namespace {
 Result parse(const QByteArray &content, Node *root, QString *errorString)
 {
     *root = Node();
-    if (FastParser(content).parse(root))
+    if (FastParser(content).parse(root)) {
+        decodeTree(root);
         return Result::Ok;
+    }
     return parseWithReader(content, root, errorString);
 }
 

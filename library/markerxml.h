@@ -39,10 +39,28 @@ enum class Result {
     Ok,
     /** Not well-formed: the tree holds what was complete before the fault. */
     Damaged,
+    /** Elements nested deeper than kMaxDepth: refused, the tree is empty. */
+    TooDeep,
 };
 
+/** Our files nest three levels deep; anything far deeper is not one of them. */
+constexpr int kMaxDepth = 16;
+
 /**
- * Reads a file into root (the document element). White space between
+ * XML 1.0 cannot hold control characters (other than tab, line feed and
+ * carriage return), unpaired surrogates or U+FFFE/U+FFFF, not even as
+ * references; yet a title or a folder name may contain them. The writer
+ * stores each such code unit as U+E000 followed by its four hex digits, and
+ * U+E000 itself the same way, so that every text survives a save and a load
+ * unchanged and the file stays well-formed. Text without these characters
+ * is stored as it is.
+ */
+QString encodeText(const QString &text);
+QString decodeText(const QString &text);
+
+/**
+ * Reads a file into root (the document element), decoding what
+ * encodeText() wrote. White space between
  * elements is dropped; comments and processing instructions are skipped.
  * The common case, a file as our writers leave it, takes a direct path over
  * the bytes; anything unusual goes through the full XML reader.

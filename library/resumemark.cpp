@@ -179,26 +179,39 @@ bool Resumemark::clear()
 bool Resumemark::rootElement(MarkerXml::Node &root)
 {
     const QString path = fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray content;
+    QString reason;
+    switch (MarkerFile::read(path, MarkerFile::kMaxStoreSize, &content, &reason)) {
+    case MarkerFile::ReadResult::Read:
+        break;
+    case MarkerFile::ReadResult::Missing:
+    case MarkerFile::ReadResult::Unreadable:
         qWarning("%s: file could not be opened!", Q_FUNC_INFO);
         return false;
+    case MarkerFile::ReadResult::TooLarge:
+        // Neither read nor replaced: a store this size is not ours to judge.
+        qWarning("%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(reason));
+        return false;
     }
-    const QByteArray content = file.readAll();
-    file.close();
 
     QString error;
-    if (MarkerXml::parse(content, &root, &error) == MarkerXml::Result::Ok) {
+    switch (MarkerXml::parse(content, &root, &error)) {
+    case MarkerXml::Result::Ok:
         if (root.name == rootName)
             return true;
         error = QStringLiteral("unexpected root element ") + root.name;
         root = element(rootName);
-    } else {
+        break;
+    case MarkerXml::Result::TooDeep:
+        qWarning("%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error));
+        return false;
+    case MarkerXml::Result::Damaged:
         qWarning("%s: error setting content dom", Q_FUNC_INFO);
         // What was complete in front of the damage is still used, so a cut
         // at the end of the file costs at most the entry it cut.
         if (root.name != rootName)
             root = element(rootName);
+        break;
     }
 
     // Damaged: keep it for service; the next write leaves a good file.

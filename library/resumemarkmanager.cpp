@@ -38,7 +38,7 @@ ResumeMarker *ResumeMarkManager::loadResumeMarker(const QString &title)
 {
     auto *marker = new ResumeMarker(title);
     ResumeMarkManager manager;
-    manager.readXml(resumeMarkerFile());
+    manager.readXml(resumeMarkerFile(), MarkerFile::kMaxStoreSize);
     if (const ResumeMarker *stored = manager.find(title)) {
         marker->setTimeOffset(stored->timeOffset());
         marker->setSpineIndex(stored->spineIndex());
@@ -55,7 +55,11 @@ bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
     }
     const QString path = resumeMarkerFile();
     ResumeMarkManager manager;
-    manager.readXml(path);
+    if (manager.readXml(path, MarkerFile::kMaxStoreSize) == ReadStatus::Refused) {
+        // Writing now would replace every other book's position by this one.
+        qWarning().noquote() << "[ResumeMarkManager::saveResumeMarker] cannot read" << path << "- save refused, the stored markers are kept";
+        return false;
+    }
 
     ResumeMarker *stored = manager.find(marker->title());
     if (!stored) {
@@ -80,7 +84,7 @@ bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
 LastPlayedMarker *ResumeMarkManager::loadLastPlayedMarker(const QString &path, const QString &mediaId)
 {
     ResumeMarkManager manager;
-    manager.readXml(MarkerFile::hostPath(path));
+    manager.readXml(MarkerFile::hostPath(path), MarkerFile::kMaxLastPlayedSize);
 
     const LastPlayedMarker *stored = nullptr;
     if (mediaId.isEmpty()) {
@@ -104,7 +108,10 @@ bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlay
         // A stick or card remembers one book; whatever the file held is replaced.
         manager.lastPlayedMarkers.push_back(std::make_unique<LastPlayedMarker>(*marker));
     } else {
-        manager.readXml(file);
+        if (manager.readXml(file, MarkerFile::kMaxLastPlayedSize) == ReadStatus::Refused) {
+            qWarning().noquote() << "[ResumeMarkManager::saveLastPlayedMarker] cannot read" << file << "- save refused, the stored markers are kept";
+            return false;
+        }
         LastPlayedMarker *stored = manager.findLastPlayed(marker->mediaId());
         if (!stored) {
             manager.lastPlayedMarkers.push_back(std::make_unique<LastPlayedMarker>());
@@ -125,40 +132,51 @@ bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlay
     return true;
 }
 
-bool ResumeMarkManager::readXml(const QString &path)
+ResumeMarkManager::ReadStatus ResumeMarkManager::readXml(const QString &path, qint64 maxSize)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray content;
+    QString reason;
+    switch (MarkerFile::read(path, maxSize, &content, &reason)) {
+    case MarkerFile::ReadResult::Read:
+        break;
+    case MarkerFile::ReadResult::Missing:
         qDebug().noquote() << "[ResumeMarkManager::readXml] failed to open:" << path;
-        return false;
+        return ReadStatus::Missing;
+    case MarkerFile::ReadResult::Unreadable:
+        qWarning().noquote() << "[ResumeMarkManager::readXml] failed to open:" << path << reason;
+        return ReadStatus::Refused;
+    case MarkerFile::ReadResult::TooLarge:
+        qWarning().noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << reason << ") - treated as empty";
+        return ReadStatus::Refused;
     }
-    const QByteArray content = file.readAll();
-    file.close();
 
     MarkerXml::Node root;
     QString error;
     const MarkerXml::Result result = MarkerXml::parse(content, &root, &error);
+    if (result == MarkerXml::Result::TooDeep) {
+        qWarning().noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << error << ") - treated as empty";
+        return ReadStatus::Refused;
+    }
     if (!root.name.isEmpty() && root.name != resumeRoot && root.name != lastPlayedRoot) {
         // Some other file under our name: none of it is a marker of ours.
         const QString copy = MarkerFile::keepBroken(path);
         qWarning().noquote() << "[ResumeMarkManager::readXml] unexpected root element" << root.name << "in" << path << "- file treated as empty, copy kept as"
                              << copy;
-        return false;
+        return ReadStatus::Read;
     }
     readElements(root);
 
     if (result == MarkerXml::Result::Damaged) {
         if (root.name.isEmpty() && MarkerFile::isEmptyDocument(content))
-            return true; // what writeXml leaves when it has no marker
+            return ReadStatus::Read; // what writeXml leaves when it has no marker
         qWarning().noquote() << "[ResumeMarkManager::readXml] XML Reader has error:" << error;
         // Every marker complete before the damage is still used; the file
         // itself is kept for service and replaced by the next save.
         const QString copy = MarkerFile::keepBroken(path);
         qWarning().noquote() << "[ResumeMarkManager::readXml] damaged file" << path << "kept" << resumeMarkers.size() << "resume and"
                              << lastPlayedMarkers.size() << "last-played markers, copy kept as" << copy;
-        return false;
     }
-    return true;
+    return ReadStatus::Read;
 }
 
 void ResumeMarkManager::readElements(const MarkerXml::Node &node)

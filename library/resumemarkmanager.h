@@ -54,7 +54,13 @@ public:
 private:
     explicit ResumeMarkManager(QObject *parent = nullptr);
 
-    bool readXml(const QString &path);
+    /** How a store's file was found; a save goes ahead only into one it could read or that is missing. */
+    enum class ReadStatus {
+        Read, ///< read whole, or damaged with the complete markers kept
+        Missing,
+        Refused, ///< exists but cannot be read, or over the limits: treated as empty
+    };
+    ReadStatus readXml(const QString &path, qint64 maxSize);
     bool writeXml(const QString &path);
     ResumeMarker *find(const QString &title) const;
     LastPlayedMarker *findLastPlayed(quint64 mediaId) const;

@@ -114,6 +114,24 @@ if [ ! -f "$stick/.generated" ]; then
     fi
 fi
 
+# A stick holding several books for the bookshelf demo (sim/bookshelf.script
+# inserts it): the sample book, a second DAISY book (DAISY 3) and a folder of
+# MP3 files, so that the shelf has titles to walk through and two groups.
+shelf="$build/simmedia/shelf"
+if [ ! -f "$shelf/.generated" ] && [ -f "$stick/.generated" ]; then
+    rm -rf "$shelf"
+    mkdir -p "$shelf/Music #1"
+    echo "[sim] making a stick with several books ($shelf)..."
+    if cp -r "$stick/sample-daisy202" "$shelf/Sample Book" &&
+        python3 "$source_dir/tools/samplebooks/make-daisy-book.py" --format 3 \
+            --outline "$source_dir/tools/samplebooks/second-book.txt" --out "$shelf/Second Book" >/dev/null &&
+        cp "$shelf/Second Book"/*.mp3 "$shelf/Music #1/"; then
+        touch "$shelf/.generated"
+    else
+        echo "[sim] the bookshelf demo stick could not be made" >&2
+    fi
+fi
+
 # An audio CD of three short tones (key 2), and an SD card without a book
 # (key 3), which the firmware refuses with its unsupported-medium warning.
 audiocd="$build/simmedia/audiocd"

@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/audiobook.h"
+#include "library/bookshelf.h"
 #include "library/mediaclass.h"
 #include "library/mediasource.h"
 #include "platform/platform.h"
@@ -17,8 +18,10 @@
 #include "system/soundmanager.h"
 
 #include "fakeplayer.h"
+#include "testmedium.h"
 #include "testroot.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
@@ -66,6 +69,9 @@ private Q_SLOTS:
     void startSlotWithoutMedia();
     void idleMode_data();
     void idleMode();
+    void shelfTransitions_data();
+    void shelfTransitions();
+    void stickInItsSlotFillsTheShelf();
 
 private:
     /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
@@ -479,7 +485,7 @@ void MainClassTest::keyHold()
 {
     QFETCH(int, key);
     QFETCH(QList<MainClass::Mode>, modes);
-
+    
     enterMainMode();
     QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
     Q_EMIT m_main->input()->holded(key);
@@ -646,6 +652,88 @@ void MainClassTest::idleMode()
         QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
         QVERIFY(SimBoard::instance()->isPoweredOff());
     }
+}
+
+void MainClassTest::shelfTransitions_data()
+{
+    using Mode = MainClass::Mode;
+    QTest::addColumn<QStringList>("tree"); // of the stick
+    QTest::addColumn<QString>("action"); // once the shelf speaks
+    QTest::addColumn<QList<MainClass::Mode>>("modes"); // from main mode on
+    QTest::addColumn<int>("bookshelfWords"); // how often "bookshelf" is said: once per start in normal mode
+
+    const QStringList one = {QStringLiteral("mp3:A/01.mp3")};
+    const QStringList two = {QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")};
+    // Until the players come, no book opens: the shelf gets it back, and waits for the reader.
+    QTest::newRow("one book starts by itself, once") << one << QString() << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf} << 1;
+    QTest::newRow("play key") << two << "play" << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf} << 2;
+    QTest::newRow("the last medium taken out") << two << "remove" << QList<Mode>{Mode::BookShelf, Mode::Main} << 1;
+    QTest::newRow("power held") << two << "power" << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::PoweredOff} << 1;
+}
+
+void MainClassTest::shelfTransitions()
+{
+    QFETCH(QStringList, tree);
+    QFETCH(QString, action);
+    QFETCH(QList<MainClass::Mode>, modes);
+    QFETCH(int, bookshelfWords);
+
+    enterMainMode();
+    QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
+    TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+    QVERIFY(stick.addAll(tree));
+    const MediaSource medium = stick.source(QStringLiteral("/dev/sda1"));
+    Q_EMIT m_main->mediaClass()->mediaSourceInserted(medium);
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::BookShelf, 20000);
+    // The shelf has spoken its first title (the word "bookshelf" comes first in normal mode).
+    QTRY_VERIFY(!utterances().isEmpty());
+
+    if (action == QLatin1String("play"))
+        Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
+    else if (action == QLatin1String("remove"))
+        Q_EMIT m_main->mediaClass()->mediaSourceRemoved(medium);
+    else if (action == QLatin1String("power"))
+        Q_EMIT m_main->input()->holded(BUTTON_POWER);
+
+    QTRY_COMPARE(changes.size(), modes.size());
+    for (int i = 0; i < modes.size(); ++i)
+        QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));
+    if (modes.last() != MainClass::Mode::BookShelf)
+        return;
+    // Back on the shelf in normal mode: the reader hears "bookshelf" and the title, and nothing starts by itself.
+    QTRY_COMPARE(spokenFiles().count(QStringLiteral("message074.wav")), bookshelfWords);
+    QTRY_VERIFY(utterances().size() >= 2 && utterances().last().size() == 3);
+    QCOMPARE(m_main->bookShelf()->mode(), int(BookShelf::NormalMode));
+    QVERIFY(m_main->bookShelf()->isActive());
+    QCOMPARE(changes.size(), modes.size());
+}
+
+void MainClassTest::stickInItsSlotFillsTheShelf()
+{
+    // The whole road: a stick in the simulated slot is mounted and searched by
+    // the media class, and the shelf walks through its books.
+    for (const char *dir : {"/media/cd", "/media/usb", "/media/mmc"})
+        QVERIFY(QDir().mkpath(m_root->path(QLatin1String(dir))));
+    TestMedium stick(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
+    QVERIFY(stick.addAll({QStringLiteral("d202:Daisy"), QStringLiteral("mp3:Music/01.mp3"), QStringLiteral("mp3:Talks #2/01.mp3")}));
+    enterMainMode();
+    QTRY_VERIFY(Platform::SimMedia::instance()->insert(Platform::SimMedia::UsbSlot, stick.hostPath()));
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::BookShelf, 20000);
+    QCOMPARE(m_main->bookShelf()->count(), 3);
+    // Several books on one medium and no marker: the word "bookshelf", then the DAISY title from its own audio.
+    QTRY_VERIFY(spokenFiles().contains(QStringLiteral("message074.wav")));
+    QTRY_VERIFY(m_player->lines().join(QLatin1Char('\n')).contains(QStringLiteral("/Daisy/speechgen0001.mp3] [trim]")));
+
+    const QList<QStringList> walked = {
+        {QStringLiteral("message055.wav"), QStringLiteral("message076.wav"), QStringLiteral("1.wav")},
+        {QStringLiteral("message055.wav"), QStringLiteral("message076.wav"), QStringLiteral("2.wav")},
+    };
+    for (const QStringList &title : walked) {
+        Q_EMIT m_main->input()->released(BUTTON_FAST_FORWARD);
+        QTRY_VERIFY(!utterances().isEmpty() && utterances().last() == title);
+    }
+    QCOMPARE(m_main->bookShelf()->index(), 2);
 }
 
 QTEST_GUILESS_MAIN(MainClassTest)

@@ -274,11 +274,14 @@ void MessagesTest::daisyTitleCommandLine_data()
     QTest::addColumn<float>("start");
     QTest::addColumn<float>("length");
     QTest::addColumn<QString>("trim"); // start and length as on the command line
+    QTest::addColumn<QString>("folder"); // of the book on the medium
 
-    QTest::newRow("usb, fractions") << Message::usb << 12.5f << 3.25f << "12.5 3.25";
-    QTest::newRow("sd card, six significant digits") << Message::sd_card << 1234.5678f << 0.1f << "1234.57 0.1";
-    QTest::newRow("cd, whole seconds") << Message::cd << 0.0f << 10.0f << "0 10";
-    QTest::newRow("long book, exponent form") << Message::usb << 1234567.0f << 2.0f << "1.23457e+06 2";
+    QTest::newRow("usb, fractions") << Message::usb << 12.5f << 3.25f << "12.5 3.25" << "My Book";
+    QTest::newRow("sd card, six significant digits") << Message::sd_card << 1234.5678f << 0.1f << "1234.57 0.1" << "My Book";
+    QTest::newRow("cd, whole seconds") << Message::cd << 0.0f << 10.0f << "0 10" << "My Book";
+    QTest::newRow("long book, exponent form") << Message::usb << 1234567.0f << 2.0f << "1.23457e+06 2" << "My Book";
+    QTest::newRow("quotes, #, %, ?, accents, leading dash") << Message::usb << 1.0f << 2.0f << "1 2" << "-Bücher \"#1\" 100% 'x'?";
+    QTest::newRow("backslash and dollar") << Message::usb << 1.0f << 2.0f << "1 2" << "a\\b $HOME `x`";
 }
 
 void MessagesTest::daisyTitleCommandLine()
@@ -287,8 +290,9 @@ void MessagesTest::daisyTitleCommandLine()
     QFETCH(float, start);
     QFETCH(float, length);
     QFETCH(QString, trim);
+    QFETCH(QString, folder);
 
-    const QString file = m_root->path(QStringLiteral("/media/usb/My Book/title.mp3"));
+    const QString file = m_root->path(QStringLiteral("/media/usb/") + folder + QStringLiteral("/title.mp3"));
     const QString daisy = messagePath(Message::daisy);
     const QString message = messagePath(medium);
     const QString command = QStringLiteral("play -q -v 0.5 \"") + daisy + QStringLiteral("\" -v 0.5 \"") + message + QStringLiteral("\" \"") + file

@@ -70,6 +70,11 @@ void MarkerXmlTest::directPathAgreesWithReader_data()
     QTest::newRow("malformed declaration") << QByteArray("<?xml version=\"1.0\"encoding=\"UTF-8\"?><r/>") << true;
     QTest::newRow("undeclared prefix") << QByteArray("<r><m time:Offset=\"1\"/></r>") << true;
     QTest::newRow("space in reference") << QByteArray("<r a=\"&#x 41;\"/>") << true;
+    // Both paths take the same nesting and refuse the same: neither keeps a tree.
+    QTest::newRow("16 levels") << QByteArray("<a>").repeated(16) + QByteArray("</a>").repeated(16) << false;
+    QTest::newRow("17 levels") << QByteArray("<a>").repeated(17) + QByteArray("</a>").repeated(17) << false;
+    QTest::newRow("100000 levels, never closed") << QByteArray("<a>").repeated(100000) << false;
+    QTest::newRow("unstorable characters escaped") << QByteArray("<r a=\"x\xee\x80\x80" "0001y\">\xee\x80\x80" "d800</r>") << false;
 }
 
 void MarkerXmlTest::directPathAgreesWithReader()

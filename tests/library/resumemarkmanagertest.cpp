@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString markerFile = QStringLiteral("/root/quimbo/resumemarker.xml");
@@ -109,6 +111,13 @@ private Q_SLOTS:
     void truncatedFileKeepsCompleteMarkers();
     void damagedFileIsKeptAside_data();
     void damagedFileIsKeptAside();
+    void hostileLastPlayedFileReadsAsAbsent_data();
+    void hostileLastPlayedFileReadsAsAbsent();
+    void linkOnStickNeverWritesThrough();
+    void unreadableStoreRefusesSave_data();
+    void unreadableStoreRefusesSave();
+    void unstorableCharactersRoundTrip_data();
+    void unstorableCharactersRoundTrip();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -124,6 +133,7 @@ void ResumeMarkManagerTest::init()
 void ResumeMarkManagerTest::cleanup()
 {
     MarkerFile::setFaultHook({});
+    MarkerFile::setReadFaultHook({});
     m_root.reset();
 }
 
@@ -448,6 +458,202 @@ void ResumeMarkManagerTest::damagedFileIsKeptAside()
     QCOMPARE(elements(m_root->readFile(markerFile), QStringLiteral("resumemark")),
         QStringList { QStringLiteral("title=Book timeOffset=8 spineIndex=0 clipIndex=0") });
     QCOMPARE(load(QStringLiteral("Book")).timeOffset, 8);
+}
+
+namespace {
+
+QByteArray nested(int depth, const QByteArray &inner)
+{
+    return "<quimbo_lastplayed>" + QByteArray("<x>").repeated(depth) + inner + QByteArray("</x>").repeated(depth) + "</quimbo_lastplayed>";
+}
+
+const QByteArray goodMarker = "<lastplayed source=\"/media/usb/Book\" mediaId=\"7\" single=\"true\"/>";
+
+// Makes the file at path hostile in one of the ways a stick's file can be.
+bool makeHostile(const TestRoot &root, const QString &file, const QString &kind)
+{
+    const QString path = root.path(file);
+    QFile::remove(path);
+    if (kind == QLatin1String("directory"))
+        return QDir().mkpath(path);
+    if (kind == QLatin1String("fifo"))
+        return QDir().mkpath(QFileInfo(path).absolutePath()) && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (kind == QLatin1String("zero"))
+        return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(QStringLiteral("/dev/zero"), path);
+    if (kind == QLatin1String("gigabytes")) {
+        // Sparse: the size is there, the disk blocks are not.
+        if (!root.writeFile(file, "<quimbo_lastplayed>" + goodMarker))
+            return false;
+        QFile f(path);
+        return f.resize(qint64(3) << 30);
+    }
+    if (kind == QLatin1String("deep"))
+        return root.writeFile(file, nested(100000, goodMarker));
+    if (kind == QLatin1String("control characters"))
+        return root.writeFile(file, "<quimbo_lastplayed><lastplayed source=\"/media/usb/B\x01\x02ook\" mediaId=\"7\" single=\"true\"/></quimbo_lastplayed>");
+    if (kind == QLatin1String("binary")) {
+        QByteArray junk;
+        for (int i = 0; i < 4096; ++i)
+            junk.append(char((i * 7919) % 251));
+        return root.writeFile(file, junk);
+    }
+    return false;
+}
+
+} // namespace
+
+void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("deeply nested") << "deep" << "nested deeper than";
+    QTest::newRow("gigabytes long") << "gigabytes" << "bytes, more than";
+    QTest::newRow("control characters") << "control characters" << "XML Reader has error:";
+    QTest::newRow("not XML at all") << "binary" << "XML Reader has error:";
+    QTest::newRow("a directory") << "directory" << "failed to open:";
+    QTest::newRow("a named pipe") << "fifo" << "failed to open:";
+    QTest::newRow("a link to a device that never ends") << "zero" << "failed to open:";
+}
+
+void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, logged);
+
+    QVERIFY(makeHostile(*m_root, stickFile, kind));
+    {
+        LogCapture log;
+        const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(stickFile, QString()));
+        QVERIFY(!marker);
+        QVERIFY2(log.contains(QStringLiteral("[ResumeMarkManager::readXml] ")) && log.contains(logged), qPrintable(log.text()));
+    }
+    // A pipe or a directory cannot be replaced; any file or link can, since a stick keeps one marker.
+    if (kind == QLatin1String("fifo") || kind == QLatin1String("directory"))
+        return;
+    QVERIFY(saveLastPlayed(stickFile, QStringLiteral("/media/usb/Other"), 9, true));
+    const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(stickFile, QString()));
+    QVERIFY(marker);
+    QCOMPARE(marker->source(), QStringLiteral("/media/usb/Other"));
+}
+
+void ResumeMarkManagerTest::linkOnStickNeverWritesThrough()
+{
+    // A stick whose "lastPlayed.xml" points at the device's own resume store.
+    QVERIFY(save({ QStringLiteral("Book"), 1234, 1, 1 }));
+    const QByteArray store = m_root->readFile(markerFile);
+    QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("/media/usb"))));
+    QVERIFY(QFile::link(m_root->path(markerFile), m_root->path(stickFile)));
+
+    QVERIFY(saveLastPlayed(stickFile, QStringLiteral("/media/usb/Other"), 9, true));
+    QCOMPARE(m_root->readFile(markerFile), store);
+    QVERIFY(!QFileInfo(m_root->path(stickFile)).isSymLink());
+    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 1234);
+}
+
+void ResumeMarkManagerTest::unreadableStoreRefusesSave_data()
+{
+    QTest::addColumn<bool>("lastPlayed"); // the CD file, else the resume markers
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("logged");
+
+    for (const bool lastPlayed : {false, true}) {
+        const char *store = lastPlayed ? "CD last-played file" : "resume markers";
+        QTest::addRow("%s, read error", store) << lastPlayed << "io" << "failed to open:";
+        QTest::addRow("%s, beyond the size limit", store) << lastPlayed << "size" << "bytes, more than";
+        QTest::addRow("%s, nested too deep", store) << lastPlayed << "depth" << "nested deeper than";
+    }
+}
+
+void ResumeMarkManagerTest::unreadableStoreRefusesSave()
+{
+    QFETCH(bool, lastPlayed);
+    QFETCH(QString, cause);
+    QFETCH(QString, logged);
+
+    const QString file = lastPlayed ? cdFile : markerFile;
+    auto saveOne = [lastPlayed](int n) {
+        return lastPlayed ? saveLastPlayed(cdFile, QStringLiteral("cdda://%1").arg(n), quint64(n), false)
+                          : save({ QStringLiteral("Book %1").arg(n), n * 1000, n, n });
+    };
+    QVERIFY(saveOne(1));
+    QVERIFY(saveOne(2));
+
+    if (cause == QLatin1String("io")) {
+        const QString path = m_root->path(file);
+        MarkerFile::setReadFaultHook([path](const QString &p) { return p != path; });
+    } else if (cause == QLatin1String("size")) {
+        QFile f(m_root->path(file));
+        QVERIFY(f.resize(qint64(1) << 30));
+    } else {
+        QByteArray content = m_root->readFile(file);
+        const qsizetype rootEnd = content.indexOf('>', content.indexOf("<quimbo_")) + 1;
+        content.insert(rootEnd, QByteArray("<x>").repeated(5000) + QByteArray("</x>").repeated(5000));
+        QVERIFY(m_root->writeFile(file, content));
+    }
+    // The size and the head tell the file apart without reading a gigabyte.
+    auto fingerprint = [this, &file] {
+        QFile f(m_root->path(file));
+        return f.open(QIODevice::ReadOnly) ? QByteArray::number(f.size()) + f.read(64 * 1024) : QByteArray();
+    };
+    const QByteArray before = fingerprint();
+    QVERIFY(!before.isEmpty());
+
+    {
+        LogCapture log;
+        QVERIFY(!saveOne(3));
+        QVERIFY2(log.contains(logged), qPrintable(log.text()));
+        QVERIFY2(log.contains(QStringLiteral("save refused, the stored markers are kept")), qPrintable(log.text()));
+    }
+    QCOMPARE(fingerprint(), before);
+
+    if (cause == QLatin1String("io")) {
+        // Once the store reads again, every position is still there.
+        MarkerFile::setReadFaultHook({});
+        QVERIFY(saveOne(3));
+        if (lastPlayed) {
+            QCOMPARE(elements(m_root->readFile(file), QStringLiteral("lastplayed")).size(), 3);
+        } else {
+            QCOMPARE(load(QStringLiteral("Book 1")).timeOffset, 1000);
+            QCOMPARE(load(QStringLiteral("Book 2")).timeOffset, 2000);
+            QCOMPARE(load(QStringLiteral("Book 3")).timeOffset, 3000);
+        }
+    }
+}
+
+void ResumeMarkManagerTest::unstorableCharactersRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("control characters") << QStringLiteral("Chapter\x01\x02 one\x1f\x7f");
+    QTest::newRow("NUL") << QString(QStringLiteral("a%1b")).arg(QChar(0));
+    QTest::newRow("unpaired high surrogate") << QString(QStringLiteral("Book ") + QChar(0xD83D) + QStringLiteral(" end"));
+    QTest::newRow("unpaired low surrogate at the end") << QString(QStringLiteral("Book ") + QChar(0xDCDA));
+    QTest::newRow("the escape character itself") << QString(QChar(0xE000) + QStringLiteral("0041 and ") + QChar(0xE000));
+    QTest::newRow("noncharacter") << QString(QStringLiteral("Book") + QChar(0xFFFF));
+    QTest::newRow("tab, line feed, carriage return") << QStringLiteral("a\tb\nc\rd");
+}
+
+void ResumeMarkManagerTest::unstorableCharactersRoundTrip()
+{
+    QFETCH(QString, text);
+
+    QVERIFY(save({ QStringLiteral("Neighbour"), 5, 5, 5 }));
+    QVERIFY(save({ text, 4242, 3, 2 }));
+    QVERIFY(wellFormed(m_root->readFile(markerFile)));
+    const Mark mark = load(text);
+    QCOMPARE(mark.timeOffset, 4242);
+    QCOMPARE(mark.clipIndex, 2);
+    QCOMPARE(load(QStringLiteral("Neighbour")).timeOffset, 5);
+    QCOMPARE(elements(m_root->readFile(markerFile), QStringLiteral("resumemark")).size(), 2);
+
+    // A folder name holding them: the CD file keeps its markers apart.
+    QVERIFY(saveLastPlayed(cdFile, text, 1, false));
+    QVERIFY(saveLastPlayed(cdFile, QStringLiteral("cdda://other"), 2, false));
+    QVERIFY(wellFormed(m_root->readFile(cdFile)));
+    const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(cdFile, QStringLiteral("1")));
+    QVERIFY(marker);
+    QCOMPARE(marker->source(), text);
 }
 
 QTEST_GUILESS_MAIN(ResumeMarkManagerTest)

@@ -83,6 +83,10 @@ private Q_SLOTS:
     void truncatedFileKeepsCompleteEntries();
     void damagedFileIsKeptAside_data();
     void damagedFileIsKeptAside();
+    void unreadableStoreRefusesWrite_data();
+    void unreadableStoreRefusesWrite();
+    void unstorableCharactersRoundTrip_data();
+    void unstorableCharactersRoundTrip();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -98,6 +102,7 @@ void ResumemarkTest::init()
 void ResumemarkTest::cleanup()
 {
     MarkerFile::setFaultHook({});
+    MarkerFile::setReadFaultHook({});
     m_root.reset();
 }
 
@@ -434,6 +439,95 @@ void ResumemarkTest::damagedFileIsKeptAside()
     QCOMPARE(entries(m_root->readFile(storeFile)).size(), 1);
     QVERIFY(store.read(data));
     QCOMPARE(data.playerTime, 4);
+}
+
+void ResumemarkTest::unreadableStoreRefusesWrite_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("read error") << "io" << "file could not be opened!";
+    QTest::newRow("beyond the size limit") << "size" << "bytes, more than";
+    QTest::newRow("nested too deep") << "depth" << "nested deeper than";
+}
+
+void ResumemarkTest::unreadableStoreRefusesWrite()
+{
+    QFETCH(QString, cause);
+    QFETCH(QString, logged);
+
+    Resumemark store;
+    ResumemarkData one = record(QStringLiteral("One"), 1, 1, 1, 1000);
+    ResumemarkData two = record(QStringLiteral("Two"), 2, 2, 2, 2000);
+    QVERIFY(store.write(one));
+    QVERIFY(store.write(two));
+
+    const QString path = m_root->path(storeFile);
+    if (cause == QLatin1String("io")) {
+        MarkerFile::setReadFaultHook([path](const QString &p) { return p != path; });
+    } else if (cause == QLatin1String("size")) {
+        QFile f(path);
+        QVERIFY(f.resize(qint64(1) << 30)); // sparse
+    } else {
+        QByteArray content = m_root->readFile(storeFile);
+        const qsizetype rootEnd = content.indexOf("<resumemarks>") + 13;
+        content.insert(rootEnd, QByteArray("<x>").repeated(5000) + QByteArray("</x>").repeated(5000));
+        QVERIFY(m_root->writeFile(storeFile, content));
+    }
+    auto fingerprint = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QByteArray::number(f.size()) + f.read(64 * 1024) : QByteArray();
+    };
+    const QByteArray before = fingerprint();
+
+    ResumemarkData three = record(QStringLiteral("Three"), 3, 3, 3, 3000);
+    ResumemarkData back = record(QStringLiteral("One"), 0, 0, 0, 0);
+    {
+        LogCapture log;
+        QVERIFY(!store.write(three));
+        QVERIFY(!store.read(back));
+        QVERIFY2(log.contains(logged), qPrintable(log.text()));
+        QVERIFY(log.contains(func(writeSig, "no root element available!")));
+    }
+    QCOMPARE(fingerprint(), before);
+
+    if (cause == QLatin1String("io")) {
+        MarkerFile::setReadFaultHook({});
+        QVERIFY(store.write(three));
+        QVERIFY(store.read(back));
+        QCOMPARE(back.playerTime, 1000);
+        QCOMPARE(entries(m_root->readFile(storeFile)).size(), 3);
+    }
+}
+
+void ResumemarkTest::unstorableCharactersRoundTrip_data()
+{
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("control characters") << QStringLiteral("Track\x01\x02\x1b[0m");
+    QTest::newRow("unpaired surrogates") << QString(QChar(0xDC00) + QStringLiteral("mid") + QChar(0xD800));
+    QTest::newRow("the escape character itself") << QString(QChar(0xE000) + QStringLiteral("0001"));
+}
+
+void ResumemarkTest::unstorableCharactersRoundTrip()
+{
+    QFETCH(QString, title);
+
+    Resumemark store;
+    ResumemarkData neighbour = record(QStringLiteral("Neighbour"), 1, 1, 1, 1);
+    ResumemarkData data = record(title, 4, 5, 6, 7000);
+    QVERIFY(store.write(neighbour));
+    QVERIFY(store.write(data));
+    QCOMPARE(entries(m_root->readFile(storeFile)).size(), 2); // well-formed, two entries
+
+    ResumemarkData back = record(title, 0, 0, 0, 0);
+    QVERIFY(store.read(back));
+    QCOMPARE(back.navListPos, 5);
+    QCOMPARE(back.playerTime, 7000);
+    // Written again, the entry is found and updated, not doubled.
+    data.playerTime = 8000;
+    QVERIFY(store.write(data));
+    QCOMPARE(entries(m_root->readFile(storeFile)).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(ResumemarkTest)

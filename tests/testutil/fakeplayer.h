@@ -29,8 +29,10 @@ public:
         if (file.open(QIODevice::WriteOnly)) {
             file.write(R"(#!/bin/sh
 rec="$FAKE_PLAY_RECORD"
-# One write per line: a sound and a prompt often start together.
-line='argv:'; for a in "$@"; do line="$line [$a]"; done
+# One write per line: sounds and messages play at once, and pieces of
+# two records written in turns would mix.
+line='argv:'
+for a in "$@"; do line="$line [$a]"; done
 printf '%s\n' "$line" >> "$rec"
 status=0
 for a in "$@"; do
