@@ -68,7 +68,10 @@ public:
     void setKey(const QString &devicePath, int code, bool down);
     /** A switch or key state as the state query reports it (type 1 key, 5 switch). */
     bool inputState(const QString &devicePath, int type, int code) const;
-    /** Only present devices can be opened ("/dev/input/event0" to "event3" are present after reset). */
+    /**
+     * Only present devices can be opened ("/dev/input/event0" to "event3" are
+     * present after reset); taking one away gives its open descriptors end of file.
+     */
     void setInputDevicePresent(const QString &devicePath, bool present);
     bool isInputDevicePresent(const QString &devicePath) const;
     /** How many descriptors of the device are open now. */
