@@ -406,6 +406,7 @@ void SystemManual::gotoHeading(qint64 position)
 
 void SystemManual::keyPressEvent(int key)
 {
+    qDebug() << Q_FUNC_INFO << key;
     d->input->setAutoRepeat(false);
     switch (key) {
     case BUTTON_POWER:
@@ -474,6 +475,7 @@ void SystemManual::keyReleaseEvent(int key)
 
 void SystemManual::keyHoldEvent(int key)
 {
+    qDebug() << Q_FUNC_INFO << key;
     switch (key) {
     case BUTTON_SLEEP_MENU:
         aboutToQuit();
