@@ -74,6 +74,8 @@ public:
     void afterScans(int ticks, std::function<void()> then);
     /** Looks for the awaited text in the log; true when found. */
     bool findInLog(const QString &text);
+    /** The same among the engine's "[sim] engine …" lines. */
+    bool findInEngineEvents(const QString &text);
     void pollAwait(const SimCommand &command);
 
     SimCommandRunner *const q;
@@ -84,6 +86,7 @@ public:
     bool revisionAllowed = false;
     int keyDown = 0; ///< the key of a tap or hold in progress
     qint64 logPosition = -1; ///< after the last line an "await" matched
+    qsizetype enginePosition = 0; ///< after the last engine line an "await" matched
     QElapsedTimer awaitClock;
 };
 
@@ -190,9 +193,24 @@ bool SimCommandRunnerPrivate::findInLog(const QString &text)
     return false;
 }
 
+bool SimCommandRunnerPrivate::findInEngineEvents(const QString &text)
+{
+    const QStringList events = SimBoard::instance()->engineEventLog();
+    if (enginePosition > events.size())
+        enginePosition = 0;
+    for (qsizetype i = enginePosition; i < events.size(); ++i) {
+        if (QString(QStringLiteral("[sim] engine ") + events.at(i)).contains(text)) {
+            enginePosition = i + 1;
+            return true;
+        }
+    }
+    enginePosition = events.size();
+    return false;
+}
+
 void SimCommandRunnerPrivate::pollAwait(const SimCommand &command)
 {
-    if (findInLog(command.text)) {
+    if (findInEngineEvents(command.text) || findInLog(command.text)) {
         done(command, QStringLiteral("ok"));
         return;
     }

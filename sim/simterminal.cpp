@@ -135,7 +135,13 @@ QString SimTerminal::keyMap()
         "  1                      sample stick in / out (USB slot)\n"
         "  2                      audio CD in / out\n"
         "  3                      SD card without a book in / out\n"
-        "  Ctrl-C or Ctrl-D       quit the simulator\n");
+        "  Ctrl-C or Ctrl-D       quit the simulator\n"
+        "In a book: s plays and stops (the place is kept), S goes back to its start\n"
+        "  a / d                  while playing 10 s back / on; while stopped by the\n"
+        "                         navigation mode of the menu: 10 s, a heading or a page\n"
+        "  A / D                  held: winding, 5-s steps, then 1, 3 and 5 minutes\n"
+        "  Q                      held: where am I (playing), the settings menu (stopped)\n"
+        "  q                      sleep timer: 15, 30, 45, 60 minutes, off\n");
     return map;
 }
 

@@ -228,6 +228,7 @@ public:
     }
     QHash<QString, QSet<qint64>> states;
     QStringList actions;
+    QStringList engineEvents;
     bool poweredOff = false;
     bool quitOnPowerOff = false;
 };
@@ -257,6 +258,7 @@ void SimBoard::reset()
     d->presentDevices = SimBoardPrivate::defaultDevices();
     d->states.clear();
     d->actions.clear();
+    d->engineEvents.clear();
     d->poweredOff = false;
     for (auto &device : d->devices)
         device.queued.clear();
@@ -619,6 +621,21 @@ void SimBoard::recordSystemAction(const QString &action)
         Q_EMIT poweredOff();
     if (quit && QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+QStringList SimBoard::engineEventLog() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->engineEvents;
+}
+
+void SimBoard::recordEngineEvent(const QString &event)
+{
+    {
+        QMutexLocker lock(&d->mutex);
+        d->engineEvents.append(event);
+    }
+    Q_EMIT engineEvent(event);
 }
 
 } // namespace Platform

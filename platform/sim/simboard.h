@@ -129,6 +129,12 @@ public:
     /** @internal Records an action, emits systemAction(), handles "poweroff"/"reboot". */
     void recordSystemAction(const QString &action);
 
+    // Audio engine (reported through Platform::reportEngineEvent)
+    /** What the audio engines did so far, oldest first ("play FILE at MS", "seek MS", ...). */
+    QStringList engineEventLog() const;
+    /** @internal Records an engine event and emits engineEvent(). */
+    void recordEngineEvent(const QString &event);
+
 Q_SIGNALS:
     /** A line's value changed (not emitted for the keypad columns 64-66, which toggle every scan). */
     void lineChanged(int line, int value);
@@ -137,6 +143,7 @@ Q_SIGNALS:
     void keyChanged(int keyCode, bool down);
     void systemAction(const QString &action);
     void poweredOff();
+    void engineEvent(const QString &event);
 
 private:
     SimBoard();

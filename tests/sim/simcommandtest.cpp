@@ -1,12 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/sim/simboard.h"
 #include "sim/simcommand.h"
+#include "sim/simcommandrunner.h"
 #include "sim/simscript.h"
 #include "sim/simterminal.h"
 
+#include <QSignalSpy>
 #include "platform/sim/simmedia.h"
 
 #include <QTest>
+#include <testroot.h>
 
 #include <functional>
 
@@ -24,6 +28,8 @@ private Q_SLOTS:
     void scriptLeadingSetup();
     void terminalKeys_data();
     void terminalKeys();
+    void awaitSeesEngineLines_data();
+    void awaitSeesEngineLines();
     void terminalMediaKeysToggle();
 };
 
@@ -254,3 +260,38 @@ void SimCommandTest::terminalMediaKeysToggle()
 
 QTEST_GUILESS_MAIN(SimCommandTest)
 #include "simcommandtest.moc"
+
+void SimCommandTest::awaitSeesEngineLines_data()
+{
+    QTest::addColumn<QString>("awaited");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("the engine's line") << "engine seek 1500" << "ok";
+    QTest::newRow("as shown") << "[sim] engine play /book/a.mp3" << "ok";
+    QTest::newRow("an earlier line does not count twice") << "engine stop at" << "error";
+}
+
+void SimCommandTest::awaitSeesEngineLines()
+{
+    QFETCH(QString, awaited);
+    QFETCH(QString, answer);
+    TestRoot root;
+    Platform::SimBoard *board = Platform::SimBoard::instance();
+    board->reset();
+    SimCommandRunner runner;
+    QSignalSpy answered(&runner, &SimCommandRunner::answered);
+    // The stop was matched by the first await; the second one must find a new one.
+    board->recordEngineEvent(QStringLiteral("stop at 0"));
+    runner.enqueue(SimCommand::parse(QStringLiteral("await engine stop at"), nullptr));
+    QTRY_COMPARE(answered.count(), 1);
+    answered.clear();
+    runner.enqueue(SimCommand::parse(QStringLiteral("await ") + awaited, nullptr));
+    board->recordEngineEvent(QStringLiteral("play /book/a.mp3 at 0"));
+    board->recordEngineEvent(QStringLiteral("seek 1500"));
+    if (answer == QLatin1String("error")) {
+        // Nothing new comes: the await stays open; it is cut short here.
+        QVERIFY(!answered.wait(300));
+        return;
+    }
+    QTRY_COMPARE(answered.count(), 1);
+    QCOMPARE(answered.at(0).at(1).toString(), answer);
+}
