@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,10 +22,16 @@ constexpr int StopLimit = 50;
 
 const QString Player = QStringLiteral("play");
 
-QString languageDirectory()
+const QString English = QStringLiteral("eng");
+
+QString language()
 {
     const QSettings settings(QStringLiteral("KAL"), QStringLiteral("quimbo-basic"));
-    const QString language = settings.value(QStringLiteral("systemLanguage"), QStringLiteral("eng")).toString();
+    return settings.value(QStringLiteral("systemLanguage"), English).toString();
+}
+
+QString languageDirectory(const QString &language)
+{
     return Platform::path(QStringLiteral("/root/quimbo/messages/") + language + QLatin1Char('/'));
 }
 
@@ -50,10 +57,21 @@ Messages::~Messages()
 QString Messages::resolve(const QString &name) const
 {
     static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("\\d*")));
-    QString path = languageDirectory() + name;
+    QString file = name;
     if (digits.match(name).hasMatch())
-        path += QLatin1String(".wav");
-    return path;
+        file += QLatin1String(".wav");
+    const QString code = language();
+    const QString path = languageDirectory(code) + file;
+    if (code == English || QFileInfo::exists(path))
+        return path;
+    // A language whose prompts are missing or only partly there still speaks:
+    // each missing prompt comes from the English set, so the user can always
+    // find the way back to a language the device speaks whole.
+    const QString english = languageDirectory(English) + file;
+    if (!QFileInfo::exists(english))
+        return path;
+    qDebug().noquote() << "[Messages::resolve]" << file << "is missing in" << code << "- speaking it in English";
+    return english;
 }
 
 bool Messages::isPlaying() const
@@ -133,15 +151,14 @@ void Messages::playMessages()
 void Messages::playDaisyTitle(const QString &message, const QString &file, float start, float length)
 {
     stop();
-    const QString directory = languageDirectory();
     const QStringList arguments = {
         QStringLiteral("-q"),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
-        directory + Message::daisy,
+        resolve(Message::daisy),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
-        directory + message,
+        resolve(message),
         file,
         QStringLiteral("trim"),
         QString::number(start, 'g', 6),

@@ -55,6 +55,17 @@ bool SoundManager::play(const QString &name)
     return true;
 }
 
+QString SoundManager::volumeAnswer(int step, int rs1Level)
+{
+    if (step < 0)
+        return QStringLiteral("alarmBeep");
+    if (step == 7 || step == 21)
+        return QStringLiteral("doubleBeep");
+    if (step >= rs1Level)
+        return QStringLiteral("beep");
+    return QStringLiteral("tickBeep");
+}
+
 void SoundManager::destroy()
 {
     const QMutexLocker locker(&s_instanceMutex);

@@ -29,6 +29,14 @@ public:
     /** Plays the named sound if it exists; false otherwise. */
     bool play(const QString &name);
 
+    /**
+     * The name of the sound that answers a turn of the volume knob, from the
+     * new step (-1 when the turn was refused): "alarmBeep" refused,
+     * "doubleBeep" at the ends 7 and 21, "beep" at or above the RS1 level,
+     * otherwise "tickBeep".
+     */
+    static QString volumeAnswer(int step, int rs1Level);
+
     /** Deletes every sound and the instance; instance() makes a new, empty one. */
     static void destroy();
 

@@ -5,17 +5,23 @@
 
 #include <QObject>
 
+#include <memory>
+
 class AudioSettings;
 class Input;
 class VlcMediaPlayer;
+class SystemSettingsPrivate;
 
 /**
- * The spoken settings menu. Created by the mode that opens it (main
- * controller, bookshelf, player) for one visit; deletes itself (deferred)
- * when it emits one of its end signals. Main thread.
+ * The spoken settings menu: a main list of items (bookshelf while it holds
+ * books, manual on Rev6 boards, languages, navigation mode, automatic play,
+ * factory defaults, firmware) and, inside an item, its options. Rewind and
+ * fast forward move, play/stop enters or chooses, eject goes back to the main
+ * list, the sleep/menu key leaves.
  *
- * This is the minimal form the main controller needs until the settings menu
- * lands: it has no items yet, so run() closes the menu again with finished().
+ * Created by the mode that opens it (main controller, bookshelf, player) for
+ * one visit; that mode deletes it (deferred) when it emits one of its end
+ * signals. Main thread.
  */
 class SystemSettings : public QObject
 {
@@ -25,10 +31,11 @@ public:
     SystemSettings(AudioSettings *audioSettings, Input *input, QObject *parent = nullptr);
     ~SystemSettings() override;
 
-    /** The player whose engine the manual may borrow. */
+    /** The player whose engine the manual may borrow (not owned). */
     void setMediaPlayer(VlcMediaPlayer *mediaPlayer);
 
 public Q_SLOTS:
+    /** Speaks the menu and the current item and takes the keys; also where the manual returns to. */
     void run();
     void keyPressEvent(int key);
     void keyReleaseEvent(int key);
@@ -38,6 +45,15 @@ Q_SIGNALS:
     void shutdown();
     void finished();
     void quitToBookshelf();
+
+private Q_SLOTS:
+    void runHelp();
+    void standbyTimerTimeout();
+    void settingsFileChanged();
+
+private:
+    friend class SystemSettingsPrivate;
+    const std::unique_ptr<SystemSettingsPrivate> d;
 };
 
 #endif

@@ -484,6 +484,7 @@ void MainClassTest::keyHold_data()
     QTest::addColumn<QList<MainClass::Mode>>("modes");
 
     QTest::newRow("power button shuts down") << BUTTON_POWER << QList<MainClass::Mode>{MainClass::Mode::Shutdown, MainClass::Mode::PoweredOff};
+    // The menu stays open until it is left with the same key.
     QTest::newRow("sleep/menu opens the settings menu")
         << BUTTON_SLEEP_MENU << QList<MainClass::Mode>{MainClass::Mode::SystemSettings, MainClass::Mode::Main};
 }
@@ -496,6 +497,11 @@ void MainClassTest::keyHold()
     enterMainMode();
     QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
     Q_EMIT m_main->input()->holded(key);
+    if (modes.first() == MainClass::Mode::SystemSettings) {
+        QTRY_COMPARE(m_main->mode(), MainClass::Mode::SystemSettings);
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        Q_EMIT m_main->input()->released(key);
+    }
     QTRY_COMPARE(changes.size(), modes.size());
     for (int i = 0; i < modes.size(); ++i)
         QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));

@@ -22,6 +22,8 @@ private Q_SLOTS:
 
     void resolvesNames_data();
     void resolvesNames();
+    void missingPromptComesFromEnglish_data();
+    void missingPromptComesFromEnglish();
     void emptyNameIsIgnored();
     void sequenceIsOnePlaylistInOrder();
     void emptyQueueOnlyLogs();
@@ -106,6 +108,36 @@ void MessagesTest::resolvesNames()
         QCOMPARE(m_player->lines(),
                  QStringList({FakePlayer::argv(playArguments(playlist())), QStringLiteral("item: ") + path, QStringLiteral("end: 0")}));
     }
+}
+
+void MessagesTest::missingPromptComesFromEnglish_data()
+{
+    QTest::addColumn<QStringList>("present"); // below /root/quimbo/messages/
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("in the language") << QStringList({"ged/message015.wav", "eng/message015.wav"}) << "ged/message015.wav";
+    QTest::newRow("only in English") << QStringList{"eng/message015.wav"} << "eng/message015.wav";
+    QTest::newRow("nowhere") << QStringList() << "ged/message015.wav";
+}
+
+void MessagesTest::missingPromptComesFromEnglish()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, expected);
+
+    QSettings(QStringLiteral("KAL"), QStringLiteral("quimbo-basic")).setValue(QStringLiteral("systemLanguage"), QStringLiteral("ged"));
+    for (const QString &file : std::as_const(present))
+        QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/messages/") + file, "RIFF"));
+    const bool fallsBack = !expected.startsWith(QLatin1String("ged/"));
+    if (fallsBack)
+        QTest::ignoreMessage(QtDebugMsg, "[Messages::resolve] message015.wav is missing in ged - speaking it in English");
+
+    Messages messages;
+    messages.append(Message::languages, true);
+    messages.append(QStringLiteral("7"), false);
+    QCOMPARE(messages.queue().first(), m_root->path(QStringLiteral("/root/quimbo/messages/") + expected));
+    // A number the language lacks as well as English stays in the language's folder.
+    QCOMPARE(messages.queue().last(), m_root->path(QStringLiteral("/root/quimbo/messages/ged/7.wav")));
 }
 
 void MessagesTest::emptyNameIsIgnored()

@@ -79,6 +79,26 @@ exit $status
     }
 
     void clear() { QFile::remove(recordPath()); }
+    /**
+     * The voice prompts played from below @p folder, oldest first and relative
+     * to it: messages played one at a time ("play -v 0.5 -q FILE") and the
+     * items of played playlists.
+     */
+    QStringList prompts(const QString &folder) const
+    {
+        QStringList found;
+        const QStringList all = lines();
+        for (const QString &line : all) {
+            QString path;
+            if (line.startsWith(QStringLiteral("item: ")))
+                path = line.mid(6);
+            else if (line.startsWith(QStringLiteral("argv: [-v] [0.5] [-q] [")))
+                path = line.section(QLatin1Char('['), 4).chopped(1);
+            if (path.startsWith(folder))
+                found << path.mid(folder.size());
+        }
+        return found;
+    }
 
     /** The record line of a run with these arguments. */
     static QString argv(const QStringList &arguments)
