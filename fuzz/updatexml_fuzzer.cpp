@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "quimboversion.h"
 #include "update/kalupdatemanager.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const bool once = [] {
         qInstallMessageHandler(quiet);
         QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("3.5.0"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
         // Nothing may be written while fuzzing, even if a path check were wrong.
         qputenv("QUIMBO_ROOT", "/nonexistent-fuzz-root");
         return true;
