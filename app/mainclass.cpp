@@ -96,6 +96,19 @@ public:
     // The error blink code and the power-off are terminal: nothing else may start.
     bool halted() const { return mode == MainClass::Mode::Error || mode == MainClass::Mode::PoweredOff; }
 
+    /**
+     * A bookshelf, player, menu or main-mode start queued just before the
+     * device went into shutdown or idle mode (a medium pulled, a timer): a
+     * device that looks switched off must never start talking.
+     */
+    bool dropsModeStart(const char *slot) const
+    {
+        if (!shuttingDown && mode != MainClass::Mode::Shutdown && mode != MainClass::Mode::Idle)
+            return false;
+        qDebug("%s: dropped, the device is %s", slot, mode == MainClass::Mode::Idle ? "in idle mode" : "shutting down");
+        return true;
+    }
+
     void fail(int code)
     {
         errorCode = code;
@@ -461,7 +474,7 @@ void MainClass::runPowerUp()
 void MainClass::runMainClass()
 {
     qDebug() << Q_FUNC_INFO;
-    if (d->halted())
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
     d->setMode(Mode::Main);
@@ -816,7 +829,7 @@ void MainClass::systemSettingsIsFinished()
 void MainClass::runSystemSettings()
 {
     qDebug() << Q_FUNC_INFO;
-    if (d->halted())
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
     d->setMode(Mode::SystemSettings);
@@ -843,7 +856,7 @@ void MainClass::runSystemSettings()
 void MainClass::runBookShelf()
 {
     qDebug() << Q_FUNC_INFO;
-    if (d->halted() || !d->bookShelf)
+    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
     d->setMode(Mode::BookShelf);
@@ -854,7 +867,7 @@ void MainClass::runPlayer(bool autoPlay)
 {
     qDebug() << "runPlayer"
              << "autoPlay:" << autoPlay;
-    if (d->halted() || !d->bookShelf)
+    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
     d->setMode(Mode::Player);

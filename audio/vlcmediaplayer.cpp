@@ -5,11 +5,13 @@
 #include "audio/aoaudiooutput.h"
 #include "platform/audiooutput.h"
 #include "platform/cdaudio.h"
+#include "platform/engineevents.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <soundtouch/SoundTouch.h>
@@ -159,6 +161,22 @@ public:
         libvlc_media_player_stop(player);
         waitForState({libvlc_Stopped, libvlc_Ended, libvlc_Error});
     }
+
+    /**
+     * Undoes a start that gave up: a play() that reported failure must not
+     * sound later, nor raise finished() for a stream nobody plays.
+     */
+    void abandonStart()
+    {
+        ++generation;
+        stopAndWait();
+        libvlc_media_player_set_media(player, nullptr);
+        releaseMedia();
+    }
+
+    void report(const QString &event) const { Platform::reportEngineEvent(event); }
+    void reportPlay(qint64 from) const { report(QStringLiteral("play %1 at %2").arg(shownUrl).arg(from)); }
+    qint64 time() const { return qMax<qint64>(0, libvlc_media_player_get_time(player)); }
 
     void releaseMedia()
     {
@@ -313,6 +331,7 @@ public:
     libvlc_event_manager_t *eventManager = nullptr;
     std::vector<libvlc_event_type_t> events;
     libvlc_media_t *media = nullptr;
+    QString shownUrl; ///< the medium as engine events name it: an absolute path or a CD url
 
     // Audio thread only while a stream plays.
     int channels = 1;
@@ -433,11 +452,13 @@ bool VlcMediaPlayer::play(const QString &url)
     libvlc_media_player_set_media(d->player, d->media);
     if (libvlc_media_player_play(d->player) < 0) {
         qWarning("%s: failed to play media", Q_FUNC_INFO);
+        d->abandonStart();
         return false;
     }
     libvlc_state_t s = d->waitForState({libvlc_Playing, libvlc_Error, libvlc_Ended});
     if (s != libvlc_Playing) {
         qWarning("%s: failed to play media, state: %d", Q_FUNC_INFO, int(s));
+        d->abandonStart();
         return false;
     }
     // Playing is reached before a single sample is decoded, even for a file
@@ -448,13 +469,15 @@ bool VlcMediaPlayer::play(const QString &url)
         s = d->state();
         if (s != libvlc_Playing && s != libvlc_Opening && s != libvlc_Buffering) {
             qWarning("%s: failed to play media, no audio decoded, state: %d", Q_FUNC_INFO, int(s));
-            d->stopAndWait();
+            d->abandonStart();
             return false;
         }
         if (clock.elapsed() > FirstAudioLimitMsec)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    d->shownUrl = url.contains(QLatin1String(CddaPrefix)) ? url : QFileInfo(url).absoluteFilePath();
+    d->reportPlay(0);
     return true;
 }
 
@@ -466,10 +489,12 @@ void VlcMediaPlayer::stop()
     }
     if (!d->media)
         return;
+    const qint64 at = d->time();
     ++d->generation;
     d->stopAndWait();
     libvlc_media_player_set_media(d->player, nullptr);
     d->releaseMedia();
+    d->report(QStringLiteral("stop at %1").arg(at));
 }
 
 void VlcMediaPlayer::pause(bool p)
@@ -484,6 +509,7 @@ void VlcMediaPlayer::pause(bool p)
         // libvlc pauses asynchronously; a seek or resume right after must
         // already see the pause, or it acts on a stream about to stop.
         d->waitForState({libvlc_Paused, libvlc_Stopped, libvlc_Ended, libvlc_Error});
+        d->report(QStringLiteral("pause at %1").arg(d->time()));
     } else if (s == libvlc_Paused && !p) {
         // A resumed stream starts where the pause left it, but libvlc's own
         // resume leaves the callback output out of step: restart instead.
@@ -492,6 +518,7 @@ void VlcMediaPlayer::pause(bool p)
         libvlc_media_player_play(d->player);
         d->waitForState({libvlc_Playing, libvlc_Ended, libvlc_Error});
         libvlc_media_player_set_time(d->player, time);
+        d->reportPlay(time);
     }
 }
 
@@ -540,6 +567,7 @@ qint64 VlcMediaPlayer::seek(qint64 offset)
     const qint64 oldTime = libvlc_media_player_get_time(d->player);
     libvlc_media_player_set_time(d->player, target);
     qDebug("%s: old time: %lld new time: %lld", Q_FUNC_INFO, qlonglong(oldTime), qlonglong(libvlc_media_player_get_time(d->player)));
+    d->report(QStringLiteral("seek %1").arg(target));
     return 0;
 }
 
@@ -643,6 +671,7 @@ void VlcMediaPlayer::changeTempo(float rate)
     libvlc_media_player_set_rate(d->player, rate);
     libvlc_media_player_play(d->player);
     d->waitForState({libvlc_Playing, libvlc_Ended, libvlc_Error});
+    d->reportPlay(0);
     seek(time);
 }
 

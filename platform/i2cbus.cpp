@@ -4,6 +4,7 @@
 
 #include "platform/linux/linuxi2cbus.h"
 #include "platform/platform.h"
+#include "platform/sim/axp209model.h"
 #include "platform/sim/simi2cbus.h"
 #include "platform/sim/tpa2051d3model.h"
 
@@ -14,8 +15,8 @@ I2cBus::~I2cBus() = default;
 std::unique_ptr<I2cBus> createI2cBus()
 {
     if (backend() == Backend::Simulated) {
-        // The board's amplifier is there from the start; a test may take it away afterwards.
-        static const bool attached = (Tpa2051d3Model::instance().attach(), true);
+        // The board's chips are there from the start; a test may take them away afterwards.
+        static const bool attached = (Tpa2051d3Model::instance().attach(), Axp209Model::instance().attach(), true);
         Q_UNUSED(attached)
         return std::make_unique<SimI2cBus>();
     }

@@ -7,23 +7,36 @@
 
 #include <QObject>
 
+#include <functional>
+#include <memory>
+
+class AudioBookPlayerInterface;
+class AudioBookPlayerPrivate;
 class AudioSettings;
 class Input;
 
 /**
- * The player front end: opens the concrete player that fits a book and
- * turns keys into navigation. Created by the main controller for one book;
- * deletes itself (deferred) when it signals its end. Main thread.
- *
- * This is the minimal form the main controller needs until the book players
- * land: no kind of book can be opened yet, so open() refuses every book and
- * the controller returns to the bookshelf.
+ * The player front end: opens the concrete player that fits a book, starts
+ * it, and turns every key press, release, hold and repeat into a player
+ * operation or a spoken answer; runs the sleep timer and the 30-minute
+ * standby timer. Created by the main controller for one book; deletes itself
+ * (deferred, by the controller's connections) when it signals its end. Main
+ * thread.
  */
 class AudioBookPlayer : public QObject
 {
     Q_OBJECT
 
 public:
+    /**
+     * Makes the player for a book's mime type (AudioBook::MimeType); null when
+     * there is none. The default makes the DAISY player; tests put a stand-in
+     * here; null brings the default back. The player must be a QObject with
+     * a finished() signal.
+     */
+    using PlayerFactory = std::function<AudioBookPlayerInterface *(int mimeType)>;
+    static void setPlayerFactory(PlayerFactory factory);
+
     AudioBookPlayer(AudioSettings *audioSettings, Input *input, QObject *parent = nullptr);
     ~AudioBookPlayer() override;
 
@@ -33,7 +46,7 @@ public:
 public Q_SLOTS:
     /** Starts playing at once. */
     void run();
-    /** Waits for the play key. */
+    /** Takes the keys without starting playback (after the settings menu). */
     void runIdle();
     /** Leaves the player, saving the position first. */
     void aboutToQuit();
@@ -45,6 +58,23 @@ Q_SIGNALS:
     void ejectCdAndQuit();
     void quitToBookshelf();
     void quitSystemSettings();
+
+private Q_SLOTS:
+    void keyPressEvent(int key);
+    void keyReleaseEvent(int key);
+    void keyHoldEvent(int key);
+    void keyRepeatEvent(int key);
+    void sleepTimerWarning();
+    void sleepTimerTimeout();
+    void standbyTimerTimeout();
+    void messagesFinished();
+    void playerFinished();
+    void notifierStarted();
+    void runSystemSettings();
+
+private:
+    friend class AudioBookPlayerPrivate;
+    const std::unique_ptr<AudioBookPlayerPrivate> d;
 };
 
 #endif

@@ -175,6 +175,27 @@ SimCommand SimCommand::parse(const QString &line, QString *error)
         return onOff(Headphones, "in", "out");
     if (verb == QLatin1String("usbfault"))
         return onOff(UsbFault, "on", "off");
+    if (verb == QLatin1String("adapter"))
+        return onOff(Adapter, "in", "out");
+    if (verb == QLatin1String("efuse")) {
+        if (!needArgs(1, 1) || args.at(0).toLower() != QLatin1String("trip"))
+            return invalid(error, QStringLiteral("\"efuse\" takes trip"));
+        command.type = EfuseTrip;
+        return command;
+    }
+    if (verb == QLatin1String("battery")) {
+        const bool temperature = !args.isEmpty() && args.at(0).toLower() == QLatin1String("temp");
+        const QString usage = QStringLiteral("\"battery\" takes MV (0 to 4500) or temp C (-40 to 90)");
+        if (args.size() != (temperature ? 2 : 1))
+            return invalid(error, usage);
+        bool ok = false;
+        const int value = args.last().toInt(&ok);
+        if (!ok || (temperature ? (value < -40 || value > 90) : (value < 0 || value > 4500)))
+            return invalid(error, usage);
+        command.type = temperature ? BatteryTemperature : BatteryVoltage;
+        command.value = value;
+        return command;
+    }
 
     if (verb == QLatin1String("revision")) {
         if (!needArgs(1, 1))
@@ -294,6 +315,14 @@ QString SimCommand::toString() const
         return slotName(key) + QStringLiteral(" remove");
     case CdTray:
         return value ? QStringLiteral("cd open") : QStringLiteral("cd close");
+    case Adapter:
+        return value ? QStringLiteral("adapter in") : QStringLiteral("adapter out");
+    case BatteryVoltage:
+        return QStringLiteral("battery %1").arg(value);
+    case BatteryTemperature:
+        return QStringLiteral("battery temp %1").arg(value);
+    case EfuseTrip:
+        return QStringLiteral("efuse trip");
     case Invalid:
         break;
     }

@@ -15,6 +15,7 @@
  *   wait MS | await TEXT | log TEXT | status | quit
  *   usb insert [fs=TYPE] DIR | usb remove | sd insert [fs=TYPE] DIR | sd remove
  *   cd insert DIR | cd audio DIR | cd remove | cd open | cd close
+ *   adapter in|out | battery MV | battery temp C | efuse trip
  *
  * KEY is a key name (play, ff, rew, menu, eject, pitchup, pitchdown, speedup,
  * speeddown, power) or its code (2049…2060 without the knob's 2054/2055).
@@ -26,6 +27,10 @@
  * without one). "cd insert" lays a data disc in the drive, "cd audio" an
  * audio disc (one .wav or .mp3 file per track); "cd remove" opens the tray
  * and takes the disc out.
+ * "adapter in" plugs the power adapter (and clears a tripped e-fuse),
+ * "battery MV" sets the battery voltage (0 to 4500 mV), "battery temp C" its
+ * temperature (-40 to 90 degrees Celsius), "efuse trip" trips the USB
+ * supply's e-fuse.
  * Durations are milliseconds of device time; the runner scales them with the
  * process-wide time scale. A value type.
  */
@@ -50,6 +55,10 @@ public:
         MediaInsert, ///< key: which slot (kUsbSlot, kSdSlot, kCdDataDisc, kCdAudioDisc), text: the folder
         MediaRemove, ///< key: kUsbSlot, kSdSlot or kCdDataDisc (the drive)
         CdTray, ///< value: 1 open, 0 closed
+        Adapter, ///< value: 1 in, 0 out
+        BatteryVoltage, ///< value: mV
+        BatteryTemperature, ///< value: degrees Celsius
+        EfuseTrip,
     };
 
     static constexpr int kUsbSlot = 1;

@@ -3,6 +3,7 @@
 #include "simcommandrunner.h"
 
 #include "platform/platform.h"
+#include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
 
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 
+using Platform::Axp209Model;
 using Platform::SimBoard;
 using Platform::SimMedia;
 
@@ -30,6 +32,9 @@ constexpr int kEvKey = 1;
 constexpr int kEvSw = 5;
 constexpr int kSwHeadphoneInsert = 2;
 constexpr int kUsbFaultLine = 202;
+constexpr int kEfuseLine = 36;
+const QString kAdapterDevice = QStringLiteral("/dev/input/event3");
+constexpr int kAdapterKey = 30;
 constexpr int kAwaitPollMsec = 20;
 constexpr int kKeyUpMsec = 100;
 qint64 s_logStart = 0;
@@ -69,6 +74,8 @@ public:
     void afterScans(int ticks, std::function<void()> then);
     /** Looks for the awaited text in the log; true when found. */
     bool findInLog(const QString &text);
+    /** The same among the engine's "[sim] engine …" lines. */
+    bool findInEngineEvents(const QString &text);
     void pollAwait(const SimCommand &command);
 
     SimCommandRunner *const q;
@@ -79,6 +86,7 @@ public:
     bool revisionAllowed = false;
     int keyDown = 0; ///< the key of a tap or hold in progress
     qint64 logPosition = -1; ///< after the last line an "await" matched
+    qsizetype enginePosition = 0; ///< after the last engine line an "await" matched
     QElapsedTimer awaitClock;
 };
 
@@ -185,9 +193,24 @@ bool SimCommandRunnerPrivate::findInLog(const QString &text)
     return false;
 }
 
+bool SimCommandRunnerPrivate::findInEngineEvents(const QString &text)
+{
+    const QStringList events = SimBoard::instance()->engineEventLog();
+    if (enginePosition > events.size())
+        enginePosition = 0;
+    for (qsizetype i = enginePosition; i < events.size(); ++i) {
+        if (QString(QStringLiteral("[sim] engine ") + events.at(i)).contains(text)) {
+            enginePosition = i + 1;
+            return true;
+        }
+    }
+    enginePosition = events.size();
+    return false;
+}
+
 void SimCommandRunnerPrivate::pollAwait(const SimCommand &command)
 {
-    if (findInLog(command.text)) {
+    if (findInEngineEvents(command.text) || findInLog(command.text)) {
         done(command, QStringLiteral("ok"));
         return;
     }
@@ -336,6 +359,28 @@ void SimCommandRunnerPrivate::run(const SimCommand &command)
         SimMedia::instance()->setTrayOpen(command.value != 0);
         done(command, ok);
         return;
+    case SimCommand::Adapter:
+        // A new plug resets a tripped e-fuse (active low).
+        if (command.value)
+            board->setInputLine(kEfuseLine, 1);
+        // Plugged before the firmware starts: plugging it is what switched the device on.
+        if (revisionAllowed)
+            Axp209Model::instance().setAdapterBootSource(command.value != 0);
+        board->setKey(kAdapterDevice, kAdapterKey, command.value != 0);
+        done(command, ok);
+        return;
+    case SimCommand::BatteryVoltage:
+        Axp209Model::instance().setBatteryMillivolts(command.value);
+        done(command, ok);
+        return;
+    case SimCommand::BatteryTemperature:
+        Axp209Model::instance().setBatteryTemperature(command.value);
+        done(command, ok);
+        return;
+    case SimCommand::EfuseTrip:
+        board->setInputLine(kEfuseLine, 0);
+        done(command, ok);
+        return;
     case SimCommand::Invalid:
         break;
     }
@@ -371,5 +416,17 @@ QString SimCommandRunner::statusText()
              QString::number(board->lineValue(kUsbFaultLine)),
              board->revision() == 7 ? QStringLiteral("6") : QStringLiteral("4"),
              board->isPoweredOff() ? QStringLiteral("yes") : QStringLiteral("no"))
-        + mediaText;
+        + mediaText + powerText();
+}
+
+QString SimCommandRunner::powerText()
+{
+    const Axp209Model &chip = Axp209Model::instance();
+    const bool adapter = SimBoard::instance()->inputState(kAdapterDevice, kEvKey, kAdapterKey);
+    return QStringLiteral(" adapter=%1 battery=%2mV charging=%3 batterytemp=%4 efuse=%5")
+        .arg(adapter ? QStringLiteral("in") : QStringLiteral("out"))
+        .arg(chip.batteryMillivolts())
+        .arg(chip.isCharging() ? QStringLiteral("yes") : QStringLiteral("no"))
+        .arg(chip.batteryTemperature(), 0, 'f', 1)
+        .arg(SimBoard::instance()->lineValue(kEfuseLine) == 0 ? QStringLiteral("tripped") : QStringLiteral("ok"));
 }

@@ -51,6 +51,8 @@ public:
 
     /** The board state as one line: LEDs, USB power, keys down, jack, fault line, revision. */
     static QString statusText();
+    /** The adapter, battery and e-fuse part of the status line. */
+    static QString powerText();
 
     /**
      * Real milliseconds a key must stay down to last ms of device time. The

@@ -4,6 +4,7 @@
 
 #include "platform/paths.h"
 #include "platform/platform.h"
+#include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "sim/simcommandrunner.h"
 #include "sim/simcontrolserver.h"
@@ -156,6 +157,8 @@ bool SimController::start()
 
     // Powering off the simulated board ends the simulation, as it ends the device.
     board->setQuitOnPowerOff(true);
+    // The battery drains and charges as the simulated time goes by.
+    Platform::Axp209Model::instance().setTimeRunning(true);
     if (d->options.revision != 0)
         board->setRevision(d->options.revision == 6 ? 7 : 0);
 
@@ -212,12 +215,15 @@ bool SimControllerPrivate::startScript()
     for (const QString &error : script.errors())
         qWarning().noquote() << "[SimController::startScript]" << name << error;
 
-    // The firmware reads the straps once at start; only a script's opening
-    // lines can still choose the revision.
-    SimCommandRunner now;
-    now.setRevisionAllowed(true);
-    for (const SimScript::Entry &entry : script.takeLeadingRevisions())
+    // The firmware reads the straps, the adapter and the keys held once at
+    // start; only a script's opening lines can still set them.
+    // A runner goes on to its next command from the event loop, which has not
+    // started yet: one runner per line runs each at once.
+    for (const SimScript::Entry &entry : script.takeLeadingSetup()) {
+        SimCommandRunner now;
+        now.setRevisionAllowed(true);
         now.enqueue(entry.command);
+    }
 
     SimDisplay::show(QStringLiteral("running script ") + name);
     scriptRunner = std::make_unique<SimCommandRunner>();

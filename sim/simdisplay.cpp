@@ -58,6 +58,9 @@ SimDisplay::SimDisplay(const QString &voiceFile, const QString &logFile, QObject
     connect(board, &SimBoard::keyChanged, this, [](int code, bool down) {
         show(QStringLiteral("key %1 %2").arg(SimCommand::keyName(code), down ? QStringLiteral("pressed") : QStringLiteral("released")));
     }, Qt::QueuedConnection);
+    connect(board, &SimBoard::engineEvent, this, [](const QString &event) {
+        show(QStringLiteral("engine ") + event);
+    }, Qt::QueuedConnection);
     connect(board, &SimBoard::systemAction, this, [this](const QString &action) {
         poll();
         show(QStringLiteral("system: ") + action);

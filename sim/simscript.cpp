@@ -58,3 +58,25 @@ QList<SimScript::Entry> SimScript::takeLeadingRevisions()
         revisions << m_entries.takeFirst();
     return revisions;
 }
+
+QList<SimScript::Entry> SimScript::takeLeadingSetup()
+{
+    QList<Entry> setup;
+    while (!m_entries.isEmpty() && m_entries.first().atMsec <= 0) {
+        switch (m_entries.first().command.type) {
+        case SimCommand::Revision:
+        case SimCommand::Adapter:
+        case SimCommand::Press:
+        case SimCommand::BatteryVoltage:
+        case SimCommand::BatteryTemperature:
+        case SimCommand::Headphones:
+        case SimCommand::MediaInsert:
+            setup << m_entries.takeFirst();
+            continue;
+        default:
+            break;
+        }
+        break;
+    }
+    return setup;
+}

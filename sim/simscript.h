@@ -34,6 +34,14 @@ public:
 
     /** Removes and returns the "revision" commands before the first other command. */
     QList<Entry> takeLeadingRevisions();
+    /**
+     * Removes and returns the opening lines that set the board up before the
+     * firmware starts: "revision", "adapter", "press", "battery",
+     * "headphones" and the media put in, untimed, before the first other command. An "adapter in"
+     * among them makes the adapter the way the device was switched on; a key
+     * pressed there is held while the firmware decides how to start.
+     */
+    QList<Entry> takeLeadingSetup();
 
 private:
     QList<Entry> m_entries;

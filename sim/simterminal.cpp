@@ -4,9 +4,13 @@
 
 #include "sim/simcommandrunner.h"
 #include "sim/simdisplay.h"
+#include "platform/sim/axp209model.h"
+#include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
 
 #include <QSocketNotifier>
+
+#include <algorithm>
 
 #include <csignal>
 #include <cstdio>
@@ -125,11 +129,19 @@ QString SimTerminal::keyMap()
         "  p / P                  power button: tap / hold 2.5 s (shutdown)\n"
         "  h                      headphones in / out\n"
         "  u                      USB over-current fault on / off\n"
-        "  i                      status (LEDs, USB power, keys down, media)\n"
+        "  i                      status (LEDs, USB power, keys down, media, power)\n"
+        "  g                      power adapter in / out\n"
+        "  b                      drain the battery by 250 mV (empty below about 3480 mV)\n"
         "  1                      sample stick in / out (USB slot)\n"
         "  2                      audio CD in / out\n"
         "  3                      SD card without a book in / out\n"
-        "  Ctrl-C or Ctrl-D       quit the simulator\n");
+        "  Ctrl-C or Ctrl-D       quit the simulator\n"
+        "In a book: s plays and stops (the place is kept), S goes back to its start\n"
+        "  a / d                  while playing 10 s back / on; while stopped by the\n"
+        "                         navigation mode of the menu: 10 s, a heading or a page\n"
+        "  A / D                  held: winding, 5-s steps, then 1, 3 and 5 minutes\n"
+        "  Q                      held: where am I (playing), the settings menu (stopped)\n"
+        "  q                      sleep timer: 15, 30, 45, 60 minutes, off\n");
     return map;
 }
 
@@ -156,6 +168,11 @@ SimCommand SimTerminal::commandForKey(const QByteArray &key, bool headphonesIn, 
             line = usbFault ? QStringLiteral("usbfault off") : QStringLiteral("usbfault on");
         else if (c == 'i')
             line = QStringLiteral("status");
+        else if (c == 'g')
+            line = Platform::SimBoard::instance()->inputState(QStringLiteral("/dev/input/event3"), 1, 30) ? QStringLiteral("adapter out")
+                                                                                                        : QStringLiteral("adapter in");
+        else if (c == 'b')
+            line = QStringLiteral("battery %1").arg(std::max(0, Platform::Axp209Model::instance().batteryMillivolts() - 250));
         else if (c == '1' && !s_stickFolder.isEmpty())
             line = Platform::SimMedia::instance()->isInserted(Platform::SimMedia::UsbSlot) ? QStringLiteral("usb remove")
                                                                                           : QStringLiteral("usb insert ") + s_stickFolder;

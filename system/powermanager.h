@@ -10,15 +10,11 @@
 class PowerManagerPrivate;
 
 /**
- * The device's power façade: adapter, battery class, charger LED, amplifier
- * reset and the final power-off. Owned by the main controller, main thread.
- *
- * This is the minimal form the main controller needs until the power
- * management subsystem (power chip, fuel gauge, e-fuse) lands: the adapter
- * is read from its input device ("/dev/input/event3", key 30) and reported by
- * adapterStatusChanged(); boot source and battery class are plain values
- * (defaults: switched on by the power button, battery high, not charging)
- * that the simulator and tests set.
+ * The device's power façade over the AXP209 power chip: the adapter (its
+ * input device "/dev/input/event3", key 30), the e-fuse of the USB supply
+ * (GPIO 36, Rev6 boards), the battery level from the fuel gauge, the
+ * temperatures, the charge LED, the amplifier reset and start-up sound
+ * lines, and the final power-off. Owned by the main controller, main thread.
  */
 class PowerManager : public QObject
 {
@@ -34,22 +30,21 @@ public:
     explicit PowerManager(QObject *parent = nullptr);
     ~PowerManager() override;
 
-    /** Opens the adapter input; false (and a log line) when it cannot be opened. */
+    /** Chip, adapter input, fuel gauge and timers; false (and a log line) on a failure. */
     bool initialize();
 
     /** 0 when connecting the adapter switched the device on, 1 for the power button. */
     int bootSource() const;
-    void setBootSource(int source);
-
     /** 0 adapter connected, 1 not connected (also when the input is not open). */
     int adapterStatus() const;
-
-    /** Battery class: 0 full, 1 charging, 2 below 30 %, 3 30-63 %, 4 64-79 %, 5 above 80 %. */
-    int batteryStatus() const;
-    void setBatteryStatus(int status);
+    /**
+     * Battery class: 0 full, 1 charging, 2 below 30 %, 3 30-63 %, 4 64-80 %,
+     * 5 above 80 %. On battery the level used never rises.
+     */
+    int batteryStatus();
 
     void setChargerLed(bool on);
-    /** Whether the charger drives the charge LED (the last setChargerLed()). */
+    /** Whether the charger drives the charge LED now, as the chip says. */
     bool chargerLed() const;
 
     /** Restarts the battery measurement. */
@@ -64,17 +59,29 @@ public:
     void shutdown(bool good);
     void reboot();
 
+    float batteryVoltage() const;
+    float batteryChargeCurrent() const;
+    float batteryDischargeCurrent() const;
+    float adapterVoltage() const;
+    float adapterCurrent() const;
+    float interalTemperature() const;
+    float externalTemperature() const;
+
 public Q_SLOTS:
     void playStartupSound();
 
 Q_SIGNALS:
-    /** 0 connected, 1 disconnected, 2 adapter failure. */
+    /** 0 connected, 1 disconnected, 2 adapter failure (e-fuse). */
     void adapterStatusChanged(int status);
     /** 0 fully charged, 2 empty, 3 low. */
     void batteryStatusChanged(int status);
 
 private Q_SLOTS:
+    void axp209TimerTimeout();
     void adapterEventChange();
+    void stateOfChargeReceived(int soc);
+    void efuseEvent();
+    void logTimerTimeout();
 
 private:
     const std::unique_ptr<PowerManagerPrivate> d;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simboard.h"
 
+#include "platform/sim/axp209model.h"
+
 #include "platform/inputeventsource.h"
 #include "platform/linux/fdio.h"
 #include "platform/linux/linuxinputeventsource.h"
@@ -226,6 +228,7 @@ public:
     }
     QHash<QString, QSet<qint64>> states;
     QStringList actions;
+    QStringList engineEvents;
     bool poweredOff = false;
     bool quitOnPowerOff = false;
 };
@@ -255,9 +258,12 @@ void SimBoard::reset()
     d->presentDevices = SimBoardPrivate::defaultDevices();
     d->states.clear();
     d->actions.clear();
+    d->engineEvents.clear();
     d->poweredOff = false;
     for (auto &device : d->devices)
         device.queued.clear();
+    lock.unlock();
+    Axp209Model::instance().reset();
 }
 
 void SimBoard::setRevision(int revision)
@@ -343,10 +349,18 @@ bool SimBoard::inputState(const QString &devicePath, int type, int code) const
 void SimBoard::setInputDevicePresent(const QString &devicePath, bool present)
 {
     QMutexLocker lock(&d->mutex);
-    if (present)
+    if (present) {
         d->presentDevices.insert(devicePath);
-    else
-        d->presentDevices.remove(devicePath);
+        return;
+    }
+    d->presentDevices.remove(devicePath);
+    // Unplugged: whoever holds it open reads end of file, as from a vanished node.
+    for (auto &device : d->devices) {
+        if (device.path == devicePath && device.writeFd >= 0) {
+            FdIo::close(device.writeFd);
+            device.writeFd = -1;
+        }
+    }
 }
 
 bool SimBoard::isInputDevicePresent(const QString &devicePath) const
@@ -607,6 +621,21 @@ void SimBoard::recordSystemAction(const QString &action)
         Q_EMIT poweredOff();
     if (quit && QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+QStringList SimBoard::engineEventLog() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->engineEvents;
+}
+
+void SimBoard::recordEngineEvent(const QString &event)
+{
+    {
+        QMutexLocker lock(&d->mutex);
+        d->engineEvents.append(event);
+    }
+    Q_EMIT engineEvent(event);
 }
 
 } // namespace Platform

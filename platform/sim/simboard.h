@@ -68,7 +68,10 @@ public:
     void setKey(const QString &devicePath, int code, bool down);
     /** A switch or key state as the state query reports it (type 1 key, 5 switch). */
     bool inputState(const QString &devicePath, int type, int code) const;
-    /** Only present devices can be opened ("/dev/input/event0" to "event3" are present after reset). */
+    /**
+     * Only present devices can be opened ("/dev/input/event0" to "event3" are
+     * present after reset); taking one away gives its open descriptors end of file.
+     */
     void setInputDevicePresent(const QString &devicePath, bool present);
     bool isInputDevicePresent(const QString &devicePath) const;
     /** How many descriptors of the device are open now. */
@@ -126,6 +129,12 @@ public:
     /** @internal Records an action, emits systemAction(), handles "poweroff"/"reboot". */
     void recordSystemAction(const QString &action);
 
+    // Audio engine (reported through Platform::reportEngineEvent)
+    /** What the audio engines did so far, oldest first ("play FILE at MS", "seek MS", ...). */
+    QStringList engineEventLog() const;
+    /** @internal Records an engine event and emits engineEvent(). */
+    void recordEngineEvent(const QString &event);
+
 Q_SIGNALS:
     /** A line's value changed (not emitted for the keypad columns 64-66, which toggle every scan). */
     void lineChanged(int line, int value);
@@ -134,6 +143,7 @@ Q_SIGNALS:
     void keyChanged(int keyCode, bool down);
     void systemAction(const QString &action);
     void poweredOff();
+    void engineEvent(const QString &event);
 
 private:
     SimBoard();

@@ -11,6 +11,7 @@
 #include "library/mediaclass.h"
 #include "library/mediasource.h"
 #include "platform/platform.h"
+#include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
 #include "system/powermanager.h"
@@ -69,6 +70,10 @@ private Q_SLOTS:
     void startSlotWithoutMedia();
     void idleMode_data();
     void idleMode();
+    void batteryRunsEmptyThenChargesAndStartsAgain();
+    void noModeStartsInIdleMode_data();
+    void noModeStartsInIdleMode();
+    void noModeStartsWhileShuttingDown();
     void shelfTransitions_data();
     void shelfTransitions();
     void stickInItsSlotFillsTheShelf();
@@ -77,7 +82,7 @@ private:
     /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
     void createController(int revision, bool adapter);
     /** Controller powered up and in main mode, with the player record cleared. */
-    void enterMainMode(int revision = 4);
+    void enterMainMode(int revision = 4, bool adapter = false);
     /** Basenames of the files spoken one at a time ("play -v 0.5 -q FILE"). */
     QStringList spokenFiles() const;
     /** Each playlist played, as the basenames of its items. */
@@ -130,9 +135,9 @@ void MainClassTest::createController(int revision, bool adapter)
     m_main = std::make_unique<MainClass>();
 }
 
-void MainClassTest::enterMainMode(int revision)
+void MainClassTest::enterMainMode(int revision, bool adapter)
 {
-    createController(revision, false);
+    createController(revision, adapter);
     QCOMPARE(m_main->errorCode(), 0);
     m_main->runPowerUp();
     QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
@@ -227,9 +232,12 @@ void MainClassTest::bootStatus()
             settings.setValue(QStringLiteral("batteryEmpty"), batteryEmpty);
     }
     Platform::SimMedia::instance()->setDrivePresent(!QByteArray(QTest::currentDataTag()).contains("without a drive"));
+    // A battery that ran empty last time is still low: the start leaves "shutdownGood" alone.
+    if (batteryEmpty.toBool() && !adapter)
+        Platform::Axp209Model::instance().setBatteryMillivolts(3300);
     createController(4, adapter);
     QCOMPARE(m_main->errorCode(), 0);
-    m_main->powerManager()->setBootSource(bootSource);
+    Platform::Axp209Model::instance().setAdapterBootSource(bootSource == 0);
     if (heldKey != BUTTON_NONE)
         SimBoard::instance()->pressKey(heldKey);
     m_player->clear();
@@ -495,22 +503,21 @@ void MainClassTest::keyHold()
 
 void MainClassTest::standbyTimeout_data()
 {
-    QTest::addColumn<int>("batteryStatus");
+    QTest::addColumn<bool>("adapter");
     QTest::addColumn<MainClass::Mode>("finalMode");
     QTest::addColumn<bool>("poweredOff");
 
-    QTest::newRow("on battery: power-off") << 5 << MainClass::Mode::PoweredOff << true;
-    QTest::newRow("charging: idle mode") << 1 << MainClass::Mode::Idle << false;
+    QTest::newRow("on battery: power-off") << false << MainClass::Mode::PoweredOff << true;
+    QTest::newRow("charging: idle mode") << true << MainClass::Mode::Idle << false;
 }
 
 void MainClassTest::standbyTimeout()
 {
-    QFETCH(int, batteryStatus);
+    QFETCH(bool, adapter);
     QFETCH(MainClass::Mode, finalMode);
     QFETCH(bool, poweredOff);
 
-    enterMainMode();
-    m_main->powerManager()->setBatteryStatus(batteryStatus);
+    enterMainMode(4, adapter);
     // The 30 minutes take 180 ms from here on.
     Platform::setTimeScale(0.0001);
     m_main->runMainClass();
@@ -621,7 +628,7 @@ void MainClassTest::idleMode()
     QFETCH(MainClass::Mode, finalMode);
 
     createController(4, true);
-    m_main->powerManager()->setBootSource(0);
+    Platform::Axp209Model::instance().setAdapterBootSource(true);
     m_main->start(m_main->bootStatus());
     QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
     QVERIFY(m_main->powerManager()->chargerLed());
@@ -634,7 +641,8 @@ void MainClassTest::idleMode()
     } else if (event == QLatin1String("unplug")) {
         SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
     } else {
-        Q_EMIT m_main->powerManager()->batteryStatusChanged(0);
+        // The charger stops at a full cell; the gauge then reads it full.
+        Platform::Axp209Model::instance().setBatteryMillivolts(Platform::Axp209Model::FullMillivolts + 20);
     }
     QTRY_COMPARE(m_main->mode(), finalMode);
 
@@ -646,6 +654,94 @@ void MainClassTest::idleMode()
         QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
         QVERIFY(SimBoard::instance()->isPoweredOff());
     }
+}
+
+void MainClassTest::batteryRunsEmptyThenChargesAndStartsAgain()
+{
+    Platform::Axp209Model &chip = Platform::Axp209Model::instance();
+    enterMainMode();
+    QVERIFY(spokenFiles().isEmpty());
+
+    // The cell sags below the empty mark; the gauge sees it within a window.
+    chip.setBatteryMillivolts(3300);
+    m_main->powerManager()->refresh();
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::PoweredOff, 10000);
+    QCOMPARE(spokenFiles(), (QStringList{QStringLiteral("message001.wav"), QStringLiteral("message006.wav")}));
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), true);
+    QVERIFY(SimBoard::instance()->isPoweredOff());
+
+    // Next start: the reader plugs the adapter in, which switches the device on.
+    m_main.reset();
+    SoundManager::destroy();
+    SimBoard::instance()->reset();
+    Board::getInstance()->resetForTesting();
+    chip.setBatteryMillivolts(3300);
+    chip.setAdapterBootSource(true);
+    createController(4, true);
+    m_player->clear();
+    m_main->start(m_main->bootStatus());
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
+    // Charging says nothing, and the empty battery is forgotten.
+    QVERIFY(spokenFiles().isEmpty());
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
+    QCOMPARE(m_main->powerManager()->batteryStatus(), 1);
+
+    QTRY_VERIFY(m_main->input()->isEnabled());
+    Q_EMIT m_main->input()->holded(BUTTON_POWER);
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+    QCOMPARE(spokenFiles(), QStringList{QStringLiteral("message047.wav")});
+}
+
+void MainClassTest::noModeStartsInIdleMode_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("bookshelf") << "bookshelf" << "void MainClass::runBookShelf(): dropped, the device is in idle mode";
+    QTest::newRow("player") << "player" << "void MainClass::runPlayer(bool): dropped, the device is in idle mode";
+    QTest::newRow("main mode") << "main" << "void MainClass::runMainClass(): dropped, the device is in idle mode";
+}
+
+void MainClassTest::noModeStartsInIdleMode()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, logged);
+
+    // Powered up once (so the bookshelf exists), then back to charging.
+    createController(4, true);
+    m_main->runPowerUp();
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
+    m_main->runIdleMode();
+    QTRY_VERIFY(m_main->input()->isEnabled());
+    m_player->clear();
+
+    QTest::ignoreMessage(QtDebugMsg, logged.toUtf8().constData());
+    // What a timer or a pulled medium queued just before.
+    if (start == QLatin1String("bookshelf"))
+        QMetaObject::invokeMethod(m_main.get(), "runBookShelf");
+    else if (start == QLatin1String("player"))
+        QMetaObject::invokeMethod(m_main.get(), "runPlayer", Q_ARG(bool, true));
+    else
+        m_main->runMainClass();
+
+    QCOMPARE(m_main->mode(), MainClass::Mode::Idle);
+    QVERIFY(spokenFiles().isEmpty());
+}
+
+void MainClassTest::noModeStartsWhileShuttingDown()
+{
+    enterMainMode();
+    // A medium pulled as the shutdown begins queues the bookshelf; the
+    // shutdown's own waits let it through the event loop.
+    connect(m_main.get(), &MainClass::aboutToShutdown, this, [this] {
+        QMetaObject::invokeMethod(m_main.get(), "runBookShelf", Qt::QueuedConnection);
+    });
+    QTest::ignoreMessage(QtDebugMsg, "void MainClass::runBookShelf(): dropped, the device is shutting down");
+    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+    m_main->runShutdown();
+    QTRY_COMPARE(m_main->mode(), MainClass::Mode::PoweredOff);
+    for (const QList<QVariant> &change : std::as_const(modes))
+        QVERIFY(change.first().value<MainClass::Mode>() != MainClass::Mode::BookShelf);
 }
 
 void MainClassTest::shelfTransitions_data()

@@ -4,11 +4,13 @@
 #include "capturingoutput.h"
 #include "platform/cdaudio.h"
 #include "platform/platform.h"
+#include "platform/sim/simboard.h"
 #include "platform/sim/simcdaudio.h"
 #include "testroot.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -98,6 +100,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, path);
         QFETCH(QString, logged);
+        Platform::setBackend(Platform::Backend::Simulated);
+        Platform::SimBoard::instance()->reset();
         auto capture = std::make_shared<Capture>();
         auto player = makePlayer(capture);
         QVERIFY(player);
@@ -107,6 +111,7 @@ private Q_SLOTS:
         QVERIFY(!player->play(path));
         QVERIFY(!player->isPlaying());
         QVERIFY(capture->copy().isEmpty());
+        QCOMPARE(Platform::SimBoard::instance()->engineEventLog(), QStringList());
         // A refused medium does not count as one that played to its end.
         QVERIFY(!finished.wait(500));
     }
@@ -313,6 +318,36 @@ private Q_SLOTS:
         QVERIFY(finished.wait(10000));
         QVERIFY(!finished.wait(700));
         QCOMPARE(finished.count(), 1);
+    }
+
+    void reportsWhatItDoesToTheSimulator()
+    {
+        Platform::setBackend(Platform::Backend::Simulated);
+        Platform::SimBoard *board = Platform::SimBoard::instance();
+        board->reset();
+        auto capture = std::make_shared<Capture>();
+        auto player = makePlayer(capture);
+        QVERIFY(player);
+        const QString file = QFileInfo(TestData::generated(MonoWav)).absoluteFilePath();
+        QVERIFY(player->play(TestData::generated(MonoWav)));
+        QCOMPARE(player->seek(1500), 0);
+        player->pause();
+        player->unpause();
+        player->stop();
+
+        const QStringList events = board->engineEventLog();
+        QCOMPARE(events.size(), 5);
+        QCOMPARE(events.at(0), QStringLiteral("play %1 at 0").arg(file));
+        const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
+        const qint64 seekTo = seek.match(events.at(1)).captured(1).toLongLong();
+        QVERIFY2(seekTo >= 1500 && seekTo < 2000, qPrintable(events.at(1)));
+        const QRegularExpression paused(QStringLiteral("^pause at (\\d+)$"));
+        const qint64 pausedAt = paused.match(events.at(2)).captured(1).toLongLong();
+        QVERIFY2(pausedAt >= seekTo, qPrintable(events.at(2)));
+        // Going on after a pause restarts the stream where it stood.
+        QCOMPARE(events.at(3), QStringLiteral("play %1 at %2").arg(file).arg(pausedAt));
+        const QRegularExpression stopped(QStringLiteral("^stop at (\\d+)$"));
+        QVERIFY2(stopped.match(events.at(4)).captured(1).toLongLong() >= pausedAt, qPrintable(events.at(4)));
     }
 
     void stopDropsTheMedium()

@@ -1,12 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/sim/simboard.h"
 #include "sim/simcommand.h"
+#include "sim/simcommandrunner.h"
 #include "sim/simscript.h"
 #include "sim/simterminal.h"
 
+#include <QSignalSpy>
 #include "platform/sim/simmedia.h"
 
 #include <QTest>
+#include <testroot.h>
 
 #include <functional>
 
@@ -21,8 +25,11 @@ private Q_SLOTS:
     void parseInvalid();
     void scriptLines();
     void scriptLeadingRevisions();
+    void scriptLeadingSetup();
     void terminalKeys_data();
     void terminalKeys();
+    void awaitSeesEngineLines_data();
+    void awaitSeesEngineLines();
     void terminalMediaKeysToggle();
 };
 
@@ -68,6 +75,11 @@ void SimCommandTest::parseValid_data()
     QTest::newRow("card out") << "sd remove" << int(SimCommand::MediaRemove) << SimCommand::kSdSlot << 0 << "sd remove";
     QTest::newRow("disc out") << "cd remove" << int(SimCommand::MediaRemove) << SimCommand::kCdDataDisc << 0 << "cd remove";
     QTest::newRow("tray open") << "cd open" << int(SimCommand::CdTray) << SimCommand::kCdDataDisc << 1 << "cd open";
+    QTest::newRow("adapter in") << "adapter IN" << int(SimCommand::Adapter) << 0 << 1 << "adapter in";
+    QTest::newRow("adapter out") << "adapter out" << int(SimCommand::Adapter) << 0 << 0 << "adapter out";
+    QTest::newRow("battery voltage") << "battery 3450" << int(SimCommand::BatteryVoltage) << 0 << 3450 << "battery 3450";
+    QTest::newRow("battery below freezing") << "battery temp -5" << int(SimCommand::BatteryTemperature) << 0 << -5 << "battery temp -5";
+    QTest::newRow("efuse") << "efuse trip" << int(SimCommand::EfuseTrip) << 0 << 0 << "efuse trip";
 }
 
 void SimCommandTest::parseValid()
@@ -111,6 +123,11 @@ void SimCommandTest::parseInvalid_data()
     QTest::newRow("remove with folder") << "usb remove x" << "insert [fs=TYPE] DIR or remove";
     QTest::newRow("stick has no tray") << "usb open" << "insert [fs=TYPE] DIR or remove";
     QTest::newRow("disc verb") << "cd burn x" << "insert DIR, audio DIR, remove, open or close";
+    QTest::newRow("adapter maybe") << "adapter maybe" << "in or out";
+    QTest::newRow("battery without value") << "battery" << "takes MV";
+    QTest::newRow("battery absurd voltage") << "battery 65535" << "takes MV";
+    QTest::newRow("battery temperature word") << "battery temp warm" << "takes MV";
+    QTest::newRow("efuse reset") << "efuse reset" << "takes trip";
 }
 
 void SimCommandTest::parseInvalid()
@@ -168,6 +185,19 @@ void SimCommandTest::scriptLeadingRevisions()
     QCOMPARE(script.entries().at(1).command.type, SimCommand::Revision);
 }
 
+void SimCommandTest::scriptLeadingSetup()
+{
+    SimScript script = SimScript::parse(QStringLiteral("revision 6\nadapter in\npress menu\nbattery 3700\nawait x\npress play\n"));
+    const QList<SimScript::Entry> setup = script.takeLeadingSetup();
+    QStringList lines;
+    for (const SimScript::Entry &entry : setup)
+        lines << entry.command.toString();
+    QCOMPARE(lines, (QStringList{QStringLiteral("revision 6"), QStringLiteral("adapter in"), QStringLiteral("press menu"), QStringLiteral("battery 3700")}));
+    // What follows the first other line runs with the firmware.
+    QCOMPARE(script.entries().size(), 2);
+    QCOMPARE(script.entries().at(1).command.toString(), QStringLiteral("press play"));
+}
+
 void SimCommandTest::terminalKeys_data()
 {
     QTest::addColumn<QByteArray>("key");
@@ -188,6 +218,7 @@ void SimCommandTest::terminalKeys_data()
     QTest::newRow("h plugs in") << QByteArray("h") << false << "headphones in";
     QTest::newRow("h pulls out") << QByteArray("h") << true << "headphones out";
     QTest::newRow("ctrl-d") << QByteArray("\x04") << false << "quit";
+    QTest::newRow("g plugs the adapter") << QByteArray("g") << false << "adapter in";
     QTest::newRow("unbound") << QByteArray("k") << false << "";
 }
 
@@ -229,3 +260,38 @@ void SimCommandTest::terminalMediaKeysToggle()
 
 QTEST_GUILESS_MAIN(SimCommandTest)
 #include "simcommandtest.moc"
+
+void SimCommandTest::awaitSeesEngineLines_data()
+{
+    QTest::addColumn<QString>("awaited");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("the engine's line") << "engine seek 1500" << "ok";
+    QTest::newRow("as shown") << "[sim] engine play /book/a.mp3" << "ok";
+    QTest::newRow("an earlier line does not count twice") << "engine stop at" << "error";
+}
+
+void SimCommandTest::awaitSeesEngineLines()
+{
+    QFETCH(QString, awaited);
+    QFETCH(QString, answer);
+    TestRoot root;
+    Platform::SimBoard *board = Platform::SimBoard::instance();
+    board->reset();
+    SimCommandRunner runner;
+    QSignalSpy answered(&runner, &SimCommandRunner::answered);
+    // The stop was matched by the first await; the second one must find a new one.
+    board->recordEngineEvent(QStringLiteral("stop at 0"));
+    runner.enqueue(SimCommand::parse(QStringLiteral("await engine stop at"), nullptr));
+    QTRY_COMPARE(answered.count(), 1);
+    answered.clear();
+    runner.enqueue(SimCommand::parse(QStringLiteral("await ") + awaited, nullptr));
+    board->recordEngineEvent(QStringLiteral("play /book/a.mp3 at 0"));
+    board->recordEngineEvent(QStringLiteral("seek 1500"));
+    if (answer == QLatin1String("error")) {
+        // Nothing new comes: the await stays open; it is cut short here.
+        QVERIFY(!answered.wait(300));
+        return;
+    }
+    QTRY_COMPARE(answered.count(), 1);
+    QCOMPARE(answered.at(0).at(1).toString(), answer);
+}

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void badScriptLinesAreReported();
     void scriptInsertsAndRemovesMedia();
     void playWrapperNamesPrompts();
+    void adapterStartWithMenuHeldInstallsUpdate();
+    void adapterStartWithFastForwardHeldCopiesLogs();
 
 private:
     void start(const QStringList &arguments);
@@ -284,6 +286,64 @@ void SimulatorTest::scriptInsertsAndRemovesMedia()
     QVERIFY(log.contains(QLatin1String("[MediaSourceManager::mount] \"/dev/sda1\" is mounted")));
     // The card without a book is refused, and left unmounted.
     QVERIFY(log.contains(QLatin1String("[MediaSourceManager::unmount] \"/dev/mmcblk1p1\" unmount succesfull")));
+}
+
+void SimulatorTest::adapterStartWithMenuHeldInstallsUpdate()
+{
+    const QString package = QStringLiteral(QUIMBO_GENERATED_DATA "/update/firmware-good.zip");
+    QVERIFY2(QFileInfo::exists(package), qPrintable(package));
+    const QString stick = m_root->path(QStringLiteral("/host/update stick"));
+    QVERIFY(QDir().mkpath(stick));
+    QVERIFY(QFile::copy(package, stick + QStringLiteral("/update.zip")));
+    // The firmware now installed, which the package replaces.
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/bin/quimbo-basic"), "#!/bin/sh\necho 3.5.0\n"));
+    QVERIFY(QFile::setPermissions(m_root->path(QStringLiteral("/root/quimbo/bin/quimbo-basic")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    const QString script = QStringLiteral("/tmp/update.script");
+    QVERIFY(m_root->writeFile(script, ("usb insert " + stick + "\n"
+                                       "adapter in\n"
+                                       "press menu\n"
+                                       "await void MainClass::runUpdate()\n"
+                                       "release menu\n").toUtf8()));
+    start({QStringLiteral("--script"), m_root->path(script)});
+    // A finished update powers off even on the adapter, which ends the simulation.
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+
+    const QString log = m_root->log();
+    QVERIFY(log.contains(QLatin1String("update/datapackges files found.. start update")));
+    QVERIFY(log.contains(QLatin1String("[KalUpdateManager::firmwareUpdate]: firmware updated to: \"3.6.0\"")));
+    QVERIFY(!log.contains(QLatin1String("we are charging.. so we are going in idle mode")));
+    QFile firmware(m_root->path(QStringLiteral("/root/quimbo/bin/quimbo-basic")));
+    QVERIFY(firmware.open(QIODevice::ReadOnly));
+    QVERIFY(firmware.readAll().contains("3.6.0"));
+    QVERIFY(QString::fromUtf8(m_firmware->readAllStandardOutput()).contains(QLatin1String("poweroff")));
+}
+
+void SimulatorTest::adapterStartWithFastForwardHeldCopiesLogs()
+{
+    const QString stick = m_root->path(QStringLiteral("/host/log stick"));
+    QVERIFY(QDir().mkpath(stick));
+    const QString script = QStringLiteral("/tmp/logs.script");
+    QVERIFY(m_root->writeFile(script, ("usb insert " + stick + "\n"
+                                       "adapter in\n"
+                                       "press ff\n"
+                                       "await [MainClass::runLogBackup]\n"
+                                       "release ff\n"
+                                       "await void MainClass::runIdleMode()\n"
+                                       "status\n"
+                                       "quit\n").toUtf8()));
+    start({QStringLiteral("--script"), m_root->path(script)});
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+
+    QVERIFY(m_root->log().contains(QLatin1String("[MainClass::runLogBackup] succesfull")));
+    QFile copied(stick + QStringLiteral("/log"));
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QVERIFY(copied.readAll().contains("void MainClass::runLogBackup()"));
+    // Charging afterwards: the device looks off, the adapter stays in.
+    const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
+    QVERIFY2(output.contains(QLatin1String("adapter=in")) && output.contains(QLatin1String("charging=yes")), qPrintable(output));
 }
 
 void SimulatorTest::playWrapperNamesPrompts()

@@ -1,0 +1,16 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/engineevents.h"
+
+#include "platform/platform.h"
+#include "platform/sim/simboard.h"
+
+namespace Platform {
+
+void reportEngineEvent(const QString &event)
+{
+    if (backend() == Backend::Simulated)
+        SimBoard::instance()->recordEngineEvent(event);
+}
+
+} // namespace Platform
