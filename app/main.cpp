@@ -7,6 +7,7 @@
 #include "library/audiobook.h"
 #include "library/mediasource.h"
 #include "platform/paths.h"
+#include "quimboversion.h"
 #include "platform/platform.h"
 #include "sim/simcontroller.h"
 
@@ -51,12 +52,12 @@ int main(int argc, char *argv[])
     qRegisterMetaType<MediaSource>("MediaSource");
     QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
     QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.5.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
 
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--version"))) {
         // No log handler yet: this goes to standard error in Qt's default form.
-        qDebug() << "3.5.0";
+        qDebug() << QUIMBO_VERSION_STRING;
         return 0;
     }
 

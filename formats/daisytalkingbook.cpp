@@ -60,6 +60,17 @@ QString DaisyTalkingBook::versionString() const
 
 DaisyTalkingBook *DaisyTalkingBook::open(const QString &path)
 {
+    return open(path, nullptr);
+}
+
+bool DaisyTalkingBook::fail(const QString &reason)
+{
+    m_errorString = reason;
+    return false;
+}
+
+DaisyTalkingBook *DaisyTalkingBook::open(const QString &path, QString *errorString)
+{
     const QFileInfo info(path);
     std::unique_ptr<DaisyTalkingBook> book(new DaisyTalkingBook);
     book->m_path = info.absoluteFilePath();
@@ -75,7 +86,10 @@ DaisyTalkingBook *DaisyTalkingBook::open(const QString &path)
         ok = book->processOpf(&ncxPath) && book->processNcx(ncxPath);
     } else {
         qWarning().noquote() << "[DaisyTalkingBook::open] unsupported Daisy book" << path;
+        book->fail(QStringLiteral("neither an ncc.html nor an OPF file"));
     }
+    if (!ok && errorString)
+        *errorString = book->m_errorString;
     return ok ? book.release() : nullptr;
 }
 
@@ -93,7 +107,7 @@ bool DaisyTalkingBook::processNcc()
         ok = parser.parseFromFileData(m_path, XmlRecovery::recoverData(NccParser::toUtf8(data)));
         if (!ok) {
             qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
-            return false;
+            return fail(QStringLiteral("the NCC file cannot be read or parsed, even after repair"));
         }
     }
     m_navModel = parser.navModel();
@@ -101,12 +115,12 @@ bool DaisyTalkingBook::processNcc()
     m_customTestSet = parser.customTestSet();
     if (!m_navModel || !m_metaData || !m_customTestSet) {
         qWarning() << "[DaisyTalkingBook::processNcc] invalid navModel/customtestSet/metaData";
-        return false;
+        return fail(QStringLiteral("the NCC file gives no navigation, metadata or custom tests"));
     }
     buildSpine();
     if (m_spine.isEmpty()) {
         qWarning() << "[DaisyTalkingBook::processNcc] empty spine";
-        return false;
+        return fail(QStringLiteral("the NCC file refers to no SMIL file"));
     }
     auto *text = new TextNode;
     const MetaDataItem *titleItem = m_metaData->metaDataItem(QStringLiteral("dc:title"));
@@ -125,7 +139,7 @@ bool DaisyTalkingBook::processOpf(QString *ncxPath)
         qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(m_path, XmlRecovery::recover(m_path))) {
             qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the recovered file";
-            return false;
+            return fail(QStringLiteral("the OPF file cannot be read or parsed, even after repair"));
         }
     }
     m_spine = parser.spine();
@@ -133,7 +147,7 @@ bool DaisyTalkingBook::processOpf(QString *ncxPath)
     *ncxPath = parser.navFileName();
     if (m_spine.isEmpty() || ncxPath->isEmpty() || !m_metaData) {
         qWarning() << "[DaisyTalkingBook::processOpf] spine/navFile empty,invalid metaData";
-        return false;
+        return fail(QStringLiteral("the OPF file has no spine, no NCX or no metadata"));
     }
     return true;
 }
@@ -145,7 +159,7 @@ bool DaisyTalkingBook::processNcx(const QString &ncxPath)
         qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(ncxPath, XmlRecovery::recover(ncxPath))) {
             qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the recovered file";
-            return false;
+            return fail(QStringLiteral("the NCX file cannot be read or parsed, even after repair"));
         }
     }
     m_navModel = parser.navModel();
@@ -158,11 +172,11 @@ bool DaisyTalkingBook::processNcx(const QString &ncxPath)
     }
     if (!m_navModel || !m_customTestSet || !m_titleMedia) {
         qWarning() << "[DaisyTalkingBook::processNcx] invalid navModel/customTestSet/titleMedia";
-        return false;
+        return fail(QStringLiteral("the NCX file gives no navigation, custom tests or spoken title"));
     }
     if (!m_titleMedia->hasText() || m_titleMedia->textNode()->text().isEmpty()) {
         qWarning() << "[DaisyTalkingBook::processNcx] no title text available";
-        return false;
+        return fail(QStringLiteral("the NCX file has no title text"));
     }
     return true;
 }
@@ -203,19 +217,20 @@ bool DaisyTalkingBook::processSmil(const QString &path)
         qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(path, XmlRecovery::recover(path))) {
             qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the recovered file";
-            return false;
+            return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" cannot be read or parsed, even after repair"));
         }
     }
     m_currentSmilTree = parser.smilTree();
     if (!m_currentSmilTree) {
         qWarning() << "[DaisyTalkingBook::processSmil] invalid smiltree";
-        return false;
+        return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" gives no SMIL tree"));
     }
     m_currentSmilTree->setCustomTestSet(m_customTestSet);
     if (m_currentSmilTree->isEmpty()) {
         qWarning().noquote() << "[DaisyTalkingBook::processSmil] empty smiltree" << path;
-        return false;
+        return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" holds no audio"));
     }
+    m_errorString.clear();
     return true;
 }
 

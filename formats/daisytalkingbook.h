@@ -33,6 +33,11 @@ public:
 
     /** The book whose "ncc.html" or OPF file is @p path, or null (the reason is logged). */
     static DaisyTalkingBook *open(const QString &path);
+    /** The same; on failure *@p errorString (if given) says why, for a person. */
+    static DaisyTalkingBook *open(const QString &path, QString *errorString);
+
+    /** Why the last SMIL file could not be loaded while reading; empty after a success. */
+    QString errorString() const { return m_errorString; }
 
     SmilMediaGroup *startReading(int spineIndex);
     SmilMediaGroup *next();
@@ -75,6 +80,7 @@ private:
     SmilMediaGroup *processSmilContent(const QString &content);
     NavNode *labelAudioMatch(AudioNode *probe, int type) const;
     void discardCurrent();
+    bool fail(const QString &reason);
 
     enum class Jump { NextSection, PreviousSection, NextPage, PreviousPage };
     SmilMediaGroup *jump(Jump kind, int level);
@@ -89,6 +95,7 @@ private:
     QString m_path;
     QStringList m_spine;
     int m_currentSpineIndex = -1;
+    QString m_errorString;
 };
 
 #endif

@@ -56,12 +56,22 @@ public:
     QHash<QString, ManifestItem> manifest;
     QStringList spine;
     ZipReader *zipReader = nullptr;
+    QString errorString;
+
+    // Why the book was refused: the archive's own reason when the entry could not be read.
+    bool fail(const QString &reason)
+    {
+        const bool unreadable = zipReader && zipReader->entryError() != ZipReader::NoEntryError && zipReader->entryError() != ZipReader::NoSuchEntry;
+        errorString = unreadable ? zipReader->errorString() : reason;
+        return false;
+    }
 };
 
 bool EpubParserPrivate::openReader()
 {
     if (zipReader->status() != ZipReader::NoError) {
         qWarning() << "[EpubParser::open]: zipReader error:" << int(zipReader->status());
+        errorString = zipReader->errorString();
         delete zipReader;
         zipReader = nullptr;
         return false;
@@ -71,6 +81,10 @@ bool EpubParserPrivate::openReader()
     static const char expected[] = "application/epub+zip";
     if (mimetype.size() < int(sizeof(expected) - 1) || std::strcmp(mimetype.constData(), expected) != 0) {
         qWarning() << "[EpubParser::open]: not a valid epub! Wrong mimetype:" << mimetype;
+        if (zipReader->count() == 0)
+            errorString = zipReader->errorString();
+        else
+            fail(mimetype.isEmpty() ? QStringLiteral("not an EPUB: no mimetype entry") : QStringLiteral("not an EPUB: wrong mimetype"));
         closeReader();
         return false;
     }
@@ -79,6 +93,7 @@ bool EpubParserPrivate::openReader()
         closeReader();
         return false;
     }
+    errorString.clear();
     return true;
 }
 
@@ -108,11 +123,12 @@ bool EpubParserPrivate::parseContainer()
     const QByteArray data = entryData(QStringLiteral("META-INF/container.xml"));
     if (data.isEmpty()) {
         qWarning() << "[EpubParser::parseContainer]: invalid epub! No container.xml file available";
-        return false;
+        return fail(QStringLiteral("no META-INF/container.xml"));
     }
     QDomDocument document;
     XmlDomLoader::load(document, data, QStringLiteral("[EpubParser::parseContainer]:"));
     const QDomNodeList rootfiles = document.elementsByTagName(QStringLiteral("rootfile"));
+    errorString = QStringLiteral("META-INF/container.xml names no package document");
     for (int i = 0; i < rootfiles.count(); ++i) {
         const QString fullPath = rootfiles.at(i).toElement().attribute(QStringLiteral("full-path"));
         if (!fullPath.isEmpty() && parseContentFile(fullPath))
@@ -127,7 +143,7 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
     const QByteArray data = entryData(path);
     if (data.isEmpty()) {
         qWarning() << "[EpubParser::parseContentFile]: OPF file not found in epub:" << path;
-        return false;
+        return fail(QStringLiteral("the package document \"") + path + QStringLiteral("\" is missing"));
     }
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const QString baseFolder = slash > 0 ? path.left(slash + 1) : QString();
@@ -137,11 +153,11 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
     const QDomElement root = document.documentElement();
     if (root.tagName() != QLatin1String("package")) {
         qWarning() << "[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3";
-        return false;
+        return fail(QStringLiteral("the package document \"") + path + QStringLiteral("\" is not an OPF package (malformed XML?)"));
     }
     if (root.attribute(QStringLiteral("version")) != QLatin1String("3.0")) {
         qWarning() << "[EpubParser::parseContentFile]: This is not an epub3.. we don't support this epub";
-        return false;
+        return fail(QStringLiteral("not EPUB 3 (package version \"") + root.attribute(QStringLiteral("version")) + QStringLiteral("\")"));
     }
 
     // The first child element, not the first child node: authoring tools put
@@ -167,7 +183,7 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
     }
     if (!hasIdentifier || !hasTitle || !hasLanguage) {
         qWarning() << "[EpubParser::parseContentFile]: failed the required DMCES types are not available";
-        return false;
+        return fail(QStringLiteral("the package lacks dc:identifier, dc:title or dc:language"));
     }
 
     const QDomNodeList manifests = document.elementsByTagName(QStringLiteral("manifest"));
@@ -258,9 +274,15 @@ bool EpubParser::open(QIODevice *device)
 void EpubParser::close()
 {
     d->closeReader();
+    d->errorString.clear();
     d->metadata.clear();
     d->manifest.clear();
     d->spine.clear();
+}
+
+QString EpubParser::errorString() const
+{
+    return d->errorString;
 }
 
 bool EpubParser::isOpen() const

@@ -67,6 +67,8 @@ public:
     bool open(QIODevice *device);
     void close();
     bool isOpen() const;
+    /** Why the last open() failed, for a person; empty while a book is open or none was tried. */
+    QString errorString() const;
 
     QStringList spineItems() const;
     ManifestItem manifestItem(const QString &id) const;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -145,7 +146,11 @@ public:
     void scanFiles();
     QString decodedName(const FileHeader &header) const;
     ZipReader::FileInfo fillFileInfo(int index, QHash<quint32, QDateTime> *times = nullptr) const;
-    QByteArray inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name) const;
+    // Receives the entry's bytes in order, one chunk at a time; false stops the extraction.
+    using Sink = std::function<bool(const char *, qint64)>;
+    bool extract(const QString &fileName, const Sink &sink);
+    bool inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name, const Sink &sink, quint32 *crc);
+    bool fail(ZipReader::EntryError error);
 
     QIODevice *device = nullptr;
     bool ownDevice = false;
@@ -154,6 +159,9 @@ public:
     QByteArray comment;
     quint32 startOfDirectory = 0;
     ZipReader::Status status = ZipReader::NoError;
+    ZipReader::EntryError entryError = ZipReader::NoEntryError;
+    QString failedEntry;
+    QString archiveProblem; // why the directory scan found no entries, for errorString()
 };
 
 void ZipReaderPrivate::scanFiles()
@@ -177,6 +185,7 @@ void ZipReaderPrivate::scanFiles()
     uchar signature[4];
     if (!device->seek(0) || device->read(reinterpret_cast<char *>(signature), 4) != 4 || readUInt(signature) != kLocalHeaderSignature) {
         qWarning() << "Zip: not a zip file!";
+        archiveProblem = QStringLiteral("not a ZIP archive");
         return;
     }
 
@@ -184,11 +193,13 @@ void ZipReaderPrivate::scanFiles()
     const qint64 tailSize = std::min<qint64>(size, kEndOfDirectorySize + kMaxCommentSize);
     if (tailSize < kEndOfDirectorySize || !device->seek(size - tailSize)) {
         qWarning() << "Zip: EndOfDirectory not found";
+        archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
     const QByteArray tail = device->read(tailSize);
     if (tail.size() != tailSize) {
         qWarning() << "Zip: EndOfDirectory not found";
+        archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
     const auto *tailData = reinterpret_cast<const uchar *>(tail.constData());
@@ -200,6 +211,7 @@ void ZipReaderPrivate::scanFiles()
     }
     if (i > maxI) {
         qWarning() << "Zip: EndOfDirectory not found";
+        archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
     const uchar *eod = tailData + maxI - i;
@@ -212,6 +224,7 @@ void ZipReaderPrivate::scanFiles()
     startOfDirectory = readUInt(eod + 16);
     if (qint64(startOfDirectory) > size || !device->seek(startOfDirectory)) {
         qWarning() << "Zip: Failed to read complete header, index may be incomplete";
+        archiveProblem = QStringLiteral("the central directory lies outside the file");
         return;
     }
     fileHeaders.reserve(int(std::min<qint64>(entryCount, (size - startOfDirectory) / kCentralHeaderSize)));
@@ -322,23 +335,26 @@ ZipReader::FileInfo ZipReaderPrivate::fillFileInfo(int index, QHash<quint32, QDa
     return info;
 }
 
-QByteArray ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name) const
+bool ZipReaderPrivate::fail(ZipReader::EntryError error)
+{
+    entryError = error;
+    return false;
+}
+
+bool ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name, const Sink &sink, quint32 *crc)
 {
     const qint64 compressedSize = header.field32(CompressedSize);
-    const qint64 claimedSize = header.field32(UncompressedSize);
-    // The claimed size only sizes the first buffer: it is capped by what the input can expand to.
+    // The claimed size is not trusted: the output is capped by what the input can expand to.
     const qint64 limit = std::min(ZipReader::kMaxEntrySize, compressedSize * kMaxDeflateRatio + 1);
-    qint64 capacity = std::max<qint64>(1, std::min(claimedSize, limit));
 
     z_stream stream;
     std::memset(&stream, 0, sizeof(stream));
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
         qWarning() << "Zip: Z_MEM_ERROR: Not enough memory";
-        return {};
+        return fail(ZipReader::CorruptEntry);
     }
 
-    QByteArray out;
-    out.resize(capacity);
+    QByteArray out(kInflateChunk, Qt::Uninitialized);
     QByteArray in;
     qint64 produced = 0;
     qint64 remainingInput = compressedSize;
@@ -355,27 +371,32 @@ QByteArray ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataS
             stream.next_in = reinterpret_cast<Bytef *>(in.data());
             stream.avail_in = uInt(in.size());
         }
-        if (produced == capacity) {
-            if (capacity >= limit) {
-                // Either a lie about the size or a bomb: nothing a book or an update legitimately holds.
-                if (limit == ZipReader::kMaxEntrySize)
-                    qWarning().nospace() << "Zip: entry " << name << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
-                else
-                    qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
-                inflateEnd(&stream);
-                return {};
-            }
-            capacity = std::min(capacity * 2, limit);
-            out.resize(capacity);
-        }
-        stream.next_out = reinterpret_cast<Bytef *>(out.data() + produced);
-        const qint64 room = std::min<qint64>(capacity - produced, 1 << 30);
-        stream.avail_out = uInt(room);
+        stream.next_out = reinterpret_cast<Bytef *>(out.data());
+        stream.avail_out = uInt(out.size());
         ret = inflate(&stream, remainingInput > 0 ? Z_NO_FLUSH : Z_FINISH);
-        produced += room - stream.avail_out;
+        const qint64 n = out.size() - stream.avail_out;
+        if (produced + n > limit) {
+            inflateEnd(&stream);
+            // Either a lie about the size or a bomb: nothing a book or an update legitimately holds.
+            if (limit == ZipReader::kMaxEntrySize) {
+                qWarning().nospace() << "Zip: entry " << name << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
+                return fail(ZipReader::EntryTooLarge);
+            }
+            qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
+            return fail(ZipReader::CorruptEntry);
+        }
+        produced += n;
+        if (n > 0) {
+            *crc = quint32(crc32(*crc, reinterpret_cast<const Bytef *>(out.constData()), uInt(n)));
+            if (!sink(out.constData(), n)) {
+                inflateEnd(&stream);
+                qWarning().nospace() << "Zip: writing entry " << name << " failed";
+                return fail(ZipReader::WriteFailed);
+            }
+        }
         if (ret == Z_STREAM_END)
             break;
-        if (ret == Z_BUF_ERROR && stream.avail_in == 0 && remainingInput == 0 && produced < capacity) {
+        if (ret == Z_BUF_ERROR && stream.avail_in == 0 && remainingInput == 0 && n == 0) {
             // The input ended before the stream did.
             ret = Z_DATA_ERROR;
             break;
@@ -387,15 +408,98 @@ QByteArray ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataS
 
     switch (ret) {
     case Z_STREAM_END:
-        out.truncate(produced);
-        return out;
+        return true;
     case Z_MEM_ERROR:
         qWarning() << "Zip: Z_MEM_ERROR: Not enough memory";
-        return {};
+        return fail(ZipReader::CorruptEntry);
     default:
         qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
-        return {};
+        return fail(ZipReader::CorruptEntry);
     }
+}
+
+bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
+{
+    scanFiles();
+    entryError = ZipReader::NoEntryError;
+    failedEntry = fileName;
+    int index = -1;
+    for (int i = 0; i < fileHeaders.size(); ++i) {
+        const FileHeader &header = fileHeaders.at(i);
+        // The name as listed (UTF-8 when flagged) and the plain Latin-1 reading both find the entry.
+        if (QString::fromLatin1(header.fileName) == fileName || decodedName(header) == fileName) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0)
+        return fail(ZipReader::NoSuchEntry);
+
+    // close() may have run since the directory was read.
+    if (!device->isOpen() && !device->open(QIODevice::ReadOnly))
+        return fail(ZipReader::CorruptEntry);
+    const FileHeader &header = fileHeaders.at(index);
+    const int versionNeeded = header.field16(VersionNeeded);
+    if (versionNeeded > kSupportedVersion) {
+        qWarning("Zip: .ZIP specification version %d implementationis needed to extract the data.", versionNeeded);
+        return fail(ZipReader::UnsupportedEntry);
+    }
+
+    const qint64 size = device->size();
+    const qint64 localOffset = header.field32(LocalHeaderOffset);
+    uchar local[kLocalHeaderSize];
+    if (localOffset + kLocalHeaderSize > size || !device->seek(localOffset)
+        || device->read(reinterpret_cast<char *>(local), kLocalHeaderSize) != kLocalHeaderSize || readUInt(local) != kLocalHeaderSignature) {
+        qWarning().nospace() << "Zip: no local header for entry " << fileName << " at offset " << localOffset;
+        return fail(ZipReader::CorruptEntry);
+    }
+    if (readUShort(local + 6) & 0x0001) {
+        qWarning() << "Zip: Unsupported encryption method is needed to extract the data.";
+        return fail(ZipReader::UnsupportedEntry);
+    }
+    const qint64 dataStart = localOffset + kLocalHeaderSize + readUShort(local + 26) + readUShort(local + 28);
+    const qint64 compressedSize = header.field32(CompressedSize);
+    if (dataStart + compressedSize > size) {
+        qWarning().nospace() << "Zip: entry " << fileName << " claims " << compressedSize << " bytes beyond the end of the archive";
+        return fail(ZipReader::CorruptEntry);
+    }
+
+    quint32 crc = quint32(crc32(0, nullptr, 0));
+    const int method = header.field16(CompressionMethod);
+    if (method == 0) {
+        qint64 remaining = std::min<qint64>(compressedSize, header.field32(UncompressedSize));
+        if (remaining > ZipReader::kMaxEntrySize) {
+            qWarning().nospace() << "Zip: entry " << fileName << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
+            return fail(ZipReader::EntryTooLarge);
+        }
+        if (!device->seek(dataStart))
+            return fail(ZipReader::CorruptEntry);
+        while (remaining > 0) {
+            const QByteArray chunk = device->read(std::min(kInflateChunk, remaining));
+            if (chunk.isEmpty()) {
+                qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
+                return fail(ZipReader::CorruptEntry);
+            }
+            remaining -= chunk.size();
+            crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(chunk.constData()), uInt(chunk.size())));
+            if (!sink(chunk.constData(), chunk.size())) {
+                qWarning().nospace() << "Zip: writing entry " << fileName << " failed";
+                return fail(ZipReader::WriteFailed);
+            }
+        }
+    } else if (method == 8) {
+        if (!inflateEntry(header, dataStart, fileName, sink, &crc))
+            return false;
+    } else {
+        qWarning("Zip: Unsupported compression method %d is needed to extract the data.", method);
+        return fail(ZipReader::UnsupportedEntry);
+    }
+
+    if (crc != header.field32(Crc32)) {
+        qWarning().nospace() << "Zip: entry " << fileName << " fails its CRC-32 check, refused";
+        return fail(ZipReader::CrcMismatch);
+    }
+    return true;
 }
 
 ZipReader::FileInfo::FileInfo() : isDir(false), isFile(false), isSymLink(false), crc32(0), size(0) { }
@@ -492,69 +596,46 @@ QByteArray ZipReader::comment() const
 
 QByteArray ZipReader::fileData(const QString &fileName) const
 {
-    d->scanFiles();
-    int index = -1;
-    for (int i = 0; i < d->fileHeaders.size(); ++i) {
-        const FileHeader &header = d->fileHeaders.at(i);
-        // The name as listed (UTF-8 when flagged) and the plain Latin-1 reading both find the entry.
-        if (QString::fromLatin1(header.fileName) == fileName || d->decodedName(header) == fileName) {
-            index = i;
-            break;
-        }
-    }
-    if (index < 0)
-        return {};
+    QByteArray data;
+    const bool ok = d->extract(fileName, [&data](const char *bytes, qint64 n) {
+        data.append(bytes, n);
+        return true;
+    });
+    return ok ? data : QByteArray();
+}
 
-    // close() may have run since the directory was read.
-    if (!d->device->isOpen() && !d->device->open(QIODevice::ReadOnly))
-        return {};
-    const FileHeader &header = d->fileHeaders.at(index);
-    const int versionNeeded = header.field16(VersionNeeded);
-    if (versionNeeded > kSupportedVersion) {
-        qWarning("Zip: .ZIP specification version %d implementationis needed to extract the data.", versionNeeded);
-        return {};
-    }
+bool ZipReader::writeEntry(const QString &fileName, QIODevice *out) const
+{
+    return d->extract(fileName, [out](const char *bytes, qint64 n) { return out->write(bytes, n) == n; });
+}
 
-    const qint64 size = d->device->size();
-    const qint64 localOffset = header.field32(LocalHeaderOffset);
-    uchar local[kLocalHeaderSize];
-    if (localOffset + kLocalHeaderSize > size || !d->device->seek(localOffset)
-        || d->device->read(reinterpret_cast<char *>(local), kLocalHeaderSize) != kLocalHeaderSize || readUInt(local) != kLocalHeaderSignature) {
-        qWarning().nospace() << "Zip: no local header for entry " << fileName << " at offset " << localOffset;
-        return {};
-    }
-    if (readUShort(local + 6) & 0x0001) {
-        qWarning() << "Zip: Unsupported encryption method is needed to extract the data.";
-        return {};
-    }
-    const qint64 dataStart = localOffset + kLocalHeaderSize + readUShort(local + 26) + readUShort(local + 28);
-    const qint64 compressedSize = header.field32(CompressedSize);
-    if (dataStart + compressedSize > size) {
-        qWarning().nospace() << "Zip: entry " << fileName << " claims " << compressedSize << " bytes beyond the end of the archive";
-        return {};
-    }
+ZipReader::EntryError ZipReader::entryError() const
+{
+    return d->entryError;
+}
 
-    const int method = header.field16(CompressionMethod);
-    if (method == 0) {
-        const qint64 wanted = std::min<qint64>(compressedSize, header.field32(UncompressedSize));
-        if (wanted > ZipReader::kMaxEntrySize) {
-            qWarning().nospace() << "Zip: entry " << fileName << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
-            return {};
-        }
-        if (!d->device->seek(dataStart))
-            return {};
-        QByteArray data = d->device->read(wanted);
-        if (data.size() != wanted) {
-            qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
-            return {};
-        }
-        return data;
+QString ZipReader::errorString() const
+{
+    const QString name = QLatin1Char('"') + d->failedEntry + QLatin1Char('"');
+    switch (d->entryError) {
+    case NoEntryError:
+        break;
+    case NoSuchEntry:
+        return QStringLiteral("the archive has no entry ") + name;
+    case CorruptEntry:
+        return QStringLiteral("the entry ") + name + QStringLiteral(" is damaged");
+    case EntryTooLarge:
+        return QStringLiteral("the entry ") + name + QStringLiteral(" is larger than %1 bytes").arg(kMaxEntrySize);
+    case CrcMismatch:
+        return QStringLiteral("the entry ") + name + QStringLiteral(" does not match its CRC-32");
+    case UnsupportedEntry:
+        return QStringLiteral("the entry ") + name + QStringLiteral(" needs a ZIP feature this reader lacks");
+    case WriteFailed:
+        return QStringLiteral("the entry ") + name + QStringLiteral(" could not be written out");
     }
-    if (method == 8)
-        return d->inflateEntry(header, dataStart, fileName);
-
-    qWarning("Zip: Unsupported compression method %d is needed to extract the data.", method);
-    return {};
+    if (d->status != NoError)
+        return QStringLiteral("the archive cannot be opened (status %1)").arg(int(d->status));
+    return d->archiveProblem;
 }
 
 void ZipReader::close()

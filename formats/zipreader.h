@@ -32,6 +32,17 @@ public:
         FileError = 4,
     };
 
+    /** Why the last fileData() or writeEntry() gave nothing. */
+    enum EntryError {
+        NoEntryError = 0,
+        NoSuchEntry,
+        CorruptEntry,
+        EntryTooLarge,
+        CrcMismatch,
+        UnsupportedEntry, // a newer ZIP version, encryption or an unknown compression method
+        WriteFailed,
+    };
+
     struct FileInfo
     {
         FileInfo();
@@ -68,8 +79,28 @@ public:
     int count() const;
     FileInfo entryInfoAt(int index) const;
 
-    /** The uncompressed bytes of the first entry named @p fileName (case-sensitive), or empty. */
+    /**
+     * The uncompressed bytes of the first entry named @p fileName (case-sensitive), or
+     * empty. An entry whose bytes do not match its CRC-32 gives empty too.
+     */
     QByteArray fileData(const QString &fileName) const;
+
+    /**
+     * Streams the entry named @p fileName into @p out in chunks, so an entry larger than
+     * what should sit in memory never does. Returns false on any failure (entryError()
+     * says which); @p out may then hold part of the entry, so the caller writes to a
+     * temporary place and keeps it only on success. The CRC-32 is checked at the end.
+     */
+    bool writeEntry(const QString &fileName, QIODevice *out) const;
+
+    /** Why the last fileData() or writeEntry() failed; NoEntryError after a success. */
+    EntryError entryError() const;
+
+    /**
+     * A sentence on the last failure, for a person: why the last entry could not be
+     * read, or else why the archive could not be read at all. Empty when nothing failed.
+     */
+    QString errorString() const;
 
     /** The archive comment (after the central directory was scanned). */
     QByteArray comment() const;

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/vlcmediaplayer.h"
+#include "quimboversion.h"
 
 #include "testroot.h"
 
@@ -69,7 +70,7 @@ void StartTest::versionPrintsAndExits()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(), QStringLiteral("3.5.0"));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(), QStringLiteral(QUIMBO_VERSION_STRING));
     QCOMPARE(process.readAllStandardOutput(), QByteArray());
 
     // Nothing else ran: no log, no kernel messages, no settings.
@@ -95,7 +96,7 @@ void StartTest::bannerIsLoggedOnTheSimulatedBoard()
         QStringLiteral("*********************************"),
         QStringLiteral("Quimbo basic"),
         QStringLiteral("PCB revision    : \"Rev4\""),
-        QStringLiteral("Software version: \"3.5.0\""),
+        QStringLiteral("Software version: \"" QUIMBO_VERSION_STRING "\""),
         QStringLiteral("SVN version     : \"362M\""),
         QStringLiteral("VLC             : \"") + VlcMediaPlayer::libraryVersion() + QLatin1Char('"'),
         QStringLiteral("SoundTouch      : \"2.3.1\""),

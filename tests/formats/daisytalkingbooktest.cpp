@@ -220,8 +220,10 @@ void DaisyTalkingBookTest::repairsBrokenNccAndSmil()
 void DaisyTalkingBookTest::refusesUnopenableBook()
 {
     LogCapture log;
-    Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("unopenable/ncc.html"))));
+    QString reason;
+    Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("unopenable/ncc.html")), &reason));
     QCOMPARE(book.get(), nullptr);
+    QCOMPARE(reason, QStringLiteral("the NCC file cannot be read or parsed, even after repair"));
     QVERIFY2(log.contains(QStringLiteral("[DaisyTalkingBook::processNcc] failed to parse the recovered file")),
              qPrintable(log.text()));
 
@@ -238,11 +240,13 @@ void DaisyTalkingBookTest::missingPartsAreUnplayable()
     LogCapture log;
     QCOMPARE(book->startReading(0), nullptr);
     QVERIFY(log.contains(QStringLiteral("[DaisyTalkingBook::processSmil] failed to parse the recovered file")));
+    QVERIFY2(book->errorString().contains(book->spine().at(0)), qPrintable(book->errorString()));
     QCOMPARE(book->currentSpineIndex(), 0);
 
     // A SMIL file whose audio is missing still renders: playing it is the engine's business.
     SmilMediaGroup *here = book->next();
     QVERIFY(here);
+    QCOMPARE(book->errorString(), QString());
     QCOMPARE(book->currentSpineIndex(), 1);
     QCOMPARE(here->currentAudioTrack()->clipEnd(), 3000);
 

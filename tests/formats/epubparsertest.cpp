@@ -110,38 +110,41 @@ void EpubParserTest::refusesBadBooks_data()
 {
     QTest::addColumn<QString>("book");
     QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<QString>("reason");
     const QString container = QStringLiteral("[EpubParser::open]: failed to parse the container of the epub");
 
-    QTest::newRow("mimetype with line break") << "mimetype-newline" << QStringList { QStringLiteral("[EpubParser::open]: not a valid epub! Wrong mimetype:") };
+    QTest::newRow("mimetype with line break") << "mimetype-newline" << QStringList { QStringLiteral("[EpubParser::open]: not a valid epub! Wrong mimetype:") } << "wrong mimetype";
     QTest::newRow("version 2.0") << "version-2"
                                  << QStringList { QStringLiteral("[EpubParser::parseContentFile]: This is not an epub3.. we don't support this epub"),
-                                        container };
+                                        container } << "not EPUB 3 (package version \"2.0\")";
     QTest::newRow("no dc:language") << "no-language"
                                     << QStringList { QStringLiteral("[EpubParser::parseContentFile]: failed the required DMCES types are not available"),
-                                           container };
+                                           container } << "lacks dc:identifier, dc:title or dc:language";
     QTest::newRow("no container") << "no-container"
-                                  << QStringList { QStringLiteral("[EpubParser::parseContainer]: invalid epub! No container.xml file available"), container };
+                                  << QStringList { QStringLiteral("[EpubParser::parseContainer]: invalid epub! No container.xml file available"), container } << "no META-INF/container.xml";
     QTest::newRow("malformed package") << "malformed-opf"
                                        << QStringList { QStringLiteral("[EpubParser::parseContentFile]: XML error at line"),
-                                              QStringLiteral("[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3"), container };
+                                              QStringLiteral("[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3"), container } << "is not an OPF package";
     QTest::newRow("prefixed root") << "wrong-root"
                                    << QStringList { QStringLiteral("[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3"),
-                                          container };
+                                          container } << "is not an OPF package";
     QTest::newRow("50,000 nested elements") << "deep-container"
                                             << QStringList { QStringLiteral("[EpubParser::parseContainer]: XML nests deeper than 256 levels, refused"),
-                                                   container };
-    QTest::newRow("not a zip") << "not-zip" << QStringList { QStringLiteral("Zip: not a zip file!"), QStringLiteral("Wrong mimetype:") };
-    QTest::newRow("missing file") << "missing" << QStringList { QStringLiteral("[EpubParser::open]: zipReader error: 2") };
+                                                   container } << "names no package document";
+    QTest::newRow("not a zip") << "not-zip" << QStringList { QStringLiteral("Zip: not a zip file!"), QStringLiteral("Wrong mimetype:") } << "not a ZIP archive";
+    QTest::newRow("missing file") << "missing" << QStringList { QStringLiteral("[EpubParser::open]: zipReader error: 2") } << "cannot be opened (status 2)";
 }
 
 void EpubParserTest::refusesBadBooks()
 {
     QFETCH(QString, book);
     QFETCH(QStringList, logged);
+    QFETCH(QString, reason);
     for (const QString &line : std::as_const(logged))
         expectWarning(line);
     EpubParser parser;
     QVERIFY(!parser.open(epubFixture(book)));
+    QVERIFY2(parser.errorString().contains(reason), qPrintable(parser.errorString()));
     QVERIFY(!parser.isOpen());
     QVERIFY(parser.spineItems().isEmpty());
     QVERIFY(parser.itemData(QStringLiteral("mimetype")).isEmpty());

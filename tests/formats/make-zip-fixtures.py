@@ -122,6 +122,10 @@ patched("small.zip", "claims-4gb.zip", lambda b: struct.pack_into("<I", b, c + 2
 patched("small.zip", "version-45.zip", lambda b: struct.pack_into("<H", b, c + 6, 45))
 patched("small.zip", "encrypted.zip", lambda b: struct.pack_into("<H", b, local + 6, 1))
 patched("small.zip", "method-12.zip", lambda b: struct.pack_into("<H", b, c + 10, 12))
+# Bytes that do not match the CRC-32 in the directory, stored and deflated.
+stored_c = central_offset(small, b"stored.txt")
+patched("small.zip", "crc-stored.zip", lambda b: struct.pack_into("<I", b, stored_c + 16, struct.unpack_from("<I", b, stored_c + 16)[0] ^ 1))
+patched("small.zip", "crc-deflated.zip", lambda b: struct.pack_into("<I", b, c + 16, struct.unpack_from("<I", b, c + 16)[0] ^ 0x80000000))
 # Local header offset pointing past the end.
 patched("small.zip", "local-outside.zip", lambda b: struct.pack_into("<I", b, c + 42, len(b) + 5))
 # A stream shorter than its entry says: the deflate data ends early.

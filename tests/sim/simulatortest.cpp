@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real quimbo-basic on the simulated board, driven through its control
 // socket and scripts, judged by the log it writes and the prompts it starts.
+#include "quimboversion.h"
 #include "testroot.h"
 
 #include <QDir>
@@ -296,7 +297,7 @@ void SimulatorTest::adapterStartWithMenuHeldInstallsUpdate()
     QVERIFY(QDir().mkpath(stick));
     QVERIFY(QFile::copy(package, stick + QStringLiteral("/update.zip")));
     // The firmware now installed, which the package replaces.
-    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/bin/quimbo-basic"), "#!/bin/sh\necho 3.5.0\n"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/bin/quimbo-basic"), "#!/bin/sh\necho " QUIMBO_VERSION_STRING "\n"));
     QVERIFY(QFile::setPermissions(m_root->path(QStringLiteral("/root/quimbo/bin/quimbo-basic")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     const QString script = QStringLiteral("/tmp/update.script");

@@ -3,6 +3,7 @@
 #include "testroot.h"
 
 #include "platform/paths.h"
+#include "quimboversion.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,7 @@ TestRoot::TestRoot()
         QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
     if (QCoreApplication::applicationName().isEmpty() || QCoreApplication::applicationName() != QLatin1String("quimbo-basic"))
         QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.5.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
     qputenv("QUIMBO_ROOT", QFile::encodeName(m_dir.path()));
     QDir().mkpath(path(QStringLiteral("/root/quimbo")));
     Platform::setupSettingsLocation();

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "update/kalupdatemanager.h"
+#include "quimboversion.h"
 
 #include "testroot.h"
 
@@ -98,7 +99,7 @@ const QString kProgram = QStringLiteral("/root/quimbo/bin/quimbo-basic");
 const QString kDeviceKey = QStringLiteral("/root/quimbo/keys/update.pub");
 // Written below the device root by the signed test firmware each time it runs.
 const QString kFirmwareRan = QStringLiteral("/firmware-ran");
-const QByteArray kOldProgram = "#!/bin/sh\necho 3.5.0\n";
+const QByteArray kOldProgram = "#!/bin/sh\necho " QUIMBO_VERSION_STRING "\n";
 
 } // namespace
 
@@ -144,7 +145,6 @@ void KalUpdateManagerTest::init()
     m_root = std::make_unique<TestRoot>();
     QVERIFY(m_root->isValid());
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("quimbo-basic"));
-    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("3.5.0"));
 }
 
 void KalUpdateManagerTest::cleanup()
@@ -156,8 +156,8 @@ void KalUpdateManagerTest::parsesVersionText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parsed");
-    QTest::newRow("three numbers") << "3.5.0"
-                                   << "3.5.0";
+    QTest::newRow("three numbers") << "2.4.0"
+                                   << "2.4.0";
     QTest::newRow("program output with newline") << "3.6.12\n"
                                                  << "3.6.12";
     QTest::newRow("leading zeros") << "03.05.01"
@@ -182,8 +182,8 @@ void KalUpdateManagerTest::parsesVersionText()
 void KalUpdateManagerTest::comparesVersions()
 {
     const auto v = [](const char *s) { return KalVersionNumber::fromString(QLatin1String(s)); };
-    QVERIFY(KalVersionNumber::compare(v("3.5.0"), v("3.5.1")) < 0);
-    QVERIFY(KalVersionNumber::compare(v("3.5.0"), v("3.5.0")) == 0);
+    QVERIFY(KalVersionNumber::compare(v("2.4.0"), v("2.4.1")) < 0);
+    QVERIFY(KalVersionNumber::compare(v("2.4.0"), v("2.4.0")) == 0);
     QVERIFY(KalVersionNumber::compare(v("4.0.0"), v("3.9.9")) > 0);
     QVERIFY(KalVersionNumber::compare(v("3.10.0"), v("3.9.0")) > 0);
 }
@@ -227,8 +227,10 @@ void KalUpdateManagerTest::refusesPackage_data()
 
     QTest::newRow("other device") << "other-device"
                                   << QStringList { v + QStringLiteral("update for other device, expected: \"quimbo-basic\" got: \"Lorwen2\"") } << verifyError;
-    QTest::newRow("minimum version 3.5.1") << "minimum-351"
-                                           << QStringList { v + QStringLiteral("device version: \"3.5.0\" is lower then required minimumversion: \"3.5.1\"") }
+    // The package asks for the next patch level of this build's version.
+    const QString next = QStringLiteral("%1.%2.%3").arg(QUIMBO_VERSION_MAJOR).arg(QUIMBO_VERSION_MINOR).arg(QUIMBO_VERSION_PATCH + 1);
+    QTest::newRow("minimum version next patch") << "minimum-next"
+                                           << QStringList { v + QStringLiteral("device version: \"" QUIMBO_VERSION_STRING "\" is lower then required minimumversion: \"") + next + QLatin1Char('"') }
                                            << verifyError;
     QTest::newRow("minimum version not a number")
         << "minimum-bad" << QStringList { v + QStringLiteral("version text does not parse, minimumVersion: \"3.x.0\" package version: \"3.6.0\"") }
@@ -378,7 +380,7 @@ void KalUpdateManagerTest::findsUpdateOnMedium()
     // Names sort the foreign package first: it is skipped, the next one is taken.
     QVERIFY(QFile::copy(package(QStringLiteral("other-device")), medium + QStringLiteral("/a-other.zip")));
     QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/b-ours.zip")));
-    QVERIFY(QFile::copy(package(QStringLiteral("minimum-351")), medium + QStringLiteral("/c-newer.zip")));
+    QVERIFY(QFile::copy(package(QStringLiteral("minimum-next")), medium + QStringLiteral("/c-newer.zip")));
 
     KalUpdateManager manager;
     expectWarning(QStringLiteral("update for other device"));
@@ -407,7 +409,7 @@ void KalUpdateManagerTest::reportsNoUpdate()
 void KalUpdateManagerTest::refusesDeepUpdateXml()
 {
     // The DOM needs seconds for this; the depth check refuses it before the DOM starts.
-    const QByteArray deep = "<kalUpdate version=\"3.6.0\"><target id=\"quimbo-basic\" minimumVersion=\"3.5.0\"/>" + QByteArray("<a>").repeated(50000)
+    const QByteArray deep = "<kalUpdate version=\"3.6.0\"><target id=\"quimbo-basic\" minimumVersion=\"" QUIMBO_VERSION_STRING "\"/>" + QByteArray("<a>").repeated(50000)
         + QByteArray("</a>").repeated(50000) + "</kalUpdate>";
     KalUpdateManager manager;
     expectWarning(QStringLiteral("[KalUpdateManager::parseUpdateXml]: XML nests deeper than 256 levels, refused"));
@@ -531,6 +533,8 @@ void KalUpdateManagerTest::refusesPackageChangedAfterCheck()
     QVERIFY(stick.open(QIODevice::ReadWrite));
     QCOMPARE(stick.write(changed), changed.size());
     stick.close();
+    // The archive's CRC-32 no longer matches the changed byte; the signed hash refuses it too.
+    expectWarning(QStringLiteral("Zip: entry \"voices/eng/c.wav\" fails its CRC-32 check, refused"));
     expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused: \"voices/eng/c.wav\""));
     QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
     QStringList after = listing(m_root->root());
@@ -568,6 +572,7 @@ void KalUpdateManagerTest::refusesFileThatChangesWhileInstalling()
     QVERIFY(stick.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     KalUpdateManager manager;
     QVERIFY(manager.open(&stick));
+    expectWarning(QStringLiteral("Zip: entry \"voices/eng/c.wav\" fails its CRC-32 check, refused"));
     expectWarning(QStringLiteral("[KalUpdateManager::runUpdate]: file changed since it was verified, refused: \"voices/eng/c.wav\""));
     QCOMPARE(manager.runUpdate(), KalUpdateManager::DataPackagesUpdateFailed);
     // Verified once, then read for writing: the second answer was not written.

@@ -5,6 +5,7 @@
 set -u
 tool=$1
 packages=$2
+version=$3
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export QUIMBO_ROOT="$root"
@@ -24,7 +25,7 @@ check "$(result '[ -z "$(find "$root" -type f)" ]')" "verifying writes nothing"
 check "$(result '[ $rc -eq 0 ] && cmp -s "$root/root/quimbo/config/settings.ini" "$(dirname "$0")/../data/update/settings.ini"')" "installs data-only.zip (exit $rc)"
 
 mkdir -p "$root/root/quimbo/bin"
-printf '#!/bin/sh\necho 3.5.0\n' > "$root/root/quimbo/bin/quimbo-basic"
+printf '#!/bin/sh\necho %s\n' "$version" > "$root/root/quimbo/bin/quimbo-basic"
 chmod 755 "$root/root/quimbo/bin/quimbo-basic"
 before=$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)
 "$tool" "$packages/evil-firmware.zip" --install >/dev/null 2>&1; rc=$?
@@ -32,7 +33,7 @@ check "$(result '[ $rc -eq 7 ]')" "refuses a firmware destination that climbs ou
 check "$(result '[ "$before" = "$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)" ]')" "a refused package changes nothing"
 
 "$tool" "$packages/firmware-wrong.zip" --install >/dev/null 2>&1; rc=$?
-check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = 3.5.0 ]')" "keeps the old program when the new one reports another version (exit $rc)"
+check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = "$version" ]')" "keeps the old program when the new one reports another version (exit $rc)"
 
 "$tool" "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = 3.6.0 ]')" "installs new firmware (exit $rc)"

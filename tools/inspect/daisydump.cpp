@@ -125,11 +125,10 @@ bool dumpDaisy(const QString &path, const Options &options, QByteArray *json, QS
         *error = QStringLiteral("no such file: ") + bookFile;
         return false;
     }
-    std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(bookFile));
+    QString reason;
+    std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(bookFile, &reason));
     if (!book) {
-        *error = QStringLiteral("cannot open the book (navigation file unreadable even after repair, "
-                                "or no spine/title): ")
-            + bookFile;
+        *error = QStringLiteral("cannot open the book ") + bookFile + QStringLiteral(": ") + reason;
         return false;
     }
     const Relative relative(book->path());

@@ -81,7 +81,7 @@ bool dumpEpub(const QString &path, const Options &options, QByteArray *json, QSt
 {
     EpubParser parser;
     if (!parser.open(path)) {
-        *error = QStringLiteral("cannot open EPUB 3 book %1 (QUIMBO_INSPECT_VERBOSE=1 shows why)").arg(path);
+        *error = QStringLiteral("cannot open EPUB 3 book %1: %2").arg(path, parser.errorString());
         return false;
     }
 

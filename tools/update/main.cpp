@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/paths.h"
+#include "quimboversion.h"
 #include "update/kalupdatemanager.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,7 @@ int main(int argc, char *argv[])
     // Verify exactly as the device does.
     QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
     QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.5.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
     qInstallMessageHandler(stderrHandler);
 
     QStringList args = app.arguments().mid(1);
@@ -39,7 +40,7 @@ int main(int argc, char *argv[])
     if (args.size() != 1 || args.first().startsWith(QLatin1String("-"))) {
         std::fprintf(stderr,
             "usage: quimbo-update PACKAGE.zip [--install]\n"
-            "  Verifies an update package as a quimbo-basic 3.5.0 device would and lists where each file goes.\n"
+            "  Verifies an update package as a quimbo-basic " QUIMBO_VERSION_STRING " device would and lists where each file goes.\n"
             "  --install writes it below QUIMBO_ROOT (unset: /, the device). Exit status: the update status, 0 success.\n");
         return 2;
     }

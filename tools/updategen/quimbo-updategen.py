@@ -3,7 +3,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Makes an update package: a zip file with update.xml and the payload.
 
-  quimbo-updategen.py OUT.zip --version 3.6.0 --minimum-version 3.5.0 \\
+  quimbo-updategen.py OUT.zip --version 3.6.0 --minimum-version 3.4.0 \\
       --firmware build/quimbo-basic /root/quimbo/bin/quimbo-basic 3.6.0 \\
       --file settings.ini /root/quimbo \\
       --dir prompts/eng voices/eng/ /root/quimbo/messages/eng \\
@@ -25,6 +25,7 @@ Keys are PEM files: PKCS#8 private key, SubjectPublicKeyInfo public key."""
 import argparse
 import hashlib
 import os
+import re
 import sys
 import zipfile
 from xml.sax.saxutils import quoteattr
@@ -78,13 +79,24 @@ def load_signing_key(path):
     return key
 
 
+def source_version():
+    """The version in the project() line of the top-level CMakeLists.txt, its one written place."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    with open(top, encoding="utf-8") as f:
+        m = re.search(r"project\(\s*\w+\s+VERSION\s+([0-9.]+)", f.read())
+    if not m:
+        sys.exit("no project(VERSION ...) in " + top)
+    return m.group(1)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("output", nargs="?")
     ap.add_argument("--keygen", metavar="DIR", help="write a new key pair DIR/update.key and DIR/update.pub, and stop")
     ap.add_argument("--sign", metavar="KEY", help="sign the package with this private key (update.key)")
     ap.add_argument("--target", default="quimbo-basic", help="application name of the product")
-    ap.add_argument("--minimum-version", default="3.5.0")
+    ap.add_argument("--minimum-version", default=None,
+                    help="oldest device version that may install it (default: the version of this source tree)")
     ap.add_argument("--version", default="3.6.0", help="version of the package")
     ap.add_argument("--firmware", nargs=3, metavar=("SRC", "DEST", "VERSION"))
     ap.add_argument("--plugin", nargs=2, action="append", default=[], metavar=("SRC", "DEST_DIR"))
@@ -95,6 +107,8 @@ def main():
     ap.add_argument("--no-xml", action="store_true")
     ap.add_argument("--store", action="store_true", help="store entries uncompressed")
     args = ap.parse_args()
+    if args.minimum_version is None:
+        args.minimum_version = source_version()
 
     if args.keygen:
         return keygen(args.keygen)
