@@ -536,9 +536,10 @@ void MainClassTest::standbyTimeout()
     QVERIFY(!board->led(1));
     QVERIFY(!board->usbPower(0));
     QVERIFY(m_main->powerManager()->chargerLed());
-    // Double beep first, then the shutdown tune.
+    // Double beep first, then the shutdown tune. The player records a sound when its
+    // process has started, which a loaded machine may do after the mode changed.
+    QTRY_COMPARE(soundFiles().size(), 2);
     const QStringList sounds = soundFiles();
-    QCOMPARE(sounds.size(), 2);
     if (!poweredOff) {
         QCOMPARE(sounds.at(0), soundFile(QStringLiteral("doubleBeep")));
         QCOMPARE(sounds.at(1), soundFile(QStringLiteral("shutdown")));
@@ -810,6 +811,9 @@ void MainClassTest::stickInItsSlotFillsTheShelf()
 {
     // The whole road: a stick in the simulated slot is mounted and searched by
     // the media class, and the shelf walks through its books.
+    // The 30-minute standby is 18 s at the usual scale: a loaded machine can take
+    // that long to mount and search, and the device would switch itself off.
+    Platform::setTimeScale(0.05);
     for (const char *dir : {"/media/cd", "/media/usb", "/media/mmc"})
         QVERIFY(QDir().mkpath(m_root->path(QLatin1String(dir))));
     TestMedium stick(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);

@@ -128,7 +128,9 @@ void TimerClassTest::restartOfRunningTimerCountsFromTheFullLength()
 
     QVERIFY(timeout.wait(3000));
     QVERIFY(!keyReleases.isActive());
-    QVERIFY2(clock.elapsed() - lastRestart >= 190, qPrintable(QString::number(clock.elapsed() - lastRestart)));
+    // A countdown that ignored the restarts would end about 200 ms before the last one;
+    // the margin below the full length leaves room for the coarse timer's 5 % and a busy machine.
+    QVERIFY2(clock.elapsed() - lastRestart >= 150, qPrintable(QString::number(clock.elapsed() - lastRestart)));
     QCOMPARE(timeout.count(), 1);
 }
 
