@@ -3,7 +3,9 @@
 // The typical road on the simulated board, driven by scripts: a stick with a
 // book goes in, the shelf speaks its title and the book plays; headings, a
 // minute of fast forward across files, stop, power off; power on with the same
-// root and the book goes on where it was left; pages. Judged by the engine's
+// root and the book goes on where it was left; pages. And a battery run empty
+// while reading: the two prompts, the place kept, off; the adapter start charges
+// looking off until the power button, then the book goes on. Judged by the engine's
 // "[sim] engine" lines, "resumemarker.xml" and the prompts started.
 #include "smilclips.h"
 #include "testroot.h"
@@ -61,6 +63,15 @@ QString describe(const QList<EngineEvent> &events)
     return lines.join(QLatin1String("; "));
 }
 
+/** The index of the last "play" event (0 when there is none). */
+qsizetype lastPlay(const QList<EngineEvent> &events)
+{
+    qsizetype i = events.size() - 1;
+    while (i > 0 && events.at(i).verb != QLatin1String("play"))
+        --i;
+    return qMax<qsizetype>(i, 0);
+}
+
 } // namespace
 
 class RoadTest : public QObject
@@ -72,11 +83,14 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void typicalRoad();
+    void batteryRunsEmptyWhileReading();
 
 private:
-    /** Runs the firmware on the script until it powers off; its standard output. */
+    /** Runs the firmware on the script until it powers off or quits; its standard output. */
     QByteArray run(const QString &script);
     QString audio(int n) const { return m_stickBook + QStringLiteral("/audio%1.mp3").arg(n, 4, 10, QLatin1Char('0')); }
+    /** The prompts played so far, from the stand-in's record. */
+    QString spoken() const;
     /** The marker stored for the book: spine index and time offset. */
     std::pair<int, qint64> storedMarker() const;
 
@@ -139,13 +153,20 @@ QByteArray RoadTest::run(const QString &script)
     firmware.setStandardErrorFile(QProcess::nullDevice());
     firmware.setStandardInputFile(QProcess::nullDevice());
     firmware.start(kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), scriptFile});
-    if (!firmware.waitForFinished(kProcessTimeoutMsec))
+    const bool finished = firmware.waitForFinished(kProcessTimeoutMsec);
+    if (!finished)
         firmware.kill();
     firmware.waitForFinished(5000);
     const QByteArray output = firmware.readAllStandardOutput();
-    if (!output.contains("[sim] system: poweroff"))
-        qWarning().noquote() << "the firmware did not power off:\n" << output;
+    if (!finished)
+        qWarning().noquote() << "the firmware did not finish:\n" << output;
     return output;
+}
+
+QString RoadTest::spoken() const
+{
+    QFile record(m_record);
+    return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
 }
 
 std::pair<int, qint64> RoadTest::storedMarker() const
@@ -194,10 +215,8 @@ power hold
     QList<EngineEvent> events = engineEvents(first);
     const QString trace = describe(events);
     // The shelf spoke the title: "daisy", the medium, and the title's own audio clip.
-    QFile playRecord(m_record);
-    QVERIFY(playRecord.open(QIODevice::ReadOnly));
-    const QString spoken = QString::fromUtf8(playRecord.readAll());
-    QVERIFY2(spoken.contains(QStringLiteral("message078.wav")) && spoken.contains(audio(1) + QStringLiteral(" trim")), qPrintable(spoken));
+    const QString title = spoken();
+    QVERIFY2(title.contains(QStringLiteral("message078.wav")) && title.contains(audio(1) + QStringLiteral(" trim")), qPrintable(title));
 
     const SmilClips::Target river = SmilClips::target(kBook, QStringLiteral("text0002.smil#pi11"));
     QVERIFY(river.begin > 0);
@@ -222,10 +241,7 @@ power hold
     const qint64 expected = 60000 - chapterOne - chapterTwo;
     const EngineEvent stop = events.last();
     QCOMPARE(stop.verb, QStringLiteral("stop"));
-    qsizetype lastPlay = events.size() - 1;
-    while (lastPlay > 0 && events.at(lastPlay).verb != QLatin1String("play"))
-        --lastPlay;
-    QCOMPARE(events.at(lastPlay).file, audio(4));
+    QCOMPARE(events.at(lastPlay(events)).file, audio(4));
     QVERIFY2(qAbs(stop.msec - expected) <= 2 * kToleranceMsec, qPrintable(trace));
     // The place is stored where the engine stopped.
     QCOMPARE(storedMarker(), std::make_pair(3, stop.msec));
@@ -262,6 +278,68 @@ power hold
     QCOMPARE(events.at(6).verb, QStringLiteral("seek"));
     QVERIFY2(qAbs(events.at(6).msec - page3.begin) <= kToleranceMsec, qPrintable(trace2));
     QCOMPARE(storedMarker().first, 2);
+}
+
+void RoadTest::batteryRunsEmptyWhileReading()
+{
+    // Reading on battery until the cell sags below the empty mark.
+    const QByteArray first = run(QStringLiteral(R"(await void MainClass::runMainClass()
+usb insert %1
+await engine play
+wait 4000
+battery 3300
+)").arg(m_stick));
+    const QList<EngineEvent> events = engineEvents(first);
+    const QString trace = describe(events);
+    QVERIFY2(!events.isEmpty() && events.first().verb == QLatin1String("play"), qPrintable(trace));
+    QCOMPARE(events.first().file, audio(1));
+    const EngineEvent stop = events.last();
+    QCOMPARE(stop.verb, QStringLiteral("stop"));
+    // Some of the book was heard, so a lost position would show.
+    QVERIFY2(stop.msec > 0, qPrintable(trace));
+    QVERIFY(first.contains("[sim] system: poweroff"));
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), true);
+    // "Battery empty", "the device will power off", and the place kept where the engine stopped.
+    const QString prompts = spoken();
+    const qsizetype empty = prompts.indexOf(QLatin1String("message001.wav"));
+    QVERIFY2(empty >= 0 && prompts.indexOf(QLatin1String("message006.wav"), empty) > empty, qPrintable(prompts));
+    // The title's short file is over by now; the place is in a later one.
+    const QString reading = events.at(lastPlay(events)).file;
+    int spine = 0;
+    while (spine < 4 && reading != audio(spine + 1))
+        ++spine;
+    QVERIFY2(spine > 0 && spine < 4, qPrintable(trace));
+    QCOMPARE(storedMarker(), std::make_pair(spine, stop.msec));
+
+    // The reader plugs the adapter in, which switches the device on: it charges,
+    // looking off, until the power button is held; then the book goes on.
+    QFile::remove(m_record);
+    const QByteArray second = run(QStringLiteral(R"(adapter in
+battery 3400
+usb insert %1
+await void MainClass::runIdleMode()
+status
+power hold
+await engine seek
+wait 1000
+power hold
+await engine stop
+quit
+)").arg(m_stick));
+    const QString charging = QString::fromUtf8(second);
+    QVERIFY2(charging.contains(QLatin1String("adapter=in")) && charging.contains(QLatin1String("charging=yes")), qPrintable(charging));
+    const QList<EngineEvent> resumed = engineEvents(second);
+    const QString trace2 = describe(resumed);
+    QVERIFY2(resumed.size() >= 2, qPrintable(trace2));
+    QCOMPARE(resumed.at(0).verb, QStringLiteral("play"));
+    QCOMPARE(resumed.at(0).file, reading);
+    QCOMPARE(resumed.at(1).verb, QStringLiteral("seek"));
+    QCOMPARE(resumed.at(1).msec, stop.msec);
+    // Charging looked switched off: the book waited for the power button.
+    const qsizetype button = second.indexOf("> hold power");
+    QVERIFY(button > 0);
+    QVERIFY2(!second.left(button).contains("[sim] engine"), second.constData());
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
 }
 
 QTEST_GUILESS_MAIN(RoadTest)
