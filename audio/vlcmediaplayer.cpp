@@ -209,8 +209,10 @@ public:
 
     static void handleMediaParsed(const libvlc_event_t *, void *opaque)
     {
-        auto *self = static_cast<VlcMediaPlayerPrivate *>(opaque);
-        Q_EMIT self->q->mediaParsed();
+        // libvlc's preparser thread: a direct receiver would run there,
+        // beside the owner's thread, so the signal is raised on the owner's.
+        VlcMediaPlayer *q = static_cast<VlcMediaPlayerPrivate *>(opaque)->q;
+        QMetaObject::invokeMethod(q, [q] { Q_EMIT q->mediaParsed(); }, Qt::QueuedConnection);
     }
 
     static int audioSetup(void **opaque, char *format, unsigned *rate, unsigned *channels)
@@ -626,7 +628,12 @@ qint64 VlcMediaPlayer::totalTimeFile(const QString &path)
         QTimer timer;
         timer.setSingleShot(true);
         connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &VlcMediaPlayer::mediaParsed, &loop, &QEventLoop::quit);
+        // A parse of an earlier file that ended after its wait gave up is
+        // still queued; only this file's own parse ends the wait.
+        connect(this, &VlcMediaPlayer::mediaParsed, &loop, [&loop, media] {
+            if (libvlc_media_get_parsed_status(media) != 0)
+                loop.quit();
+        });
         timer.start(ParseLimitMsec);
         if (libvlc_media_parse_with_options(media, libvlc_media_parse_local, ParseLimitMsec) == 0)
             loop.exec();

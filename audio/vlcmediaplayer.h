@@ -20,8 +20,9 @@ class VlcMediaPlayerPrivate;
  * output (libao's default live driver unless another one was handed in).
  *
  * Times are milliseconds. Every public operation must be called from the
- * thread that owns the object. finished() is raised on libvlc's event thread
- * and delivered queued on the owner's thread.
+ * thread that owns the object. libvlc reports on threads of its own; both
+ * signals are raised on the owner's thread, so a receiver runs there whatever
+ * its connection type.
  */
 class VlcMediaPlayer : public QObject
 {
@@ -74,7 +75,9 @@ public Q_SLOTS:
     void unpause();
 
 Q_SIGNALS:
+    /** The stream that play() started reached its end (never for a stopped one). */
     void finished();
+    /** A totalTimeFile() parse ended. */
     void mediaParsed();
 
 private:

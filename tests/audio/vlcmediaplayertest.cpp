@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
 
@@ -400,6 +401,49 @@ private Q_SLOTS:
         QCOMPARE(player->totalTimeFile(TestData::generated(StereoMp3)), player->totalTime());
         QCOMPARE(parsed.count(), 0);
         player->stop();
+    }
+
+    void signalsArriveOnTheOwnersThread()
+    {
+        // A direct receiver runs wherever the signal is raised; libvlc
+        // reports on threads of its own.
+        auto capture = std::make_shared<Capture>();
+        auto player = makePlayer(capture);
+        QVERIFY(player);
+        QList<QThread *> parsedOn;
+        QList<QThread *> finishedOn;
+        connect(player.get(), &VlcMediaPlayer::mediaParsed, this, [&parsedOn] { parsedOn << QThread::currentThread(); }, Qt::DirectConnection);
+        connect(player.get(), &VlcMediaPlayer::finished, this, [&finishedOn] { finishedOn << QThread::currentThread(); }, Qt::DirectConnection);
+
+        QVERIFY(player->totalTimeFile(TestData::generated(StereoMp3)) > 0);
+        QVERIFY(QTest::qWaitFor([&parsedOn] { return !parsedOn.isEmpty(); }, 5000));
+        QVERIFY(player->play(TestData::generated(Mono22Wav)));
+        QVERIFY(QTest::qWaitFor([&finishedOn] { return !finishedOn.isEmpty(); }, 10000));
+
+        // Compared, not printed: a foreign thread's QThread is gone by now.
+        for (QThread *thread : std::as_const(parsedOn) + finishedOn)
+            QVERIFY(thread == QThread::currentThread());
+    }
+
+    void engineOnAWorkerThreadParsesThere()
+    {
+        // The folder-book scanner measures with an engine of its own on its
+        // own thread; the parse must be awaited there, not on the main thread.
+        QThread *parsedOn = nullptr;
+        qint64 duration = -1;
+        std::unique_ptr<QThread> worker(QThread::create([&parsedOn, &duration] {
+            auto capture = std::make_shared<Capture>();
+            VlcMediaPlayer player(std::make_unique<CapturingOutput>(capture));
+            if (!player.init())
+                return;
+            QObject::connect(&player, &VlcMediaPlayer::mediaParsed, &player, [&parsedOn] { parsedOn = QThread::currentThread(); },
+                             Qt::DirectConnection);
+            duration = player.totalTimeFile(TestData::generated(StereoMp3));
+        }));
+        worker->start();
+        QVERIFY(worker->wait(15000));
+        QVERIFY(duration > 0);
+        QVERIFY(parsedOn == worker.get());
     }
 
     void cdTrackReachesTheEngine()
