@@ -53,7 +53,9 @@ public Q_SLOTS:
     void setReleaseEnabled(bool enable);
 
 Q_SIGNALS:
+    /** Comes on the scan thread; connect queued. */
     void keyEvent(int key, int type);
+    /** Comes on the scan thread as it ends; only thread-safe slots may take it directly. */
     void finished();
 
 private Q_SLOTS:

@@ -33,6 +33,7 @@ public Q_SLOTS:
     void find(const MediaSource &mediaSource, int serial);
 
 Q_SIGNALS:
+    /** Comes on the thread the finder lives on (the search thread); connect queued. */
     void found(const MediaSource &mediaSource, int serial, const QList<AudioBook> &audioBooks);
 };
 

@@ -47,6 +47,7 @@ public Q_SLOTS:
     int eject();
 
 Q_SIGNALS:
+    // Both come on the worker's poll thread; connect queued.
     void statusChanged(int status);
     void finished();
 

@@ -53,6 +53,8 @@ public Q_SLOTS:
     void startSearchingFiles();
 
 Q_SIGNALS:
+    // Both come on the thread the manager lives on (the search thread for a
+    // file search); connect queued.
     void readySearchingFiles(MediaSource mediaSource);
     void finished();
 

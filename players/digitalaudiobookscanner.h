@@ -36,6 +36,7 @@ public Q_SLOTS:
     void stop();
 
 Q_SIGNALS:
+    // All three come on the scanner thread; connect queued.
     void trackMeasured(int number, int duration);
     /** Every track was measured. */
     void finished();
