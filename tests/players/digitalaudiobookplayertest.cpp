@@ -121,9 +121,9 @@ private Q_SLOTS:
         m_book = m_books->filePath(QStringLiteral("-mixed"));
         QVERIFY(QDir(m_book).mkpath(QStringLiteral("sub")));
         const QString source = QDir(m_sources.path()).filePath(QStringLiteral("track1.mp3"));
-        for (const QString &name : {"b.MP3", "A.mp3", "sub/c.mp3"})
+        for (const char *name : {"b.MP3", "A.mp3", "sub/c.mp3"})
             QVERIFY(QFile::copy(source, QDir(m_book).filePath(name)));
-        for (const QString &name : {"c.txt", "0 empty.mp3"})
+        for (const char *name : {"c.txt", "0 empty.mp3"})
             QVERIFY(QFile(QDir(m_book).filePath(name)).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(QDir(m_book).filePath("A.mp3"), QDir(m_book).filePath("0 link.mp3")));
 

@@ -56,12 +56,6 @@ QStringList chapterContents(const DaisyTalkingBook &book)
     return contents;
 }
 
-/** The SMIL file a chapter's content points at. */
-QString fileOf(const QString &content)
-{
-    return content.section(QLatin1Char('#'), 0, 0);
-}
-
 } // namespace
 
 class SystemManualTest : public QObject
