@@ -201,7 +201,6 @@ void MainClassTest::bootStatus_data()
     QTest::newRow("adapter boot, no key") << true << 0 << BUTTON_NONE << QVariant() << 1 << nothing << QString() << QVariant(true);
     QTest::newRow("adapter boot, sleep/menu") << true << 0 << BUTTON_SLEEP_MENU << QVariant() << 2 << nothing << QString() << QVariant(true);
     QTest::newRow("adapter boot, fast forward") << true << 0 << BUTTON_FAST_FORWARD << QVariant() << 3 << nothing << QString() << QVariant(true);
-    QTest::newRow("adapter boot, play/stop") << true << 0 << BUTTON_PLAY_STOP << QVariant() << 1 << nothing << QString() << QVariant(true);
     QTest::newRow("adapter boot, rewind speaks the run time")
         << true << 0 << BUTTON_REWIND << QVariant() << 1
         << QStringList{QStringLiteral("message004.wav"), QStringLiteral("2.wav"), QStringLiteral("message013.wav"), QStringLiteral("5.wav"), QStringLiteral("message021.wav")}
@@ -455,10 +454,8 @@ void MainClassTest::volumeBeep_data()
     QTest::newRow("down to the minimum 7") << 8 << BUTTON_VOLUME_DOWN << "doubleBeep";
     QTest::newRow("up to the maximum 21") << 20 << BUTTON_VOLUME_UP << "doubleBeep";
     QTest::newRow("up into the RS1 level is refused") << 16 << BUTTON_VOLUME_UP << "alarmBeep";
-    QTest::newRow("above the RS1 level") << 17 << BUTTON_VOLUME_UP << "shortBeep";
     QTest::newRow("at the RS1 level from above") << 18 << BUTTON_VOLUME_DOWN << "shortBeep";
     QTest::newRow("safe range up") << 9 << BUTTON_VOLUME_UP << "tickBeep";
-    QTest::newRow("safe range down") << 10 << BUTTON_VOLUME_DOWN << "tickBeep";
 }
 
 void MainClassTest::volumeBeep()

@@ -111,7 +111,6 @@ void BoardTest::initDetectsRevision_data()
     QTest::newRow("Rev6") << QByteArray("111") << 7 << "Rev6" << "/dev/mmcblk1" << QList<int>{67, 68, 69} << QList<int>{138, 139, 204}
                           << QList<int>{36, 202};
     QTest::newRow("revision 3") << QByteArray("110") << 3 << "" << "/dev/mmcblk1" << QList<int>{70, 71, 72} << QList<int>() << QList<int>();
-    QTest::newRow("revision 4") << QByteArray("001") << 4 << "" << "/dev/mmcblk1" << QList<int>{70, 71, 72} << QList<int>() << QList<int>();
     QTest::newRow("garbage strap reads 0") << QByteArray("x11") << 6 << "" << "/dev/mmcblk1" << QList<int>{70, 71, 72} << QList<int>()
                                            << QList<int>();
 }

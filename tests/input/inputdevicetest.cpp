@@ -123,7 +123,6 @@ void InputDeviceTest::knobDirections_data()
     QTest::newRow("+1 is up") << "2:1:1 0:0:0" << up;
     QTest::newRow("-1 is down") << "2:1:-1 0:0:0" << down;
     QTest::newRow("+2 is down") << "2:1:2 0:0:0" << down;
-    QTest::newRow("large negative is down") << "2:1:-2147483648" << down;
     QTest::newRow("first Y event of a read wins") << "2:1:1 0:0:0 2:1:-1 0:0:0" << up;
     QTest::newRow("other events before it are skipped") << "1:116:1 2:0:1 2:1:-1" << down;
     QTest::newRow("X axis is not the knob") << "2:0:1 0:0:0" << QList<QList<int>>();

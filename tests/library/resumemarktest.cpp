@@ -259,7 +259,6 @@ void ResumemarkTest::nonAsciiTitlesRoundTrip_data()
 
     const auto byteForm = [](const QString &text) { return QString::fromLatin1(text.toUtf8()); };
     QTest::newRow("byte form, French") << byteForm(QStringLiteral("À la recherche du temps perdu")) << QStringLiteral("À la recherche du temps perdu");
-    QTest::newRow("byte form, Cyrillic") << byteForm(QStringLiteral("Война и мир")) << QStringLiteral("Война и мир");
     QTest::newRow("proper text, Japanese") << QStringLiteral("源氏物語") << QStringLiteral("源氏物語");
     QTest::newRow("proper text, Latin-1") << QStringLiteral("Grüß") << QStringLiteral("Grüß");
 }

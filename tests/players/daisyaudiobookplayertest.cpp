@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "enginelog.h"
 #include "logcapture.h"
 #include "smilclips.h"
 #include "testroot.h"
@@ -39,31 +40,8 @@ qint64 smilAudioEnd(const QString &bookDir, const QString &file)
     return SmilClips::audioEnd(bookDir, file);
 }
 
-/** What the engine started last since index @p from of the engine log: file and seek target (0 without seek). */
-struct Start {
-    QString file;
-    qint64 at = -1;
-};
-
-Start lastStart(qsizetype from = 0)
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression play(QStringLiteral("^play (.+) at (\\d+)$"));
-    static const QRegularExpression seek(QStringLiteral("^seek (\\d+)$"));
-    Start start;
-    for (qsizetype i = from; i < events.size(); ++i) {
-        if (const auto m = play.match(events.at(i)); m.hasMatch())
-            start = {m.captured(1), m.captured(2).toLongLong()};
-        else if (const auto s = seek.match(events.at(i)); s.hasMatch() && !start.file.isEmpty())
-            start.at = s.captured(1).toLongLong();
-    }
-    return start;
-}
-
-qsizetype eventCount()
-{
-    return Platform::SimBoard::instance()->engineEventLog().size();
-}
+using EngineLog::Start;
+using EngineLog::lastStart;
 
 } // namespace
 
@@ -141,10 +119,10 @@ private Q_SLOTS:
             DaisyAudioBookPlayer player;
             QVERIFY(player.open(m_navigation));
             QVERIFY(player.play());
-            QCOMPARE(lastStart().file, audio(1));
+            QCOMPARE(lastStart(0).file, audio(1));
             // Past the first file: 6 s is more than its length.
             QCOMPARE(player.fastForward(6), int(AudioBookPlayerInterface::Done));
-            QCOMPARE(lastStart().file, audio(2));
+            QCOMPARE(lastStart(0).file, audio(2));
             player.stop();
             QVERIFY(!player.isPlaying());
             std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
@@ -155,7 +133,7 @@ private Q_SLOTS:
         }
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(m_navigation));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         const Start start = lastStart(before);
         QCOMPARE(start.file, audio(2));
@@ -196,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(step(), int(AudioBookPlayerInterface::Refused));
         player.stop();
         for (const QString &reference : targets) {
-            const qsizetype before = eventCount();
+            const qsizetype before = EngineLog::count();
             QCOMPARE(step(), int(AudioBookPlayerInterface::Done));
             QVERIFY(player.isPlaying());
             const Target expected = smilTarget(m_book, reference);
@@ -228,7 +206,7 @@ private Q_SLOTS:
         storeMarker(2, 1000);
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(m_navigation));
-        qsizetype before = eventCount();
+        qsizetype before = EngineLog::count();
         QCOMPARE(player.walkPage(-1, true), int(AudioBookPlayerInterface::Done));
         QCOMPARE(lastStart(before).file, audio(2));
         player.stop();
@@ -273,7 +251,7 @@ private Q_SLOTS:
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(m_navigation));
         QVERIFY(player.play());
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         for (int jump = 0; jump < jumps; ++jump) {
             const int result = seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds);
             QCOMPARE(result, int(AudioBookPlayerInterface::Done));
@@ -309,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(!player.isPlaying());
         QCOMPARE(player.fastForward(10), int(AudioBookPlayerInterface::EndOfBook));
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::EndOfBook));
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         const Start start = lastStart(before);
         QCOMPARE(start.file, audio(1));
@@ -326,7 +304,7 @@ private Q_SLOTS:
         QVERIFY(player.open(m_navigation));
         QCOMPARE(player.rewind(-10), int(AudioBookPlayerInterface::BeginOfBook));
         QVERIFY(!player.isPlaying());
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         QCOMPARE(lastStart(before).file, audio(1));
         QCOMPARE(lastStart(before).at, qint64(0));
@@ -370,7 +348,7 @@ private Q_SLOTS:
         QSignalSpy finished(&player, &DaisyAudioBookPlayer::finished);
         QVERIFY(player.open(m_navigation));
         QVERIFY(player.play());
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         if (nextFile > 0) {
             QTRY_COMPARE_WITH_TIMEOUT(lastStart(before).file, audio(nextFile), 10000);
             QVERIFY(player.isPlaying());
@@ -397,10 +375,10 @@ private Q_SLOTS:
         QVERIFY(player.open(m_navigation));
         QVERIFY(player.play());
         player.stop();
-        const qsizetype before = eventCount();
+        const qsizetype before = EngineLog::count();
         // Long enough for the end of the stopped file to have come through.
         QVERIFY(!finished.wait(1500));
-        QCOMPARE(eventCount(), before);
+        QCOMPARE(EngineLog::count(), before);
         std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
         QCOMPARE(marker->spineIndex(), 0);
     }
@@ -446,17 +424,17 @@ private Q_SLOTS:
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(navigation));
         QVERIFY(player.play());
-        QVERIFY(lastStart().file.startsWith(folder));
+        QVERIFY(lastStart(0).file.startsWith(folder));
         player.stop();
-        qsizetype before = eventCount();
+        qsizetype before = EngineLog::count();
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::Done));
         QVERIFY(lastStart(before).file.startsWith(folder));
-        before = eventCount();
+        before = EngineLog::count();
         const int result = player.fastForward(60);
         QVERIFY2(result == AudioBookPlayerInterface::Done || result == AudioBookPlayerInterface::EndOfBook, qPrintable(QString::number(result)));
         // A seek inside the file or a start of another one.
         if (result == AudioBookPlayerInterface::Done)
-            QVERIFY(eventCount() > before);
+            QVERIFY(EngineLog::count() > before);
         player.stop();
         QVERIFY(player.totalTime() > 0);
     }
@@ -481,7 +459,7 @@ private Q_SLOTS:
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(navigation));
         QVERIFY(player.play());
-        const qsizetype start = eventCount();
+        const qsizetype start = EngineLog::count();
         QTRY_VERIFY_WITH_TIMEOUT(!lastStart(start).file.isEmpty(), 15000);
         QVERIFY(!lastStart(start).file.endsWith(QLatin1String("speechgen0005.mp3")));
         QVERIFY(player.isPlaying());

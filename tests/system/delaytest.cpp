@@ -35,7 +35,6 @@ void DelayTest::waitsTheScaledTime_data()
 
     QTest::newRow("unscaled") << 30 << 1.0 << 30;
     QTest::newRow("one second at 1/20") << 1000 << 0.05 << 50;
-    QTest::newRow("thirty seconds at 1/1000") << 30000 << 0.001 << 30;
     QTest::newRow("tiny result is at least 1 ms") << 10 << 0.0001 << 1;
 }
 

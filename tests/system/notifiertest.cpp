@@ -157,7 +157,6 @@ void NotifierTest::adapterStatus_data()
     QTest::newRow("connected") << 0 << "chargerConnect" << QStringList() << 0;
     QTest::newRow("disconnected") << 1 << "chargerDisconnect" << QStringList() << 0;
     QTest::newRow("fail") << 2 << QString() << QStringList({Message::power_adapter, Message::failed}) << 1;
-    QTest::newRow("undefined") << 3 << QString() << QStringList() << 0;
     QTest::newRow("unknown value") << 17 << QString() << QStringList() << 0;
 }
 
@@ -193,9 +192,6 @@ void NotifierTest::batteryStatusChange_data()
     QTest::newRow("charged") << 0 << Message::battery_fully_charged;
     QTest::newRow("low") << 3 << Message::battery_low_connect_the_power_adapter;
     QTest::newRow("charging") << 1 << QString();
-    QTest::newRow("normal") << 4 << QString();
-    QTest::newRow("high") << 5 << QString();
-    QTest::newRow("undefined") << 6 << QString();
 }
 
 void NotifierTest::batteryStatusChange()
@@ -257,10 +253,8 @@ void NotifierTest::spokenBatteryState_data()
 
     QTest::newRow("charged") << 0 << QStringList({Message::battery_level, Message::high});
     QTest::newRow("charging") << 1 << QStringList({Message::battery_status, Message::charging});
-    QTest::newRow("empty") << 2 << QStringList({Message::battery_level, Message::low});
     QTest::newRow("low") << 3 << QStringList({Message::battery_level, Message::low});
     QTest::newRow("normal") << 4 << QStringList({Message::battery_level, Message::normal});
-    QTest::newRow("high") << 5 << QStringList({Message::battery_level, Message::high});
     // Nothing new to say: the last notification is said again.
     QTest::newRow("undefined after a notification") << 6 << QStringList({Message::usb_error_remove_usb_device});
 }
@@ -293,7 +287,6 @@ void NotifierTest::unsupportedMedium_data()
 
     QTest::newRow("cd") << 1 << 1 << QStringList({Message::media_not_supported, Message::eject});
     QTest::newRow("usb") << 2 << 0 << QStringList({Message::media_not_supported});
-    QTest::newRow("sd card") << 4 << 0 << QStringList({Message::media_not_supported});
 }
 
 void NotifierTest::unsupportedMedium()

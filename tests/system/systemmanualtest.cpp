@@ -180,7 +180,6 @@ void SystemManualTest::manualFolderByLanguage_data()
     QTest::newRow("nothing stored") << QString() << english << "eng";
     QTest::newRow("Scottish English reads the English one") << "ens" << english << "eng";
     QTest::newRow("Catalan reads the Spanish one") << "cae" << QStringList({"eng", "spe"}) << "spe";
-    QTest::newRow("Flemish reads the Dutch one") << "dub" << QStringList({"eng", "dun"}) << "dun";
     QTest::newRow("German has its own") << "ged" << QStringList({"eng", "ged"}) << "ged";
     QTest::newRow("German without its own falls back") << "ged" << english << "eng";
     QTest::newRow("Catalan without a Spanish one falls back") << "cae" << english << "eng";
@@ -221,7 +220,6 @@ void SystemManualTest::contentsJumpLandsOnTheChapter_data()
     QTest::newRow("its heading") << 0 << 1;
     QTest::newRow("how to use it") << 1 << 1;
     QTest::newRow("third clip") << 2 << 2;
-    QTest::newRow("next to last") << last - 1 << last - 1;
     QTest::newRow("last clip") << last << last;
 }
 

@@ -63,7 +63,6 @@ void TimerClassTest::warning_data()
 
     QTest::newRow("warning shorter than the time") << 10 << 4 << true;
     QTest::newRow("warning equal to the time") << 10 << 10 << false;
-    QTest::newRow("warning longer than the time") << 10 << 60 << false;
     QTest::newRow("no warning set") << 10 << 0 << false;
 }
 
@@ -163,8 +162,6 @@ void TimerClassTest::warningTimeInWholeMinutes_data()
     QTest::newRow("59 s") << 59 << 0;
     QTest::newRow("60 s") << 60 << 1;
     QTest::newRow("119 s") << 119 << 1;
-    QTest::newRow("150 s") << 150 << 2;
-    QTest::newRow("one hour") << 3600 << 60;
 }
 
 void TimerClassTest::warningTimeInWholeMinutes()
