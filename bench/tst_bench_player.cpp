@@ -133,10 +133,10 @@ int main(int argc, char **argv)
     const double start = medianMs([&bare] { bare.stop(); }, [&bare, &speech] { bare.play(speech); });
     bare.stop();
 
-    print("player heading jump, key release to playing", heading, "ms");
-    print("player 60 s fast forward across a file, to playing", forward, "ms");
-    print("libvlc start of playback", start, "ms");
-    print("player heading jump without libvlc start", heading - start, "ms");
-    print("player 60 s fast forward without libvlc start", forward - start, "ms");
+    print("player_heading_jump_release_to_playing", heading, "ms");
+    print("player_ff60_across_file_release_to_playing", forward, "ms");
+    print("player_libvlc_start_of_playback", start, "ms");
+    print("player_heading_jump_without_libvlc_start", heading - start, "ms");
+    print("player_ff60_across_file_without_libvlc_start", forward - start, "ms");
     return 0;
 }
