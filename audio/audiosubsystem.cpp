@@ -273,6 +273,13 @@ void AudioSubsystem::headphoneChange()
     const Platform::ReadResult result = d->headphoneInput->read(&event);
     if (result == Platform::ReadResult::WouldBlock)
         return;
+    if (result == Platform::ReadResult::EndOfFile && d->headphoneNotifier) {
+        // A device at end of file stays readable: left enabled, the notifier
+        // would call this again at once, for ever. The endpoint stays as it is.
+        qWarning("%s: the headphone input is gone, jack changes are no longer followed", Q_FUNC_INFO);
+        d->headphoneNotifier->setEnabled(false);
+        return;
+    }
     if (result != Platform::ReadResult::Event) {
         qWarning("%s: error can not read from the headphone input", Q_FUNC_INFO);
         return;

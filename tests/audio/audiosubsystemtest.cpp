@@ -7,6 +7,7 @@
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmixer.h"
 #include "platform/sim/tpa2051d3model.h"
+#include "logcapture.h"
 #include "testroot.h"
 
 #include <QSettings>
@@ -189,6 +190,23 @@ private Q_SLOTS:
         QVERIFY(!audio.writeRegister(1, 0x80));
         QTest::ignoreMessage(QtWarningMsg, "int AudioSubsystem::readRegister(quint8): error no file descriptor!");
         QCOMPARE(audio.readRegister(1), -1);
+    }
+
+    void headphoneInputGoneIsLeftAlone()
+    {
+        AudioSubsystem audio;
+        audio.setBoardRevision(QStringLiteral("Rev6"));
+        QVERIFY(audio.initialize());
+        QVERIFY(audio.powerUp());
+        LogCapture log;
+        SimBoard::instance()->setInputDevicePresent(Jack, false);
+        QTRY_VERIFY(log.text().contains(QStringLiteral("the headphone input is gone")));
+        // Reading on at end of file would log a line on every pass of the event loop.
+        QTest::qWait(100);
+        QCOMPARE(log.lines().filter(QStringLiteral("headphone input")).size(), 1);
+        QCOMPARE(audio.audioEndpointDevice(), AudioSettings::Speaker);
+        QVERIFY(audio.powerDown());
+        SimBoard::instance()->setInputDevicePresent(Jack, true);
     }
 
     void headphoneSwitchesEndpointInOrder_data()
