@@ -4,6 +4,7 @@
 #include "update/updatetrust.h"
 
 #include "platform/paths.h"
+#include "platform/releaser.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,17 +17,9 @@
 
 namespace {
 
-template<typename T, void (*Release)(T *)> struct Releaser
-{
-    void operator()(T *p) const
-    {
-        if (p)
-            Release(p);
-    }
-};
-using PublicKey = std::unique_ptr<EVP_PKEY, Releaser<EVP_PKEY, EVP_PKEY_free>>;
-using Bio = std::unique_ptr<BIO, Releaser<BIO, BIO_free_all>>;
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Releaser<EVP_MD_CTX, EVP_MD_CTX_free>>;
+using PublicKey = Platform::HandlePtr<EVP_PKEY, EVP_PKEY_free>;
+using Bio = Platform::HandlePtr<BIO, BIO_free_all>;
+using DigestContext = Platform::HandlePtr<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 constexpr int kSignatureSize = 64;
 constexpr qint64 kMaxKeyFileSize = 64 * 1024;

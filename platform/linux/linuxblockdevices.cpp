@@ -2,23 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/linuxblockdevices.h"
 
+#include "platform/releaser.h"
+
 #include <libudev.h>
 
 namespace Platform {
 
 namespace {
 
-template<typename T, T *(*Release)(T *)>
-struct Releaser {
-    void operator()(T *p) const
-    {
-        if (p)
-            Release(p);
-    }
-};
-using UdevDevicePtr = std::unique_ptr<udev_device, Releaser<udev_device, udev_device_unref>>;
-using UdevEnumeratePtr = std::unique_ptr<udev_enumerate, Releaser<udev_enumerate, udev_enumerate_unref>>;
-using UdevMonitorPtr = std::unique_ptr<udev_monitor, Releaser<udev_monitor, udev_monitor_unref>>;
+using UdevDevicePtr = HandlePtr<udev_device, udev_device_unref>;
+using UdevEnumeratePtr = HandlePtr<udev_enumerate, udev_enumerate_unref>;
+using UdevMonitorPtr = HandlePtr<udev_monitor, udev_monitor_unref>;
 
 QString text(const char *value)
 {
