@@ -7,6 +7,8 @@
 #include "system/delay.h"
 
 #include <QDebug>
+
+#include <algorithm>
 #include <QTimer>
 
 namespace {
@@ -29,6 +31,50 @@ int statusOf(Platform::CdDrive *drive)
     default:
         return 4;
     }
+}
+
+// Unlocks the tray and ejects the disc, trying the drive a few times.
+bool ejectDisc()
+{
+    static const QByteArray allowRemoval("\x1E\x00\x00\x00\x00\x00", 6);
+    static const QByteArray startUnit("\x1B\x00\x00\x00\x01\x00", 6);
+    static const QByteArray ejectUnit("\x1B\x00\x00\x00\x02\x00", 6);
+    struct Step {
+        const QByteArray &command;
+        const char *failure;
+    };
+    const Step steps[] = {
+        {allowRemoval, "[CdRomWorker::eject] error allowRmBlk. Failed:"},
+        {startUnit, "[CdRomWorker::eject] error startStop1Blk. Failed:"},
+        {ejectUnit, "[CdRomWorker::eject] error startStop2Blk. Failed:"},
+    };
+
+    std::unique_ptr<Platform::CdDrive> drive = Platform::createCdDrive();
+    for (int attempt = 0; attempt < CdRomWorker::kEjectAttempts; ++attempt) {
+        Delay::msec(500);
+        if (!drive->open(true)) {
+            qDebug() << "[CdRomWorker::eject] could not open device, attempts:" << attempt;
+            continue;
+        }
+        if (drive->sgVersion() < kMinimumSgVersion) {
+            qDebug() << "[CdRomWorker::eject] not an sg device, or old sg driver! Failed:" << attempt;
+            drive->close();
+            continue;
+        }
+        const auto failed = std::find_if(std::begin(steps), std::end(steps), [&drive](const Step &step) {
+            return !drive->scsiCommand(step.command, kScsiTimeoutMsec);
+        });
+        if (failed != std::end(steps)) {
+            qDebug() << failed->failure << attempt;
+            drive->close();
+            continue;
+        }
+        drive->rereadPartitionTable();
+        drive->close();
+        qDebug() << "[CdRomWorker::eject] disc is ejecting..";
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -94,53 +140,10 @@ int CdRomWorker::eject()
 {
     if (m_timer)
         m_timer->stop();
-    static const QByteArray allowRemoval("\x1E\x00\x00\x00\x00\x00", 6);
-    static const QByteArray startUnit("\x1B\x00\x00\x00\x01\x00", 6);
-    static const QByteArray ejectUnit("\x1B\x00\x00\x00\x02\x00", 6);
-    struct Step {
-        const QByteArray &command;
-        const char *failure;
-    };
-    const Step steps[] = {
-        {allowRemoval, "[CdRomWorker::eject] error allowRmBlk. Failed:"},
-        {startUnit, "[CdRomWorker::eject] error startStop1Blk. Failed:"},
-        {ejectUnit, "[CdRomWorker::eject] error startStop2Blk. Failed:"},
-    };
-
-    std::unique_ptr<Platform::CdDrive> drive = Platform::createCdDrive();
-    for (int attempt = 0; attempt < kEjectAttempts; ++attempt) {
-        Delay::msec(500);
-        if (!drive->open(true)) {
-            qDebug() << "[CdRomWorker::eject] could not open device, attempts:" << attempt;
-            continue;
-        }
-        if (drive->sgVersion() < kMinimumSgVersion) {
-            qDebug() << "[CdRomWorker::eject] not an sg device, or old sg driver! Failed:" << attempt;
-            drive->close();
-            continue;
-        }
-        bool sent = true;
-        for (const Step &step : steps) {
-            if (!drive->scsiCommand(step.command, kScsiTimeoutMsec)) {
-                qDebug() << step.failure << attempt;
-                sent = false;
-                break;
-            }
-        }
-        if (!sent) {
-            drive->close();
-            continue;
-        }
-        drive->rereadPartitionTable();
-        drive->close();
-        qDebug() << "[CdRomWorker::eject] disc is ejecting..";
-        if (m_timer)
-            m_timer->start();
-        return 0;
-    }
+    const bool ejected = ejectDisc();
     if (m_timer)
         m_timer->start();
-    return -1;
+    return ejected ? 0 : -1;
 }
 
 bool CdRomWorker::diskOk()
