@@ -194,13 +194,8 @@ int CddaAudioBookPlayerPrivate::startTrack(int track, qint64 from)
 
 int CddaAudioBookPlayerPrivate::endOfDiscReached()
 {
-    trackNumber = totalTracks;
-    if (playing)
-        engine->stop();
-    playing = false;
-    writeResumemark(trackNumber, length(trackNumber));
-    endOfDisc = true;
-    return AudioBookPlayerInterface::EndOfBook;
+    return q->endOfBookReached(&playing, &trackNumber, totalTracks, [this](int track) { return length(track); }, &endOfDisc,
+                               [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
 CddaAudioBookPlayer::CddaAudioBookPlayer(QObject *parent)
@@ -389,12 +384,7 @@ int CddaAudioBookPlayer::rewind(int seconds)
                                                          Q_FUNC_INFO);
     if (target.kind == TrackWalk::Target::Inside)
         return d->startTrack(target.track, target.position);
-    d->trackNumber = 1;
-    if (d->playing)
-        d->engine->stop();
-    d->playing = false;
-    resetResumeMark();
-    return BeginOfBook;
+    return beginOfBookReached(&d->playing, &d->trackNumber);
 }
 
 void CddaAudioBookPlayer::resetResumeMark()

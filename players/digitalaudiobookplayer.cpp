@@ -249,13 +249,8 @@ int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
 
 int DigitalAudioBookPlayerPrivate::endOfBookReached()
 {
-    trackNumber = totalTracks;
-    if (playing)
-        engine->stop();
-    playing = false;
-    writeResumemark(trackNumber, duration(trackNumber));
-    endOfBook = true;
-    return AudioBookPlayerInterface::EndOfBook;
+    return q->endOfBookReached(&playing, &trackNumber, totalTracks, [this](int track) { return duration(track); }, &endOfBook,
+                               [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
 int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder)
@@ -273,12 +268,7 @@ int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall)
                                                          "virtual int DigitalAudioBookPlayer::rewind(int)");
     if (target.kind == TrackWalk::Target::Inside)
         return startTrack(target.track, target.position);
-    trackNumber = 1;
-    if (playing)
-        engine->stop();
-    playing = false;
-    q->resetResumeMark();
-    return AudioBookPlayerInterface::BeginOfBook;
+    return q->beginOfBookReached(&playing, &trackNumber);
 }
 
 void DigitalAudioBookPlayerPrivate::startScanner()

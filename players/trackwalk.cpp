@@ -98,3 +98,25 @@ void TrackWalkPlayer::stopAndMark(bool *playing, int track, const MarkWriter &wr
     else
         qWarning() << "resume mark written failed!";
 }
+
+int TrackWalkPlayer::endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,
+                                      const MarkWriter &write)
+{
+    *trackNumber = total;
+    if (*playing)
+        mediaPlayer()->stop();
+    *playing = false;
+    write(total, length(total));
+    *endOfBook = true;
+    return EndOfBook;
+}
+
+int TrackWalkPlayer::beginOfBookReached(bool *playing, int *trackNumber)
+{
+    *trackNumber = 1;
+    if (*playing)
+        mediaPlayer()->stop();
+    *playing = false;
+    resetResumeMark();
+    return BeginOfBook;
+}

@@ -68,6 +68,11 @@ protected:
     using MarkWriter = std::function<bool(int track, qint64 time)>;
     /** Stops a playing engine (@p playing) and marks @p track at where it was (logged). */
     void stopAndMark(bool *playing, int track, const MarkWriter &write);
+    /** The walk past the last of @p total tracks: stopped at the end of it, marked there, @p endOfBook set. */
+    int endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,
+                         const MarkWriter &write);
+    /** The walk before the first track: stopped on track 1, resume mark reset. */
+    int beginOfBookReached(bool *playing, int *trackNumber);
 };
 
 #endif
