@@ -194,13 +194,8 @@ int CddaAudioBookPlayerPrivate::startTrack(int track, qint64 from)
 
 int CddaAudioBookPlayerPrivate::endOfDiscReached()
 {
-    trackNumber = totalTracks;
-    if (playing)
-        engine->stop();
-    playing = false;
-    writeResumemark(trackNumber, length(trackNumber));
-    endOfDisc = true;
-    return AudioBookPlayerInterface::EndOfBook;
+    return q->endOfBookReached(&playing, &trackNumber, totalTracks, [this](int track) { return length(track); }, &endOfDisc,
+                               [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
 CddaAudioBookPlayer::CddaAudioBookPlayer(QObject *parent)
@@ -275,26 +270,9 @@ bool CddaAudioBookPlayer::play()
 
 void CddaAudioBookPlayer::stop()
 {
-    if (!d->playing)
-        return;
-    const qint64 time = d->engine->currentTime();
-    d->engine->stop();
-    d->playing = false;
-    if (d->writeResumemark(d->trackNumber, time))
-        qDebug() << "resume mark written succesfull" << "Track number:" << d->trackNumber << "time:" << time;
-    else
-        qWarning() << "resume mark written failed!";
+    stopAndMark(&d->playing, d->trackNumber, [this](int track, qint64 time) { return d->writeResumemark(track, time); });
 }
 
-void CddaAudioBookPlayer::pause() { d->engine->pause(true); }
-void CddaAudioBookPlayer::unpause() { d->engine->pause(false); }
-void CddaAudioBookPlayer::mute(bool muted) { d->engine->setMuted(muted); }
-void CddaAudioBookPlayer::changeTempo(double tempo) { d->engine->changeTempo(float(tempo)); }
-void CddaAudioBookPlayer::changePitch(int semitones) { d->engine->changePitch(float(semitones)); }
-int CddaAudioBookPlayer::level() { return 0; }
-bool CddaAudioBookPlayer::setLevel(int) { return true; }
-int CddaAudioBookPlayer::walkHeading(int) { return Done; }
-int CddaAudioBookPlayer::walkPage(int, bool) { return Done; }
 int CddaAudioBookPlayer::trackNumber() { return d->trackNumber; }
 int CddaAudioBookPlayer::totalTracks() { return d->totalTracks; }
 bool CddaAudioBookPlayer::isPlaying() { return d->playing; }
@@ -406,12 +384,7 @@ int CddaAudioBookPlayer::rewind(int seconds)
                                                          Q_FUNC_INFO);
     if (target.kind == TrackWalk::Target::Inside)
         return d->startTrack(target.track, target.position);
-    d->trackNumber = 1;
-    if (d->playing)
-        d->engine->stop();
-    d->playing = false;
-    resetResumeMark();
-    return BeginOfBook;
+    return beginOfBookReached(&d->playing, &d->trackNumber);
 }
 
 void CddaAudioBookPlayer::resetResumeMark()

@@ -3,7 +3,7 @@
 #ifndef QUIMBO_PLAYERS_CDDAAUDIOBOOKPLAYER_H
 #define QUIMBO_PLAYERS_CDDAAUDIOBOOKPLAYER_H
 
-#include "players/audiobookplayerinterface.h"
+#include "players/trackwalk.h"
 
 #include <QList>
 #include <QMap>
@@ -27,7 +27,7 @@ struct CdTocEntry;
  * Owned by the player front end; owns its engine. Main thread. A drive
  * without a readable table of contents is refused with a log line.
  */
-class CddaAudioBookPlayer : public QObject, public AudioBookPlayerInterface
+class CddaAudioBookPlayer : public QObject, public TrackWalkPlayer
 {
     Q_OBJECT
 
@@ -40,15 +40,6 @@ public:
     void close() override;
     bool play() override;
     void stop() override;
-    void pause() override;
-    void unpause() override;
-    void mute(bool muted) override;
-    void changeTempo(double tempo) override;
-    void changePitch(int semitones) override;
-    int level() override;
-    bool setLevel(int level) override;
-    int walkHeading(int step) override;
-    int walkPage(int step, bool play) override;
     int trackNumber() override;
     int changeTrackNumber(int step) override;
     int totalTracks() override;

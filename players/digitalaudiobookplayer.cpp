@@ -249,13 +249,8 @@ int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
 
 int DigitalAudioBookPlayerPrivate::endOfBookReached()
 {
-    trackNumber = totalTracks;
-    if (playing)
-        engine->stop();
-    playing = false;
-    writeResumemark(trackNumber, duration(trackNumber));
-    endOfBook = true;
-    return AudioBookPlayerInterface::EndOfBook;
+    return q->endOfBookReached(&playing, &trackNumber, totalTracks, [this](int track) { return duration(track); }, &endOfBook,
+                               [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
 int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder)
@@ -273,12 +268,7 @@ int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall)
                                                          "virtual int DigitalAudioBookPlayer::rewind(int)");
     if (target.kind == TrackWalk::Target::Inside)
         return startTrack(target.track, target.position);
-    trackNumber = 1;
-    if (playing)
-        engine->stop();
-    playing = false;
-    q->resetResumeMark();
-    return AudioBookPlayerInterface::BeginOfBook;
+    return q->beginOfBookReached(&playing, &trackNumber);
 }
 
 void DigitalAudioBookPlayerPrivate::startScanner()
@@ -410,26 +400,9 @@ bool DigitalAudioBookPlayer::play()
 
 void DigitalAudioBookPlayer::stop()
 {
-    if (!d->playing)
-        return;
-    const qint64 time = d->engine->currentTime();
-    d->engine->stop();
-    d->playing = false;
-    if (d->writeResumemark(d->trackNumber, time))
-        qDebug() << "resume mark written succesfull" << "Track number:" << d->trackNumber << "time:" << time;
-    else
-        qWarning() << "resume mark written failed!";
+    stopAndMark(&d->playing, d->trackNumber, [this](int track, qint64 time) { return d->writeResumemark(track, time); });
 }
 
-void DigitalAudioBookPlayer::pause() { d->engine->pause(true); }
-void DigitalAudioBookPlayer::unpause() { d->engine->pause(false); }
-void DigitalAudioBookPlayer::mute(bool muted) { d->engine->setMuted(muted); }
-void DigitalAudioBookPlayer::changeTempo(double tempo) { d->engine->changeTempo(float(tempo)); }
-void DigitalAudioBookPlayer::changePitch(int semitones) { d->engine->changePitch(float(semitones)); }
-int DigitalAudioBookPlayer::level() { return 0; }
-bool DigitalAudioBookPlayer::setLevel(int) { return true; }
-int DigitalAudioBookPlayer::walkHeading(int) { return Done; }
-int DigitalAudioBookPlayer::walkPage(int, bool) { return Done; }
 int DigitalAudioBookPlayer::trackNumber() { return d->trackNumber; }
 int DigitalAudioBookPlayer::totalTracks() { return d->totalTracks; }
 bool DigitalAudioBookPlayer::isPlaying() { return d->playing; }

@@ -3,7 +3,7 @@
 #ifndef QUIMBO_PLAYERS_DIGITALAUDIOBOOKPLAYER_H
 #define QUIMBO_PLAYERS_DIGITALAUDIOBOOKPLAYER_H
 
-#include "players/audiobookplayerinterface.h"
+#include "players/trackwalk.h"
 
 #include <QObject>
 
@@ -23,7 +23,7 @@ class DigitalAudioBookPlayerPrivate;
  * empty or unreadable are left out with a log line; a track that does not
  * play is skipped when playing on.
  */
-class DigitalAudioBookPlayer : public QObject, public AudioBookPlayerInterface
+class DigitalAudioBookPlayer : public QObject, public TrackWalkPlayer
 {
     Q_OBJECT
 
@@ -36,15 +36,6 @@ public:
     void close() override;
     bool play() override;
     void stop() override;
-    void pause() override;
-    void unpause() override;
-    void mute(bool muted) override;
-    void changeTempo(double tempo) override;
-    void changePitch(int semitones) override;
-    int level() override;
-    bool setLevel(int level) override;
-    int walkHeading(int step) override;
-    int walkPage(int step, bool play) override;
     int trackNumber() override;
     int changeTrackNumber(int step) override;
     int totalTracks() override;

@@ -74,3 +74,49 @@ int wrap(int track, int step, int total, const char *function)
 }
 
 } // namespace TrackWalk
+
+void TrackWalkPlayer::pause() { mediaPlayer()->pause(true); }
+void TrackWalkPlayer::unpause() { mediaPlayer()->pause(false); }
+void TrackWalkPlayer::mute(bool muted) { mediaPlayer()->setMuted(muted); }
+void TrackWalkPlayer::changeTempo(double tempo) { mediaPlayer()->changeTempo(float(tempo)); }
+void TrackWalkPlayer::changePitch(int semitones) { mediaPlayer()->changePitch(float(semitones)); }
+int TrackWalkPlayer::level() { return 0; }
+bool TrackWalkPlayer::setLevel(int) { return true; }
+int TrackWalkPlayer::walkHeading(int) { return Done; }
+int TrackWalkPlayer::walkPage(int, bool) { return Done; }
+
+void TrackWalkPlayer::stopAndMark(bool *playing, int track, const MarkWriter &write)
+{
+    if (!*playing)
+        return;
+    VlcMediaPlayer *const engine = mediaPlayer();
+    const qint64 time = engine->currentTime();
+    engine->stop();
+    *playing = false;
+    if (write(track, time))
+        qDebug() << "resume mark written succesfull" << "Track number:" << track << "time:" << time;
+    else
+        qWarning() << "resume mark written failed!";
+}
+
+int TrackWalkPlayer::endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,
+                                      const MarkWriter &write)
+{
+    *trackNumber = total;
+    if (*playing)
+        mediaPlayer()->stop();
+    *playing = false;
+    write(total, length(total));
+    *endOfBook = true;
+    return EndOfBook;
+}
+
+int TrackWalkPlayer::beginOfBookReached(bool *playing, int *trackNumber)
+{
+    *trackNumber = 1;
+    if (*playing)
+        mediaPlayer()->stop();
+    *playing = false;
+    resetResumeMark();
+    return BeginOfBook;
+}

@@ -3,6 +3,8 @@
 #ifndef QUIMBO_PLAYERS_TRACKWALK_H
 #define QUIMBO_PLAYERS_TRACKWALK_H
 
+#include "players/audiobookplayerinterface.h"
+
 #include <QtGlobal>
 
 #include <functional>
@@ -42,5 +44,35 @@ int seekWithin(VlcMediaPlayer *engine, qint64 offset, const char *function, qint
 int wrap(int track, int step, int total, const char *function);
 
 } // namespace TrackWalk
+
+/**
+ * What the players of numbered tracks share: the controls that go straight
+ * to their engine, no levels or pages to walk, and a stop that keeps where
+ * it was in the resume mark.
+ */
+class TrackWalkPlayer : public AudioBookPlayerInterface
+{
+public:
+    void pause() override;
+    void unpause() override;
+    void mute(bool muted) override;
+    void changeTempo(double tempo) override;
+    void changePitch(int semitones) override;
+    int level() override;
+    bool setLevel(int level) override;
+    int walkHeading(int step) override;
+    int walkPage(int step, bool play) override;
+
+protected:
+    /** Writes the resume mark of a track: true when written. */
+    using MarkWriter = std::function<bool(int track, qint64 time)>;
+    /** Stops a playing engine (@p playing) and marks @p track at where it was (logged). */
+    void stopAndMark(bool *playing, int track, const MarkWriter &write);
+    /** The walk past the last of @p total tracks: stopped at the end of it, marked there, @p endOfBook set. */
+    int endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,
+                         const MarkWriter &write);
+    /** The walk before the first track: stopped on track 1, resume mark reset. */
+    int beginOfBookReached(bool *playing, int *trackNumber);
+};
 
 #endif

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "enginelog.h"
 #include "logcapture.h"
+#include "playerfixture.h"
 #include "simstorageroot.h"
 
 #include "library/resumemark.h"
@@ -55,27 +56,12 @@ private:
 
     void storeMark(quint32 discId, int track, qint64 time)
     {
-        ResumemarkData data;
-        data.title = QString::number(discId);
-        data.navListPos = track;
-        data.playerTime = time;
-        QVERIFY(Resumemark().write(data));
+        QVERIFY(PlayerFixture::storeMark(PlayerFixture::trackMark(QString::number(discId), track, time)));
     }
 
-    ResumemarkData storedMark(quint32 discId)
-    {
-        ResumemarkData data;
-        data.title = QString::number(discId);
-        data.navListPos = -1;
-        Resumemark().read(data);
-        return data;
-    }
+    ResumemarkData storedMark(quint32 discId) { return PlayerFixture::storedMark(PlayerFixture::trackMark(QString::number(discId), -1)); }
 
-    static void compareNear(qint64 actual, qint64 expected)
-    {
-        QVERIFY2(qAbs(actual - expected) <= kToleranceMsec,
-                 qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
-    }
+    static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
 private Q_SLOTS:
     void init() { m_root = std::make_unique<SimStorageRoot>(); }
@@ -140,15 +126,7 @@ private Q_SLOTS:
         QCOMPARE(player.changeTrackNumber(1), int(AudioBookPlayerInterface::NoBook));
     }
 
-    void changingTrackWraps_data()
-    {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("to");
-        QTest::newRow("back from the first") << 1 << -1 << 3;
-        QTest::newRow("on from the last") << 3 << 1 << 1;
-        QTest::newRow("inside") << 1 << 1 << 2;
-    }
+    void changingTrackWraps_data() { PlayerFixture::addWrapRows(3, 1, 1); }
     void changingTrackWraps()
     {
         QFETCH(int, from);

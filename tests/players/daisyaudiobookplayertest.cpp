@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "enginelog.h"
 #include "logcapture.h"
+#include "playerfixture.h"
 #include "smilclips.h"
 #include "testroot.h"
 
@@ -80,11 +81,7 @@ private:
         QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
     }
 
-    static void compareNear(qint64 actual, qint64 expected)
-    {
-        QVERIFY2(qAbs(actual - expected) <= kToleranceMsec,
-                 qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
-    }
+    static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
     static void addBooks()
     {
@@ -94,20 +91,8 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_root = std::make_unique<TestRoot>();
-        m_books = std::make_unique<QTemporaryDir>();
-        Platform::setBackend(Platform::Backend::Simulated);
-        Platform::SimBoard::instance()->reset();
-    }
-
-    void cleanup()
-    {
-        m_books.reset();
-        m_root.reset();
-        Platform::setBackend(Platform::Backend::Linux);
-    }
+    void init() { PlayerFixture::startSimulated(m_root, m_books); }
+    void cleanup() { PlayerFixture::endSimulated(m_root, m_books); }
 
     void resumesWhereItStopped_data() { addBooks(); }
     void resumesWhereItStopped()

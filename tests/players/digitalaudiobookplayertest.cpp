@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "enginelog.h"
 #include "logcapture.h"
+#include "playerfixture.h"
 #include "testroot.h"
 
 #include "library/mediasource.h"
@@ -61,20 +62,12 @@ private:
 
     ResumemarkData storedMark(DigitalAudioBookPlayer &player)
     {
-        ResumemarkData data;
-        data.title = QString::number(player.bookId());
-        data.navListPos = -1;
-        Resumemark().read(data);
-        return data;
+        return PlayerFixture::storedMark(PlayerFixture::trackMark(QString::number(player.bookId()), -1));
     }
 
     void storeMark(DigitalAudioBookPlayer &player, int track, qint64 time)
     {
-        ResumemarkData data;
-        data.title = QString::number(player.bookId());
-        data.navListPos = track;
-        data.playerTime = time;
-        QVERIFY(Resumemark().write(data));
+        QVERIFY(PlayerFixture::storeMark(PlayerFixture::trackMark(QString::number(player.bookId()), track, time)));
     }
 
     /** Opens the book and waits for its durations. */
@@ -87,11 +80,7 @@ private:
         QVERIFY(player.hasToc());
     }
 
-    static void compareNear(qint64 actual, qint64 expected)
-    {
-        QVERIFY2(qAbs(actual - expected) <= kToleranceMsec,
-                 qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
-    }
+    static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -101,20 +90,8 @@ private Q_SLOTS:
             QVERIFY(makeMp3(QDir(m_sources.path()).filePath(QStringLiteral("track%1.mp3").arg(n)), kTrackSeconds.at(n - 1)));
     }
 
-    void init()
-    {
-        m_root = std::make_unique<TestRoot>();
-        m_books = std::make_unique<QTemporaryDir>();
-        Platform::setBackend(Platform::Backend::Simulated);
-        Platform::SimBoard::instance()->reset();
-    }
-
-    void cleanup()
-    {
-        m_books.reset();
-        m_root.reset();
-        Platform::setBackend(Platform::Backend::Linux);
-    }
+    void init() { PlayerFixture::startSimulated(m_root, m_books); }
+    void cleanup() { PlayerFixture::endSimulated(m_root, m_books); }
 
     void tracksAreTheFolderMp3FilesByName()
     {
@@ -170,15 +147,7 @@ private Q_SLOTS:
         QCOMPARE(int(player.bookId() & 0xFFFF), kTrackSeconds.size());
     }
 
-    void changingTrackWrapsAndStoresTheStart_data()
-    {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("to");
-        QTest::newRow("back from the first") << 1 << -1 << 5;
-        QTest::newRow("on from the last") << 5 << 1 << 1;
-        QTest::newRow("inside") << 2 << 2 << 4;
-    }
+    void changingTrackWrapsAndStoresTheStart_data() { PlayerFixture::addWrapRows(5, 2, 2); }
     void changingTrackWrapsAndStoresTheStart()
     {
         QFETCH(int, from);

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "enginelog.h"
 #include "logcapture.h"
+#include "playerfixture.h"
 #include "testroot.h"
 
 #include "formats/epubparser.h"
@@ -89,18 +90,13 @@ private:
 
     ResumemarkData storedMark()
     {
-        ResumemarkData data;
-        data.title = m_package.metadataValue(DCType::Title);
-        data.smilListPos = -1;
-        Resumemark().read(data);
-        return data;
+        ResumemarkData key;
+        key.title = m_package.metadataValue(DCType::Title);
+        key.smilListPos = -1;
+        return PlayerFixture::storedMark(key);
     }
 
-    static void compareNear(qint64 actual, qint64 expected)
-    {
-        QVERIFY2(qAbs(actual - expected) <= kToleranceMsec,
-                 qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
-    }
+    static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
 private Q_SLOTS:
     void init()

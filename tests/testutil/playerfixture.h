@@ -1,0 +1,79 @@
+// SPDX-FileCopyrightText: 2026 The Quimbo developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef QUIMBO_TESTS_PLAYERFIXTURE_H
+#define QUIMBO_TESTS_PLAYERFIXTURE_H
+
+#include "testroot.h"
+
+#include "library/resumemark.h"
+#include "platform/platform.h"
+#include "platform/sim/simboard.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+/** Setup the book player tests share. */
+namespace PlayerFixture {
+
+/** For init(): a fresh device root and book folder on a reset simulated board. */
+inline void startSimulated(std::unique_ptr<TestRoot> &root, std::unique_ptr<QTemporaryDir> &books)
+{
+    root = std::make_unique<TestRoot>();
+    books = std::make_unique<QTemporaryDir>();
+    Platform::setBackend(Platform::Backend::Simulated);
+    Platform::SimBoard::instance()->reset();
+}
+
+/** For cleanup(): what startSimulated() made is gone, the Linux backend back. */
+inline void endSimulated(std::unique_ptr<TestRoot> &root, std::unique_ptr<QTemporaryDir> &books)
+{
+    books.reset();
+    root.reset();
+    Platform::setBackend(Platform::Backend::Linux);
+}
+
+/** A resume mark of a book of numbered tracks: @p track at @p time ms, keyed by @p title. */
+inline ResumemarkData trackMark(const QString &title, int track, qint64 time = 0)
+{
+    ResumemarkData data;
+    data.title = title;
+    data.navListPos = track;
+    data.playerTime = time;
+    return data;
+}
+
+/** Writes @p mark to the resume-mark store: true when written. */
+inline bool storeMark(ResumemarkData mark)
+{
+    return Resumemark().write(mark);
+}
+
+/** The stored resume mark of @p key (its title and its "not read" markers), as read back. */
+inline ResumemarkData storedMark(ResumemarkData key)
+{
+    Resumemark().read(key);
+    return key;
+}
+
+/** Fails the running test when @p actual is more than @p tolerance ms from @p expected. */
+inline void compareNear(qint64 actual, qint64 expected, qint64 tolerance)
+{
+    QVERIFY2(qAbs(actual - expected) <= tolerance, qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
+}
+
+/** Rows from, step, to of a track change that wraps, on a book of @p last tracks. */
+inline void addWrapRows(int last, int insideFrom, int insideStep)
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("to");
+    QTest::newRow("back from the first") << 1 << -1 << last;
+    QTest::newRow("on from the last") << last << 1 << 1;
+    QTest::newRow("inside") << insideFrom << insideStep << insideFrom + insideStep;
+}
+
+} // namespace PlayerFixture
+
+#endif
