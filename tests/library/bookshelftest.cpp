@@ -3,17 +3,16 @@
 #include "library/bookshelf.h"
 
 #include "audio/audiosettings.h"
-#include "fakeplayer.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/lastplayedmarker.h"
 #include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simmixer.h"
+#include "simsession.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
 #include "testmedium.h"
-#include "testroot.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -116,10 +115,9 @@ void BookShelfTest::initTestCase()
 
 void BookShelfTest::init()
 {
-    m_root = std::make_unique<TestRoot>();
-    m_player = std::make_unique<FakePlayer>();
-    QVERIFY(m_root->isValid());
-    QVERIFY(m_player->isValid());
+    startSimulation(m_root, m_player, false);
+    if (QTest::currentTestFailed())
+        return;
     Platform::SimMixer::reset();
     m_audioSettings = std::make_unique<AudioSettings>();
     m_input = std::make_unique<Input>();
@@ -131,10 +129,7 @@ void BookShelfTest::cleanup()
     m_shelf.reset();
     m_input.reset();
     m_audioSettings.reset();
-    SoundManager::destroy();
-    m_player.reset();
-    m_root.reset();
-    Platform::setTimeScale(1.0);
+    endSimulation(m_root, m_player);
 }
 
 bool BookShelfTest::insert(const MediaSource &medium)
