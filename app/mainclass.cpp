@@ -256,20 +256,17 @@ MainClass::MainClass(QObject *parent)
     }
 
     SoundManager *sounds = SoundManager::instance();
-    sounds->create(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep"));
-    sounds->create(QStringLiteral(":/sounds/bookshelf_added.wav"), QStringLiteral("bookshelfAdded"));
-    sounds->create(QStringLiteral(":/sounds/bookshelf_removed.wav"), QStringLiteral("bookshelfRemoved"));
-    sounds->create(QStringLiteral(":/sounds/charger_connect.wav"), QStringLiteral("chargerConnect"));
-    sounds->create(QStringLiteral(":/sounds/charger_disconnect.wav"), QStringLiteral("chargerDisconnect"));
-    d->beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
-    d->shortBeep = sounds->create(QStringLiteral(":/sounds/short_beep.wav"), QStringLiteral("shortBeep"));
-    d->alarmBeep = sounds->create(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep"));
-    d->doubleBeep = sounds->create(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep"));
-    d->tickBeep = sounds->create(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep"));
-    d->shutdownSound = sounds->create(QStringLiteral(":/sounds/shutdown.wav"), QStringLiteral("shutdown"));
-    d->alarmBeep->normalize = true;
-    d->alarmBeep->level = 13;
-    d->doubleBeep->normalize = true;
+    sounds->effect(QStringLiteral("normalBeep"));
+    sounds->effect(QStringLiteral("bookshelfAdded"));
+    sounds->effect(QStringLiteral("bookshelfRemoved"));
+    sounds->effect(QStringLiteral("chargerConnect"));
+    sounds->effect(QStringLiteral("chargerDisconnect"));
+    d->beep = sounds->effect(QStringLiteral("beep"));
+    d->shortBeep = sounds->effect(QStringLiteral("shortBeep"));
+    d->alarmBeep = sounds->effect(QStringLiteral("alarmBeep"));
+    d->doubleBeep = sounds->effect(QStringLiteral("doubleBeep"));
+    d->tickBeep = sounds->effect(QStringLiteral("tickBeep"));
+    d->shutdownSound = sounds->effect(QStringLiteral("shutdown"));
 
     connect(d->audioSettings, &AudioSettings::pauseTimerReady, this, [this] {
         if (d->doubleBeep)
@@ -773,17 +770,12 @@ void MainClass::keyReleaseEvent(int key)
     case BUTTON_VOLUME_UP:
     case BUTTON_VOLUME_DOWN: {
         const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
-        Sound *sound = nullptr;
-        if (volume < 0)
-            sound = d->alarmBeep;
-        else if (volume == 7 || volume == 21)
-            sound = d->doubleBeep; // the ends of the scale
-        else if (volume >= d->audioSettings->volumeMaxRS1Level())
-            sound = d->shortBeep;
-        else
-            sound = d->tickBeep;
-        if (sound)
-            sound->play();
+        const QString answer = SoundManager::volumeAnswer(volume, d->audioSettings->volumeMaxRS1Level());
+        // The controller answers the upper range with the short beep.
+        if (answer != QLatin1String("beep"))
+            SoundManager::instance()->play(answer);
+        else if (d->shortBeep)
+            d->shortBeep->play();
         break;
     }
     default:

@@ -64,16 +64,13 @@ public:
         , standbyTimer(new TimerClass(q))
     {
         SoundManager *sounds = SoundManager::instance();
-        beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
-        alarmBeep = sounds->create(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep"));
-        alarmBeep->normalize = true;
-        alarmBeep->level = 13;
-        normalBeep = sounds->create(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep"));
-        doubleBeep = sounds->create(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep"));
-        doubleBeep->normalize = true;
-        tickBeep = sounds->create(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep"));
-        bookshelfAdded = sounds->create(QStringLiteral(":/sounds/bookshelf_added.wav"), QStringLiteral("bookshelfAdded"));
-        bookshelfRemoved = sounds->create(QStringLiteral(":/sounds/bookshelf_removed.wav"), QStringLiteral("bookshelfRemoved"));
+        beep = sounds->effect(QStringLiteral("beep"));
+        alarmBeep = sounds->effect(QStringLiteral("alarmBeep"));
+        normalBeep = sounds->effect(QStringLiteral("normalBeep"));
+        doubleBeep = sounds->effect(QStringLiteral("doubleBeep"));
+        tickBeep = sounds->effect(QStringLiteral("tickBeep"));
+        bookshelfAdded = sounds->effect(QStringLiteral("bookshelfAdded"));
+        bookshelfRemoved = sounds->effect(QStringLiteral("bookshelfRemoved"));
         standbyTimer->setTime(StandbySeconds);
     }
 
@@ -618,14 +615,7 @@ void BookShelf::keyReleaseEvent(int key)
         if (!d->audioSettings)
             return;
         const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
-        if (volume < 0)
-            d->alarmBeep->play();
-        else if (volume == 21 || volume == 7)
-            d->doubleBeep->play();
-        else if (volume >= d->audioSettings->volumeMaxRS1Level())
-            d->beep->play();
-        else
-            d->tickBeep->play();
+        SoundManager::instance()->play(SoundManager::volumeAnswer(volume, d->audioSettings->volumeMaxRS1Level()));
         return;
     }
     case BUTTON_REWIND:

@@ -41,6 +41,25 @@ Sound *SoundManager::create(const QString &path, const QString &name)
     return sound;
 }
 
+Sound *SoundManager::effect(const QString &name)
+{
+    QString file;
+    for (const QChar c : name) {
+        if (c.isUpper())
+            file += QLatin1Char('_') + c.toLower();
+        else
+            file += c;
+    }
+    Sound *sound = create(QStringLiteral(":/sounds/") + file + QStringLiteral(".wav"), name);
+    if (name == QLatin1String("alarmBeep")) {
+        sound->normalize = true;
+        sound->level = 13;
+    } else if (name == QLatin1String("doubleBeep")) {
+        sound->normalize = true;
+    }
+    return sound;
+}
+
 Sound *SoundManager::getSound(const QString &name) const
 {
     return m_sounds.value(name, nullptr);

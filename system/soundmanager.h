@@ -24,6 +24,13 @@ public:
      * first path.
      */
     Sound *create(const QString &path, const QString &name);
+    /**
+     * The sound effect registered under name, created like create() from the
+     * resource ":/sounds/<name in snake case>.wav" ("alarmBeep" reads
+     * alarm_beep.wav). Each call tunes the shared beeps: "alarmBeep" is
+     * normalized at level 13, "doubleBeep" normalized.
+     */
+    Sound *effect(const QString &name);
     /** The sound registered under name, or nullptr. */
     Sound *getSound(const QString &name) const;
     /** Plays the named sound if it exists; false otherwise. */

@@ -37,9 +37,9 @@ constexpr int kAnyLevel = 6;
 
 const QString kEnglish = QStringLiteral("eng");
 
-Sound *sound(const QString &path, const QString &name)
+Sound *sound(const QString &name)
 {
-    return SoundManager::instance()->create(path, name);
+    return SoundManager::instance()->effect(name);
 }
 
 /** Where a track starts playing: its play cursor when that lies in the track, else its first clip. */
@@ -61,18 +61,15 @@ public:
         , audioSettings(audioSettings)
         , messages(new Messages(q))
         , notifier(Notifier::instance())
-        , beep(sound(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep")))
-        , normalBeep(sound(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep")))
-        , doubleBeep(sound(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep")))
-        , alarmBeep(sound(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep")))
-        , tickBeep(sound(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep")))
+        , beep(sound(QStringLiteral("beep")))
+        , normalBeep(sound(QStringLiteral("normalBeep")))
+        , doubleBeep(sound(QStringLiteral("doubleBeep")))
+        , alarmBeep(sound(QStringLiteral("alarmBeep")))
+        , tickBeep(sound(QStringLiteral("tickBeep")))
         , input(input)
         , standbyTimer(new TimerClass(q))
         , sleepTimer(new TimerClass(q))
     {
-        alarmBeep->normalize = true;
-        alarmBeep->level = 13;
-        doubleBeep->normalize = true;
     }
 
     ~SystemManualPrivate() { delete book; }

@@ -38,9 +38,9 @@ const QString kNavigationKey = QStringLiteral("navigationMode");
 const QString kAutomaticPlayKey = QStringLiteral("automaticPlay");
 const QString kBookshelfKey = QStringLiteral("bookshelfMenuItem");
 
-Sound *sound(const QString &path, const QString &name)
+Sound *sound(const QString &name)
 {
-    return SoundManager::instance()->create(path, name);
+    return SoundManager::instance()->effect(name);
 }
 
 } // namespace
@@ -55,14 +55,11 @@ public:
         , notifier(Notifier::instance())
         , input(input)
         , standbyTimer(new TimerClass(q))
-        , beep(sound(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep")))
-        , doubleBeep(sound(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep")))
-        , alarmBeep(sound(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep")))
-        , tickBeep(sound(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep")))
+        , beep(sound(QStringLiteral("beep")))
+        , doubleBeep(sound(QStringLiteral("doubleBeep")))
+        , alarmBeep(sound(QStringLiteral("alarmBeep")))
+        , tickBeep(sound(QStringLiteral("tickBeep")))
     {
-        alarmBeep->normalize = true;
-        alarmBeep->level = 13;
-        doubleBeep->normalize = true;
     }
 
     bool atMainLevel() const { return level == kMainLevel; }
