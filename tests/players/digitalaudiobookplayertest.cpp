@@ -189,7 +189,6 @@ private Q_SLOTS:
         QTest::newRow("stopped, forward inside") << false << 3 << 1000 << 2 << int(R::Done) << 3 << 3000;
         QTest::newRow("stopped, forward past the end") << false << 5 << 1000 << 10 << int(R::EndOfBook) << 5 << -1;
         QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -3 << int(R::Done) << 2 << 2000;
-        QTest::newRow("stopped, back over a whole track") << false << 3 << 1000 << -6 << int(R::Done) << 1 << 2000;
         QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -5 << int(R::BeginOfBook) << 1 << -1;
         QTest::newRow("playing, forward into the next") << true << 4 << 1000 << 5 << int(R::Done) << 5 << 3000;
         QTest::newRow("playing, forward past the end") << true << 5 << 1000 << 30 << int(R::EndOfBook) << 5 << -1;
@@ -331,7 +330,6 @@ private Q_SLOTS:
         DigitalAudioBookPlayer player;
         openMeasured(player);
         QVERIFY(log.contains(QStringLiteral("no toc available")));
-        QVERIFY(QFile(toc).open(QIODevice::ReadOnly));
         QDomDocument document;
         QFile again(toc);
         QVERIFY(again.open(QIODevice::ReadOnly));
