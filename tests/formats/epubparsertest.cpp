@@ -203,15 +203,11 @@ void EpubParserTest::readsRealBooks_data()
 void EpubParserTest::readsRealBooks()
 {
     QFETCH(QString, book);
-    QFETCH(QString, title);
     QFETCH(QStringList, spine);
-    QFETCH(QStringList, overlays);
-    QFETCH(int, durations);
-    QFETCH(int, audioBytes);
 
     EpubParser parser;
     QVERIFY(parser.open(TestData::sharedBook(book)));
-    QCOMPARE(parser.metadataValue(DCType::Title), title);
+    QTEST(parser.metadataValue(DCType::Title), "title");
     QCOMPARE(parser.spineItems(), spine);
     QStringList smils;
     for (const QString &id : spine) {
@@ -220,14 +216,14 @@ void EpubParserTest::readsRealBooks()
         QVERIFY(parser.itemData(smil.href).contains("<audio"));
         smils.append(smil.href);
     }
-    QCOMPARE(smils, overlays);
-    QCOMPARE(parser.metadataItems(DCType::Meta, QStringLiteral("media:duration")).size(), durations);
+    QTEST(smils, "overlays");
+    QTEST(int(parser.metadataItems(DCType::Meta, QStringLiteral("media:duration")).size()), "durations");
 
     const QByteArray smil = parser.itemData(smils.first());
     const QRegularExpressionMatch src = QRegularExpression(QStringLiteral("<audio[^>]*src=\"([^\"]+)\"")).match(QString::fromUtf8(smil));
     QVERIFY(src.hasMatch());
     const QString audioPath = QStringLiteral("EPUB/") + src.captured(1).mid(3);
-    QCOMPARE(parser.itemData(audioPath).size(), audioBytes);
+    QTEST(int(parser.itemData(audioPath).size()), "audioBytes");
 }
 
 void EpubParserTest::readsGeneratedBook()
