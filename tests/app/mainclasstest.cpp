@@ -21,7 +21,6 @@
 #include "simsession.h"
 #include "testmedium.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
@@ -74,7 +73,6 @@ private Q_SLOTS:
     void noModeStartsWhileShuttingDown();
     void shelfTransitions_data();
     void shelfTransitions();
-    void stickInItsSlotFillsTheShelf();
 
 private:
     /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
@@ -750,37 +748,6 @@ void MainClassTest::shelfTransitions()
     QCOMPARE(m_main->bookShelf()->mode(), int(BookShelf::NormalMode));
     QVERIFY(m_main->bookShelf()->isActive());
     QCOMPARE(changes.size(), modes.size());
-}
-
-void MainClassTest::stickInItsSlotFillsTheShelf()
-{
-    // The whole road: a stick in the simulated slot is mounted and searched by
-    // the media class, and the shelf walks through its books.
-    // The 30-minute standby is 18 s at the usual scale: a loaded machine can take
-    // that long to mount and search, and the device would switch itself off.
-    Platform::setTimeScale(0.05);
-    for (const char *dir : {"/media/cd", "/media/usb", "/media/mmc"})
-        QVERIFY(QDir().mkpath(m_root->path(QLatin1String(dir))));
-    TestMedium stick(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
-    QVERIFY(stick.addAll({QStringLiteral("d202:Daisy"), QStringLiteral("mp3:Music/01.mp3"), QStringLiteral("mp3:Talks #2/01.mp3")}));
-    enterMainMode();
-    QTRY_VERIFY(Platform::SimMedia::instance()->insert(Platform::SimMedia::UsbSlot, stick.hostPath()));
-
-    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::BookShelf, 20000);
-    QCOMPARE(m_main->bookShelf()->count(), 3);
-    // Several books on one medium and no marker: the word "bookshelf", then the DAISY title from its own audio.
-    QTRY_VERIFY(spokenFiles().contains(QStringLiteral("message074.wav")));
-    QTRY_VERIFY(m_player->lines().join(QLatin1Char('\n')).contains(QStringLiteral("/Daisy/speechgen0001.mp3] [trim]")));
-
-    const QList<QStringList> walked = {
-        {QStringLiteral("message055.wav"), QStringLiteral("message076.wav"), QStringLiteral("1.wav")},
-        {QStringLiteral("message055.wav"), QStringLiteral("message076.wav"), QStringLiteral("2.wav")},
-    };
-    for (const QStringList &title : walked) {
-        Q_EMIT m_main->input()->released(BUTTON_FAST_FORWARD);
-        QTRY_VERIFY(!utterances().isEmpty() && utterances().last() == title);
-    }
-    QCOMPARE(m_main->bookShelf()->index(), 2);
 }
 
 QTEST_GUILESS_MAIN(MainClassTest)
