@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -54,7 +53,6 @@ private Q_SLOTS:
     void priorityWait_data();
     void priorityWait();
     void hotPlugInsertAndRemove();
-    void writesLandOnTheStick();
     void unusableMedia_data();
     void unusableMedia();
     void removedWhileSearched();
@@ -171,25 +169,6 @@ void MediaClassTest::hotPlugInsertAndRemove()
     QTRY_COMPARE(reports.events, (QStringList{QStringLiteral("+/dev/sda1"), QStringLiteral("-/dev/sda1"), QStringLiteral("-/dev/sda")}));
     QVERIFY(SimMedia::instance()->mountedDevice(QStringLiteral("/media/usb")).isEmpty());
     QVERIFY(!m_media->isBusy());
-}
-
-void MediaClassTest::writesLandOnTheStick()
-{
-    startMonitoring();
-    Reports reports(m_media.get());
-    const QString stick = m_root->medium(QStringLiteral("my stick #1"), {QStringLiteral("-book/01 intro.mp3")});
-    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, stick));
-    QTRY_COMPARE(reports.inserted.size(), 1);
-
-    QFile marker(Platform::path(QStringLiteral("/media/usb/lastPlayed.xml")));
-    QVERIFY(marker.open(QIODevice::WriteOnly));
-    marker.write("<lastPlayed/>");
-    marker.close();
-    QFile onStick(stick + QStringLiteral("/lastPlayed.xml"));
-    QVERIFY(onStick.open(QIODevice::ReadOnly));
-    QCOMPARE(onStick.readAll(), QByteArray("<lastPlayed/>"));
-    QCOMPARE(QFileInfo(reports.inserted.first().fileInfoList().first()).absoluteFilePath(),
-             Platform::path(QStringLiteral("/media/usb/-book/01 intro.mp3")));
 }
 
 void MediaClassTest::unusableMedia_data()
