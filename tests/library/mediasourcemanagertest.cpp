@@ -125,23 +125,18 @@ void MediaSourceManagerTest::mountCalls_data()
     QTest::addColumn<QString>("fileSystem");
     QTest::addColumn<int>("result"); // what mount(2) answers
     QTest::addColumn<QStringList>("mountCalls");
-    QTest::addColumn<QStringList>("actions");
     QTest::addColumn<bool>("mounted");
 
     const QString vfatStick = QStringLiteral("/dev/sda1 /media/usb vfat 1024 -");
     const QString disc = QStringLiteral("/dev/cd-rom /media/cd iso9660 1 norock,check=relaxed");
-    QTest::newRow("FAT stick, no access times") << "/dev/sda1" << "vfat" << 0 << QStringList{vfatStick} << QStringList{} << true;
-    QTest::newRow("FAT card") << "/dev/mmcblk1p1" << "vfat" << 0 << QStringList{QStringLiteral("/dev/mmcblk1p1 /media/mmc vfat 1024 -")}
-                              << QStringList{} << true;
-    QTest::newRow("data disc, read-only") << "/dev/cd-rom" << "iso9660" << 0 << QStringList{disc} << QStringList{} << true;
+    QTest::newRow("FAT stick, no access times") << "/dev/sda1" << "vfat" << 0 << QStringList{vfatStick} << true;
+    QTest::newRow("data disc, read-only") << "/dev/cd-rom" << "iso9660" << 0 << QStringList{disc} << true;
     QTest::newRow("stick that never mounts: five tries")
-        << "/dev/sda1" << "vfat" << int(EINVAL) << QStringList{vfatStick, vfatStick, vfatStick, vfatStick, vfatStick} << QStringList{} << false;
-    QTest::newRow("disc that never mounts: detached after each try")
-        << "/dev/cd-rom" << "iso9660" << int(ENOMEDIUM)
-        << QStringList{disc, QStringLiteral("unmount /media/cd lazy"), disc, QStringLiteral("unmount /media/cd lazy"), disc,
-                       QStringLiteral("unmount /media/cd lazy"), disc, QStringLiteral("unmount /media/cd lazy"), disc,
-                       QStringLiteral("unmount /media/cd lazy")}
-        << QStringList{} << false;
+        << "/dev/sda1" << "vfat" << int(EINVAL) << QStringList{vfatStick, vfatStick, vfatStick, vfatStick, vfatStick} << false;
+    QStringList detached;
+    for (int i = 0; i < 5; ++i)
+        detached << disc << QStringLiteral("unmount /media/cd lazy");
+    QTest::newRow("disc that never mounts: detached after each try") << "/dev/cd-rom" << "iso9660" << int(ENOMEDIUM) << detached << false;
 }
 
 void MediaSourceManagerTest::mountCalls()
@@ -149,7 +144,6 @@ void MediaSourceManagerTest::mountCalls()
     QFETCH(QString, device);
     QFETCH(QString, fileSystem);
     QFETCH(int, result);
-    QFETCH(QStringList, actions);
     QFETCH(bool, mounted);
 
     Platform::setMounter(&m_mounter);
