@@ -88,7 +88,8 @@ public:
     void parseDataPackagesElelement(const QDomElement &element);
     QByteArray fileDataFromZipReader(const QString &href) const;
     QStringList zipEntries() const;
-    bool readThrough(const QString &href, QByteArray *digest, qint64 *size) const;
+    bool readThrough(const QString &href, QByteArray *digest) const;
+    qint64 entrySize(const QString &href) const;
     enum class Copy { Done, Empty, Failed };
     Copy copyEntryToDestination(const QString &href, const QString &dest) const;
     KalUpdateManager::Status firmwareUpdate();
@@ -151,7 +152,7 @@ bool KalUpdateManagerPrivate::checkPayload()
     if (signatureRequired)
         return checkSignedFiles(planned);
     for (const KalUpdateManager::PlannedFile &file : planned) {
-        if (!readThrough(file.source, nullptr, nullptr)) {
+        if (!readThrough(file.source, nullptr)) {
             qWarning().noquote() << "[KalUpdateManager::verifyKalUpdate]: entry cannot be read, refused:" << zipReader->errorString();
             return false;
         }
@@ -176,7 +177,7 @@ bool KalUpdateManagerPrivate::checkSignedFiles(const QVector<KalUpdateManager::P
             return false;
         }
         QByteArray digest;
-        if (!readThrough(it.key(), &digest, nullptr) || digest != it.value()) {
+        if (!readThrough(it.key(), &digest) || digest != it.value()) {
             qWarning() << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
             return false;
         }
@@ -255,23 +256,32 @@ QStringList KalUpdateManagerPrivate::zipEntries() const
     return names;
 }
 
+// The size the archive's directory gives for an entry, -1 when there is no such entry.
+qint64 KalUpdateManagerPrivate::entrySize(const QString &href) const
+{
+    if (!zipReader)
+        return -1;
+    const auto entries = zipReader->fileInfoList();
+    for (const ZipReader::FileInfo &entry : entries) {
+        if (entry.filePath == href)
+            return entry.size;
+    }
+    return -1;
+}
+
 // Streams the entry through, digesting it on the way when asked; nothing of it is kept.
-bool KalUpdateManagerPrivate::readThrough(const QString &href, QByteArray *digest, qint64 *size) const
+bool KalUpdateManagerPrivate::readThrough(const QString &href, QByteArray *digest) const
 {
     if (!zipReader || href.isEmpty())
         return false;
     UpdateTrust::Sha256 hasher;
-    qint64 total = 0;
     const bool read = zipReader->readEntry(href, [&](const char *bytes, qint64 n) {
         if (digest)
             hasher.addData(bytes, n);
-        total += n;
         return true;
     });
     if (digest)
         *digest = read ? hasher.result() : QByteArray();
-    if (size)
-        *size = read ? total : 0;
     return read;
 }
 
@@ -312,13 +322,7 @@ KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(co
     });
     if (!read) {
         if (writeFailed) {
-            qint64 expected = 0;
-            const auto entries = zipReader->fileInfoList();
-            for (const ZipReader::FileInfo &entry : entries) {
-                if (entry.filePath == href)
-                    expected = entry.size;
-            }
-            qWarning() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << expected << "bytes to be written, got"
+            qWarning() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << entrySize(href) << "bytes to be written, got"
                        << written << "bytes.";
             return Copy::Failed;
         }
@@ -732,9 +736,9 @@ bool KalUpdateManager::verifyKalUpdate()
             return false;
         }
     }
+    // Listed with bytes here; whether they read back whole is the payload check's.
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
-        qint64 size = 0;
-        if (!d->readThrough(item.href, nullptr, &size) || size == 0) {
+        if (item.href.isEmpty() || d->entrySize(item.href) <= 0) {
             qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
             return false;
         }
