@@ -66,22 +66,23 @@ elf_matches_arch() { # file arch
     esac
 }
 
-# Every library the program links is found, and comes from a package the
-# control file depends on (the libraries those pull in are their business).
-libraries_are_depended_on() { # program depends
-    local program="$1" missing=0 needed library owner names
+# Every library the program links is installed here for its architecture, and
+# comes from a package the control file depends on (what those libraries pull
+# in is their own packages' business).
+libraries_are_depended_on() { # program depends multiarch
+    local program="$1" multiarch="$3" missing=0 needed library owner names dir
     names=$(tr ',|' '\n\n' <<< "$2" | sed 's/(.*//; s/:.*//; s/ //g' | grep -v '^$')
     [ -f "$program" ] || return 1
-    if ldd "$program" | grep -q 'not found'; then
-        ldd "$program" | grep 'not found' >&2
-        return 1
-    fi
     for needed in $(LC_ALL=C objdump -p "$program" | sed -n 's/^ *NEEDED *//p'); do
-        library=$(ldd "$program" | sed -n "s/^[[:space:]]*$needed => \(\/[^ ]*\) .*/\1/p")
-        owner=$(dpkg -S "$(readlink -f "$library")" 2>/dev/null | head -1 | cut -d: -f1)
-        [ -n "$owner" ] || owner=$(dpkg -S "$library" 2>/dev/null | head -1 | cut -d: -f1)
+        library=""
+        for dir in "/lib/$multiarch" "/usr/lib/$multiarch" /lib /usr/lib; do
+            [ -e "$dir/$needed" ] && { library="$dir/$needed"; break; }
+        done
+        owner=""
+        # dpkg knows the file by its name in /lib or /usr/lib, whichever the package ships.
+        [ -n "$library" ] && owner=$(dpkg -S "*/$multiarch/$(basename "$(readlink -f "$library")")" 2>/dev/null | head -1 | cut -d: -f1)
         if [ -z "$owner" ] || ! grep -qxF "$owner" <<< "$names"; then
-            echo "    $needed (package '${owner:-none}') is not in Depends" >&2
+            echo "    $needed (${library:-not installed}, package '${owner:-none}') is not in Depends" >&2
             missing=1
         fi
     done
@@ -94,25 +95,27 @@ firmware_keeps_packaged_rule() { # root program
     local root="$1" program="$2" rule="$1/etc/udev/rules.d/69-cdrom.rules" before
     before=$(md5sum < "$rule")
     run_firmware_once "$root" "$program" || return 1
-    [ "$(md5sum < "$rule")" = "$before" ] && ! grep -q "69-cdrom.rules' created" "$root/root/quimbo/log"
+    [ -s "$root/root/quimbo/log" ] && [ "$(md5sum < "$rule")" = "$before" ] \
+        && ! grep -q "69-cdrom.rules' created" "$root/root/quimbo/log"
 }
 
 # In an empty root the firmware writes the rule itself: the package must ship the same one.
 firmware_writes_packaged_rule() { # packaged-rule program
-    local root="$scratch/empty-root"
-    mkdir -p "$root"
+    local root
+    root=$(mktemp -d "$scratch/empty-root.XXXXXX")
     run_firmware_once "$root" "$2" || return 1
     cmp -s "$1" "$root/etc/udev/rules.d/69-cdrom.rules"
 }
 
 run_firmware_once() { # root program
     printf 'quit\n' > "$scratch/quit.script"
-    QUIMBO_ROOT="$1" QUIMBO_TIME_SCALE=0.01 HOME="$scratch" timeout 120 "$2" --sim --script "$scratch/quit.script" \
+    QUIMBO_ROOT="$1" QUIMBO_TIME_SCALE=0.01 HOME="$scratch" timeout 300 $runner "$2" --sim --script "$scratch/quit.script" \
         > "$scratch/firmware.out" 2>&1 < /dev/null
 }
 
 prompt_generator_speaks() { # root
-    local prompts="$1/usr/share/quimbo-basic/prompts" out="$scratch/prompts" rows count
+    local prompts="$1/usr/share/quimbo-basic/prompts" out rows count
+    out=$(mktemp -d "$scratch/prompts.XXXXXX")
     command -v espeak-ng >/dev/null 2>&1 || { echo "    espeak-ng not installed here" >&2; return 1; }
     "$prompts/generate-prompts.sh" --language eng --numbers -1 "$out" > /dev/null || return 1
     rows=$(grep -cE '^[0-9]{3}	' "$prompts/messages.tsv")
@@ -155,18 +158,25 @@ for deb in "$@"; do
     check "the udev rule is a conffile" grep -qx /etc/udev/rules.d/69-cdrom.rules "$control/conffiles"
     check "the maintainer scripts parse" bash -c 'for s in postinst prerm postrm; do sh -n "$1/$s" || exit 1; done' _ "$control"
     check "postinst has no placeholder left" bash -c '! grep -q "@[A-Z_]*@" "$1/postinst"' _ "$control"
-    check "postinst refreshes the VLC plug-in cache of $arch" \
-        grep -q "^multiarch=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)\$" "$control/postinst"
+    multiarch=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)
+    check "postinst refreshes the VLC plug-in cache of $arch" grep -q "^multiarch=$multiarch\$" "$control/postinst"
+    check "every library the program links is in Depends" libraries_are_depended_on "$root$program" "$depends" "$multiarch"
 
-    if [ "$arch" = "$host_arch" ]; then
+    # A program of another architecture runs under qemu user emulation when it is installed.
+    runner=""
+    case "$arch" in
+        "$host_arch") ;;
+        armhf|armel) runner=$(command -v qemu-arm-static || command -v qemu-arm || true) ;;
+        arm64) runner=$(command -v qemu-aarch64-static || command -v qemu-aarch64 || true) ;;
+    esac
+    if [ "$arch" = "$host_arch" ] || [ -n "$runner" ]; then
         check "the program prints the package version" \
-            bash -c '[ "$("$1" --version 2>&1)" = "$2" ]' _ "$root$program" "$version"
-        check "every library the program loads is in Depends" libraries_are_depended_on "$root$program" "$depends"
+            bash -c '[ "$($1 "$2" --version 2>&1)" = "$3" ]' _ "$runner" "$root$program" "$version"
         check "the firmware finds the packaged udev rule and keeps it" firmware_keeps_packaged_rule "$root" "$root$program"
         check "the packaged udev rule is the one the firmware writes" firmware_writes_packaged_rule "$rule" "$root$program"
         check "the packaged prompt generator speaks every English prompt" prompt_generator_speaks "$root"
     else
-        echo "  (not $host_arch: the program is not run here)"
+        echo "  (no qemu for $arch here: the program is not run)"
     fi
 
     lintian -I --no-tag-display-limit "$deb" > "$scratch/lintian" 2>/dev/null
