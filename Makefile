@@ -44,18 +44,19 @@ fuzz: deps
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
 
 # The device packages, into build-deb/: amd64 from $(BUILD), armhf from the cross
-# build $(BUILD)-armhf when it exists (make armhf makes it). Packaging and its
+# build $(ARMHF_BUILD) when it exists (make armhf makes it). Packaging and its
 # checks need tools that make test does not: deps installs them for this target only.
+ARMHF_BUILD  ?= build-armhf
 DEB_OUT      ?= build-deb
 DEB_PACKAGES := dpkg-dev binutils lintian
 deb: configure
 	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
 	cmake --build $(BUILD) -j $(JOBS) --target quimbo-basic
 	tools/deb/make-deb.sh $(BUILD) $(DEB_OUT)
-	@if [ -f $(BUILD)-armhf/build.ninja ]; then \
-		cmake --build $(BUILD)-armhf -j $(JOBS) --target quimbo-basic && tools/deb/make-deb.sh $(BUILD)-armhf $(DEB_OUT); \
+	@if [ -f $(ARMHF_BUILD)/build.ninja ]; then \
+		nice -n 10 cmake --build $(ARMHF_BUILD) -j $(JOBS) --target quimbo-basic && tools/deb/make-deb.sh $(ARMHF_BUILD) $(DEB_OUT); \
 	else \
-		echo "deb: no cross build in $(BUILD)-armhf (make armhf makes it): only the amd64 package was made"; \
+		echo "deb: no cross build in $(ARMHF_BUILD) (make armhf makes it): only the amd64 package was made"; \
 	fi
 	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb; done
 
