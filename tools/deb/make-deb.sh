@@ -12,6 +12,7 @@
 # usage: make-deb.sh BUILD_DIR OUT_DIR
 
 set -euo pipefail
+umask 022
 
 me="make-deb.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
