@@ -17,6 +17,8 @@ Target forward(int track, qint64 remainder, int total, const Length &length, con
             return {Target::PastEnd, total, 0};
         }
         const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, remainder};
         if (remainder < l) {
             qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << remainder;
             return {Target::Inside, track, remainder};
@@ -33,7 +35,10 @@ Target backward(int track, qint64 shortfall, const Length &length, const char *f
             qWarning().noquote().nospace() << function << ": no previous tracks available!";
             return {Target::BeforeStart, 1, 0};
         }
-        const qint64 position = length(track) - shortfall;
+        const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, shortfall};
+        const qint64 position = l - shortfall;
         if (position >= 0) {
             qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << position;
             return {Target::Inside, track, position};

@@ -161,6 +161,34 @@ private Q_SLOTS:
         QVERIFY(!player.isPlaying());
     }
 
+    void pagingFromTheStartOfAFileReachesItsFirstPage_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("spine");
+        QTest::addColumn<QString>("page"); // the page target reached first
+        for (const QString &book : {QStringLiteral("sample202"), QStringLiteral("sample3")}) {
+            QTest::addRow("%s, first file", qPrintable(book)) << book << 0 << "text0001.smil#pi3";
+            QTest::addRow("%s, second file", qPrintable(book)) << book << 1 << "text0002.smil#pi8";
+            QTest::addRow("%s, third file", qPrintable(book)) << book << 2 << "text0003.smil#pi17";
+        }
+    }
+    void pagingFromTheStartOfAFileReachesItsFirstPage()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, spine);
+        QFETCH(QString, page);
+        QVERIFY(copyBook(book));
+        storeMarker(spine, 0);
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(m_navigation));
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(player.walkPage(1, true), int(AudioBookPlayerInterface::Done));
+        const SmilClips::Target expected = SmilClips::target(m_book, page);
+        const Start start = lastStart(before);
+        QCOMPARE(start.file, expected.audio);
+        compareNear(qMax<qint64>(0, start.at), expected.begin);
+    }
+
     void levelOutsideOneToSixIsRefused()
     {
         DaisyAudioBookPlayer player;

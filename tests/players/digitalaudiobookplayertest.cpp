@@ -239,6 +239,53 @@ private Q_SLOTS:
         QCOMPARE(qMax<qint64>(0, start.at), qint64(0));
     }
 
+    void windingIntoUnmeasuredTracksOpensThem_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("markTrack");
+        QTest::addColumn<int>("markMsec");
+        QTest::addColumn<int>("seconds"); // negative: rewind
+        QTest::addColumn<int>("track");
+        QTest::addColumn<int>("msec");
+        QTest::newRow("stopped, forward over a whole track") << false << 1 << 2000 << 7 << 3 << 2000;
+        QTest::newRow("stopped, forward inside") << false << 3 << 1000 << 2 << 3 << 3000;
+        QTest::newRow("playing, forward into the next") << true << 4 << 1000 << 5 << 5 << 3000;
+        QTest::newRow("stopped, back over a whole track") << false << 3 << 1000 << -6 << 1 << 2000;
+        QTest::newRow("playing, back into the previous") << true << 3 << 1000 << -3 << 2 << 2000;
+    }
+    void windingIntoUnmeasuredTracksOpensThem()
+    {
+        QFETCH(bool, playing);
+        QFETCH(int, markTrack);
+        QFETCH(int, markMsec);
+        QFETCH(int, seconds);
+        QFETCH(int, track);
+        QFETCH(int, msec);
+        makeBook();
+        {
+            DigitalAudioBookPlayer marking;
+            QVERIFY(marking.open(m_book));
+            storeMark(marking, markTrack, markMsec);
+        }
+        DigitalAudioBookPlayer player;
+        QVERIFY(player.open(m_book));
+        // The scan ends after the file it measures first: no later track gets a length from it.
+        Q_EMIT player.stopScanner();
+        QVERIFY(!player.hasToc());
+        LogCapture log;
+        if (playing)
+            QVERIFY(player.play());
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), int(AudioBookPlayerInterface::Done));
+        QCOMPARE(player.trackNumber(), track);
+        QVERIFY(player.isPlaying());
+        const EngineLog::Start start = EngineLog::lastStart(before);
+        QCOMPARE(start.file, this->track(track));
+        compareNear(qMax<qint64>(0, start.at), msec);
+        // Opened to learn its length, not measured on this thread while the reader waits.
+        QVERIFY2(log.contains(QStringLiteral("is not measured yet: its length comes from opening it")), qPrintable(log.text()));
+    }
+
     void resumesWhereItStopped()
     {
         makeBook();

@@ -104,7 +104,7 @@ private Q_SLOTS:
         m_root = std::make_unique<TestRoot>();
         m_work = std::make_unique<QTemporaryDir>();
         m_previousDir = QDir::currentPath();
-        // The temporary audio folder is made in the working directory.
+        // The temporary audio folder must not depend on where the program was started.
         QVERIFY(QDir::setCurrent(m_work->path()));
         Platform::setBackend(Platform::Backend::Simulated);
         Platform::SimBoard::instance()->reset();
@@ -288,7 +288,7 @@ private Q_SLOTS:
 
     void temporaryFilesDoNotPileUp()
     {
-        const QString folder = QDir::current().filePath(QStringLiteral("temporaryAudioFiles"));
+        const QString folder = m_root->path(QStringLiteral("/tmp/temporaryAudioFiles"));
         QVERIFY(QDir(folder).mkpath(QStringLiteral("left over")));
         QFile stale(QDir(folder).filePath(QStringLiteral("left over/tempAudiofile.mp3")));
         QVERIFY(stale.open(QIODevice::WriteOnly));
@@ -309,6 +309,7 @@ private Q_SLOTS:
             QVERIFY(player.play());
         }
         QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+        QVERIFY(QDir(m_work->path()).isEmpty());
     }
 
     void audioThatIsNotThereIsRefused_data()

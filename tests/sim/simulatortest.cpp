@@ -301,11 +301,11 @@ void SimulatorTest::adapterStartWithMenuHeldInstallsUpdate()
 
     const QString log = m_root->log();
     QVERIFY(log.contains(QLatin1String("update/datapackges files found.. start update")));
-    QVERIFY(log.contains(QLatin1String("[KalUpdateManager::firmwareUpdate]: firmware updated to: \"3.6.0\"")));
+    QVERIFY(log.contains(QLatin1String("[KalUpdateManager::firmwareUpdate]: firmware updated to: \"" QUIMBO_TEST_UPDATE_VERSION "\"")));
     QVERIFY(!log.contains(QLatin1String("we are charging.. so we are going in idle mode")));
     QFile firmware(m_root->path(QStringLiteral("/root/quimbo/bin/quimbo-basic")));
     QVERIFY(firmware.open(QIODevice::ReadOnly));
-    QVERIFY(firmware.readAll().contains("3.6.0"));
+    QVERIFY(firmware.readAll().contains(QUIMBO_TEST_UPDATE_VERSION));
     QVERIFY(QString::fromUtf8(m_firmware->readAllStandardOutput()).contains(QLatin1String("poweroff")));
 }
 
