@@ -339,9 +339,7 @@ private Q_SLOTS:
         }
         const QString toc = m_root->path(QStringLiteral("/root/quimbo/toc.xml"));
         QDomDocument document;
-        QFile file(toc);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(bool(document.setContent(&file)));
+        QVERIFY(bool(document.setContent(m_root->readFile(QStringLiteral("/root/quimbo/toc.xml")))));
         const QDomElement book = document.documentElement().firstChildElement(QStringLiteral("book"));
         QCOMPARE(book.firstChildElement(QStringLiteral("rootPath")).text(), m_book);
         QCOMPARE(book.elementsByTagName(QStringLiteral("track")).size(), kTrackSeconds.size());
@@ -365,11 +363,7 @@ private Q_SLOTS:
             DigitalAudioBookPlayer player;
             openMeasured(player);
         }
-        const QString toc = m_root->path(QStringLiteral("/root/quimbo/toc.xml"));
-        QFile file(toc);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QByteArray text = file.readAll();
-        file.close();
+        QByteArray text = m_root->readFile(QStringLiteral("/root/quimbo/toc.xml"));
         // Same id, another folder (a stick mounted elsewhere): measured again.
         text.replace(QFile::encodeName(m_book), "/media/usb/elsewhere");
         QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/toc.xml"), text));
@@ -378,9 +372,7 @@ private Q_SLOTS:
         openMeasured(player);
         QVERIFY(log.contains(QStringLiteral("no toc available")));
         QDomDocument document;
-        QFile again(toc);
-        QVERIFY(again.open(QIODevice::ReadOnly));
-        QVERIFY(bool(document.setContent(&again)));
+        QVERIFY(bool(document.setContent(m_root->readFile(QStringLiteral("/root/quimbo/toc.xml")))));
         const QDomNodeList books = document.documentElement().elementsByTagName(QStringLiteral("book"));
         QCOMPARE(books.size(), 1);
         QCOMPARE(books.at(0).firstChildElement(QStringLiteral("rootPath")).text(), m_book);
