@@ -303,9 +303,7 @@ void SimulatorTest::adapterStartWithMenuHeldInstallsUpdate()
     QVERIFY(log.contains(QLatin1String("update/datapackges files found.. start update")));
     QVERIFY(log.contains(QLatin1String("[KalUpdateManager::firmwareUpdate]: firmware updated to: \"" QUIMBO_TEST_UPDATE_VERSION "\"")));
     QVERIFY(!log.contains(QLatin1String("we are charging.. so we are going in idle mode")));
-    QFile firmware(m_root->path(QStringLiteral("/root/quimbo/bin/quimbo-basic")));
-    QVERIFY(firmware.open(QIODevice::ReadOnly));
-    QVERIFY(firmware.readAll().contains(QUIMBO_TEST_UPDATE_VERSION));
+    QVERIFY(m_root->readFile(QStringLiteral("/root/quimbo/bin/quimbo-basic")).contains(QUIMBO_TEST_UPDATE_VERSION));
     QVERIFY(QString::fromUtf8(m_firmware->readAllStandardOutput()).contains(QLatin1String("poweroff")));
 }
 
@@ -327,9 +325,7 @@ void SimulatorTest::adapterStartWithFastForwardHeldCopiesLogs()
     QCOMPARE(m_firmware->exitCode(), 0);
 
     QVERIFY(m_root->log().contains(QLatin1String("[MainClass::runLogBackup] succesfull")));
-    QFile copied(stick + QStringLiteral("/log"));
-    QVERIFY(copied.open(QIODevice::ReadOnly));
-    QVERIFY(copied.readAll().contains("void MainClass::runLogBackup()"));
+    QVERIFY(m_root->readFile(QStringLiteral("/host/log stick/log")).contains("void MainClass::runLogBackup()"));
     // Charging afterwards: the device looks off, the adapter stays in.
     const QString output = QString::fromUtf8(m_firmware->readAllStandardOutput());
     QVERIFY2(output.contains(QLatin1String("adapter=in")) && output.contains(QLatin1String("charging=yes")), qPrintable(output));
@@ -357,10 +353,7 @@ void SimulatorTest::playWrapperNamesPrompts()
         QVERIFY(play.waitForFinished(10000));
         QCOMPARE(play.exitCode(), 0);
     }
-    QFile file(voice);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()),
-             QStringLiteral("047 Welcome\n029 Play, stop\nnumber 12\n"));
+    QCOMPARE(m_root->readFile(QStringLiteral("/tmp/voice.log")), QByteArray("047 Welcome\n029 Play, stop\nnumber 12\n"));
     QCOMPARE(playlists().size(), 1);
     QVERIFY(QString::fromUtf8(m_root->readFile(QStringLiteral("/tmp/play-record"))).startsWith(QLatin1String("play -v 0.5 -q ")));
 }
