@@ -7,6 +7,7 @@
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
+#include "platform/paths.h"
 #include "platform/sim/simmedia.h"
 #include "players/audiobookplayer.h"
 
@@ -65,7 +66,7 @@ private:
             *firstAudio = QStringLiteral("cdda://cdda-track=1");
         } else {
             book.setUrl(TestData::generated(QStringLiteral("epub/generated-3ch.epub")));
-            *firstAudio = QDir::current().filePath(QStringLiteral("temporaryAudioFiles/tempAudiofile"));
+            *firstAudio = Platform::path(QStringLiteral("/tmp/temporaryAudioFiles/tempAudiofile"));
         }
         return book;
     }
