@@ -37,7 +37,6 @@ private:
     std::unique_ptr<FakePlayer> m_voice;
     std::unique_ptr<AudioSettings> m_audioSettings;
     std::unique_ptr<Input> m_input;
-    QString m_previousDir;
 
     void tap(int key)
     {
@@ -65,7 +64,7 @@ private:
             *firstAudio = QStringLiteral("cdda://cdda-track=1");
         } else {
             book.setUrl(TestData::generated(QStringLiteral("epub/generated-3ch.epub")));
-            *firstAudio = QDir::current().filePath(QStringLiteral("temporaryAudioFiles/tempAudiofile"));
+            *firstAudio = m_root->path(QStringLiteral("/tmp/temporaryAudioFiles/tempAudiofile"));
         }
         return book;
     }
@@ -77,13 +76,10 @@ private Q_SLOTS:
         m_voice = std::make_unique<FakePlayer>();
         m_audioSettings = std::make_unique<AudioSettings>();
         m_input = std::make_unique<Input>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_root->root()));
     }
 
     void cleanup()
     {
-        QDir::setCurrent(m_previousDir);
         m_input.reset();
         m_audioSettings.reset();
         m_voice.reset();
