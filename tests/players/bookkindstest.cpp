@@ -7,7 +7,6 @@
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
-#include "platform/paths.h"
 #include "platform/sim/simmedia.h"
 #include "players/audiobookplayer.h"
 
@@ -38,7 +37,6 @@ private:
     std::unique_ptr<FakePlayer> m_voice;
     std::unique_ptr<AudioSettings> m_audioSettings;
     std::unique_ptr<Input> m_input;
-    QString m_previousDir;
 
     void tap(int key)
     {
@@ -66,7 +64,7 @@ private:
             *firstAudio = QStringLiteral("cdda://cdda-track=1");
         } else {
             book.setUrl(TestData::generated(QStringLiteral("epub/generated-3ch.epub")));
-            *firstAudio = Platform::path(QStringLiteral("/tmp/temporaryAudioFiles/tempAudiofile"));
+            *firstAudio = m_root->path(QStringLiteral("/tmp/temporaryAudioFiles/tempAudiofile"));
         }
         return book;
     }
@@ -78,13 +76,10 @@ private Q_SLOTS:
         m_voice = std::make_unique<FakePlayer>();
         m_audioSettings = std::make_unique<AudioSettings>();
         m_input = std::make_unique<Input>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_root->root()));
     }
 
     void cleanup()
     {
-        QDir::setCurrent(m_previousDir);
         m_input.reset();
         m_audioSettings.reset();
         m_voice.reset();
