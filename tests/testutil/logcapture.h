@@ -14,9 +14,9 @@
  * Collects the log lines of the categories a test watches while it lives,
  * so a test can assert on the exact lines a failure path writes, also in
  * loops that provoke many expected lines. A category is watched when its
- * name is one of the given ones or starts with one of them and a dot:
- * "quimbo" watches every folder of the firmware, "quimbo.formats" only the
- * parsers; none given watches everything.
+ * name is one of the given ones or starts with one of them and a dot: the
+ * default "quimbo" watches every folder of the firmware, "quimbo.formats"
+ * only the parsers.
  *
  * Lines of other categories (Qt's own warnings among them) go on to the
  * handler that was installed before, the test framework's, so they still
@@ -29,7 +29,7 @@ class LogCapture
 public:
     enum Mode { Keep, PassOn };
 
-    explicit LogCapture(const QStringList &categories = {}, Mode mode = Keep)
+    explicit LogCapture(const QStringList &categories = {QStringLiteral("quimbo")}, Mode mode = Keep)
         : m_categories(categories)
         , m_mode(mode)
     {
@@ -98,8 +98,6 @@ public:
 private:
     bool watches(const char *category) const
     {
-        if (m_categories.isEmpty())
-            return true;
         const QLatin1String name(category ? category : "default");
         for (const QString &watched : m_categories) {
             if (name == watched || (name.startsWith(watched) && name.size() > watched.size() && name.at(watched.size()) == QLatin1Char('.')))
