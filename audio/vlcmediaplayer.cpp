@@ -218,8 +218,7 @@ public:
 
     static int audioSetup(void **opaque, char *format, unsigned *rate, unsigned *channels)
     {
-        auto *self = static_cast<VlcMediaPlayerPrivate *>(*opaque);
-        return self->setupAudio(format, rate, channels);
+        return static_cast<VlcMediaPlayerPrivate *>(*opaque)->q->audioSetupCallback(opaque, format, rate, channels);
     }
 
     static void audioPlay(void *opaque, const void *samples, unsigned count, int64_t)
@@ -227,7 +226,7 @@ public:
         static_cast<VlcMediaPlayerPrivate *>(opaque)->playAudio(static_cast<const qint16 *>(samples), count);
     }
 
-    int setupAudio(char *format, unsigned *rate, unsigned *channels)
+    int setupAudio(char *format, unsigned *rate, unsigned *channels, const char *function)
     {
         output->close();
         // Ask for what the pitch path handles: signed 16-bit native samples,
@@ -242,7 +241,7 @@ public:
             // Keep decoding: the position still advances and finished() still
             // comes, which is what a machine without a sound card needs.
             if (!outputFailureReported.exchange(true))
-                qCWarning(lcAudio, "%s: error opening audio device", "int VlcMediaPlayer::audioSetupCallback(void**, char*, unsigned int*, unsigned int*)");
+                qCWarning(lcAudio, "%s: error opening audio device", function);
         }
         {
             std::lock_guard<std::mutex> lock(soundTouchMutex);
@@ -346,6 +345,12 @@ public:
     std::atomic<quint64> blocksPlayed{0};
     std::atomic<quint64> generation{0};
 };
+
+int VlcMediaPlayer::audioSetupCallback(void **opaque, char *format, unsigned *rate, unsigned *channels)
+{
+    Q_UNUSED(opaque)
+    return d->setupAudio(format, rate, channels, Q_FUNC_INFO);
+}
 
 VlcMediaPlayer::VlcMediaPlayer(QObject *parent)
     : VlcMediaPlayer(std::make_unique<AoAudioOutput>(), parent)
