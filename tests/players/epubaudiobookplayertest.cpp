@@ -138,8 +138,7 @@ private Q_SLOTS:
     void clockValues()
     {
         QFETCH(QString, text);
-        QFETCH(qint64, msec);
-        QCOMPARE(EpubSmilAudioPlaylist::parseSmilClockValue(text), msec);
+        QTEST(EpubSmilAudioPlaylist::parseSmilClockValue(text), "msec");
     }
 
     void playlistHasAnEntryPerChangeOfFile_data()
@@ -155,7 +154,6 @@ private Q_SLOTS:
     void playlistHasAnEntryPerChangeOfFile()
     {
         QFETCH(QStringList, sources);
-        QFETCH(QStringList, entries);
         QByteArray smil = "<smil xmlns='http://www.w3.org/ns/SMIL'><body>";
         for (const QString &src : sources)
             smil += "<par><text src='t.xhtml#x'/><AUDIO src='" + src.toUtf8() + "' clipBegin='0s' clipEnd='1s'/></par>";
@@ -165,7 +163,7 @@ private Q_SLOTS:
         QStringList loaded;
         for (int i = 0; i < playlist.count(); ++i)
             loaded << playlist.itemAt(i).src;
-        QCOMPARE(loaded, entries);
+        QTEST(loaded, "entries");
         QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
         QVERIFY(playlist.nextItem(1).isEmpty());
         QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
@@ -252,14 +250,13 @@ private Q_SLOTS:
         QFETCH(int, markSmil);
         QFETCH(int, markMsec);
         QFETCH(int, seconds);
-        QFETCH(int, result);
         QFETCH(int, chapter);
         QFETCH(int, msec);
         storeMark(markSmil, markMsec < 0 ? chapterDuration(markSmil + 1) + markMsec : markMsec);
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
         const qsizetype before = EngineLog::count();
-        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
+        QTEST(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), "result");
         QCOMPARE(player.isPlaying(), chapter > 0);
         if (chapter == 0)
             return;

@@ -120,18 +120,16 @@ private Q_SLOTS:
     void parsesVersionText_data();
     void parsesVersionText();
     void comparesVersions();
-    void namesStatuses();
     void resolvesRootPath_data();
     void resolvesRootPath();
     void refusesPackage_data();
     void refusesPackage();
     void installsDataOnly();
     void updatesFirmware();
-    void keepsOldProgramWhenNewOneHasWrongVersion();
-    void rollsBackWhenInstalledProgramFails();
+    void keepsOldProgramWhenFirmwareFails_data();
+    void keepsOldProgramWhenFirmwareFails();
     void findsUpdateOnMedium();
-    void findsImageStick();
-    void reportsNoUpdate();
+    void findsImageStickOrNothing();
     void refusesDeepUpdateXml();
     void refusesAlteredSignedPackage_data();
     void refusesAlteredSignedPackage();
@@ -169,18 +167,11 @@ void KalUpdateManagerTest::parsesVersionText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parsed");
-    QTest::newRow("three numbers") << "2.4.0"
-                                   << "2.4.0";
-    QTest::newRow("program output with newline") << "3.6.12\n"
-                                                 << "3.6.12";
-    QTest::newRow("leading zeros") << "03.05.01"
-                                   << "3.5.1";
-    QTest::newRow("two parts") << "3.5"
-                               << "0.0.0";
-    QTest::newRow("not a number") << "3.x.0"
-                                  << "0.0.0";
-    QTest::newRow("sign") << "3.-5.0"
-                          << "0.0.0";
+    QTest::newRow("program output with newline") << "3.6.12\n" << "3.6.12";
+    QTest::newRow("leading zeros") << "03.05.01" << "3.5.1";
+    QTest::newRow("two parts") << "3.5" << "0.0.0";
+    QTest::newRow("not a number") << "3.x.0" << "0.0.0";
+    QTest::newRow("sign") << "3.-5.0" << "0.0.0";
 }
 
 void KalUpdateManagerTest::parsesVersionText()
@@ -201,33 +192,20 @@ void KalUpdateManagerTest::comparesVersions()
     QVERIFY(KalVersionNumber::compare(v("3.10.0"), v("3.9.0")) > 0);
 }
 
-void KalUpdateManagerTest::namesStatuses()
-{
-    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::NoError), QStringLiteral("NoError"));
-    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::PluginsUpdateFailed), QStringLiteral("PluginsUpdateFailed"));
-    QCOMPARE(KalUpdateManager::statusToString(KalUpdateManager::Status(42)), QStringLiteral("NoError"));
-}
-
 void KalUpdateManagerTest::resolvesRootPath_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("resolved");
-    QTest::newRow("nested") << "data/voices/a.wav"
-                            << "a.wav";
-    QTest::newRow("plain") << "a.wav"
-                           << "a.wav";
-    QTest::newRow("only leading slash") << "/a.wav"
-                                        << "/a.wav";
-    QTest::newRow("trailing slash") << "data/"
-                                    << "";
+    QTest::newRow("nested") << "data/voices/a.wav" << "a.wav";
+    QTest::newRow("only leading slash") << "/a.wav" << "/a.wav";
+    QTest::newRow("trailing slash") << "data/" << "";
 }
 
 void KalUpdateManagerTest::resolvesRootPath()
 {
     QFETCH(QString, path);
-    QFETCH(QString, resolved);
     KalUpdateManager::resolveRootPath(path);
-    QCOMPARE(path, resolved);
+    QTEST(path, "resolved");
 }
 
 void KalUpdateManagerTest::refusesPackage_data()
@@ -297,7 +275,6 @@ void KalUpdateManagerTest::refusesPackage()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, logged);
-    QFETCH(int, status);
 
     QVERIFY(m_root->writeFile(kProgram, kOldProgram));
     const QStringList before = listing(m_root->root());
@@ -312,7 +289,7 @@ void KalUpdateManagerTest::refusesPackage()
         if (!line.contains(QLatin1String("::open]")) && !line.contains(QLatin1String("::parseUpdateXml]")) && !line.startsWith(QLatin1String("Zip:")))
             expectWarning(line);
     }
-    QCOMPARE(int(manager.runUpdate()), status);
+    QTEST(int(manager.runUpdate()), "status");
     QCOMPARE(listing(m_root->root()), before);
 }
 
@@ -360,28 +337,26 @@ void KalUpdateManagerTest::updatesFirmware()
     QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/config/settings.ini")));
 }
 
-void KalUpdateManagerTest::keepsOldProgramWhenNewOneHasWrongVersion()
+void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails_data()
 {
-    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
-    KalUpdateManager manager;
-    QVERIFY(manager.open(package(QStringLiteral("firmware-wrong"))));
-    expectWarning(QStringLiteral(
-        "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION
-        "\" got version number: \"" QUIMBO_VERSION_STRING "\""));
-    QCOMPARE(manager.runUpdate(), KalUpdateManager::FirmwareUpdateFailed);
-    QCOMPARE(m_root->readFile(kProgram), kOldProgram);
-    QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
-    QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("logged");
+    const QString f = QStringLiteral("[KalUpdataManager::firmwareUpdate]: ");
+    QTest::newRow("new program has the wrong version")
+        << "firmware-wrong"
+        << f + QStringLiteral("temporary firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"" QUIMBO_VERSION_STRING "\"");
+    QTest::newRow("installed program fails: rolled back")
+        << "firmware-flaky" << f + QStringLiteral("firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"0.0.1\"");
 }
 
-void KalUpdateManagerTest::rollsBackWhenInstalledProgramFails()
+void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, logged);
     QVERIFY(m_root->writeFile(kProgram, kOldProgram));
     KalUpdateManager manager;
-    QVERIFY(manager.open(package(QStringLiteral("firmware-flaky"))));
-    expectWarning(
-        QStringLiteral("[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION
-                       "\" got version number: \"0.0.1\""));
+    QVERIFY(manager.open(package(name)));
+    expectWarning(logged);
     QCOMPARE(manager.runUpdate(), KalUpdateManager::FirmwareUpdateFailed);
     QCOMPARE(m_root->readFile(kProgram), kOldProgram);
     QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
@@ -404,19 +379,14 @@ void KalUpdateManagerTest::findsUpdateOnMedium()
     QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
 }
 
-void KalUpdateManagerTest::findsImageStick()
+void KalUpdateManagerTest::findsImageStickOrNothing()
 {
     QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/Clonezilla-Live-Version"), "20240101-Brevik22-image\n"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/media/sd/Clonezilla-Live-Version"), "some other image\n"));
+    QVERIFY(m_root->writeFile(QStringLiteral("/media/sd/book.txt"), "not a package\n"));
     KalUpdateManager manager;
     QCOMPARE(manager.checkForUpdates(m_root->path(QStringLiteral("/media/usb"))), KalUpdateManager::KalImageUpdateFound);
-}
-
-void KalUpdateManagerTest::reportsNoUpdate()
-{
-    QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/Clonezilla-Live-Version"), "some other image\n"));
-    QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/book.txt"), "not a package\n"));
-    KalUpdateManager manager;
-    QCOMPARE(manager.checkForUpdates(m_root->path(QStringLiteral("/media/usb"))), KalUpdateManager::NoUpdatesFound);
+    QCOMPARE(manager.checkForUpdates(m_root->path(QStringLiteral("/media/sd"))), KalUpdateManager::NoUpdatesFound);
     expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: no zipreader available"));
     QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
 }
