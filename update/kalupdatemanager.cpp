@@ -3,6 +3,7 @@
 // Parses untrusted input: an update package is any zip file on any stick.
 #include "update/kalupdatemanager.h"
 
+#include "update/logcategory.h"
 #include "update/updatetrust.h"
 
 #include "formats/xmldomloader.h"
@@ -124,17 +125,17 @@ bool KalUpdateManagerPrivate::checkSignature()
     const QByteArray list = fileDataFromZipReader(QLatin1String(UpdateTrust::kListName));
     const QByteArray signature = fileDataFromZipReader(QLatin1String(UpdateTrust::kSignatureName));
     if (list.isEmpty() || signature.isEmpty()) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: package is not signed, refused";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: package is not signed, refused";
         return false;
     }
     if (!trust.verify(list, signature)) {
-        qWarning().noquote() << "[KalUpdateManager::verifyKalUpdate]: signature refused:" << trust.errorString();
+        qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]: signature refused:" << trust.errorString();
         return false;
     }
     const QHash<QString, QByteArray> hashes = trust.hashes();
     const auto xmlHash = hashes.constFind(QStringLiteral("update.xml"));
     if (xmlHash == hashes.cend() || *xmlHash != UpdateTrust::sha256(updateXml)) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update.xml differs from its signed hash, refused";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: update.xml differs from its signed hash, refused";
         return false;
     }
     signedHashes = hashes;
@@ -153,7 +154,7 @@ bool KalUpdateManagerPrivate::checkPayload()
         return checkSignedFiles(planned);
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (!readThrough(file.source, nullptr)) {
-            qWarning().noquote() << "[KalUpdateManager::verifyKalUpdate]: entry cannot be read, refused:" << zipReader->errorString();
+            qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]: entry cannot be read, refused:" << zipReader->errorString();
             return false;
         }
     }
@@ -173,18 +174,18 @@ bool KalUpdateManagerPrivate::checkSignedFiles(const QVector<KalUpdateManager::P
         if (it.key() == QLatin1String("update.xml"))
             continue;
         if (!present.contains(it.key())) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
             return false;
         }
         QByteArray digest;
         if (!readThrough(it.key(), &digest) || digest != it.value()) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
             return false;
         }
     }
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (!signedHashes.contains(file.source)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
             return false;
         }
     }
@@ -293,20 +294,20 @@ KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(co
 {
     const QFileInfo info(dest);
     if (info.fileName().isEmpty()) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
+        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
         return Copy::Failed;
     }
     const QString directory = info.absolutePath();
     if (!QFileInfo::exists(directory)) {
         QDir().mkpath(directory);
         if (!QFileInfo::exists(directory)) {
-            qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
+            qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
             return Copy::Failed;
         }
     }
     QTemporaryFile temporary(directory + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     if (!temporary.open()) {
-        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
         return Copy::Failed;
     }
     UpdateTrust::Sha256 hasher;
@@ -322,37 +323,37 @@ KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(co
     });
     if (!read) {
         if (writeFailed) {
-            qWarning() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << entrySize(href) << "bytes to be written, got"
+            qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << entrySize(href) << "bytes to be written, got"
                        << written << "bytes.";
             return Copy::Failed;
         }
         // A missing entry is empty data, as it always was.
         if (!zipReader || zipReader->entryError() == ZipReader::NoSuchEntry)
             return Copy::Empty;
-        qWarning().noquote() << "[KalUpdateManager::copyFileDataToDestination]: entry cannot be read:" << zipReader->errorString();
+        qCWarning(lcUpdate).noquote() << "[KalUpdateManager::copyFileDataToDestination]: entry cannot be read:" << zipReader->errorString();
         return Copy::Failed;
     }
     if (written == 0)
         return Copy::Empty;
     // The stick may answer this second read differently from the one that was verified.
     if (signatureRequired && hasher.result() != signedHashes.value(href)) {
-        qWarning() << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << href;
+        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << href;
         return Copy::Failed;
     }
     if (!temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser
             | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
+        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
         return Copy::Failed;
     }
     // On the disk before the rename makes it the file: a power cut leaves the old file or the new one.
     if (!temporary.flush() || ::fsync(temporary.handle()) != 0) {
-        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed for '" << dest << "': " << strerror(errno);
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed for '" << dest << "': " << strerror(errno);
         return Copy::Failed;
     }
     temporary.close();
     // rename() replaces a link at the destination itself, never the file it points to.
     if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(dest).constData()) != 0) {
-        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be replaced: " << strerror(errno);
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be replaced: " << strerror(errno);
         return Copy::Failed;
     }
     temporary.setAutoRemove(false);
@@ -362,11 +363,11 @@ KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(co
 KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateType::Types type)
 {
     if (type != KalUpdateType::DataPackageFile && type != KalUpdateType::DataPackageDir) {
-        qWarning() << "[KalUpdateManager::dataPackagesUpdate] wrong type given";
+        qCWarning(lcUpdate) << "[KalUpdateManager::dataPackagesUpdate] wrong type given";
         return KalUpdateManager::DataPackagesUpdateFailed;
     }
     if (!update.hasKalUpdateItemType(type)) {
-        qDebug() << "[KalUpdateManager::dataPackagesUpdate]: no items found";
+        qCDebug(lcUpdate) << "[KalUpdateManager::dataPackagesUpdate]: no items found";
         return KalUpdateManager::DataPackagesUpdateFailed;
     }
     return writePlannedFiles(type, KalUpdateManager::DataPackagesUpdateFailed, "KalUpdataManager::dataPackagesUpdate]:",
@@ -376,7 +377,7 @@ KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateTy
 KalUpdateManager::Status KalUpdateManagerPrivate::pluginsUpdate()
 {
     if (!update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
-        qDebug() << "[KalUpdateManager::pluginsUpdate]: no items found";
+        qCDebug(lcUpdate) << "[KalUpdateManager::pluginsUpdate]: no items found";
         return KalUpdateManager::PluginsUpdateFailed;
     }
     return writePlannedFiles(KalUpdateType::Plugin, KalUpdateManager::PluginsUpdateFailed, "[KalUpdataManager::pluginsUpdate]:",
@@ -398,14 +399,14 @@ KalUpdateManager::Status KalUpdateManagerPrivate::writePlannedFiles(KalUpdateTyp
         case Copy::Done:
             break;
         case Copy::Empty:
-            qWarning() << prefix << "file data is empty for" << file.source;
+            qCWarning(lcUpdate) << prefix << "file data is empty for" << file.source;
             return failure;
         case Copy::Failed:
-            qWarning() << prefix << "copy file data failed to:" << file.destination;
+            qCWarning(lcUpdate) << prefix << "copy file data failed to:" << file.destination;
             return failure;
         }
     }
-    qDebug() << success;
+    qCDebug(lcUpdate) << success;
     return KalUpdateManager::NoError;
 }
 
@@ -413,7 +414,7 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
 {
     const auto items = update.kalUpdateItemsType(KalUpdateType::Firmware);
     if (items.isEmpty()) {
-        qWarning() << "[KalUpdateManager::firmwareUpdate]: no items found";
+        qCWarning(lcUpdate) << "[KalUpdateManager::firmwareUpdate]: no items found";
         return KalUpdateManager::FirmwareUpdateFailed;
     }
     const KalUpdateItem item = items.first();
@@ -427,16 +428,16 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     case Copy::Done:
         break;
     case Copy::Empty:
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
         return KalUpdateManager::FirmwareUpdateFailed;
     case Copy::Failed:
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
     const KalVersionNumber reported = KalUpdateManager::fileVersionNumber(temporary, KalUpdateType::Firmware);
     if (reported != expected) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected:" << expected.toString()
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected:" << expected.toString()
                    << "got version number:" << reported.toString();
         QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
@@ -445,14 +446,14 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     if (QFileInfo::exists(backup))
         QFile::remove(backup);
     if (!QFile::copy(dest, backup)) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
         QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
     const int exitCode = QProcess::execute(QStringLiteral("mv"), { temporary, dest });
     if (exitCode != 0) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
         QFile::remove(temporary);
         QFile::remove(backup);
         return KalUpdateManager::FirmwareUpdateFailed;
@@ -460,15 +461,15 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
 
     const KalVersionNumber installed = KalUpdateManager::fileVersionNumber(dest, KalUpdateType::Firmware);
     if (installed != expected) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
                    << "got version number:" << installed.toString();
         const int restored = QProcess::execute(QStringLiteral("mv"), { backup, dest });
         if (restored != 0)
-            qWarning() << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
+            qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
-    qDebug() << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
+    qCDebug(lcUpdate) << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
     QFile::remove(backup);
     return KalUpdateManager::NoError;
 }
@@ -495,7 +496,7 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
         // Only the first KiB matters; the marker is a one-line text file.
         const QString text = QString::fromLocal8Bit(marker.read(1024));
         if (text.contains(QLatin1String("brevik22"), Qt::CaseInsensitive)) {
-            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal image update stick";
+            qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: found a kal image update stick";
             return KalImageUpdateFound;
         }
     }
@@ -504,13 +505,13 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
     for (const QString &name : packages) {
         d->update.clear();
         if (open(medium.filePath(name)) && verifyKalUpdate()) {
-            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal update";
+            qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: found a kal update";
             return KalUpdateFound;
         }
         close();
     }
     d->update.clear();
-    qDebug() << "[KalUpdateManager::checkForUpdates]: no updates found";
+    qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: no updates found";
     return NoUpdatesFound;
 }
 
@@ -519,18 +520,18 @@ bool KalUpdateManagerPrivate::openPackage(ZipReader *reader)
     q->close();
     zipReader = reader;
     if (zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
         q->close();
         return false;
     }
     const QByteArray xml = zipReader->fileData(QStringLiteral("update.xml"));
     if (xml.isEmpty()) {
-        qWarning() << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
         q->close();
         return false;
     }
     if (!q->parseUpdateXml(xml)) {
-        qWarning() << "[KalUpdateManager::open]: failed to parse the update xml data";
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: failed to parse the update xml data";
         q->close();
         return false;
     }
@@ -564,14 +565,14 @@ bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
     XmlDomLoader::load(document, data, QStringLiteral("[KalUpdateManager::parseUpdateXml]:"));
     const QDomElement root = document.documentElement();
     if (root.tagName() != QLatin1String("kalUpdate")) {
-        qWarning() << "[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!";
+        qCWarning(lcUpdate) << "[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!";
         return false;
     }
     d->update.setVersion(root.attribute(QStringLiteral("version")));
 
     const QDomElement target = d->elementByTagName(root, QStringLiteral("target"));
     if (target.isNull()) {
-        qWarning() << "[KalUpdateManager::parseUpdateXml]: target element not found";
+        qCWarning(lcUpdate) << "[KalUpdateManager::parseUpdateXml]: target element not found";
         return false;
     }
     KalTarget t;
@@ -606,7 +607,7 @@ QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) 
     const QString root = d->productRoot();
     const QString pluginDir = d->pluginDirectory();
     const auto refuse = [&](const char *what, const QString &path) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]:" << what << path;
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]:" << what << path;
         planned.clear();
     };
 
@@ -663,23 +664,23 @@ QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) 
 bool KalUpdateManager::verifyKalUpdate()
 {
     if (!d->zipReader) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
         return false;
     }
     if (d->zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
         return false;
     }
     // Before anything else looks at the description: with a device key only signed packages count.
     if (!d->checkSignature())
         return false;
     if (d->update.isEmpty()) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
         return false;
     }
     const KalTarget target = d->update.target();
     if (target.id != d->applicationName) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
         return false;
     }
     // A version text that does not parse reads as 0.0.0, which every device
@@ -689,12 +690,12 @@ bool KalUpdateManager::verifyKalUpdate()
     KalVersionNumber::fromString(target.minimumVersionText, &minimumParsed);
     KalVersionNumber::fromString(d->update.version(), &packageParsed);
     if (!minimumParsed || !packageParsed) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
                    << target.minimumVersionText << "package version:" << d->update.version();
         return false;
     }
     if (KalVersionNumber::compare(d->deviceVersion, target.minimumVersion) < 0) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: device version:" << d->deviceVersion.toString()
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: device version:" << d->deviceVersion.toString()
                    << "is lower then required minimumversion:" << target.minimumVersion.toString();
         return false;
     }
@@ -702,18 +703,18 @@ bool KalUpdateManager::verifyKalUpdate()
     const QString root = d->productRoot();
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Firmware)) {
         if (!item.dest.startsWith(root) || !liesBelow(item.dest, root, false)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
             return false;
         }
         if (KalVersionNumber::fromString(item.version).isNull()) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
             return false;
         }
     }
     const QString pluginDir = d->pluginDirectory();
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Plugin)) {
         if (pluginDir.isEmpty() || !liesBelow(item.dest, pluginDir, true)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: plugin start destination wrong:" << item.dest;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: plugin start destination wrong:" << item.dest;
             return false;
         }
     }
@@ -732,14 +733,14 @@ bool KalUpdateManager::verifyKalUpdate()
             }
         }
         if (!found) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to find dataPackage directory:" << item.href;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: failed to find dataPackage directory:" << item.href;
             return false;
         }
     }
     // Listed with bytes here; whether they read back whole is the payload check's.
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
         if (item.href.isEmpty() || d->entrySize(item.href) <= 0) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
             return false;
         }
     }
@@ -751,7 +752,7 @@ KalUpdateManager::Status KalUpdateManager::runUpdate()
     if (!verifyKalUpdate())
         return UpdateVerifyError;
     if (d->update.isEmpty()) {
-        qWarning() << "[KalUpdateManager::runUpdate]: no update items available";
+        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: no update items available";
         return UpdateFileEmptyError;
     }
     if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageFile)) {

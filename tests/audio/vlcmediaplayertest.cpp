@@ -481,7 +481,7 @@ private Q_SLOTS:
         QVERIFY(player.init());
         QSignalSpy finished(&player, &VlcMediaPlayer::finished);
         // Reported once, although every stream opens the device again.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("audioSetupCallback.*: error opening audio device$")));
+        QTest::ignoreMessage(QtWarningMsg, "int VlcMediaPlayer::audioSetupCallback(void**, char*, unsigned int*, unsigned int*): error opening audio device");
         QVERIFY(player.play(TestData::generated(Mono22Wav)));
         QVERIFY(finished.wait(10000));
         QVERIFY(player.play(TestData::generated(Mono22Wav)));

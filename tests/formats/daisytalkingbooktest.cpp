@@ -5,6 +5,7 @@
 #include "testroot.h"
 
 #include "formats/daisytalkingbook.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/navmodel.h"
@@ -118,7 +119,7 @@ void DaisyTalkingBookTest::opensByFileName()
         const bool book = file == QLatin1String("ncc.html") || file.endsWith(QLatin1String(".opf"));
         QVERIFY(QFile::copy(source + QLatin1Char('/') + file, dir.filePath(book ? copyAs : file)));
     }
-    LogCapture log;
+    LogCapture log(lcFormats());
     Book book(DaisyTalkingBook::open(dir.filePath(copyAs)));
     QVERIFY2(log.contains(logged), qPrintable(log.text()));
     if (version == 0) {
@@ -168,7 +169,7 @@ void DaisyTalkingBookTest::opensNccInDeclaredCharset()
     file.write(ncc);
     file.close();
     QVERIFY(QFile::copy(fixtureBook(QStringLiteral("upper/one.smil")), dir.filePath(QStringLiteral("one.smil"))));
-    LogCapture log;
+    LogCapture log(lcFormats());
     Book book(DaisyTalkingBook::open(file.fileName()));
     QVERIFY2(book, qPrintable(log.text()));
     QCOMPARE(book->title()->textNode()->text(), title);
@@ -187,7 +188,7 @@ void DaisyTalkingBookTest::spineHoldsEachSmilOnce()
 
 void DaisyTalkingBookTest::titleWithoutMetaDataIsInvalid()
 {
-    LogCapture log;
+    LogCapture log(lcFormats());
     Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("missingsmil/ncc.html"))));
     QVERIFY(book);
     QCOMPARE(book->title()->textNode()->text(), QStringLiteral("INVALID"));
@@ -198,7 +199,7 @@ void DaisyTalkingBookTest::titleWithoutMetaDataIsInvalid()
 
 void DaisyTalkingBookTest::repairsBrokenNccAndSmil()
 {
-    LogCapture log;
+    LogCapture log(lcFormats());
     Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("broken202/ncc.html"))));
     QVERIFY2(book, qPrintable(log.text()));
     QVERIFY(log.contains(QStringLiteral("[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover")));
@@ -218,7 +219,7 @@ void DaisyTalkingBookTest::repairsBrokenNccAndSmil()
 
 void DaisyTalkingBookTest::refusesUnopenableBook()
 {
-    LogCapture log;
+    LogCapture log(lcFormats());
     QString reason;
     Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("unopenable/ncc.html")), &reason));
     QCOMPARE(book.get(), nullptr);
@@ -236,7 +237,7 @@ void DaisyTalkingBookTest::missingPartsAreUnplayable()
     Book book(DaisyTalkingBook::open(fixtureBook(QStringLiteral("missingsmil/ncc.html"))));
     QVERIFY(book);
     QCOMPARE(book->spine().size(), 3);
-    LogCapture log;
+    LogCapture log(lcFormats());
     QCOMPARE(book->startReading(0), nullptr);
     QVERIFY(log.contains(QStringLiteral("[DaisyTalkingBook::processSmil] failed to parse the recovered file")));
     QVERIFY2(book->errorString().contains(book->spine().at(0)), qPrintable(book->errorString()));
@@ -262,7 +263,7 @@ void DaisyTalkingBookTest::spineBoundaries()
 {
     Book book(DaisyTalkingBook::open(generatedBook(QStringLiteral("synthetic202"))));
     QVERIFY(book);
-    LogCapture log;
+    LogCapture log(lcFormats());
     QCOMPARE(book->startReading(3), nullptr);
     QVERIFY(log.contains(QStringLiteral("[DaisyTalkigBook::startReading] spineIndex 3 out of range. max: 3")));
     QCOMPARE(book->previous(), nullptr);
@@ -354,7 +355,7 @@ void DaisyTalkingBookTest::jumps()
     const int type = section ? NavNode::NavPointType : NavNode::PageTargetType;
     at->currentAudioTrack()->setPosition(at->currentAudioTrack()->position() + 1);
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     SmilMediaGroup *result = nullptr;
     if (jump == QLatin1String("nextSection"))
         result = model->nextSection(level);
@@ -393,7 +394,7 @@ void DaisyTalkingBookTest::positionLookupFallbacks()
 {
     Book book(DaisyTalkingBook::open(generatedBook(QStringLiteral("synthetic202"))));
     QVERIFY(book);
-    LogCapture log;
+    LogCapture log(lcFormats());
     QCOMPARE(book->navNodeRefersThisAudioNode(nullptr, NavNode::NavPointType), nullptr);
     QVERIFY(log.contains(QStringLiteral("[DaisyTalkingBook::navNodeRefersThisAudioNode] invalid audioNode")));
     QCOMPARE(book->nextSection(1), nullptr);

@@ -4,6 +4,7 @@
 #include "testroot.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
@@ -148,7 +149,7 @@ void NccParserTest::onePageTestForTwentyPages()
 void NccParserTest::repairsMalformedNcc()
 {
     const QString path = TestData::path(QStringLiteral("ncc/malformed.html"));
-    LogCapture log;
+    LogCapture log(lcFormats());
     NccParser parser;
     QVERIFY(!parser.parseFromFile(path));
     QVERIFY2(log.contains(QStringLiteral("[NccParser::parseFileData] xml has error:")), qPrintable(log.text()));
@@ -230,7 +231,7 @@ void NccParserTest::refusesUnreadableFiles()
     QFETCH(QString, file);
     QFETCH(QString, logged);
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     NccParser parser;
     QVERIFY(!parser.parseFromFile(QStringLiteral(QUIMBO_TEST_DATA "/") + file));
     QVERIFY2(log.contains(logged), qPrintable(log.text()));
@@ -289,7 +290,7 @@ void NccParserTest::findsTitleAudio()
     const QString base = TestData::path(QStringLiteral("smil/onefile.smil"));
     NavPoint node;
     node.setContent(content);
-    LogCapture log;
+    LogCapture log(lcFormats());
     SmilAudioParser parser;
     std::unique_ptr<AudioNode> clip(parser.audioAtId(&node, base));
     if (clipId.isEmpty()) {
@@ -310,7 +311,7 @@ void NccParserTest::titleAudioRepairsSmil()
 {
     NavPoint node;
     node.setContent(QStringLiteral("broken.smil#p2"));
-    LogCapture log;
+    LogCapture log(lcFormats());
     SmilAudioParser parser;
     std::unique_ptr<AudioNode> clip(parser.audioAtId(&node, TestData::path(QStringLiteral("smil/onefile.smil"))));
     QVERIFY(log.contains(QStringLiteral("[SmilAudioParser::parseFile] failed to parse the file..try to recover")));

@@ -4,6 +4,7 @@
 #include "testroot.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
 #include "formats/smilmediagroup.h"
@@ -182,7 +183,7 @@ void SmilParserTest::positionsAtId()
 
     auto tree = parse(fixture);
     QVERIFY(tree);
-    LogCapture log;
+    LogCapture log(lcFormats());
     std::unique_ptr<SmilMediaGroup> group(tree->smilMediaGroupFromId(id));
     QVERIFY(group);
     QTEST(group->currentAudioTrackIndex(), "trackIndex");
@@ -231,7 +232,7 @@ void SmilParserTest::findsAudioNodeRefs()
         QTEST(textIds, "texts");
     }
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     QVERIFY(!tree->findAudioNodeRefs(nullptr, containerId, textIds));
     QVERIFY(log.contains(QStringLiteral("[Smiltree::findAudioNodeRefs] invalid audio node")));
 }
@@ -288,7 +289,7 @@ void SmilParserTest::refusesBadFiles()
     QFETCH(QString, fixture);
     QFETCH(QString, logged);
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     SmilParser parser;
     QVERIFY(!parser.parseFromFile(QStringLiteral(QUIMBO_TEST_DATA "/") + fixture));
     QCOMPARE(parser.smilTree(), nullptr);
@@ -305,7 +306,7 @@ void SmilParserTest::refusesDeepNesting()
         deep += "</seq>";
     deep += "</body></smil>";
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     SmilParser parser;
     QVERIFY(!parser.parseFromFileData(QStringLiteral("/books/deep.smil"), deep));
     QVERIFY(log.contains(QStringLiteral("nested too deep")));
@@ -345,7 +346,7 @@ void SmilParserTest::fileWithoutAudioIsUnplayable()
     auto tree = parse(QStringLiteral("smil/noaudio.smil"));
     QVERIFY(tree);
     QVERIFY(!tree->isEmpty());
-    LogCapture log;
+    LogCapture log(lcFormats());
     QCOMPARE(tree->smilMediaGroup(), nullptr);
     QCOMPARE(tree->smilMediaGroupFromId(QStringLiteral("p1")), nullptr);
     QVERIFY(log.contains(QStringLiteral("[SmilTree::smilMediaGroup] error: no valid audiotracks")));

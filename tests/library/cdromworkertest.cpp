@@ -3,6 +3,7 @@
 #include "library/cdromworker.h"
 
 #include "logcapture.h"
+#include "library/logcategory.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
@@ -121,7 +122,7 @@ void CdRomWorkerTest::ejectRetries()
     sim->setEjectFailures(failures);
     CdRomWorker worker;
     worker.start();
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(worker.eject(), result);
     QTEST(sim->ejectCommandCount(), "commands");
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] error startStop2Blk. Failed:")), qMin(failures, CdRomWorker::kEjectAttempts));
@@ -138,7 +139,7 @@ void CdRomWorkerTest::ejectWithoutDrive()
 {
     SimMedia::instance()->setDrivePresent(false);
     CdRomWorker worker;
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(worker.eject(), -1);
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts:")), CdRomWorker::kEjectAttempts);
     QVERIFY(log.contains(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 9")));
@@ -150,7 +151,7 @@ void CdRomWorkerTest::ejectOfANodeThatIsNoDrive()
     Platform::setBackend(Platform::Backend::Linux);
     QVERIFY(m_root->writeFile(QStringLiteral("/dev/cd-rom"), "not a drive"));
     CdRomWorker worker;
-    LogCapture log;
+    LogCapture log(lcLibrary());
     const int result = worker.eject();
     const bool refused = CdRomWorker::diskOk();
     Platform::setBackend(Platform::Backend::Simulated);
@@ -163,7 +164,7 @@ void CdRomWorkerTest::emergencyEjectWithoutDrive()
 {
     Platform::setTimeScale(0.001);
     SimMedia::instance()->setDrivePresent(false);
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QVERIFY(!CdRomWorker::emergencyEject());
     // Eleven ejects of ten attempts each.
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 0")), 11);

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/mediaclass.h"
+#include "library/logcategory.h"
 
 #include "logcapture.h"
 #include "platform/paths.h"
@@ -86,7 +87,7 @@ void MediaClassTest::cleanup()
 
 void MediaClassTest::startMonitoring()
 {
-    LogCapture log;
+    LogCapture log(lcLibrary());
     m_media = std::make_unique<MediaClass>();
     m_media->waitForPriorityDevice();
     QTRY_VERIFY(!m_media->isBusy());
@@ -197,7 +198,7 @@ void MediaClassTest::unusableMedia()
 
     startMonitoring();
     Reports reports(m_media.get());
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), files), fileSystem));
     QTRY_VERIFY(log.contains(logged));
     QTRY_VERIFY(!m_media->isBusy());

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/mediasourcemanager.h"
+#include "library/logcategory.h"
 
 #include "logcapture.h"
 #include "platform/mounter.h"
@@ -149,7 +150,7 @@ void MediaSourceManagerTest::mountCalls()
     Platform::setMounter(&m_mounter);
     m_mounter.result = result;
     MediaSourceManager manager(fileSystemSource(device, fileSystem));
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(manager.mount(), mounted);
     QCOMPARE(manager.mediaSource().isMounted(), mounted);
     QTEST(m_mounter.calls, "mountCalls");
@@ -175,7 +176,7 @@ void MediaSourceManagerTest::mountRefusesWhatIsNoFileSystem()
     // exFAT goes through its helper, which gets two seconds.
     m_actions.bounded = Platform::SystemActions::kTimedOut;
     MediaSourceManager exfat(fileSystemSource(QStringLiteral("/dev/sda1"), QStringLiteral("exfat")));
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QVERIFY(!exfat.mount());
     QCOMPARE(log.count(QStringLiteral("[MediaSourceManager::mountExFat] qprocess didn't finish")), 5);
     QVERIFY(m_mounter.calls.isEmpty());

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemarkmanager.h"
+#include "library/logcategory.h"
 #include "library/lastplayedmarker.h"
 #include "library/markerfile.h"
 #include "library/resumemarker.h"
@@ -395,7 +396,7 @@ void ResumeMarkManagerTest::truncatedFileKeepsCompleteMarkers()
         const QByteArray truncated = whole.left(cut);
         QVERIFY(m_root->writeFile(markerFile, truncated));
         QFile::remove(m_root->path(markerFile + QLatin1String(".broken")));
-        LogCapture log;
+        LogCapture log(lcLibrary());
 
         for (int i = 0; i < marks.size(); ++i) {
             const Mark mark = load(marks[i].title);
@@ -512,7 +513,7 @@ void ResumeMarkManagerTest::hostileLastPlayedFileReadsAsAbsent()
 
     QVERIFY(makeHostile(*m_root, stickFile, kind));
     {
-        LogCapture log;
+        LogCapture log(lcLibrary());
         const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(stickFile, QString()));
         QVERIFY(!marker);
         QVERIFY2(log.contains(QStringLiteral("[ResumeMarkManager::readXml] ")) && log.contains(logged), qPrintable(log.text()));
@@ -589,7 +590,7 @@ void ResumeMarkManagerTest::unreadableStoreRefusesSave()
     QVERIFY(!before.isEmpty());
 
     {
-        LogCapture log;
+        LogCapture log(lcLibrary());
         QVERIFY(!saveOne(3));
         QVERIFY2(log.contains(logged), qPrintable(log.text()));
         QVERIFY2(log.contains(QStringLiteral("save refused, the stored markers are kept")), qPrintable(log.text()));

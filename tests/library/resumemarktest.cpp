@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemark.h"
+#include "library/logcategory.h"
 #include "library/markerfile.h"
 #include "logcapture.h"
 #include "testroot.h"
@@ -339,7 +340,7 @@ void ResumemarkTest::truncatedFileKeepsCompleteEntries()
         const QByteArray truncated = whole.left(cut);
         QVERIFY(m_root->writeFile(storeFile, truncated));
         QFile::remove(m_root->path(storeFile) + QLatin1String(".broken"));
-        LogCapture log;
+        LogCapture log(lcLibrary());
         for (int i = 0; i < titles.size(); ++i) {
             ResumemarkData read;
             read.title = titles[i];
@@ -446,7 +447,7 @@ void ResumemarkTest::unreadableStoreRefusesWrite()
     ResumemarkData three = record(QStringLiteral("Three"), 3, 3, 3, 3000);
     ResumemarkData back = record(QStringLiteral("One"), 0, 0, 0, 0);
     {
-        LogCapture log;
+        LogCapture log(lcLibrary());
         QVERIFY(!store.write(three));
         QVERIFY(!store.read(back));
         QVERIFY2(log.contains(logged), qPrintable(log.text()));

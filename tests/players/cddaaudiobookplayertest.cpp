@@ -108,7 +108,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("log");
         QTest::newRow("other url") << "cdda:///" << true << ": mediaPathFile is not cdda!";
         QTest::newRow("device path") << "/dev/cdrom" << true << ": mediaPathFile is not cdda!";
-        QTest::newRow("no disc in the drive") << "cdda://" << false << ": error reading toc header!";
+        QTest::newRow("no disc in the drive") << "cdda://" << false << "bool CddaAudioBookPlayer::readDiscId(): error reading toc header!";
     }
     void refusesWhatIsNoReadableDisc()
     {

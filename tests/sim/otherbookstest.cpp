@@ -71,6 +71,8 @@ private Q_SLOTS:
         env.insert(QStringLiteral("PATH"), QStringLiteral(QUIMBO_SOURCE_DIR "/tools/sim-bin:") + env.value(QStringLiteral("PATH")));
         QProcess firmware;
         firmware.setProcessEnvironment(env);
+        // Started inside the root: the EPUB player's temporary audio must not land in the working directory.
+        firmware.setWorkingDirectory(root.root());
         firmware.setStandardErrorFile(QProcess::nullDevice());
         firmware.setStandardInputFile(QProcess::nullDevice());
         firmware.start(kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
@@ -91,6 +93,7 @@ private Q_SLOTS:
         QVERIFY2(seek.hasMatch(), qPrintable(out.right(3000)));
         QCOMPARE(seek.captured(1), stop.captured(1));
         QVERIFY(QDir(root.path(QStringLiteral("/tmp/temporaryAudioFiles"))).entryList(QDir::Files).isEmpty());
+        QVERIFY(!QFileInfo::exists(root.root() + QStringLiteral("/temporaryAudioFiles")));
     }
 };
 
