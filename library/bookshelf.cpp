@@ -331,6 +331,8 @@ public:
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
 {
+    // The second half of addMediaSource, after the search thread: the log
+    // names the slot the medium came in by, which Q_FUNC_INFO cannot here.
     const char *const function = "void BookShelf::addMediaSource(MediaSource)";
     if (mediaSource.mediaType() == MediaSource::MediaTypeCdRom) {
         // A CD put back in: its content identifies it, so it replaces the old entry.
