@@ -309,6 +309,10 @@ NavNode *DaisyTalkingBook::labelAudioMatch(AudioNode *probe, int type) const
             continue;
         if (clip->clipBegin() < probe->position() && probe->position() < clip->clipEnd())
             return node;
+        // A node still ahead of the position is not where the reader is: taking the file's
+        // first page there made "next page" from the start of a file skip that page.
+        if (probe->position() < clip->clipBegin())
+            continue;
         if (!candidate
             || (node->playOrder() > candidate->playOrder() && probe->position() >= clip->clipEnd()))
             candidate = node;

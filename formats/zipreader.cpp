@@ -148,8 +148,7 @@ public:
     void scanFiles();
     QString decodedName(const FileHeader &header) const;
     ZipReader::FileInfo fillFileInfo(int index, QHash<quint32, QDateTime> *times = nullptr) const;
-    // Receives the entry's bytes in order, one chunk at a time; false stops the extraction.
-    using Sink = std::function<bool(const char *, qint64)>;
+    using Sink = ZipReader::Sink;
     bool extract(const QString &fileName, const Sink &sink);
     bool inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name, const Sink &sink, quint32 *crc);
     bool fail(ZipReader::EntryError error);
@@ -609,6 +608,11 @@ QByteArray ZipReader::fileData(const QString &fileName) const
 bool ZipReader::writeEntry(const QString &fileName, QIODevice *out) const
 {
     return d->extract(fileName, [out](const char *bytes, qint64 n) { return out->write(bytes, n) == n; });
+}
+
+bool ZipReader::readEntry(const QString &fileName, const Sink &sink) const
+{
+    return d->extract(fileName, sink);
 }
 
 ZipReader::EntryError ZipReader::entryError() const

@@ -19,6 +19,8 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <climits>
+
 namespace {
 const QString kTocFile = QStringLiteral("/root/quimbo/toc.xml");
 
@@ -37,16 +39,21 @@ public:
     bool writeToc(qint32 id, const QString &root);
     ResumemarkData readResumemarkData();
     bool writeResumemark(int track, qint64 time);
-    /** Milliseconds; measured on the spot while the scanner has not reached the track. */
-    qint64 duration(int track);
+    /**
+     * Milliseconds of @p track, or -1 while the scanner has not reached it. Never measured
+     * here: a measurement holds the main thread for up to seconds.
+     */
+    qint64 duration(int track) const;
     /** Plays @p track from @p from ms; a result code. */
     int startTrack(int track, qint64 from);
+    /** Starts @p track from its beginning and keeps the length the engine found on opening it. */
+    int startToLearn(int track);
     /** The walk past the last track: position kept on the last track, end of book. */
     int endOfBookReached();
-    /** Going back @p shortfall ms from the start of trackNumber, track by track. */
-    int walkBack(qint64 shortfall, const char *function);
-    /** Going on @p remainder ms from the start of the track after trackNumber. */
-    int walkOn(qint64 remainder, const char *function);
+    /** Going back @p shortfall ms from the start of @p track, track by track. */
+    int walkBack(int track, qint64 shortfall, const char *function);
+    /** Going on @p remainder ms from the end of @p track, track by track. */
+    int walkOn(int track, qint64 remainder, const char *function);
     void startScanner();
 
     DigitalAudioBookPlayer *const q;
@@ -217,15 +224,12 @@ bool DigitalAudioBookPlayerPrivate::writeResumemark(int track, qint64 time)
     return Resumemark().write(data);
 }
 
-qint64 DigitalAudioBookPlayerPrivate::duration(int track)
+qint64 DigitalAudioBookPlayerPrivate::duration(int track) const
 {
-    auto it = tracksMap.find(track);
-    if (it == tracksMap.end())
+    const auto it = tracksMap.constFind(track);
+    if (it == tracksMap.cend())
         return 0;
-    if (hasToc || it->duration > 0)
-        return it->duration;
-    const qint64 measured = engine->totalTimeFile(it->fileName);
-    return qMax<qint64>(0, measured);
+    return hasToc || it->duration > 0 ? it->duration : -1;
 }
 
 int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
@@ -244,28 +248,66 @@ int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
     return AudioBookPlayerInterface::Done;
 }
 
+int DigitalAudioBookPlayerPrivate::startToLearn(int track)
+{
+    qCDebug(lcPlayers) << "track" << track << "is not measured yet: its length comes from opening it";
+    const int started = startTrack(track, 0);
+    const qint64 length = started == AudioBookPlayerInterface::Done ? engine->totalTime() : 0;
+    if (length > 0)
+        tracksMap[track].duration = int(qMin<qint64>(length, INT_MAX));
+    return started;
+}
+
 int DigitalAudioBookPlayerPrivate::endOfBookReached()
 {
     return q->endOfBookReached(&playing, &trackNumber, totalTracks, [this](int track) { return duration(track); }, &endOfBook,
                                [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
-int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder, const char *function)
+// A track the scanner has not reached is opened and the engine finds the rest of the way:
+// the walk never waits on the main thread for a measurement.
+int DigitalAudioBookPlayerPrivate::walkOn(int track, qint64 remainder, const char *function)
 {
-    const TrackWalk::Target target = TrackWalk::forward(trackNumber, remainder, totalTracks, [this](int track) { return duration(track); },
-                                                        function);
-    if (target.kind == TrackWalk::Target::PastEnd)
-        return endOfBookReached();
-    return startTrack(target.track, target.position);
+    for (;;) {
+        const TrackWalk::Target target = TrackWalk::forward(track, remainder, totalTracks, [this](int t) { return duration(t); }, function);
+        if (target.kind == TrackWalk::Target::PastEnd)
+            return endOfBookReached();
+        if (target.kind == TrackWalk::Target::Inside)
+            return startTrack(target.track, target.position);
+        if (const int started = startToLearn(target.track); started != AudioBookPlayerInterface::Done || target.position <= 0)
+            return started;
+        qint64 beyond = 0;
+        const int result = TrackWalk::seekWithin(engine.get(), target.position - qMax<qint64>(0, engine->currentTime()), function, &beyond);
+        if (result >= 0)
+            return result;
+        playing = false;
+        track = target.track;
+        remainder = beyond;
+    }
 }
 
-int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall, const char *function)
+int DigitalAudioBookPlayerPrivate::walkBack(int track, qint64 shortfall, const char *function)
 {
-    const TrackWalk::Target target = TrackWalk::backward(trackNumber, shortfall, [this](int track) { return duration(track); },
-                                                         function);
-    if (target.kind == TrackWalk::Target::Inside)
-        return startTrack(target.track, target.position);
-    return q->beginOfBookReached(&playing, &trackNumber);
+    for (;;) {
+        const TrackWalk::Target target = TrackWalk::backward(track, shortfall, [this](int t) { return duration(t); }, function);
+        if (target.kind == TrackWalk::Target::Inside)
+            return startTrack(target.track, target.position);
+        if (target.kind == TrackWalk::Target::BeforeStart)
+            return q->beginOfBookReached(&playing, &trackNumber);
+        if (const int started = startToLearn(target.track); started != AudioBookPlayerInterface::Done)
+            return started;
+        // A file whose length the engine cannot tell either is passed over, as a measured 0 is.
+        const qint64 position = qMax<qint64>(0, duration(target.track)) - target.position;
+        if (position >= 0) {
+            qint64 beyond = 0;
+            const int result = TrackWalk::seekWithin(engine.get(), position - qMax<qint64>(0, engine->currentTime()), function, &beyond);
+            return result >= 0 ? result : AudioBookPlayerInterface::EngineFailure;
+        }
+        engine->stop();
+        playing = false;
+        track = target.track;
+        shortfall = -position;
+    }
 }
 
 void DigitalAudioBookPlayerPrivate::startScanner()
@@ -463,12 +505,15 @@ int DigitalAudioBookPlayer::fastForward(int seconds)
         qint64 r = 0;
         if (const int result = TrackWalk::seekWithin(d->engine.get(), step, Q_FUNC_INFO, &r); result >= 0)
             return result;
-        return d->walkOn(r, Q_FUNC_INFO);
+        return d->walkOn(d->trackNumber, r, Q_FUNC_INFO);
     }
     qint64 target = d->readResumemarkData().playerTime + step;
     const qint64 length = d->duration(d->trackNumber);
+    // Not measured yet: the walk opens the track itself.
+    if (length < 0)
+        return d->walkOn(d->trackNumber - 1, target, Q_FUNC_INFO);
     if (target >= length)
-        return d->walkOn(target - length, Q_FUNC_INFO);
+        return d->walkOn(d->trackNumber, target - length, Q_FUNC_INFO);
     warnFrom(Q_FUNC_INFO) << ": we are start playing: " << d->trackNumber << " at time: " << target;
     return d->startTrack(d->trackNumber, target);
 }
@@ -482,18 +527,22 @@ int DigitalAudioBookPlayer::rewind(int seconds)
         qint64 r = 0;
         if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, Q_FUNC_INFO, &r); result >= 0)
             return result;
-        return d->walkBack(r, Q_FUNC_INFO);
+        return d->walkBack(d->trackNumber, r, Q_FUNC_INFO);
     }
     qint64 position;
     if (d->endOfBook) {
         d->endOfBook = false;
         d->trackNumber = d->totalTracks;
-        position = d->duration(d->trackNumber) - step;
+        const qint64 length = d->duration(d->trackNumber);
+        // Not measured yet: the walk back from past the end opens the last track itself.
+        if (length < 0)
+            return d->walkBack(d->totalTracks + 1, step, Q_FUNC_INFO);
+        position = length - step;
     } else {
         position = d->readResumemarkData().playerTime - step;
     }
     if (position < 0)
-        return d->walkBack(-position, Q_FUNC_INFO);
+        return d->walkBack(d->trackNumber, -position, Q_FUNC_INFO);
     return d->startTrack(d->trackNumber, position);
 }
 

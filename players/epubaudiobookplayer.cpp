@@ -6,6 +6,7 @@
 #include "audio/vlcmediaplayer.h"
 #include "formats/epubparser.h"
 #include "library/resumemark.h"
+#include "platform/paths.h"
 #include "players/epubsmilaudioplaylist.h"
 #include "players/logcategory.h"
 #include "players/trackwalk.h"
@@ -55,7 +56,9 @@ public:
     QStringList smilList;
     EpubParser parser;
     EpubSmilAudioPlaylist playlist;
-    QString tempDir = QDir::currentPath() + QDir::separator() + QStringLiteral("temporaryAudioFiles/");
+    // Below the device's temporary folder, not the working directory: that is wherever the
+    // program was started from, often read-only or a folder of someone else's files.
+    QString tempDir = Platform::path(QStringLiteral("/tmp/temporaryAudioFiles/"));
     /** The audio the engine plays; replacing it removes the previous one. */
     std::unique_ptr<QTemporaryFile> tempFile;
     AudioSettings audioSettings;

@@ -18,6 +18,8 @@ Target forward(int track, qint64 remainder, int total, const Length &length, con
             return {Target::PastEnd, total, 0};
         }
         const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, remainder};
         if (remainder < l) {
             qCDebug(lcPlayers).noquote().nospace() << function << ": track: " << track << " at time: " << remainder;
             return {Target::Inside, track, remainder};
@@ -34,7 +36,10 @@ Target backward(int track, qint64 shortfall, const Length &length, const char *f
             qCWarning(lcPlayers).noquote().nospace() << function << ": no previous tracks available!";
             return {Target::BeforeStart, 1, 0};
         }
-        const qint64 position = length(track) - shortfall;
+        const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, shortfall};
+        const qint64 position = l - shortfall;
         if (position >= 0) {
             qCDebug(lcPlayers).noquote().nospace() << function << ": track: " << track << " at time: " << position;
             return {Target::Inside, track, position};

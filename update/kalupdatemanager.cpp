@@ -20,6 +20,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -83,7 +89,10 @@ public:
     void parseDataPackagesElelement(const QDomElement &element);
     QByteArray fileDataFromZipReader(const QString &href) const;
     QStringList zipEntries() const;
-    bool copyFileDataToDestination(const QByteArray &data, const QString &dest) const;
+    bool readThrough(const QString &href, QByteArray *digest) const;
+    qint64 entrySize(const QString &href) const;
+    enum class Copy { Done, Empty, Failed };
+    Copy copyEntryToDestination(const QString &href, const QString &dest) const;
     KalUpdateManager::Status firmwareUpdate();
     KalUpdateManager::Status pluginsUpdate();
     KalUpdateManager::Status dataPackagesUpdate(KalUpdateType::Types type);
@@ -92,8 +101,8 @@ public:
     QString productRoot() const;
     QString pluginDirectory() const;
     bool checkSignature();
-    bool checkSignedFiles();
-    bool readInstallData(const QString &source, QByteArray *data) const;
+    bool checkPayload();
+    bool checkSignedFiles(const QVector<KalUpdateManager::PlannedFile> &planned);
     bool openPackage(ZipReader *reader);
 
     KalUpdateManager *const q;
@@ -133,11 +142,28 @@ bool KalUpdateManagerPrivate::checkSignature()
     return true;
 }
 
-// Every signed file is present with its hash, and every file to be installed is signed.
-bool KalUpdateManagerPrivate::checkSignedFiles()
+// Every file to be installed reads whole, so that a corrupt entry is refused before
+// anything is written; in a signed package it must also match its signed hash.
+bool KalUpdateManagerPrivate::checkPayload()
 {
-    if (!signatureRequired)
-        return true;
+    bool ok = false;
+    const auto planned = q->plannedFiles(&ok);
+    if (!ok)
+        return false;
+    if (signatureRequired)
+        return checkSignedFiles(planned);
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (!readThrough(file.source, nullptr)) {
+            qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]: entry cannot be read, refused:" << zipReader->errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every signed file is present with its hash, and every file to be installed is signed.
+bool KalUpdateManagerPrivate::checkSignedFiles(const QVector<KalUpdateManager::PlannedFile> &planned)
+{
     QSet<QString> present;
     if (zipReader) {
         const auto entries = zipReader->fileInfoList();
@@ -151,33 +177,17 @@ bool KalUpdateManagerPrivate::checkSignedFiles()
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
             return false;
         }
-        if (UpdateTrust::sha256(fileDataFromZipReader(it.key())) != it.value()) {
+        QByteArray digest;
+        if (!readThrough(it.key(), &digest) || digest != it.value()) {
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
             return false;
         }
     }
-    bool ok = false;
-    const auto planned = q->plannedFiles(&ok);
-    if (!ok)
-        return false;
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (!signedHashes.contains(file.source)) {
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
             return false;
         }
-    }
-    return true;
-}
-
-// The package is read again for writing: a stick that changed it since verification
-// (or a device that answers a second read differently) must not get its bytes installed.
-bool KalUpdateManagerPrivate::readInstallData(const QString &source, QByteArray *data) const
-{
-    *data = fileDataFromZipReader(source);
-    if (signatureRequired && UpdateTrust::sha256(*data) != signedHashes.value(source)) {
-        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << source;
-        data->clear();
-        return false;
     }
     return true;
 }
@@ -247,51 +257,107 @@ QStringList KalUpdateManagerPrivate::zipEntries() const
     return names;
 }
 
-bool KalUpdateManagerPrivate::copyFileDataToDestination(const QByteArray &data, const QString &dest) const
+// The size the archive's directory gives for an entry, -1 when there is no such entry.
+qint64 KalUpdateManagerPrivate::entrySize(const QString &href) const
 {
-    if (data.isEmpty()) {
-        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: fileData is empty";
-        return false;
+    if (!zipReader)
+        return -1;
+    const auto entries = zipReader->fileInfoList();
+    for (const ZipReader::FileInfo &entry : entries) {
+        if (entry.filePath == href)
+            return entry.size;
     }
+    return -1;
+}
+
+// Streams the entry through, digesting it on the way when asked; nothing of it is kept.
+bool KalUpdateManagerPrivate::readThrough(const QString &href, QByteArray *digest) const
+{
+    if (!zipReader || href.isEmpty())
+        return false;
+    UpdateTrust::Sha256 hasher;
+    const bool read = zipReader->readEntry(href, [&](const char *bytes, qint64 n) {
+        if (digest)
+            hasher.addData(bytes, n);
+        return true;
+    });
+    if (digest)
+        *digest = read ? hasher.result() : QByteArray();
+    return read;
+}
+
+// The entry goes to a temporary file beside its destination and is renamed over it only
+// once it arrived whole: its CRC-32 held and, in a signed package, its signed hash, taken
+// on the way. So a firmware of tens of MB never sits in memory, and a corrupt, tampered or
+// cut-off entry never replaces a good file (the old file used to be deleted first).
+KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(const QString &href, const QString &dest) const
+{
     const QFileInfo info(dest);
     if (info.fileName().isEmpty()) {
         qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
-        return false;
+        return Copy::Failed;
     }
     const QString directory = info.absolutePath();
     if (!QFileInfo::exists(directory)) {
         QDir().mkpath(directory);
         if (!QFileInfo::exists(directory)) {
             qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
-            return false;
+            return Copy::Failed;
         }
     }
-    if (QFileInfo::exists(dest) || info.isSymLink())
-        QFile::remove(dest);
-    QFile file(dest);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QTemporaryFile temporary(directory + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temporary.open()) {
         qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
-        return false;
+        return Copy::Failed;
     }
-    const qint64 written = file.write(data);
-    if (written != data.size()) {
-        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << data.size() << "bytes to be written, got" << written
-                   << "bytes.";
-        file.close();
-        return false;
+    UpdateTrust::Sha256 hasher;
+    qint64 written = 0;
+    bool writeFailed = false;
+    const bool read = zipReader && zipReader->readEntry(href, [&](const char *bytes, qint64 n) {
+        if (signatureRequired)
+            hasher.addData(bytes, n);
+        const qint64 w = temporary.write(bytes, n);
+        written += qMax<qint64>(w, 0);
+        writeFailed = w != n;
+        return !writeFailed;
+    });
+    if (!read) {
+        if (writeFailed) {
+            qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << entrySize(href) << "bytes to be written, got"
+                       << written << "bytes.";
+            return Copy::Failed;
+        }
+        // A missing entry is empty data, as it always was.
+        if (!zipReader || zipReader->entryError() == ZipReader::NoSuchEntry)
+            return Copy::Empty;
+        qCWarning(lcUpdate).noquote() << "[KalUpdateManager::copyFileDataToDestination]: entry cannot be read:" << zipReader->errorString();
+        return Copy::Failed;
     }
-    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup
-            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+    if (written == 0)
+        return Copy::Empty;
+    // The stick may answer this second read differently from the one that was verified.
+    if (signatureRequired && hasher.result() != signedHashes.value(href)) {
+        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << href;
+        return Copy::Failed;
+    }
+    if (!temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser
+            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
         qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
-        file.close();
-        return false;
+        return Copy::Failed;
     }
-    file.close();
-    if (!QFileInfo::exists(dest)) {
-        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: veryfying failed, destination file '" << dest << "' doesn't exists";
-        return false;
+    // On the disk before the rename makes it the file: a power cut leaves the old file or the new one.
+    if (!temporary.flush() || ::fsync(temporary.handle()) != 0) {
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed for '" << dest << "': " << strerror(errno);
+        return Copy::Failed;
     }
-    return true;
+    temporary.close();
+    // rename() replaces a link at the destination itself, never the file it points to.
+    if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(dest).constData()) != 0) {
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be replaced: " << strerror(errno);
+        return Copy::Failed;
+    }
+    temporary.setAutoRemove(false);
+    return Copy::Done;
 }
 
 KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateType::Types type)
@@ -329,14 +395,13 @@ KalUpdateManager::Status KalUpdateManagerPrivate::writePlannedFiles(KalUpdateTyp
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (file.type != type)
             continue;
-        QByteArray data;
-        if (!readInstallData(file.source, &data))
-            return failure;
-        if (data.isEmpty()) {
+        switch (copyEntryToDestination(file.source, Platform::path(file.destination))) {
+        case Copy::Done:
+            break;
+        case Copy::Empty:
             qCWarning(lcUpdate) << prefix << "file data is empty for" << file.source;
             return failure;
-        }
-        if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
+        case Copy::Failed:
             qCWarning(lcUpdate) << prefix << "copy file data failed to:" << file.destination;
             return failure;
         }
@@ -359,16 +424,14 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     const QString temporary = dest + QStringLiteral("_new");
     const QString backup = dest + QStringLiteral(".bak");
 
-    QByteArray data;
-    if (!readInstallData(item.href, &data))
-        return KalUpdateManager::FirmwareUpdateFailed;
-    if (data.isEmpty()) {
+    switch (copyEntryToDestination(item.href, temporary)) {
+    case Copy::Done:
+        break;
+    case Copy::Empty:
         qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
         return KalUpdateManager::FirmwareUpdateFailed;
-    }
-    if (!copyFileDataToDestination(data, temporary)) {
+    case Copy::Failed:
         qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
-        QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
@@ -674,13 +737,14 @@ bool KalUpdateManager::verifyKalUpdate()
             return false;
         }
     }
+    // Listed with bytes here; whether they read back whole is the payload check's.
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
-        if (d->fileDataFromZipReader(item.href).isEmpty()) {
+        if (item.href.isEmpty() || d->entrySize(item.href) <= 0) {
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
             return false;
         }
     }
-    return d->checkSignedFiles();
+    return d->checkPayload();
 }
 
 KalUpdateManager::Status KalUpdateManager::runUpdate()

@@ -93,7 +93,6 @@ void DaisyTalkingBookTest::opensByFileName_data()
 
     const QString daisy202 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2.02 book");
     const QString daisy3 = QStringLiteral("[DaisyTalkingBook::open] this is a Daisy 2005 book");
-    QTest::newRow("ncc.html") << "synthetic202" << "ncc.html" << "book" << 1 << daisy202;
     QTest::newRow("NCC.HTML in Book #1") << "synthetic202" << "NCC.HTML" << "Book #1" << 1 << daisy202;
     QTest::newRow("ncc.html in 100% sure") << "synthetic202" << "ncc.html" << "100% sure" << 1 << daisy202;
     QTest::newRow("ncc.html in Café ü") << "synthetic202" << "ncc.html" << "Café ü" << 1 << daisy202;
@@ -465,17 +464,13 @@ void DaisyTalkingBookTest::realBooksMatchGoldenFiles()
 void DaisyTalkingBookTest::realBooksWalk_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("unplayable");
-
-    QTest::newRow("d202-great-painters") << "d202-great-painters" << 0;
-    QTest::newRow("d202-dontworrybehappy-ncconly") << "d202-dontworrybehappy-ncconly" << 0;
-    QTest::newRow("d3-mental-health") << "d3-mental-health" << 0;
+    for (const char *name : {"d202-great-painters", "d202-dontworrybehappy-ncconly", "d3-mental-health"})
+        QTest::newRow(name) << QString::fromLatin1(name);
 }
 
 void DaisyTalkingBookTest::realBooksWalk()
 {
     QFETCH(QString, name);
-    QFETCH(int, unplayable);
 
     Book book(DaisyTalkingBook::open(BookDump::findDaisyBookFile(TestData::sharedBook(name))));
     QVERIFY(book);
@@ -490,7 +485,7 @@ void DaisyTalkingBookTest::realBooksWalk()
         for (int t = 0; t < group->numberOfAudioTracks(); ++t)
             missingAudio += QFileInfo::exists(group->audioTrack(t)->source()) ? 0 : 1;
     }
-    QCOMPARE(failed, unplayable);
+    QCOMPARE(failed, 0);
     // great-painters lacks speechgen0005.mp3, which two SMIL files use (one of them as a second track):
     // the model still loads both.
     QCOMPARE(missingAudio, name == QLatin1String("d202-great-painters") ? 2 : 0);

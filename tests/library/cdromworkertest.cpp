@@ -108,7 +108,6 @@ void CdRomWorkerTest::ejectRetries_data()
     QTest::addColumn<int>("commands");
 
     QTest::newRow("first try") << 0 << 0 << 1;
-    QTest::newRow("after three failures") << 3 << 0 << 4;
     QTest::newRow("last of ten tries") << CdRomWorker::kEjectAttempts - 1 << 0 << CdRomWorker::kEjectAttempts;
     QTest::newRow("gives up after ten") << CdRomWorker::kEjectAttempts << -1 << CdRomWorker::kEjectAttempts;
 }
@@ -117,7 +116,6 @@ void CdRomWorkerTest::ejectRetries()
 {
     QFETCH(int, failures);
     QFETCH(int, result);
-    QFETCH(int, commands);
 
     SimMedia *sim = SimMedia::instance();
     QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("data"))));
@@ -126,7 +124,7 @@ void CdRomWorkerTest::ejectRetries()
     worker.start();
     LogCapture log(lcLibrary());
     QCOMPARE(worker.eject(), result);
-    QCOMPARE(sim->ejectCommandCount(), commands);
+    QTEST(sim->ejectCommandCount(), "commands");
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] error startStop2Blk. Failed:")), qMin(failures, CdRomWorker::kEjectAttempts));
     QCOMPARE(log.contains(QStringLiteral("[CdRomWorker::eject] disc is ejecting..")), result == 0);
     QCOMPARE(sim->disc() == SimMedia::NoDisc, result == 0);
@@ -193,14 +191,13 @@ void CdRomWorkerTest::diskOk_data()
 void CdRomWorkerTest::diskOk()
 {
     QFETCH(QString, drive);
-    QFETCH(bool, ok);
 
     SimMedia *sim = SimMedia::instance();
     if (drive == QLatin1String("data") || drive == QLatin1String("audio"))
         sim->insertDisc(drive == QLatin1String("data") ? SimMedia::DataDisc : SimMedia::AudioDisc, m_root->medium(drive));
     sim->setTrayOpen(drive == QLatin1String("open"));
     sim->setDrivePresent(drive != QLatin1String("absent"));
-    QCOMPARE(CdRomWorker::diskOk(), ok);
+    QTEST(CdRomWorker::diskOk(), "ok");
 }
 
 QTEST_GUILESS_MAIN(CdRomWorkerTest)

@@ -158,7 +158,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("msec"); // -1: nothing plays
         using R = AudioBookPlayerInterface;
         QTest::newRow("stopped, forward into the next") << false << 1 << 1000 << 2 << int(R::Done) << 2 << 1000;
-        QTest::newRow("stopped, forward over a track") << false << 1 << 1000 << 5 << int(R::Done) << 3 << 1000;
         QTest::newRow("stopped, forward past the end") << false << 3 << 1000 << 5 << int(R::EndOfBook) << 3 << -1;
         QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -2 << int(R::Done) << 2 << 2000;
         QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -4 << int(R::BeginOfBook) << 1 << -1;
