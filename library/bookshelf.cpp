@@ -139,14 +139,13 @@ public:
     void speakBookshelfAndTitle()
     {
         messages->play(Message::bookshelf);
-        whenSpoken([this] { playTitle(collection.audioBook(index)); });
+        whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
-    void playTitle(const AudioBook &book)
+    void playTitle(const AudioBook &book, const char *function)
     {
         if (!book.isDefined()) {
-            qCDebug(lcLibrary).nospace() << "void BookShelf::playTitle(const AudioBook&)"
-                               << ": undefined audio book";
+            qCDebug(lcLibrary).nospace() << function << ": undefined audio book";
             return;
         }
         const QString medium = mediumWord(book.mediaType());
@@ -214,7 +213,7 @@ public:
         return false;
     }
 
-    void walkAudioBook(int step)
+    void walkAudioBook(int step, const char *function)
     {
         if (!browsingAllowed())
             return;
@@ -222,45 +221,44 @@ public:
         stopNotifications();
         const int target = index + step;
         if (target < 0 || target >= collection.count()) {
-            qCDebug(lcLibrary).nospace() << "void BookShelf::walkAudioBook(int)" << (target < 0 ? ": we are the first book" : ": we are at the last book");
+            qCDebug(lcLibrary).nospace() << function << (target < 0 ? ": we are the first book" : ": we are at the last book");
             doubleBeep->play();
-            playTitle(collection.audioBook(index));
+            q->playTitle(collection.audioBook(index));
             return;
         }
         const AudioBook book = collection.audioBook(target);
         if (!book.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBook(int)", ": undefined audiobook.. strange error!");
+            refuseBrowsing(function, ": undefined audiobook.. strange error!");
             return;
         }
         index = target;
-        playTitle(book);
+        q->playTitle(book);
     }
 
-    void walkAudioBookMediaType(int step)
+    void walkAudioBookMediaType(int step, const char *function)
     {
         if (!browsingAllowed())
             return;
         const AudioBook current = collection.audioBook(index);
         if (!current.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": undefined audiobook");
+            refuseBrowsing(function, ": undefined audiobook");
             return;
         }
         const AudioBook target = step > 0 ? collection.nextMediaType(current) : collection.previousMediaType(current);
         if (!target.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": invalid audio book index");
+            refuseBrowsing(function, ": invalid audio book index");
             return;
         }
         stopMessages();
         stopNotifications();
         index = collection.indexOf(target);
-        playTitle(target);
+        q->playTitle(target);
     }
 
-    void selectAudioBook(const AudioBook &book)
+    void selectAudioBook(const AudioBook &book, const char *function)
     {
         if (!book.isDefined()) {
-            qCDebug(lcLibrary).nospace() << "void BookShelf::selectAudioBook(const AudioBook&)"
-                               << ": undefined audio book";
+            qCDebug(lcLibrary).nospace() << function << ": undefined audio book";
             return;
         }
         if (mode == BookShelf::LastPlayedMode)
@@ -333,6 +331,8 @@ public:
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
 {
+    // The second half of addMediaSource, after the search thread: the log
+    // names the slot the medium came in by, which Q_FUNC_INFO cannot here.
     const char *const function = "void BookShelf::addMediaSource(MediaSource)";
     if (mediaSource.mediaType() == MediaSource::MediaTypeCdRom) {
         // A CD put back in: its content identifies it, so it replaces the old entry.
@@ -537,7 +537,7 @@ void BookShelf::run()
     qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
 
     if (titleFirst) {
-        d->playTitle(d->collection.audioBook(d->index));
+        playTitle(d->collection.audioBook(d->index));
         if (d->bookInUse.isDefined())
             d->whenSpoken([this] { playTitleFinished(); });
     } else {
@@ -618,13 +618,13 @@ void BookShelf::keyReleaseEvent(int key)
         return;
     }
     case BUTTON_REWIND:
-        d->walkAudioBook(-1);
+        walkAudioBook(-1);
         return;
     case BUTTON_FAST_FORWARD:
-        d->walkAudioBook(+1);
+        walkAudioBook(+1);
         return;
     case BUTTON_PLAY_STOP:
-        d->selectAudioBook(d->collection.audioBook(d->index));
+        selectAudioBook(d->collection.audioBook(d->index));
         return;
     default:
         return;
@@ -649,10 +649,10 @@ void BookShelf::keyHoldEvent(int key)
         QTimer::singleShot(Platform::scaledMsec(10), this, &BookShelf::runSystemSettings);
         return;
     case BUTTON_REWIND:
-        d->walkAudioBookMediaType(-1);
+        walkAudioBookMediaType(-1);
         return;
     case BUTTON_FAST_FORWARD:
-        d->walkAudioBookMediaType(+1);
+        walkAudioBookMediaType(+1);
         return;
     default:
         return;
@@ -690,6 +690,28 @@ void BookShelf::standbyTimerTimeout()
     d->doubleBeep->play();
     d->leave();
     Q_EMIT shutdown();
+}
+
+// The shelf's moves are done by its private record; these entries give
+// their log lines the shelf's own names.
+void BookShelf::playTitle(const AudioBook &book)
+{
+    d->playTitle(book, Q_FUNC_INFO);
+}
+
+void BookShelf::walkAudioBook(int step)
+{
+    d->walkAudioBook(step, Q_FUNC_INFO);
+}
+
+void BookShelf::walkAudioBookMediaType(int step)
+{
+    d->walkAudioBookMediaType(step, Q_FUNC_INFO);
+}
+
+void BookShelf::selectAudioBook(const AudioBook &book)
+{
+    d->selectAudioBook(book, Q_FUNC_INFO);
 }
 
 void BookShelf::addMediaSource(MediaSource mediaSource)
@@ -740,7 +762,7 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
         if (underCursor.mediaType() == mediaType) {
             d->index = 0;
             d->stopMessages();
-            d->playTitle(d->collection.audioBook(0));
+            playTitle(d->collection.audioBook(0));
         } else {
             d->index = qMax(0, d->collection.indexOf(underCursor));
         }

@@ -61,6 +61,8 @@ Notifier::~Notifier()
     clear();
 }
 
+// The log names the setters as they are called; they are templates in the
+// header, whose Q_FUNC_INFO would carry the template arguments.
 bool Notifier::acceptMediaClass(QObject *media)
 {
     if (!media) {
@@ -195,6 +197,7 @@ void Notifier::insertedMediaIsUnsupported(int mediaType, const std::function<voi
 {
     m_messages->append(Message::media_not_supported, true);
     if (mediaType == MediaTypeCd) {
+        // Named after the slot the media class's signal reaches (the header's lambda).
         qCDebug(lcSystem, "void Notifier::insertedMediaIsUnsupported(MediaSource): unsupported cd.. eject the cd");
         ejectCd();
         m_messages->append(Message::eject);

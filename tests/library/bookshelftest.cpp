@@ -6,9 +6,11 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/lastplayedmarker.h"
+#include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simmixer.h"
+#include "logcapture.h"
 #include "simsession.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -327,17 +329,20 @@ void BookShelfTest::browsing_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("lastSpoken");
     QTest::addColumn<bool>("doubleBeep");
+    QTest::addColumn<QString>("logged"); // the line that says why, for a refused move
 
     // Collection order: 0 DAISY (stick), 1 A, 2 B (MP3 folders, stick), 3 C (MP3, card), 4 E.epub (card)
     const QString daisy = QStringLiteral("clip message076 ");
-    QTest::newRow("fast forward") << "ff" << 1 << "message055 message076 1" << false;
-    QTest::newRow("rewind at the first book") << "rw" << 0 << daisy << true;
-    QTest::newRow("past the last book") << "ff ff ff ff ff" << 4 << "message055 message077 2" << true;
-    QTest::newRow("two group jumps") << "FF FF" << 3 << "message055 message077 1" << false;
-    QTest::newRow("group jump past the last group") << "FF FF FF" << 3 << "message055 message077 1" << true;
-    QTest::newRow("group jump back from inside a group") << "ff ff RW" << 0 << daisy << false;
-    QTest::newRow("group jump before the first group") << "RW" << 0 << QString() << true;
-    QTest::newRow("an EPUB heads no group: back to the last group") << "ff ff ff ff RW" << 3 << "message055 message077 1" << false;
+    const QString noGroup = QStringLiteral("void BookShelf::walkAudioBookMediaType(int): invalid audio book index");
+    QTest::newRow("fast forward") << "ff" << 1 << "message055 message076 1" << false << QString();
+    QTest::newRow("rewind at the first book") << "rw" << 0 << daisy << true << "void BookShelf::walkAudioBook(int): we are the first book";
+    QTest::newRow("past the last book") << "ff ff ff ff ff" << 4 << "message055 message077 2" << true
+                                        << "void BookShelf::walkAudioBook(int): we are at the last book";
+    QTest::newRow("two group jumps") << "FF FF" << 3 << "message055 message077 1" << false << QString();
+    QTest::newRow("group jump past the last group") << "FF FF FF" << 3 << "message055 message077 1" << true << noGroup;
+    QTest::newRow("group jump back from inside a group") << "ff ff RW" << 0 << daisy << false << QString();
+    QTest::newRow("group jump before the first group") << "RW" << 0 << QString() << true << noGroup;
+    QTest::newRow("an EPUB heads no group: back to the last group") << "ff ff ff ff RW" << 3 << "message055 message077 1" << false << QString();
 }
 
 void BookShelfTest::browsing()
@@ -346,6 +351,7 @@ void BookShelfTest::browsing()
     QFETCH(int, index);
     QFETCH(QString, lastSpoken);
     QFETCH(bool, doubleBeep);
+    QFETCH(QString, logged);
 
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
     QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3"), QStringLiteral("d202:Daisy")}));
@@ -358,10 +364,13 @@ void BookShelfTest::browsing()
     QTRY_VERIFY(spoken().size() == 2);
     clearPlayer();
 
+    LogCapture log(lcLibrary(), LogCapture::PassOn);
     press(keys);
     QCOMPARE(m_shelf->index(), index);
     if (doubleBeep)
         QTRY_VERIFY(soundPlayed(QStringLiteral("doubleBeep")));
+    if (!logged.isEmpty())
+        QVERIFY2(log.lines().contains(logged), qPrintable(log.text()));
     if (lastSpoken.isEmpty()) {
         QCOMPARE(spoken(), QStringList());
         return;
