@@ -58,7 +58,7 @@ deb: configure
 	else \
 		echo "deb: no cross build in $(ARMHF_BUILD) (make armhf makes it): only the amd64 package was made"; \
 	fi
-	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb; done
+	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb || exit 1; done
 
 # Unpacks the packages into a scratch root and checks them (tools/deb/check-deb.sh).
 deb-check: deb
