@@ -26,10 +26,15 @@ function(quimbo_add_test source)
         QUIMBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         QUIMBO_BINARY_DIR="${PROJECT_BINARY_DIR}")
     add_test(NAME ${folder}-${name} COMMAND ${name})
+    set(environment "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+        # Programs the test starts itself go through the same emulator (TestData::startBuiltProgram).
+        list(APPEND environment "QUIMBO_TEST_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+    endif()
     set_tests_properties(${folder}-${name} PROPERTIES
         LABELS "${folder};${ARG_LABELS}"
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
+        ENVIRONMENT "${environment}")
 endfunction()
 
 # quimbo_add_fuzzer(<name> <source> LIBRARIES ...): libFuzzer target in bin/fuzzers.
