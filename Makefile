@@ -13,7 +13,7 @@ ARMHF_BUILD    ?= build-armhf
 ARMHF_JOBS     ?= 2
 ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
-                  libudev-dev libxml2-dev zlib1g-dev libssl-dev)
+                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0)
 # Tests that start the firmware or another of our programs as a child process:
 # without binfmt_misc the child (an ARM program) cannot be started by the kernel.
 ARMHF_CTEST_ARGS ?= -LE native
@@ -55,6 +55,7 @@ fuzz: deps
 # Cross build for the board, tests under qemu-arm-static; not part of `make test`.
 armhf: deps
 	tools/armhf/install-deps.sh $(ARMHF_PACKAGES)
+	tools/armhf/vlc-plugins.sh $(ARMHF_BUILD)/vlc
 	@[ -f $(ARMHF_BUILD)/build.ninja ] || cmake -S . -B $(ARMHF_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		--toolchain cmake/armhf-toolchain.cmake $(CMAKE_ARGS)
 	@start=$$(date +%s); nice -n 15 cmake --build $(ARMHF_BUILD) -j $(ARMHF_JOBS) && \
