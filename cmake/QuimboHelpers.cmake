@@ -31,7 +31,9 @@ function(quimbo_add_test source)
         # Programs the test starts itself go through the same emulator (TestData::startBuiltProgram).
         list(APPEND environment "QUIMBO_TEST_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
         # The board's libvlc plug-ins are unpacked, not installed (tools/armhf/vlc-plugins.sh).
-        list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins")
+        list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins"
+             "QEMU_SET_ENV=LD_PRELOAD=${PROJECT_BINARY_DIR}/lib/libquimbo_emulatorfork.so")
+        add_dependencies(${name} quimbo_emulatorfork)
     endif()
     set_tests_properties(${folder}-${name} PROPERTIES
         LABELS "${folder};${ARG_LABELS}"
