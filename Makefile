@@ -8,12 +8,13 @@ PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev
             espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
             python3-cryptography
 # The board's build: cross compiler, user emulation, and the board's libraries
-# as armhf multiarch packages (the amd64 Qt host tools stay in use).
+# as armhf multiarch packages (the amd64 Qt host tools stay in use). libvlc's MP3
+# decoders and libao's ALSA output load their libraries as plug-ins, so those are named.
 ARMHF_BUILD    ?= build-armhf
 ARMHF_JOBS     ?= 2
 ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
-                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0)
+                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0 libasound2)
 # Tests that start the firmware or another of our programs as a child process:
 # without binfmt_misc the child (an ARM program) cannot be started by the kernel.
 ARMHF_CTEST_ARGS ?= -LE native

@@ -34,6 +34,8 @@ function(quimbo_add_test source)
         list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins"
              "QEMU_SET_ENV=LD_PRELOAD=${PROJECT_BINARY_DIR}/lib/libquimbo_emulatorfork.so")
         add_dependencies(${name} quimbo_emulatorfork)
+        # Emulated code runs several times slower than native code.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 4")
     endif()
     set_tests_properties(${folder}-${name} PROPERTIES
         LABELS "${folder};${ARG_LABELS}"
