@@ -9,8 +9,17 @@
 // fork(), which qemu runs. Nothing else is changed.
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <sys/syscall.h>
+
+// The preload is named through QEMU_SET_ENV, which reaches every emulated child
+// again; a host program started by the emulated one (sh, sox, amixer) must not
+// inherit it, or its loader prints an error into the output being read.
+__attribute__((constructor)) static void forgetPreload()
+{
+    unsetenv("LD_PRELOAD");
+}
 
 namespace {
 constexpr long kPidFdIdType = 3; // P_PIDFD in <linux/wait.h>
