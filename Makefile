@@ -7,8 +7,19 @@ PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev
             libao-dev libudev-dev libxml2-dev zlib1g-dev libssl-dev sox libsox-fmt-mp3 \
             espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
             python3-cryptography
+# The board's build: cross compiler, user emulation, and the board's libraries
+# as armhf multiarch packages (the amd64 Qt host tools stay in use). libvlc's MP3
+# decoders and libao's ALSA output load their libraries as plug-ins, so those are named.
+ARMHF_BUILD    ?= build-armhf
+ARMHF_JOBS     ?= 2
+ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
+                  $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
+                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0 libasound2)
+# Tests that start the firmware or another of our programs as a child process:
+# without binfmt_misc the child (an ARM program) cannot be started by the kernel.
+ARMHF_CTEST_ARGS ?= -LE native
 
-.PHONY: all deps configure build run test bench fuzz deb deb-check clean
+.PHONY: all deps configure build run test bench fuzz armhf deb deb-check clean
 
 all: build
 
@@ -17,8 +28,7 @@ deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 		echo "Installing: $$missing"; \
-		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
-		$$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$missing; \
+		tools/apt-get-retry.sh update && tools/apt-get-retry.sh install -y --no-install-recommends $$missing; \
 	fi
 
 configure: deps
@@ -43,10 +53,20 @@ fuzz: deps
 	@[ -f $(BUILD)-fuzz/build.ninja ] || CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQUIMBO_BUILD_FUZZERS=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
 
+# Cross build for the board, tests under qemu-arm-static; not part of `make test`.
+armhf: deps
+	tools/armhf/install-deps.sh $(ARMHF_PACKAGES)
+	tools/armhf/vlc-plugins.sh $(ARMHF_BUILD)/vlc
+	@[ -f $(ARMHF_BUILD)/build.ninja ] || cmake -S . -B $(ARMHF_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		--toolchain cmake/armhf-toolchain.cmake $(CMAKE_ARGS)
+	@start=$$(date +%s); nice -n 15 cmake --build $(ARMHF_BUILD) -j $(ARMHF_JOBS) && \
+		echo "armhf build: $$(( $$(date +%s) - start )) s"
+	@start=$$(date +%s); cd $(ARMHF_BUILD) && nice -n 15 ctest --output-on-failure -j $(ARMHF_JOBS) $(ARMHF_CTEST_ARGS); \
+		status=$$?; echo "armhf tests under emulation: $$(( $$(date +%s) - start )) s"; exit $$status
+
 # The device packages, into build-deb/: amd64 from $(BUILD), armhf from the cross
 # build $(ARMHF_BUILD) when it exists (make armhf makes it). Packaging and its
 # checks need tools that make test does not: deps installs them for this target only.
-ARMHF_BUILD  ?= build-armhf
 DEB_OUT      ?= build-deb
 DEB_PACKAGES := dpkg-dev binutils lintian
 deb: configure
@@ -65,4 +85,4 @@ deb-check: deb
 	tools/deb/check-deb.sh $(DEB_OUT)/*.deb
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(ARMHF_BUILD)

@@ -26,10 +26,21 @@ function(quimbo_add_test source)
         QUIMBO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         QUIMBO_BINARY_DIR="${PROJECT_BINARY_DIR}")
     add_test(NAME ${folder}-${name} COMMAND ${name})
+    set(environment "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+        # Programs the test starts itself go through the same emulator (TestData::startBuiltProgram).
+        list(APPEND environment "QUIMBO_TEST_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+        # The board's libvlc plug-ins are unpacked, not installed (tools/armhf/vlc-plugins.sh).
+        list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins"
+             "QEMU_SET_ENV=LD_PRELOAD=${PROJECT_BINARY_DIR}/lib/libquimbo_emulatorfork.so")
+        add_dependencies(${name} quimbo_emulatorfork)
+        # Emulated code runs several times slower than native code.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 4")
+    endif()
     set_tests_properties(${folder}-${name} PROPERTIES
         LABELS "${folder};${ARG_LABELS}"
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
+        ENVIRONMENT "${environment}")
 endfunction()
 
 # quimbo_add_fuzzer(<name> <source> LIBRARIES ...): libFuzzer target in bin/fuzzers.

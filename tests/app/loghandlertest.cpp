@@ -315,7 +315,7 @@ void LogHandlerTest::fatalAbortsAfterTheLine()
         const rlimit noCore{0, 0};
         setrlimit(RLIMIT_CORE, &noCore); // an expected abort leaves no core file behind
     });
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    TestData::startBuiltProgram(&child, QCoreApplication::applicationFilePath(), QStringList());
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 

@@ -68,7 +68,7 @@ void StartTest::versionPrintsAndExits()
 
     QProcess process;
     process.setProcessEnvironment(environment());
-    process.start(program(), arguments);
+    TestData::startBuiltProgram(&process, program(), arguments);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
@@ -88,7 +88,7 @@ void StartTest::bannerIsLoggedOnTheSimulatedBoard()
 
     QProcess process;
     process.setProcessEnvironment(environment());
-    process.start(program(), {});
+    TestData::startBuiltProgram(&process, program(), {});
     QVERIFY(process.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(m_root->log().count(QStringLiteral("*********************************")) >= 2, 20000);
     process.kill();

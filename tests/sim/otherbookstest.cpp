@@ -75,7 +75,7 @@ private Q_SLOTS:
         firmware.setWorkingDirectory(root.root());
         firmware.setStandardErrorFile(QProcess::nullDevice());
         firmware.setStandardInputFile(QProcess::nullDevice());
-        firmware.start(kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
+        TestData::startBuiltProgram(&firmware, kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
         QVERIFY(firmware.waitForStarted(5000));
         QVERIFY(firmware.waitForFinished(120000));
         const QString out = QString::fromUtf8(firmware.readAllStandardOutput());

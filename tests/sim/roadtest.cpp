@@ -152,7 +152,7 @@ QByteArray RoadTest::run(const QString &script)
     firmware.setProcessEnvironment(env);
     firmware.setStandardErrorFile(QProcess::nullDevice());
     firmware.setStandardInputFile(QProcess::nullDevice());
-    firmware.start(kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), scriptFile});
+    TestData::startBuiltProgram(&firmware, kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), scriptFile});
     const bool finished = firmware.waitForFinished(kProcessTimeoutMsec);
     if (!finished)
         firmware.kill();

@@ -112,7 +112,7 @@ void SimulatorTest::start(const QStringList &arguments)
     // Debug lines go to standard error too; only the simulator's own output matters here.
     m_firmware->setStandardErrorFile(QProcess::nullDevice());
     m_firmware->setStandardInputFile(QProcess::nullDevice());
-    m_firmware->start(kBinary, QStringList{QStringLiteral("--sim")} + arguments);
+    TestData::startBuiltProgram(m_firmware.get(), kBinary, QStringList{QStringLiteral("--sim")} + arguments);
     QVERIFY(m_firmware->waitForStarted(5000));
 }
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -88,6 +89,15 @@ QString generated(const QString &relative)
 QString sharedBook(const QString &relative)
 {
     return QStringLiteral(QUIMBO_SHARED_BOOKS "/") + relative;
+}
+
+void startBuiltProgram(QProcess *process, const QString &program, const QStringList &arguments)
+{
+    const QString emulator = qEnvironmentVariable("QUIMBO_TEST_EMULATOR");
+    if (emulator.isEmpty())
+        process->start(program, arguments);
+    else
+        process->start(emulator, QStringList{program} + arguments);
 }
 
 } // namespace TestData

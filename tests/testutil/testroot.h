@@ -4,7 +4,10 @@
 #define QUIMBO_TESTS_TESTROOT_H
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+class QProcess;
 
 /**
  * A temporary directory used as the device root (QUIMBO_ROOT) for one test
@@ -45,6 +48,13 @@ QString path(const QString &relative);
 QString generated(const QString &relative);
 /** ../shared/books/<relative>: real books made by others. */
 QString sharedBook(const QString &relative);
+/**
+ * Starts a program of this build (the firmware, or the test itself again).
+ * A cross build's tests run under user emulation and the kernel here cannot
+ * start the board's programs by itself: there CTest names the emulator in
+ * QUIMBO_TEST_EMULATOR and the program is started through it.
+ */
+void startBuiltProgram(QProcess *process, const QString &program, const QStringList &arguments);
 } // namespace TestData
 
 #endif

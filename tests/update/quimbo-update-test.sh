@@ -4,6 +4,8 @@
 # Drives quimbo-update on generated packages: listing, installing, refusing.
 set -u
 tool=$1
+# A cross build's tool runs through the emulator that runs its tests.
+run_tool() { ${QUIMBO_TEST_EMULATOR:-} "$tool" "$@"; }
 packages=$2
 version=$3
 next=$4
@@ -17,37 +19,37 @@ check() {
 }
 result() { if eval "$1"; then echo ok; else echo no; fi; }
 
-out=$("$tool" "$packages/data-only.zip" 2>/dev/null); rc=$?
+out=$(run_tool "$packages/data-only.zip" 2>/dev/null); rc=$?
 check "$(result '[ $rc -eq 0 ]')" "verifying data-only.zip exits 0 (got $rc)"
 check "$(result 'echo "$out" | grep -qx "write: datapackage/dir voices/eng/a/b.wav -> $root/root/quimbo/messages/eng/a/b.wav"')" "lists the directory entry with its destination"
 check "$(result '[ -z "$(find "$root" -type f)" ]')" "verifying writes nothing"
 
-"$tool" "$packages/data-only.zip" --install >/dev/null 2>&1; rc=$?
+run_tool "$packages/data-only.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 0 ] && cmp -s "$root/root/quimbo/config/settings.ini" "$(dirname "$0")/../data/update/settings.ini"')" "installs data-only.zip (exit $rc)"
 
 mkdir -p "$root/root/quimbo/bin"
 printf '#!/bin/sh\necho %s\n' "$version" > "$root/root/quimbo/bin/quimbo-basic"
 chmod 755 "$root/root/quimbo/bin/quimbo-basic"
 before=$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)
-"$tool" "$packages/evil-firmware.zip" --install >/dev/null 2>&1; rc=$?
+run_tool "$packages/evil-firmware.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 7 ]')" "refuses a firmware destination that climbs out with status 7 (got $rc)"
 check "$(result '[ "$before" = "$(cd "$root" && find . -exec ls -ld --time-style=+%s {} + | sort)" ]')" "a refused package changes nothing"
 
-"$tool" "$packages/firmware-wrong.zip" --install >/dev/null 2>&1; rc=$?
+run_tool "$packages/firmware-wrong.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = "$version" ]')" "keeps the old program when the new one reports another version (exit $rc)"
 
-"$tool" "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
+run_tool "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = "$next" ]')" "installs new firmware (exit $rc)"
 
-"$tool" "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
+run_tool "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"
 
 # With a device key only a package signed by its private key is accepted.
 mkdir -p "$root/root/quimbo/keys"
 cp "$packages/keys/a/update.pub" "$root/root/quimbo/keys/update.pub"
-"$tool" "$packages/data-only.zip" >/dev/null 2>&1; rc=$?
+run_tool "$packages/data-only.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 7 ]')" "with a device key an unsigned package exits 7 (got $rc)"
-out=$("$tool" "$packages/signed-data.zip" 2>/dev/null); rc=$?
+out=$(run_tool "$packages/signed-data.zip" 2>/dev/null); rc=$?
 check "$(result '[ $rc -eq 0 ] && echo "$out" | grep -qx "verified: yes"')" "with a device key a signed package verifies (exit $rc)"
 
 echo "$passed passed, $failed failed"
