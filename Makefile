@@ -80,9 +80,11 @@ deb: configure
 	fi
 	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb || exit 1; done
 
-# Unpacks the packages into a scratch root and checks them (tools/deb/check-deb.sh).
+# Unpacks the packages into a scratch root and checks them (tools/deb/check-deb.sh),
+# installing a firmware update there with this build's quimbo-update.
 deb-check: deb
-	tools/deb/check-deb.sh $(DEB_OUT)/*.deb
+	cmake --build $(BUILD) -j $(JOBS) --target quimbo-update
+	QUIMBO_UPDATE=$(BUILD)/bin/quimbo-update tools/deb/check-deb.sh $(DEB_OUT)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(ARMHF_BUILD)

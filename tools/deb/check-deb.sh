@@ -7,8 +7,10 @@
 # package of this machine's architecture runs the packaged firmware itself.
 # Prints one "ok:" or "FAIL:" line per check, the package sizes and the lintian
 # tags; exits 1 when a check failed or lintian reports an error.
+# With QUIMBO_UPDATE set to a built quimbo-update, it also installs a firmware
+# update package into the scratch root, as the device would from a stick.
 #
-# usage: check-deb.sh PACKAGE.deb...
+# usage: [QUIMBO_UPDATE=build/bin/quimbo-update] check-deb.sh PACKAGE.deb...
 
 set -uo pipefail
 
@@ -140,6 +142,21 @@ postinst_speaks_missing_prompts() { # root control
         && [ "$(stat -c %Y.%i "$messages/eng/message001.wav")" = "$before" ]
 }
 
+# A firmware update replaces the program the service starts (the packaged link)
+# and leaves the packaged program itself alone.
+firmware_update_replaces_link() { # root version
+    local root="$1" version="$2" next program="/root/quimbo/bin/quimbo-basic" packaged
+    next="${version%.*}.$(( ${version##*.} + 1 ))"
+    printf '#!/bin/sh\necho %s\n' "$next" > "$scratch/next-firmware"
+    "$source_dir/tools/updategen/quimbo-updategen.py" "$scratch/update.zip" \
+        --firmware "$scratch/next-firmware" "$program" "$next" > /dev/null || return 1
+    packaged=$(md5sum < "$root/usr/bin/quimbo-basic")
+    QUIMBO_ROOT="$root" HOME="$scratch" "$QUIMBO_UPDATE" "$scratch/update.zip" --install > "$scratch/update.out" 2>&1 \
+        || { cat "$scratch/update.out" >&2; return 1; }
+    [ ! -L "$root$program" ] && [ "$("$root$program" --version)" = "$next" ] \
+        && [ "$(md5sum < "$root/usr/bin/quimbo-basic")" = "$packaged" ]
+}
+
 lintian_errors=0
 for deb in "$@"; do
     echo "== $deb"
@@ -193,6 +210,9 @@ for deb in "$@"; do
         check "the packaged udev rule is the one the firmware writes" firmware_writes_packaged_rule "$rule" "$root$program"
         if [ "$arch" = "$host_arch" ]; then
             check "postinst speaks the missing prompt languages only, once" postinst_speaks_missing_prompts "$root" "$control"
+            if [ -n "${QUIMBO_UPDATE:-}" ]; then
+                check "a firmware update replaces the program the service starts" firmware_update_replaces_link "$root" "$version"
+            fi
         fi
     else
         echo "  (no qemu for $arch here: the program is not run)"

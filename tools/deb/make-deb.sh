@@ -73,7 +73,9 @@ chmod 0700 "$root/root"
 chmod 0755 "$root/usr/bin/quimbo-basic"
 # The device runs its program from below its own root, where a firmware update
 # puts a new one; the link keeps the packaged program the one in use until then.
-ln -s /usr/bin/quimbo-basic "$root/root/quimbo/bin/quimbo-basic"
+# Relative, so that it leads to the package's program in any root the files are
+# unpacked to (an image being built, a test root), as the updater's backup needs.
+ln -s ../../../usr/bin/quimbo-basic "$root/root/quimbo/bin/quimbo-basic"
 
 install -m 0755 "$source_dir/tools/prompts/generate-prompts.sh" "$root/usr/share/$package/prompts/"
 install -m 0644 "$source_dir"/tools/prompts/messages*.tsv "$root/usr/share/$package/prompts/"
