@@ -15,11 +15,10 @@ ARMHF_JOBS     ?= 2
 ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
                   libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0 libasound2)
-# Tests that start the firmware or another of our programs as a child process:
-# without binfmt_misc the child (an ARM program) cannot be started by the kernel.
+# A test that cannot run under user emulation is labelled native (none is at present).
 ARMHF_CTEST_ARGS ?= -LE native
 
-.PHONY: all deps configure build run test bench fuzz armhf clean
+.PHONY: all deps configure build run test bench fuzz armhf deb deb-check clean
 
 all: build
 
@@ -63,6 +62,26 @@ armhf: deps
 		echo "armhf build: $$(( $$(date +%s) - start )) s"
 	@start=$$(date +%s); cd $(ARMHF_BUILD) && nice -n 15 ctest --output-on-failure -j $(ARMHF_JOBS) $(ARMHF_CTEST_ARGS); \
 		status=$$?; echo "armhf tests under emulation: $$(( $$(date +%s) - start )) s"; exit $$status
+
+# The device packages, into build-deb/: amd64 from $(BUILD), armhf from the cross
+# build $(ARMHF_BUILD) when it exists (make armhf makes it). Packaging and its
+# checks need tools that make test does not: deps installs them for this target only.
+DEB_OUT      ?= build-deb
+DEB_PACKAGES := dpkg-dev binutils lintian
+deb: configure
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
+	cmake --build $(BUILD) -j $(JOBS) --target quimbo-basic
+	tools/deb/make-deb.sh $(BUILD) $(DEB_OUT)
+	@if [ -f $(ARMHF_BUILD)/build.ninja ]; then \
+		nice -n 10 cmake --build $(ARMHF_BUILD) -j $(JOBS) --target quimbo-basic && tools/deb/make-deb.sh $(ARMHF_BUILD) $(DEB_OUT); \
+	else \
+		echo "deb: no cross build in $(ARMHF_BUILD) (make armhf makes it): only the amd64 package was made"; \
+	fi
+	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb || exit 1; done
+
+# Unpacks the packages into a scratch root and checks them (tools/deb/check-deb.sh).
+deb-check: deb
+	tools/deb/check-deb.sh $(DEB_OUT)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(ARMHF_BUILD)

@@ -9,6 +9,7 @@
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -138,14 +139,13 @@ public:
     void speakBookshelfAndTitle()
     {
         messages->play(Message::bookshelf);
-        whenSpoken([this] { playTitle(collection.audioBook(index)); });
+        whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
-    void playTitle(const AudioBook &book)
+    void playTitle(const AudioBook &book, const char *function)
     {
         if (!book.isDefined()) {
-            qDebug().nospace() << "void BookShelf::playTitle(const AudioBook&)"
-                               << ": undefined audio book";
+            qCDebug(lcLibrary).nospace() << function << ": undefined audio book";
             return;
         }
         const QString medium = mediumWord(book.mediaType());
@@ -201,7 +201,7 @@ public:
     // A move the shelf cannot make is answered by a double beep.
     void refuseBrowsing(const char *function, const char *reason)
     {
-        qDebug().nospace() << function << reason;
+        qCDebug(lcLibrary).nospace() << function << reason;
         doubleBeep->play();
     }
 
@@ -213,7 +213,7 @@ public:
         return false;
     }
 
-    void walkAudioBook(int step)
+    void walkAudioBook(int step, const char *function)
     {
         if (!browsingAllowed())
             return;
@@ -221,45 +221,44 @@ public:
         stopNotifications();
         const int target = index + step;
         if (target < 0 || target >= collection.count()) {
-            qDebug().nospace() << "void BookShelf::walkAudioBook(int)" << (target < 0 ? ": we are the first book" : ": we are at the last book");
+            qCDebug(lcLibrary).nospace() << function << (target < 0 ? ": we are the first book" : ": we are at the last book");
             doubleBeep->play();
-            playTitle(collection.audioBook(index));
+            q->playTitle(collection.audioBook(index));
             return;
         }
         const AudioBook book = collection.audioBook(target);
         if (!book.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBook(int)", ": undefined audiobook.. strange error!");
+            refuseBrowsing(function, ": undefined audiobook.. strange error!");
             return;
         }
         index = target;
-        playTitle(book);
+        q->playTitle(book);
     }
 
-    void walkAudioBookMediaType(int step)
+    void walkAudioBookMediaType(int step, const char *function)
     {
         if (!browsingAllowed())
             return;
         const AudioBook current = collection.audioBook(index);
         if (!current.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": undefined audiobook");
+            refuseBrowsing(function, ": undefined audiobook");
             return;
         }
         const AudioBook target = step > 0 ? collection.nextMediaType(current) : collection.previousMediaType(current);
         if (!target.isDefined()) {
-            refuseBrowsing("void BookShelf::walkAudioBookMediaType(int)", ": invalid audio book index");
+            refuseBrowsing(function, ": invalid audio book index");
             return;
         }
         stopMessages();
         stopNotifications();
         index = collection.indexOf(target);
-        playTitle(target);
+        q->playTitle(target);
     }
 
-    void selectAudioBook(const AudioBook &book)
+    void selectAudioBook(const AudioBook &book, const char *function)
     {
         if (!book.isDefined()) {
-            qDebug().nospace() << "void BookShelf::selectAudioBook(const AudioBook&)"
-                               << ": undefined audio book";
+            qCDebug(lcLibrary).nospace() << function << ": undefined audio book";
             return;
         }
         if (mode == BookShelf::LastPlayedMode)
@@ -268,7 +267,7 @@ public:
         leave();
         stopMessages();
         stopNotifications();
-        qDebug().noquote() << "[BookShelf::selectAudioBook] selected:" << book.url();
+        qCDebug(lcLibrary).noquote() << "[BookShelf::selectAudioBook] selected:" << book.url();
         Q_EMIT q->audioBookSelected(true);
     }
 
@@ -287,14 +286,14 @@ public:
         const QString id = cd ? QString::number(mediaSource.mediaId()) : QString();
         const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(lastPlayedPath(mediaSource), id));
         if (!marker) {
-            qDebug() << "[BookShelf::readlastPlayed]: no last played marker found";
+            qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
         const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
         if (book.isDefined())
-            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
+            qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
-            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << marker->source() << "is undefined";
+            qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << marker->source() << "is undefined";
         return book;
     }
 
@@ -332,6 +331,8 @@ public:
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
 {
+    // The second half of addMediaSource, after the search thread: the log
+    // names the slot the medium came in by, which Q_FUNC_INFO cannot here.
     const char *const function = "void BookShelf::addMediaSource(MediaSource)";
     if (mediaSource.mediaType() == MediaSource::MediaTypeCdRom) {
         // A CD put back in: its content identifies it, so it replaces the old entry.
@@ -340,7 +341,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
             const MediaSource &known = mediaSources.at(i);
             if (known.mediaType() != MediaSource::MediaTypeCdRom || known.mediaId() != id)
                 continue;
-            qDebug().nospace() << function << ": same cd-media id exists.. remove it";
+            qCDebug(lcLibrary).nospace() << function << ": same cd-media id exists.. remove it";
             collection.removeAudioBooksByMediaType(known.mediaType());
             if (bookInUse.isDefined() && bookInUse.mediaType() == known.mediaType())
                 bookInUse = AudioBook();
@@ -358,7 +359,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
 
     const int added = collection.count() - before;
     if (added == 0) {
-        qDebug().nospace() << function << ": no books are added to the collection";
+        qCDebug(lcLibrary).nospace() << function << ": no books are added to the collection";
         return;
     }
 
@@ -366,7 +367,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
         mode = BookShelf::NormalMode;
-    qDebug().nospace() << function << ": " << added << " books added, mode " << modeText(mode);
+    qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, mode " << modeText(mode);
 
     if (active || bookInUse.isDefined()) {
         bookshelfAdded->play();
@@ -422,14 +423,12 @@ AudioBook BookShelf::bookInUse() const
 AudioBook BookShelf::bookAt(int index) const
 {
     if (index < 0 || index >= d->collection.count()) {
-        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
-                           << ": invalid index number";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": invalid index number";
         return AudioBook();
     }
     const AudioBook book = d->collection.audioBook(index);
     if (!book.isDefined())
-        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
-                           << ": undefined audioBook";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined audioBook";
     return book;
 }
 
@@ -456,11 +455,11 @@ int BookShelf::pendingSearches() const
 void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 {
     if (!audioBook.isDefined()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": undefined audiobook";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined audiobook";
         return;
     }
     if (d->collection.countByMediaType(audioBook.mediaType()) <= 1) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no multi audiobooks on media";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no multi audiobooks on media";
         return;
     }
     const MediaSource *medium = nullptr;
@@ -471,7 +470,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         }
     }
     if (!medium) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no media source found for: " << audioBook.mediaType();
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no media source found for: " << audioBook.mediaType();
         return;
     }
     LastPlayedMarker marker;
@@ -493,13 +492,13 @@ void BookShelf::run()
         d->index = qMax(0, d->collection.indexOf(d->bookInUse));
         d->bookInUse = AudioBook();
     } else {
-        qDebug().nospace() << Q_FUNC_INFO << ": no audio book in use, start at pos 0";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no audio book in use, start at pos 0";
         d->index = 0;
     }
 
     const AudioBook book = d->collection.audioBook(d->index);
     if (!book.isDefined()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": unexpected error!";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": unexpected error!";
         d->active = false;
         Q_EMIT quit();
         return;
@@ -514,11 +513,11 @@ void BookShelf::run()
     case LastPlayedMode: {
         const AudioBook last = d->mediaSources.isEmpty() ? AudioBook() : d->readLastPlayed(d->mediaSources.first());
         if (!last.isDefined()) {
-            qDebug().nospace() << Q_FUNC_INFO << ": undefined last played book";
+            qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined last played book";
             d->mode = NormalMode;
             titleFirst = false;
         } else if (d->collection.indexOf(last) < 0) {
-            qDebug().nospace() << Q_FUNC_INFO << ": couldn't find audio book index.. mode to normal";
+            qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": couldn't find audio book index.. mode to normal";
             d->mode = NormalMode;
         } else {
             d->index = d->collection.indexOf(last);
@@ -535,10 +534,10 @@ void BookShelf::run()
         titleFirst = false;
         break;
     }
-    qDebug().nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
+    qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
 
     if (titleFirst) {
-        d->playTitle(d->collection.audioBook(d->index));
+        playTitle(d->collection.audioBook(d->index));
         if (d->bookInUse.isDefined())
             d->whenSpoken([this] { playTitleFinished(); });
     } else {
@@ -561,7 +560,7 @@ void BookShelf::playTitleFinished()
         d->mode = NormalMode;
     if (!d->bookInUse.isDefined())
         return;
-    qDebug().nospace() << Q_FUNC_INFO << ": bookshelf was started in single mode.. select audio book for playing";
+    qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": bookshelf was started in single mode.. select audio book for playing";
     d->leave();
     Q_EMIT audioBookSelected(automaticPlay());
 }
@@ -619,13 +618,13 @@ void BookShelf::keyReleaseEvent(int key)
         return;
     }
     case BUTTON_REWIND:
-        d->walkAudioBook(-1);
+        walkAudioBook(-1);
         return;
     case BUTTON_FAST_FORWARD:
-        d->walkAudioBook(+1);
+        walkAudioBook(+1);
         return;
     case BUTTON_PLAY_STOP:
-        d->selectAudioBook(d->collection.audioBook(d->index));
+        selectAudioBook(d->collection.audioBook(d->index));
         return;
     default:
         return;
@@ -636,7 +635,7 @@ void BookShelf::keyHoldEvent(int key)
 {
     switch (key) {
     case BUTTON_POWER:
-        qDebug() << "Shutdown from BookShelf";
+        qCDebug(lcLibrary) << "Shutdown from BookShelf";
         d->leave();
         d->stopMessages();
         d->stopNotifications();
@@ -650,10 +649,10 @@ void BookShelf::keyHoldEvent(int key)
         QTimer::singleShot(Platform::scaledMsec(10), this, &BookShelf::runSystemSettings);
         return;
     case BUTTON_REWIND:
-        d->walkAudioBookMediaType(-1);
+        walkAudioBookMediaType(-1);
         return;
     case BUTTON_FAST_FORWARD:
-        d->walkAudioBookMediaType(+1);
+        walkAudioBookMediaType(+1);
         return;
     default:
         return;
@@ -663,7 +662,7 @@ void BookShelf::keyHoldEvent(int key)
 void BookShelf::runSystemSettings()
 {
     if (d->mode != NormalMode) {
-        qDebug().nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
         return;
     }
     d->disconnectKeys();
@@ -686,17 +685,39 @@ void BookShelf::runSystemSettings()
 
 void BookShelf::standbyTimerTimeout()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
     d->stopMessages();
     d->doubleBeep->play();
     d->leave();
     Q_EMIT shutdown();
 }
 
+// The shelf's moves are done by its private record; these entries give
+// their log lines the shelf's own names.
+void BookShelf::playTitle(const AudioBook &book)
+{
+    d->playTitle(book, Q_FUNC_INFO);
+}
+
+void BookShelf::walkAudioBook(int step)
+{
+    d->walkAudioBook(step, Q_FUNC_INFO);
+}
+
+void BookShelf::walkAudioBookMediaType(int step)
+{
+    d->walkAudioBookMediaType(step, Q_FUNC_INFO);
+}
+
+void BookShelf::selectAudioBook(const AudioBook &book)
+{
+    d->selectAudioBook(book, Q_FUNC_INFO);
+}
+
 void BookShelf::addMediaSource(MediaSource mediaSource)
 {
     if (mediaSource.mimeType() == MediaSource::MimeTypeUndefined) {
-        qDebug().nospace() << Q_FUNC_INFO << ": unknown media source";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": unknown media source";
         return;
     }
     const int serial = ++d->lastSerial;
@@ -709,7 +730,7 @@ void BookShelf::audioBooksFound(const MediaSource &mediaSource, int serial, cons
 {
     const auto it = std::find_if(d->pending.begin(), d->pending.end(), [serial](const auto &entry) { return entry.first == serial; });
     if (it == d->pending.end()) {
-        qDebug().noquote() << "[BookShelf::audioBooksFound] medium" << mediaSource.device() << "was removed during its search: its books are dropped";
+        qCDebug(lcLibrary).noquote() << "[BookShelf::audioBooksFound] medium" << mediaSource.device() << "was removed during its search: its books are dropped";
         return;
     }
     d->pending.erase(it);
@@ -741,7 +762,7 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
         if (underCursor.mediaType() == mediaType) {
             d->index = 0;
             d->stopMessages();
-            d->playTitle(d->collection.audioBook(0));
+            playTitle(d->collection.audioBook(0));
         } else {
             d->index = qMax(0, d->collection.indexOf(underCursor));
         }
@@ -752,7 +773,7 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
     }
 
     if (!d->active && d->bookInUse.isDefined() && d->bookInUse.mediaType() == mediaType) {
-        qDebug().nospace() << Q_FUNC_INFO << ": bookInUse is of this mediaType";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": bookInUse is of this mediaType";
         d->bookInUse = AudioBook();
         Q_EMIT audioBookInUseRemoved();
     }

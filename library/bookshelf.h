@@ -80,6 +80,11 @@ private Q_SLOTS:
 
 private:
     friend class BookShelfPrivate;
+    void playTitle(const AudioBook &book);
+    void walkAudioBook(int step);
+    void walkAudioBookMediaType(int step);
+    void selectAudioBook(const AudioBook &book);
+
     const std::unique_ptr<BookShelfPrivate> d;
 };
 

