@@ -15,8 +15,7 @@ ARMHF_JOBS     ?= 2
 ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
                   libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0 libasound2)
-# Tests that start the firmware or another of our programs as a child process:
-# without binfmt_misc the child (an ARM program) cannot be started by the kernel.
+# A test that cannot run under user emulation is labelled native (none is at present).
 ARMHF_CTEST_ARGS ?= -LE native
 
 .PHONY: all deps configure build run test bench fuzz armhf deb deb-check clean

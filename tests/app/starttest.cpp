@@ -146,7 +146,7 @@ void StartTest::loggingRulesFile()
 
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(program(), {});
+    TestData::startBuiltProgram(&process, program(), {});
     QVERIFY(process.waitForStarted());
     // The media watch starts after the banner and the power-up.
     QTRY_VERIFY_WITH_TIMEOUT(m_root->log().contains(QStringLiteral(" Debug: [UDevMonitor::start]")), 20000);
