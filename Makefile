@@ -8,7 +8,7 @@ PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev
             espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
             python3-cryptography
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz clean
 
 all: build
 
@@ -33,6 +33,13 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
+# The same tests, built with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer into a folder of its own.
+test-sanitize: deps
+	@[ -f $(BUILD)-sanitize/build.ninja ] || cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIMBO_SANITIZE=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
 bench: deps
 	@[ -f $(BUILD)-bench/build.ninja ] || cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUIMBO_BUILD_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS)
@@ -44,4 +51,4 @@ fuzz: deps
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-sanitize
