@@ -8,7 +8,7 @@ PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev
             espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
             python3-cryptography
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz deb deb-check clean
 
 all: build
 
@@ -49,6 +49,27 @@ fuzz: deps
 	@command -v clang++ >/dev/null || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); $$SUDO apt-get install -y --no-install-recommends clang libclang-rt-14-dev; }
 	@[ -f $(BUILD)-fuzz/build.ninja ] || CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQUIMBO_BUILD_FUZZERS=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
+
+# The device packages, into build-deb/: amd64 from $(BUILD), armhf from the cross
+# build $(ARMHF_BUILD) when it exists (make armhf makes it). Packaging and its
+# checks need tools that make test does not: deps installs them for this target only.
+ARMHF_BUILD  ?= build-armhf
+DEB_OUT      ?= build-deb
+DEB_PACKAGES := dpkg-dev binutils lintian
+deb: configure
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
+	cmake --build $(BUILD) -j $(JOBS) --target quimbo-basic
+	tools/deb/make-deb.sh $(BUILD) $(DEB_OUT)
+	@if [ -f $(ARMHF_BUILD)/build.ninja ]; then \
+		nice -n 10 cmake --build $(ARMHF_BUILD) -j $(JOBS) --target quimbo-basic && tools/deb/make-deb.sh $(ARMHF_BUILD) $(DEB_OUT); \
+	else \
+		echo "deb: no cross build in $(ARMHF_BUILD) (make armhf makes it): only the amd64 package was made"; \
+	fi
+	@for deb in $(DEB_OUT)/*.deb; do dpkg-deb --info $$deb; echo "lintian $$deb:"; lintian $$deb; done
+
+# Unpacks the packages into a scratch root and checks them (tools/deb/check-deb.sh).
+deb-check: deb
+	tools/deb/check-deb.sh $(DEB_OUT)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-sanitize

@@ -13,6 +13,10 @@ class QString;
  * right after the command line has been read. Every qDebug/qWarning/
  * qCritical/qFatal of every thread ends here.
  *
+ * Only messages of enabled categories arrive here: each folder logs through
+ * its own category ("quimbo.formats", ...), all of them enabled by default;
+ * LogHandler::loadFilterRules() and QT_LOGGING_RULES switch them off.
+ *
  * Each message becomes one line "<julian day> <HH:mm:ss> <Level>: <text>"
  * appended to "/root/quimbo/log" below the platform root; the file is opened
  * and closed per message, and once it is larger than 5,242,880 bytes it is
@@ -24,6 +28,20 @@ void messageLogHandler(QtMsgType type, const QMessageLogContext &context, const 
 namespace LogHandler {
 /** Size above which the log is rotated, in bytes. */
 constexpr qint64 maximumLogSize = 5242880;
+
+/** The device's logging rules, beside the log. */
+constexpr const char *rulesFile = "/root/quimbo/logging.rules";
+/** Bytes read from the rules file at most. */
+constexpr qint64 maximumRulesSize = 64 * 1024;
+
+/**
+ * Applies the rules file below the platform root when it exists, through
+ * QLoggingCategory::setFilterRules(): lines such as "quimbo.formats=false"
+ * or "quimbo.audio.debug=false", optionally under a "[Rules]" header, as in
+ * qtlogging.ini. QT_LOGGING_RULES still applies on top of them. Logs the
+ * rules it applies; returns whether a file was applied.
+ */
+bool loadFilterRules();
 } // namespace LogHandler
 
 #endif

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/logcategory.h"
 #include "app/loghandler.h"
 #include "app/mainclass.h"
 #include "audio/vlcmediaplayer.h"
@@ -29,18 +30,18 @@ void logBanner()
         lastShutdown = QStringLiteral("normal shutdown");
 
     const char *stars = "*********************************";
-    qDebug() << stars;
-    qDebug() << "Quimbo basic";
-    qDebug() << "PCB revision    :" << Board::getInstance()->revisionString();
-    qDebug() << "Software version:" << QCoreApplication::applicationVersion();
-    qDebug() << "SVN version     :" << QStringLiteral("362M");
-    qDebug() << "VLC             :" << VlcMediaPlayer::libraryVersion();
-    qDebug() << "SoundTouch      :" << QStringLiteral("2.3.1");
-    qDebug() << "Navigation mode :" << settings.value(QStringLiteral("navigationMode"), 1).toInt();
-    qDebug() << "Language        :" << settings.value(QStringLiteral("systemLanguage"), QStringLiteral("eng")).toString();
-    qDebug() << "Last shutdown   :" << lastShutdown;
-    qDebug() << "Last time active:" << settings.value(QStringLiteral("timeActive"), 0u).toUInt() << "minutes";
-    qDebug() << stars;
+    qCDebug(lcApp) << stars;
+    qCDebug(lcApp) << "Quimbo basic";
+    qCDebug(lcApp) << "PCB revision    :" << Board::getInstance()->revisionString();
+    qCDebug(lcApp) << "Software version:" << QCoreApplication::applicationVersion();
+    qCDebug(lcApp) << "SVN version     :" << QStringLiteral("362M");
+    qCDebug(lcApp) << "VLC             :" << VlcMediaPlayer::libraryVersion();
+    qCDebug(lcApp) << "SoundTouch      :" << QStringLiteral("2.3.1");
+    qCDebug(lcApp) << "Navigation mode :" << settings.value(QStringLiteral("navigationMode"), 1).toInt();
+    qCDebug(lcApp) << "Language        :" << settings.value(QStringLiteral("systemLanguage"), QStringLiteral("eng")).toString();
+    qCDebug(lcApp) << "Last shutdown   :" << lastShutdown;
+    qCDebug(lcApp) << "Last time active:" << settings.value(QStringLiteral("timeActive"), 0u).toUInt() << "minutes";
+    qCDebug(lcApp) << stars;
 }
 
 } // namespace
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--version"))) {
         // No log handler yet: this goes to standard error in Qt's default form.
+        // Uncategorised: Qt's default form prints a category's name in front.
         qDebug() << QUIMBO_VERSION_STRING;
         return 0;
     }
@@ -66,6 +68,7 @@ int main(int argc, char *argv[])
     Platform::setupSettingsLocation();
 
     qInstallMessageHandler(messageLogHandler);
+    LogHandler::loadFilterRules();
     // The simulator's terminal, script and control socket (nothing on the
     // device); it sets the board model's revision straps, so it goes first.
     SimController::attach(&app, arguments);

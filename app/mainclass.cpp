@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/mainclass.h"
 
+#include "app/logcategory.h"
 #include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
@@ -105,7 +106,7 @@ public:
     {
         if (!shuttingDown && mode != MainClass::Mode::Shutdown && mode != MainClass::Mode::Idle)
             return false;
-        qDebug("%s: dropped, the device is %s", slot, mode == MainClass::Mode::Idle ? "in idle mode" : "shutting down");
+        qCDebug(lcApp, "%s: dropped, the device is %s", slot, mode == MainClass::Mode::Idle ? "in idle mode" : "shutting down");
         return true;
     }
 
@@ -252,7 +253,7 @@ MainClass::MainClass(QObject *parent)
             d->usbFaultNotifier->setEnabled(false);
             connect(d->usbFaultNotifier, &QSocketNotifier::activated, this, &MainClass::usbFaultEvent);
         }
-        qDebug() << "USB Fault notifier is" << (d->usbFaultNotifier ? "active" : "not active");
+        qCDebug(lcApp) << "USB Fault notifier is" << (d->usbFaultNotifier ? "active" : "not active");
     }
 
     SoundManager *sounds = SoundManager::instance();
@@ -307,7 +308,7 @@ int MainClass::bootStatus() const
             settings.setValue(QStringLiteral("shutdownGood"), false);
             return 0;
         }
-        qDebug() << "Quimbo batteryEmpty shutdown. Startup with adapter!";
+        qCDebug(lcApp) << "Quimbo batteryEmpty shutdown. Startup with adapter!";
         AudioSettings::setVolume(9);
         d->messages->play(Message::battery_empty, true);
         d->messages->play(Message::device_will_power_off, true);
@@ -324,7 +325,7 @@ int MainClass::bootStatus() const
     case BUTTON_FAST_FORWARD:
         return 3;
     case BUTTON_EJECT:
-        qDebug() << "Emergency eject media from cd-rom player";
+        qCDebug(lcApp) << "Emergency eject media from cd-rom player";
         board->switchUsbDrive(0, true);
         AudioSettings::setVolume(9);
         d->messages->play(Message::eject, true);
@@ -346,7 +347,7 @@ int MainClass::bootStatus() const
         d->messages->play(Message::hour, true);
         d->messages->play(QString::number(minutes % 60), true);
         d->messages->play(Message::minute, true);
-        qDebug("Last run time: %d:%d in minutes: %d", int(minutes / 60), int(minutes % 60), int(minutes));
+        qCDebug(lcApp, "Last run time: %d:%d in minutes: %d", int(minutes / 60), int(minutes % 60), int(minutes));
         return 1;
     }
     default:
@@ -417,7 +418,7 @@ BookShelf *MainClass::bookShelf() const
 
 void MainClass::runPowerUp()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted())
         return;
     d->setMode(Mode::PowerUp);
@@ -470,7 +471,7 @@ void MainClass::runPowerUp()
 
 void MainClass::runMainClass()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
@@ -488,7 +489,7 @@ void MainClass::runMainClass()
 
 void MainClass::runUpdate()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted())
         return;
     d->setMode(Mode::Update);
@@ -512,13 +513,13 @@ void MainClass::runUpdate()
     }
 
     if (!found) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no updates/datapackages files found";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": no updates/datapackages files found";
         d->messages->play(Message::no_update_found, true);
         d->schedule(10, &MainClass::runIdleMode);
         return;
     }
 
-    qDebug().nospace() << Q_FUNC_INFO << ": update/datapackges files found.. start update";
+    qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": update/datapackges files found.. start update";
     d->messages->play(Message::update_found, true);
     d->messages->play(Message::update_started, true);
     Board *board = Board::getInstance();
@@ -527,7 +528,7 @@ void MainClass::runUpdate()
     board->switchLed(0, true);
     Delay::msec(500);
     const KalUpdateManager::Status status = updateManager->runUpdate();
-    qDebug().nospace() << Q_FUNC_INFO << ": update status: " << KalUpdateManager::statusToString(status);
+    qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": update status: " << KalUpdateManager::statusToString(status);
     Platform::systemActions()->sync();
     d->messages->play(status == KalUpdateManager::NoError ? Message::update_completed : Message::update_failed, true);
     d->updateFinished = true;
@@ -538,7 +539,7 @@ void MainClass::runUpdate()
 
 void MainClass::runLogBackup()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted())
         return;
     d->setMode(Mode::LogBackup);
@@ -560,10 +561,10 @@ void MainClass::runLogBackup()
 
     QString tone;
     if (copied) {
-        qDebug() << "[MainClass::runLogBackup] succesfull";
+        qCDebug(lcApp) << "[MainClass::runLogBackup] succesfull";
         tone = s_logBackupSuccessTone;
     } else {
-        qDebug() << "[MainClass::runLogBackup] failed";
+        qCDebug(lcApp) << "[MainClass::runLogBackup] failed";
         tone = s_logBackupFailureTone;
     }
     QStringList arguments = QProcess::splitCommand(tone);
@@ -578,7 +579,7 @@ void MainClass::runLogBackup()
 
 void MainClass::runIdleMode()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted())
         return;
     d->leaveMainMode();
@@ -604,7 +605,7 @@ void MainClass::runIdleMode()
 
 void MainClass::runShutdown()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     // The waits below keep the event loop running; a second request meanwhile changes nothing.
     if (d->halted() || d->shuttingDown)
         return;
@@ -632,7 +633,7 @@ void MainClass::runShutdown()
     d->powerManager->setChargerLed(true);
 
     if (d->powerManager->batteryStatus() == 1 && !d->updateFinished) {
-        qDebug().nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
         d->shuttingDown = false;
         d->schedule(50, &MainClass::runIdleMode);
         return;
@@ -666,7 +667,7 @@ void MainClass::runShutdown()
 
 void MainClass::runErrorHandler()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->mode == Mode::Error)
         return;
     d->leaveMainMode();
@@ -698,9 +699,9 @@ void MainClass::runErrorHandler()
 
 void MainClass::keyPressEvent(int key)
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->mediaBusy()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
         d->messages->play(Message::please_wait, false);
         return;
     }
@@ -751,9 +752,9 @@ void MainClass::keyPressEvent(int key)
 
 void MainClass::keyReleaseEvent(int key)
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->mediaBusy()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
         return;
     }
 
@@ -785,14 +786,14 @@ void MainClass::keyReleaseEvent(int key)
 
 void MainClass::keyHoldEvent(int key)
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     switch (key) {
     case BUTTON_POWER:
         d->schedule(100, &MainClass::runShutdown);
         break;
     case BUTTON_SLEEP_MENU:
         if (d->mediaBusy()) {
-            qDebug().nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
+            qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
             break;
         }
         d->schedule(10, &MainClass::runSystemSettings);
@@ -805,7 +806,7 @@ void MainClass::keyHoldEvent(int key)
 void MainClass::systemSettingsIsFinished()
 {
     const int count = d->bookShelf ? d->bookShelf->count() : 0;
-    qDebug() << "systemSettingsIsFinished" << ": bookshelf count:" << count;
+    qCDebug(lcApp) << "systemSettingsIsFinished" << ": bookshelf count:" << count;
     if (count == 0) {
         d->schedule(10, &MainClass::runMainClass);
     } else if (count == 1) {
@@ -820,7 +821,7 @@ void MainClass::systemSettingsIsFinished()
 
 void MainClass::runSystemSettings()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
@@ -847,7 +848,7 @@ void MainClass::runSystemSettings()
 
 void MainClass::runBookShelf()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
         return;
     d->leaveMainMode();
@@ -857,7 +858,7 @@ void MainClass::runBookShelf()
 
 void MainClass::runPlayer(bool autoPlay)
 {
-    qDebug() << "runPlayer"
+    qCDebug(lcApp) << "runPlayer"
              << "autoPlay:" << autoPlay;
     if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
         return;
@@ -867,7 +868,7 @@ void MainClass::runPlayer(bool autoPlay)
     const AudioBook audioBook = d->bookShelf->bookInUse();
     auto *player = new AudioBookPlayer(d->audioSettings, d->input);
     if (!player->open(audioBook)) {
-        qDebug().nospace() << Q_FUNC_INFO << ": player can't open audio book";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": player can't open audio book";
         delete player;
         // Back on the shelf the reader chooses: a book that cannot be opened
         // must not be started by itself again and again.
@@ -902,7 +903,7 @@ void MainClass::runPlayer()
 
 void MainClass::audioBookInUseRemoved()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->bookShelf && d->bookShelf->count() > 0)
         d->schedule(1000, &MainClass::runBookShelf);
     else
@@ -911,7 +912,7 @@ void MainClass::audioBookInUseRemoved()
 
 void MainClass::standbyTimerTimeout()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     d->messages->stop();
     if (d->doubleBeep)
         d->doubleBeep->play();
@@ -921,7 +922,7 @@ void MainClass::standbyTimerTimeout()
 
 void MainClass::rs2TimerTimeoutEvent()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcApp) << Q_FUNC_INFO;
     if (!d->messages || !d->input)
         return;
     d->messages->stop();
@@ -935,7 +936,7 @@ void MainClass::usbFaultEvent()
 {
     if (!d->isRev6() || d->usbFaultFd < 0)
         return;
-    qDebug() << "usbFaultEvent";
+    qCDebug(lcApp) << "usbFaultEvent";
     Platform::Gpio *gpio = Platform::gpio();
     // Reading the value file re-arms the edge report.
     gpio->rearm(d->usbFaultFd);
@@ -946,7 +947,7 @@ void MainClass::usbFaultEvent()
     }
     // A line back at 1 at either read was a glitch.
     if (value == 0) {
-        qDebug().nospace() << Q_FUNC_INFO << ": external usb fault event triggered";
+        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": external usb fault event triggered";
         d->notifier->message(Message::usb_error_remove_usb_device);
     }
 }

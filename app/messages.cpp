@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/messages.h"
 
+#include "app/logcategory.h"
 #include "platform/paths.h"
 
 #include <QDebug>
@@ -70,7 +71,7 @@ QString Messages::resolve(const QString &name) const
     const QString english = languageDirectory(English) + file;
     if (!QFileInfo::exists(english))
         return path;
-    qDebug().noquote() << "[Messages::resolve]" << file << "is missing in" << code << "- speaking it in English";
+    qCDebug(lcApp).noquote() << "[Messages::resolve]" << file << "is missing in" << code << "- speaking it in English";
     return english;
 }
 
@@ -85,7 +86,7 @@ bool Messages::startPlayer(const QStringList &arguments)
     m_process->waitForStarted(StartLimit);
     if (m_process->state() == QProcess::NotRunning) {
         // Treated like a player that failed on its file: the owner's sequence goes on.
-        qWarning().noquote() << "[Messages::startPlayer] cannot start the sound player:" << m_process->errorString();
+        qCWarning(lcApp).noquote() << "[Messages::startPlayer] cannot start the sound player:" << m_process->errorString();
         return false;
     }
     return true;
@@ -95,7 +96,7 @@ void Messages::play(const QString &name, bool wait)
 {
     stop();
     const QString path = resolve(name);
-    qDebug().noquote() << "[Messages::play]:" << path << "waitForFinished:" << (wait ? "true" : "false");
+    qCDebug(lcApp).noquote() << "[Messages::play]:" << path << "waitForFinished:" << (wait ? "true" : "false");
 
     m_waited = wait;
     const bool started = startPlayer({QStringLiteral("-v"), QStringLiteral("0.5"), QStringLiteral("-q"), path});
@@ -123,7 +124,7 @@ void Messages::append(const QString &name, bool clear)
 void Messages::playMessages()
 {
     if (m_queue.isEmpty()) {
-        qDebug("%s: nothing to play for!", Q_FUNC_INFO);
+        qCDebug(lcApp, "%s: nothing to play for!", Q_FUNC_INFO);
         return;
     }
     stop();
@@ -132,13 +133,13 @@ void Messages::playMessages()
     QFile::remove(playlist);
     QFile file(playlist);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        qWarning("%s: error opening file for playlist!", Q_FUNC_INFO);
+        qCWarning(lcApp, "%s: error opening file for playlist!", Q_FUNC_INFO);
         return;
     }
     QTextStream out(&file);
     for (const QString &path : std::as_const(m_queue)) {
         out << path << '\n';
-        qDebug().noquote() << "[Messages::playMessages]:" << path;
+        qCDebug(lcApp).noquote() << "[Messages::playMessages]:" << path;
     }
     out.flush();
     file.close();
@@ -170,7 +171,7 @@ void Messages::playDaisyTitle(const QString &message, const QString &file, float
     QStringList shown = arguments;
     for (const int i : {3, 6, 7})
         shown[i] = quote + shown.at(i) + quote;
-    qDebug().noquote() << "[Messages::playDaisyTitle]:" << Player + QLatin1Char(' ') + shown.join(QLatin1Char(' ')) << "from media:" << file;
+    qCDebug(lcApp).noquote() << "[Messages::playDaisyTitle]:" << Player + QLatin1Char(' ') + shown.join(QLatin1Char(' ')) << "from media:" << file;
 
     m_waited = false;
     if (!startPlayer(arguments))

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audiosettings.h"
 
+#include "audio/logcategory.h"
 #include "platform/mixer.h"
 #include "platform/platform.h"
 
@@ -94,7 +95,7 @@ int AudioSettings::volume()
     const int at = output.indexOf(QLatin1String("Mono:"));
     // Text that is not a number reads as 0, so the next change starts from the minimum step.
     const int raw = at < 0 ? 0 : output.mid(at + 6, 2).trimmed().toInt();
-    qDebug("[AudioSettings::volume] rawVolume: %d app volume: %d", raw, raw / 3);
+    qCDebug(lcAudio, "[AudioSettings::volume] rawVolume: %d app volume: %d", raw, raw / 3);
     return raw / 3;
 }
 
@@ -102,7 +103,7 @@ void AudioSettings::setVolume(int step)
 {
     const int value = step * 3;
     Platform::createMixer()->sset(MixerControl, value);
-    qDebug("[AudioSettings::setVolume] volume set to: %d", value);
+    qCDebug(lcAudio, "[AudioSettings::setVolume] volume set to: %d", value);
 }
 
 int AudioSettings::changeVolume(int delta)
@@ -112,7 +113,7 @@ int AudioSettings::changeVolume(int delta)
         return -1;
     }
     if (d->acknowledgeTimer.isActive() && delta > 0) {
-        qDebug("[AudioSettings::changeVolume] user accepts RS2 level");
+        qCDebug(lcAudio, "[AudioSettings::changeVolume] user accepts RS2 level");
         d->acknowledgeTimer.stop();
         d->rs2Exposure = 0;
         d->rs2Timer.start();
@@ -150,7 +151,7 @@ AudioSettings::AudioEndpointDevices AudioSettings::endpoint() const
 
 void AudioSettings::presetVolume(AudioSettings::AudioEndpointDevices device)
 {
-    qDebug("[AudioSettings::presetVolume] presetVolume %d", int(device));
+    qCDebug(lcAudio, "[AudioSettings::presetVolume] presetVolume %d", int(device));
     if (device != Speaker && device != Headphones)
         return;
     d->endpoint = device;
@@ -159,9 +160,9 @@ void AudioSettings::presetVolume(AudioSettings::AudioEndpointDevices device)
     int v = settings.value(volumeKey(device), DefaultStep).toInt();
     if (v >= d->rs1Level) {
         if (device == Speaker)
-            qDebug("[AudioSettings::presetVolume] speaker volume exceeds RS1 level..reset to safe value");
+            qCDebug(lcAudio, "[AudioSettings::presetVolume] speaker volume exceeds RS1 level..reset to safe value");
         else
-            qDebug("[AudioSettings::presetVolume] headphone volume exceeds RS1 level.. reset to safe value");
+            qCDebug(lcAudio, "[AudioSettings::presetVolume] headphone volume exceeds RS1 level.. reset to safe value");
         v = d->rs1Level - 1;
         settings.setValue(volumeKey(device), v);
     }
@@ -179,20 +180,20 @@ void AudioSettings::pauseTimerTimeout()
     d->pauseTimer.stop();
     d->acknowledgeTimer.start(d->acknowledgeMsec);
     Q_EMIT pauseTimerReady();
-    qDebug("[AudioSettings::pauseTimerTimeout] pauseTimerTimeout");
+    qCDebug(lcAudio, "[AudioSettings::pauseTimerTimeout] pauseTimerTimeout");
 }
 
 void AudioSettings::acknowledgeTimerTimeout()
 {
     d->acknowledgeTimer.stop();
-    qDebug("[AudioSettings::acknowledgeTimerTimeout] acknowledgeTimerTimeout");
+    qCDebug(lcAudio, "[AudioSettings::acknowledgeTimerTimeout] acknowledgeTimerTimeout");
 }
 
 void AudioSettings::rs2TimerTimeout()
 {
     d->rs2Exposure += RS2MinutesPerTick;
     if (d->rs2Exposure > RS2LimitMinutes) {
-        qDebug("[AudioSettings::rsTimerTimout] RS2 duration timeout");
+        qCDebug(lcAudio, "[AudioSettings::rsTimerTimout] RS2 duration timeout");
         Q_EMIT rs2DurationTimeout();
     }
 }
@@ -219,7 +220,7 @@ void AudioSettings::setTempo(float tempo)
     else if (!(tempo > AudioSetting::Tempo::Minimum))
         tempo = AudioSetting::Tempo::Minimum;
     QSettings().setValue(QStringLiteral("tempo"), tempo);
-    qDebug("[AudioSettings::setTempo]: %g", double(tempo));
+    qCDebug(lcAudio, "[AudioSettings::setTempo]: %g", double(tempo));
 }
 
 void AudioSettings::changeTempo(int delta)
@@ -243,7 +244,7 @@ void AudioSettings::setPitch(int pitch)
 {
     pitch = qBound(-4, pitch, 4);
     QSettings().setValue(QStringLiteral("pitch"), pitch);
-    qDebug("[AudioSettings::setPitch]: %d", pitch);
+    qCDebug(lcAudio, "[AudioSettings::setPitch]: %d", pitch);
 }
 
 void AudioSettings::changePitch(int delta)

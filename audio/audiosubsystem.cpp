@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audiosubsystem.h"
 
+#include "audio/logcategory.h"
 #include "platform/i2cbus.h"
 #include "platform/inputeventsource.h"
 #include "platform/platform.h"
@@ -86,7 +87,7 @@ AudioSubsystem::AudioSubsystem(QObject *parent)
 
 AudioSubsystem::~AudioSubsystem()
 {
-    qDebug("%s: ~AudioSubsystem", Q_FUNC_INFO);
+    qCDebug(lcAudio, "%s: ~AudioSubsystem", Q_FUNC_INFO);
 }
 
 void AudioSubsystem::setBoardRevision(const QString &revision)
@@ -103,18 +104,18 @@ bool AudioSubsystem::initialize()
 {
     d->i2c = Platform::createI2cBus();
     if (!d->i2c->open(AmplifierBus)) {
-        qWarning("%s: error cannot open I2C bus", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error cannot open I2C bus", Q_FUNC_INFO);
         d->i2c.reset();
         return false;
     }
     if (!d->i2c->setSlaveAddress(AmplifierAddress, true)) {
-        qWarning("%s: error cannot talk i2c slave", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error cannot talk i2c slave", Q_FUNC_INFO);
         d->i2c.reset();
         return false;
     }
     d->headphoneInput = Platform::createInputEventSource();
     if (!d->headphoneInput->open(HeadphoneInput)) {
-        qWarning("%s: error cannot open headphone input", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error cannot open headphone input", Q_FUNC_INFO);
         d->headphoneInput.reset();
         return false;
     }
@@ -133,12 +134,12 @@ void AudioSubsystem::uninitialize()
 bool AudioSubsystem::writeRegister(quint8 reg, quint8 value)
 {
     if (!d->i2c) {
-        qWarning("%s: error no file descriptor!", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error no file descriptor!", Q_FUNC_INFO);
         return false;
     }
     const unsigned char data[2] = {reg, value};
     if (d->i2c->write(data, 2) != 2) {
-        qWarning("%s: error writing register TPA2051D3", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error writing register TPA2051D3", Q_FUNC_INFO);
         return false;
     }
     return true;
@@ -147,16 +148,16 @@ bool AudioSubsystem::writeRegister(quint8 reg, quint8 value)
 int AudioSubsystem::readRegister(quint8 reg)
 {
     if (!d->i2c) {
-        qWarning("%s: error no file descriptor!", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error no file descriptor!", Q_FUNC_INFO);
         return -1;
     }
     if (d->i2c->write(&reg, 1) != 1) {
-        qWarning("%s: error write register to read from", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error write register to read from", Q_FUNC_INFO);
         return -1;
     }
     unsigned char value = 0;
     if (d->i2c->read(&value, 1) != 1) {
-        qWarning("%s: error reading value from register", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error reading value from register", Q_FUNC_INFO);
         return -1;
     }
     return value;
@@ -172,7 +173,7 @@ bool AudioSubsystem::writeRegisterData(unsigned char *data, int count)
             written = writeRegister(quint8(reg), data[reg]);
         }
         if (!written) {
-            qWarning("%s: error writing multi data to TPA2051D3", Q_FUNC_INFO);
+            qCWarning(lcAudio, "%s: error writing multi data to TPA2051D3", Q_FUNC_INFO);
             return false;
         }
         if (reg == 1)
@@ -194,7 +195,7 @@ bool AudioSubsystem::verifyRegisterData(unsigned char *data, int count)
         if (reg == 0)
             continue;
         if (value != data[reg]) {
-            qWarning("[AudioSubsystem::verifyRegisterData] failed, got: %x, excpected: %x in reg: %d", value, data[reg], reg);
+            qCWarning(lcAudio, "[AudioSubsystem::verifyRegisterData] failed, got: %x, excpected: %x in reg: %d", value, data[reg], reg);
             return false;
         }
     }
@@ -232,11 +233,11 @@ bool AudioSubsystem::powerUp()
         set = d->speakerSet();
     }
     if (!writeRegisterData(bytes(set), RegisterCount)) {
-        qWarning("%s: failed to write registers", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: failed to write registers", Q_FUNC_INFO);
         return false;
     }
     if (!verifyRegisterData(bytes(set), RegisterCount)) {
-        qWarning("%s: verify failed", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: verify failed", Q_FUNC_INFO);
         return false;
     }
     if (d->headphoneInput) {
@@ -254,11 +255,11 @@ bool AudioSubsystem::powerDown()
     delete d->headphoneNotifier;
     d->headphoneNotifier = nullptr;
     if (!writeRegisterData(bytes(BYPASS_AMP_ON), RegisterCount)) {
-        qWarning("%s: failed to write", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: failed to write", Q_FUNC_INFO);
         return false;
     }
     if (!verifyRegisterData(bytes(BYPASS_AMP_ON), RegisterCount)) {
-        qWarning("%s: failed to verify", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: failed to verify", Q_FUNC_INFO);
         return false;
     }
     d->powered = false;
@@ -276,12 +277,12 @@ void AudioSubsystem::headphoneChange()
     if (result == Platform::ReadResult::EndOfFile && d->headphoneNotifier) {
         // A device at end of file stays readable: left enabled, the notifier
         // would call this again at once, for ever. The endpoint stays as it is.
-        qWarning("%s: the headphone input is gone, jack changes are no longer followed", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: the headphone input is gone, jack changes are no longer followed", Q_FUNC_INFO);
         d->headphoneNotifier->setEnabled(false);
         return;
     }
     if (result != Platform::ReadResult::Event) {
-        qWarning("%s: error can not read from the headphone input", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: error can not read from the headphone input", Q_FUNC_INFO);
         return;
     }
     const bool jack = (event.type == Platform::EventKey && event.code == HeadphoneKey)
@@ -305,11 +306,11 @@ void AudioSubsystem::headphoneChange()
         return;
     QByteArray set;
     if (event.value == 1) {
-        qDebug("%s: headphone connected", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: headphone connected", Q_FUNC_INFO);
         d->endpoint = AudioSettings::Headphones;
         set = HEADPHONE_AMP_ON;
     } else {
-        qDebug("%s: headphone disconnected", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: headphone disconnected", Q_FUNC_INFO);
         d->endpoint = AudioSettings::Speaker;
         set = d->speakerSet();
     }

@@ -3,6 +3,7 @@
 #include "audio/vlcmediaplayer.h"
 
 #include "audio/aoaudiooutput.h"
+#include "audio/logcategory.h"
 #include "platform/audiooutput.h"
 #include "platform/cdaudio.h"
 #include "platform/engineevents.h"
@@ -103,10 +104,10 @@ private:
             call();
         } catch (const std::exception &e) {
             if (!m_reported.exchange(true))
-                qWarning("[VlcMediaPlayer::PitchShifter] SoundTouch %s failed: %s", operation, e.what());
+                qCWarning(lcAudio, "[VlcMediaPlayer::PitchShifter] SoundTouch %s failed: %s", operation, e.what());
         } catch (...) {
             if (!m_reported.exchange(true))
-                qWarning("[VlcMediaPlayer::PitchShifter] SoundTouch %s failed", operation);
+                qCWarning(lcAudio, "[VlcMediaPlayer::PitchShifter] SoundTouch %s failed", operation);
         }
     }
 
@@ -146,7 +147,7 @@ public:
         libvlc_state_t s = state();
         while (!stateIn(s, states)) {
             if (clock.elapsed() > StateWaitLimitMsec) {
-                qWarning("[VlcMediaPlayer::waitForState] gave up waiting, player state: %d", int(s));
+                qCWarning(lcAudio, "[VlcMediaPlayer::waitForState] gave up waiting, player state: %d", int(s));
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -217,8 +218,7 @@ public:
 
     static int audioSetup(void **opaque, char *format, unsigned *rate, unsigned *channels)
     {
-        auto *self = static_cast<VlcMediaPlayerPrivate *>(*opaque);
-        return self->setupAudio(format, rate, channels);
+        return static_cast<VlcMediaPlayerPrivate *>(*opaque)->q->audioSetupCallback(opaque, format, rate, channels);
     }
 
     static void audioPlay(void *opaque, const void *samples, unsigned count, int64_t)
@@ -226,7 +226,7 @@ public:
         static_cast<VlcMediaPlayerPrivate *>(opaque)->playAudio(static_cast<const qint16 *>(samples), count);
     }
 
-    int setupAudio(char *format, unsigned *rate, unsigned *channels)
+    int setupAudio(char *format, unsigned *rate, unsigned *channels, const char *function)
     {
         output->close();
         // Ask for what the pitch path handles: signed 16-bit native samples,
@@ -241,14 +241,14 @@ public:
             // Keep decoding: the position still advances and finished() still
             // comes, which is what a machine without a sound card needs.
             if (!outputFailureReported.exchange(true))
-                qWarning("%s: error opening audio device", "int VlcMediaPlayer::audioSetupCallback(void**, char*, unsigned int*, unsigned int*)");
+                qCWarning(lcAudio, "%s: error opening audio device", function);
         }
         {
             std::lock_guard<std::mutex> lock(soundTouchMutex);
             pitchShifter.setFormat(int(*rate), int(*channels));
             usePitch(pitch.load());
         }
-        qDebug("audioSetupCallback format: %.4s sampleRate: %u channels: %u", format, *rate, *channels);
+        qCDebug(lcAudio, "audioSetupCallback format: %.4s sampleRate: %u channels: %u", format, *rate, *channels);
         return 0;
     }
 
@@ -346,6 +346,12 @@ public:
     std::atomic<quint64> generation{0};
 };
 
+int VlcMediaPlayer::audioSetupCallback(void **opaque, char *format, unsigned *rate, unsigned *channels)
+{
+    Q_UNUSED(opaque)
+    return d->setupAudio(format, rate, channels, Q_FUNC_INFO);
+}
+
 VlcMediaPlayer::VlcMediaPlayer(QObject *parent)
     : VlcMediaPlayer(std::make_unique<AoAudioOutput>(), parent)
 {
@@ -359,7 +365,7 @@ VlcMediaPlayer::VlcMediaPlayer(std::unique_ptr<Platform::AudioOutput> output, QO
 
 VlcMediaPlayer::~VlcMediaPlayer()
 {
-    qDebug("%s: ~VlcMediaPlayer", Q_FUNC_INFO);
+    qCDebug(lcAudio, "%s: ~VlcMediaPlayer", Q_FUNC_INFO);
     if (d->eventManager) {
         for (libvlc_event_type_t type : d->events)
             libvlc_event_detach(d->eventManager, type, &VlcMediaPlayerPrivate::handleEvent, d.get());
@@ -382,24 +388,24 @@ QString VlcMediaPlayer::libraryVersion()
 bool VlcMediaPlayer::init()
 {
     if (d->initialized) {
-        qDebug("%s: we are already initialized", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: we are already initialized", Q_FUNC_INFO);
         return true;
     }
     const char *const arguments[] = {"--quiet", "--intf", "dummy", "--vout", "dummy", "--no-stats", "--no-video"};
     d->instance = libvlc_new(int(std::size(arguments)), arguments);
     if (!d->instance) {
-        qWarning("%s: can't create vlc instance, error: %s", Q_FUNC_INFO, libvlc_errmsg());
+        qCWarning(lcAudio, "%s: can't create vlc instance, error: %s", Q_FUNC_INFO, libvlc_errmsg());
         return false;
     }
     d->player = libvlc_media_player_new(d->instance);
     if (!d->player) {
-        qWarning("%s: can't create vlc media player, error: %s", Q_FUNC_INFO, libvlc_errmsg());
+        qCWarning(lcAudio, "%s: can't create vlc media player, error: %s", Q_FUNC_INFO, libvlc_errmsg());
         return false;
     }
     d->eventManager = libvlc_media_player_event_manager(d->player);
     for (libvlc_event_type_t type : d->events) {
         if (libvlc_event_attach(d->eventManager, type, &VlcMediaPlayerPrivate::handleEvent, d.get()) != 0) {
-            qWarning("%s: can't attach event handler: %d", Q_FUNC_INFO, int(type));
+            qCWarning(lcAudio, "%s: can't attach event handler: %d", Q_FUNC_INFO, int(type));
             return false;
         }
     }
@@ -412,11 +418,11 @@ bool VlcMediaPlayer::init()
 bool VlcMediaPlayer::play(const QString &url)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return false;
     }
     if (url.isEmpty()) {
-        qWarning("%s: url is empty", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: url is empty", Q_FUNC_INFO);
         return false;
     }
     if (d->media) {
@@ -442,7 +448,7 @@ bool VlcMediaPlayer::play(const QString &url)
         d->media = libvlc_media_new_path(d->instance, QFile::encodeName(url).constData());
     }
     if (!d->media) {
-        qWarning("%s: failed to create media", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: failed to create media", Q_FUNC_INFO);
         return false;
     }
     libvlc_media_add_option(d->media, ":clock-synchro=0");
@@ -453,13 +459,13 @@ bool VlcMediaPlayer::play(const QString &url)
     d->blocksPlayed.store(0);
     libvlc_media_player_set_media(d->player, d->media);
     if (libvlc_media_player_play(d->player) < 0) {
-        qWarning("%s: failed to play media", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: failed to play media", Q_FUNC_INFO);
         d->abandonStart();
         return false;
     }
     libvlc_state_t s = d->waitForState({libvlc_Playing, libvlc_Error, libvlc_Ended});
     if (s != libvlc_Playing) {
-        qWarning("%s: failed to play media, state: %d", Q_FUNC_INFO, int(s));
+        qCWarning(lcAudio, "%s: failed to play media, state: %d", Q_FUNC_INFO, int(s));
         d->abandonStart();
         return false;
     }
@@ -470,7 +476,7 @@ bool VlcMediaPlayer::play(const QString &url)
     while (d->blocksPlayed.load() == 0) {
         s = d->state();
         if (s != libvlc_Playing && s != libvlc_Opening && s != libvlc_Buffering) {
-            qWarning("%s: failed to play media, no audio decoded, state: %d", Q_FUNC_INFO, int(s));
+            qCWarning(lcAudio, "%s: failed to play media, no audio decoded, state: %d", Q_FUNC_INFO, int(s));
             d->abandonStart();
             return false;
         }
@@ -486,7 +492,7 @@ bool VlcMediaPlayer::play(const QString &url)
 void VlcMediaPlayer::stop()
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     if (!d->media)
@@ -502,7 +508,7 @@ void VlcMediaPlayer::stop()
 void VlcMediaPlayer::pause(bool p)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     const libvlc_state_t s = d->state();
@@ -539,36 +545,36 @@ qint64 VlcMediaPlayer::seek(qint64 offset)
     if (offset == 0)
         return 0;
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return -1;
     }
     libvlc_state_t s = d->state();
     if (s == libvlc_Paused) {
-        qDebug("%s: vlc player is paued, start playing first.", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: vlc player is paued, start playing first.", Q_FUNC_INFO);
         pause(false);
         s = d->state();
     }
     if (s != libvlc_Playing) {
-        qWarning("%s: no effect, we are not playing", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: no effect, we are not playing", Q_FUNC_INFO);
         return -1;
     }
     if (!d->media) {
-        qWarning("%s: no valid media available", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: no valid media available", Q_FUNC_INFO);
         return -1;
     }
     const qint64 target = libvlc_media_player_get_time(d->player) + offset;
     const qint64 duration = libvlc_media_get_duration(d->media);
     if (target < 0) {
-        qDebug("%s: begin of track", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: begin of track", Q_FUNC_INFO);
         return -target;
     }
     if (target >= duration) {
-        qDebug("%s: end of track", Q_FUNC_INFO);
+        qCDebug(lcAudio, "%s: end of track", Q_FUNC_INFO);
         return target - duration;
     }
     const qint64 oldTime = libvlc_media_player_get_time(d->player);
     libvlc_media_player_set_time(d->player, target);
-    qDebug("%s: old time: %lld new time: %lld", Q_FUNC_INFO, qlonglong(oldTime), qlonglong(libvlc_media_player_get_time(d->player)));
+    qCDebug(lcAudio, "%s: old time: %lld new time: %lld", Q_FUNC_INFO, qlonglong(oldTime), qlonglong(libvlc_media_player_get_time(d->player)));
     d->report(QStringLiteral("seek %1").arg(target));
     return 0;
 }
@@ -576,7 +582,7 @@ qint64 VlcMediaPlayer::seek(qint64 offset)
 qint64 VlcMediaPlayer::currentTime() const
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return -1;
     }
     return libvlc_media_player_get_time(d->player);
@@ -585,11 +591,11 @@ qint64 VlcMediaPlayer::currentTime() const
 qint64 VlcMediaPlayer::totalTime() const
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return -1;
     }
     if (!d->media) {
-        qWarning("%s: no valid media available", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: no valid media available", Q_FUNC_INFO);
         return -1;
     }
     return libvlc_media_get_duration(d->media);
@@ -598,16 +604,16 @@ qint64 VlcMediaPlayer::totalTime() const
 qint64 VlcMediaPlayer::totalTimeFile(const QString &path)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return -1;
     }
     if (path.isEmpty()) {
-        qWarning("%s: file is empty", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: file is empty", Q_FUNC_INFO);
         return -1;
     }
     libvlc_media_t *media = libvlc_media_new_path(d->instance, QFile::encodeName(path).constData());
     if (!media) {
-        qWarning("%s: can't create a media from this file: %s", Q_FUNC_INFO, qPrintable(path));
+        qCWarning(lcAudio, "%s: can't create a media from this file: %s", Q_FUNC_INFO, qPrintable(path));
         return -1;
     }
     if (d->media) {
@@ -647,7 +653,7 @@ qint64 VlcMediaPlayer::totalTimeFile(const QString &path)
 bool VlcMediaPlayer::isPlaying()
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return false;
     }
     const libvlc_state_t s = d->state();
@@ -657,7 +663,7 @@ bool VlcMediaPlayer::isPlaying()
 void VlcMediaPlayer::setTempo(float rate)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     if (d->state() != libvlc_Playing)
@@ -667,7 +673,7 @@ void VlcMediaPlayer::setTempo(float rate)
 void VlcMediaPlayer::changeTempo(float rate)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     if (d->state() != libvlc_Playing)
@@ -685,7 +691,7 @@ void VlcMediaPlayer::changeTempo(float rate)
 void VlcMediaPlayer::setPitch(float semitones)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     if (d->state() == libvlc_Playing)
@@ -698,7 +704,7 @@ void VlcMediaPlayer::setPitch(float semitones)
 void VlcMediaPlayer::changePitch(float semitones)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     if (d->state() != libvlc_Playing || d->pitchChangePending.load(std::memory_order_acquire))
@@ -710,7 +716,7 @@ void VlcMediaPlayer::changePitch(float semitones)
 void VlcMediaPlayer::setMuted(bool muted)
 {
     if (!d->initialized) {
-        qWarning("%s: vlc media player is not initialized", Q_FUNC_INFO);
+        qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
     d->muted.store(muted);

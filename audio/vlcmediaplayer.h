@@ -82,6 +82,9 @@ Q_SIGNALS:
 
 private:
     friend class VlcMediaPlayerPrivate;
+    /** libvlc's audio set-up, called on its decoding thread; its lines carry this name. */
+    int audioSetupCallback(void **opaque, char *format, unsigned *rate, unsigned *channels);
+
     const std::unique_ptr<VlcMediaPlayerPrivate> d;
 };
 

@@ -3,6 +3,7 @@
 #include "formats/daisytalkingbook.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
@@ -76,16 +77,16 @@ DaisyTalkingBook *DaisyTalkingBook::open(const QString &path, QString *errorStri
     book->m_path = info.absoluteFilePath();
     bool ok = false;
     if (info.fileName().compare(QLatin1String("ncc.html"), Qt::CaseInsensitive) == 0) {
-        qDebug() << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
+        qCDebug(lcFormats) << "[DaisyTalkingBook::open] this is a Daisy 2.02 book";
         book->m_version = Daisy202;
         ok = book->processNcc();
     } else if (info.suffix().compare(QLatin1String("opf"), Qt::CaseInsensitive) == 0) {
-        qDebug() << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
+        qCDebug(lcFormats) << "[DaisyTalkingBook::open] this is a Daisy 2005 book";
         book->m_version = Daisy3;
         QString ncxPath;
         ok = book->processOpf(&ncxPath) && book->processNcx(ncxPath);
     } else {
-        qWarning().noquote() << "[DaisyTalkingBook::open] unsupported Daisy book" << path;
+        qCWarning(lcFormats).noquote() << "[DaisyTalkingBook::open] unsupported Daisy book" << path;
         book->fail(QStringLiteral("neither an ncc.html nor an OPF file"));
     }
     if (!ok && errorString)
@@ -98,7 +99,7 @@ bool DaisyTalkingBook::processNcc()
     NccParser parser;
     bool ok = parser.parseFromFile(m_path);
     if (!ok) {
-        qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcc] failed to parse the file.. try to recover";
         // Repaired from memory, after the charset its meta element declares
         // has been applied: the repair knows nothing of HTML meta elements
         // and would turn an 8-bit NCC into invalid UTF-8.
@@ -106,7 +107,7 @@ bool DaisyTalkingBook::processNcc()
         const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         ok = parser.parseFromFileData(m_path, XmlRecovery::recoverData(NccParser::toUtf8(data)));
         if (!ok) {
-            qWarning() << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
+            qCWarning(lcFormats) << "[DaisyTalkingBook::processNcc] failed to parse the recovered file";
             return fail(QStringLiteral("the NCC file cannot be read or parsed, even after repair"));
         }
     }
@@ -114,12 +115,12 @@ bool DaisyTalkingBook::processNcc()
     m_metaData = parser.metaData();
     m_customTestSet = parser.customTestSet();
     if (!m_navModel || !m_metaData || !m_customTestSet) {
-        qWarning() << "[DaisyTalkingBook::processNcc] invalid navModel/customtestSet/metaData";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcc] invalid navModel/customtestSet/metaData";
         return fail(QStringLiteral("the NCC file gives no navigation, metadata or custom tests"));
     }
     buildSpine();
     if (m_spine.isEmpty()) {
-        qWarning() << "[DaisyTalkingBook::processNcc] empty spine";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcc] empty spine";
         return fail(QStringLiteral("the NCC file refers to no SMIL file"));
     }
     auto *text = new TextNode;
@@ -136,9 +137,9 @@ bool DaisyTalkingBook::processOpf(QString *ncxPath)
 {
     OpfParser parser;
     if (!parser.parseFromFile(m_path)) {
-        qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the file.. try to recover";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processOpf] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(m_path, XmlRecovery::recover(m_path))) {
-            qWarning() << "[DaisyTalkingBook::processOpf] failed to parse the recovered file";
+            qCWarning(lcFormats) << "[DaisyTalkingBook::processOpf] failed to parse the recovered file";
             return fail(QStringLiteral("the OPF file cannot be read or parsed, even after repair"));
         }
     }
@@ -146,7 +147,7 @@ bool DaisyTalkingBook::processOpf(QString *ncxPath)
     m_metaData = parser.metaData();
     *ncxPath = parser.navFileName();
     if (m_spine.isEmpty() || ncxPath->isEmpty() || !m_metaData) {
-        qWarning() << "[DaisyTalkingBook::processOpf] spine/navFile empty,invalid metaData";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processOpf] spine/navFile empty,invalid metaData";
         return fail(QStringLiteral("the OPF file has no spine, no NCX or no metadata"));
     }
     return true;
@@ -156,9 +157,9 @@ bool DaisyTalkingBook::processNcx(const QString &ncxPath)
 {
     NcxParser parser;
     if (!parser.parseFromFile(ncxPath)) {
-        qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the file.. try to recover";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcx] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(ncxPath, XmlRecovery::recover(ncxPath))) {
-            qWarning() << "[DaisyTalkingBook::processNcx] failed to parse the recovered file";
+            qCWarning(lcFormats) << "[DaisyTalkingBook::processNcx] failed to parse the recovered file";
             return fail(QStringLiteral("the NCX file cannot be read or parsed, even after repair"));
         }
     }
@@ -171,11 +172,11 @@ bool DaisyTalkingBook::processNcx(const QString &ncxPath)
         titleNode->setMedia(nullptr);
     }
     if (!m_navModel || !m_customTestSet || !m_titleMedia) {
-        qWarning() << "[DaisyTalkingBook::processNcx] invalid navModel/customTestSet/titleMedia";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcx] invalid navModel/customTestSet/titleMedia";
         return fail(QStringLiteral("the NCX file gives no navigation, custom tests or spoken title"));
     }
     if (!m_titleMedia->hasText() || m_titleMedia->textNode()->text().isEmpty()) {
-        qWarning() << "[DaisyTalkingBook::processNcx] no title text available";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processNcx] no title text available";
         return fail(QStringLiteral("the NCX file has no title text"));
     }
     return true;
@@ -185,7 +186,7 @@ void DaisyTalkingBook::buildSpine()
 {
     m_spine.clear();
     if (!m_navModel) {
-        qWarning() << "[DaisyTalkingBook::buildSpine] invalid navModel";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::buildSpine] invalid navModel";
         return;
     }
     QSet<QString> seen;
@@ -214,20 +215,20 @@ bool DaisyTalkingBook::processSmil(const QString &path)
     discardCurrent();
     SmilParser parser;
     if (!parser.parseFromFile(path)) {
-        qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the file.. try to recover";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processSmil] failed to parse the file.. try to recover";
         if (!parser.parseFromFileData(path, XmlRecovery::recover(path))) {
-            qWarning() << "[DaisyTalkingBook::processSmil] failed to parse the recovered file";
+            qCWarning(lcFormats) << "[DaisyTalkingBook::processSmil] failed to parse the recovered file";
             return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" cannot be read or parsed, even after repair"));
         }
     }
     m_currentSmilTree = parser.smilTree();
     if (!m_currentSmilTree) {
-        qWarning() << "[DaisyTalkingBook::processSmil] invalid smiltree";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::processSmil] invalid smiltree";
         return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" gives no SMIL tree"));
     }
     m_currentSmilTree->setCustomTestSet(m_customTestSet);
     if (m_currentSmilTree->isEmpty()) {
-        qWarning().noquote() << "[DaisyTalkingBook::processSmil] empty smiltree" << path;
+        qCWarning(lcFormats).noquote() << "[DaisyTalkingBook::processSmil] empty smiltree" << path;
         return fail(QStringLiteral("the SMIL file \"") + path + QStringLiteral("\" holds no audio"));
     }
     m_errorString.clear();
@@ -245,7 +246,7 @@ SmilMediaGroup *DaisyTalkingBook::loadSpineEntry()
 SmilMediaGroup *DaisyTalkingBook::startReading(int spineIndex)
 {
     if (spineIndex < 0 || spineIndex >= m_spine.size()) {
-        qWarning().noquote() << "[DaisyTalkigBook::startReading] spineIndex" << spineIndex << "out of range. max:"
+        qCWarning(lcFormats).noquote() << "[DaisyTalkigBook::startReading] spineIndex" << spineIndex << "out of range. max:"
                              << m_spine.size();
         return nullptr;
     }
@@ -256,7 +257,7 @@ SmilMediaGroup *DaisyTalkingBook::startReading(int spineIndex)
 SmilMediaGroup *DaisyTalkingBook::next()
 {
     if (m_currentSpineIndex + 1 >= m_spine.size()) {
-        qDebug() << "[DaisyTalkingBook::next] end of book";
+        qCDebug(lcFormats) << "[DaisyTalkingBook::next] end of book";
         return nullptr;
     }
     ++m_currentSpineIndex;
@@ -266,7 +267,7 @@ SmilMediaGroup *DaisyTalkingBook::next()
 SmilMediaGroup *DaisyTalkingBook::previous()
 {
     if (m_currentSpineIndex <= 0) {
-        qDebug() << "[DaisyTalkingBook::next] begin of book";
+        qCDebug(lcFormats) << "[DaisyTalkingBook::next] begin of book";
         return nullptr;
     }
     --m_currentSpineIndex;
@@ -285,11 +286,11 @@ SmilMediaGroup *DaisyTalkingBook::processSmilContent(const QString &content)
     const QString id = hash < 0 ? QString() : content.mid(hash + 1);
     const int index = int(m_spine.indexOf(file));
     if (index < 0) {
-        qWarning().noquote() << "[DaisyTalkingBook::processSmilContent]" << file << "not available in spine";
+        qCWarning(lcFormats).noquote() << "[DaisyTalkingBook::processSmilContent]" << file << "not available in spine";
         return nullptr;
     }
     if (!processSmil(file)) {
-        qWarning().noquote() << "[DaisyTalkingBook::processSmilContent] failed to process smil file:" << file;
+        qCWarning(lcFormats).noquote() << "[DaisyTalkingBook::processSmilContent] failed to process smil file:" << file;
         return nullptr;
     }
     m_currentSpineIndex = index;
@@ -308,6 +309,10 @@ NavNode *DaisyTalkingBook::labelAudioMatch(AudioNode *probe, int type) const
             continue;
         if (clip->clipBegin() < probe->position() && probe->position() < clip->clipEnd())
             return node;
+        // A node still ahead of the position is not where the reader is: taking the file's
+        // first page there made "next page" from the start of a file skip that page.
+        if (probe->position() < clip->clipBegin())
+            continue;
         if (!candidate
             || (node->playOrder() > candidate->playOrder() && probe->position() >= clip->clipEnd()))
             candidate = node;
@@ -318,14 +323,14 @@ NavNode *DaisyTalkingBook::labelAudioMatch(AudioNode *probe, int type) const
 NavNode *DaisyTalkingBook::navNodeRefersThisAudioNode(AudioNode *probe, int type)
 {
     if (!probe) {
-        qWarning() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] invalid audioNode";
+        qCWarning(lcFormats) << "[DaisyTalkingBook::navNodeRefersThisAudioNode] invalid audioNode";
         return nullptr;
     }
     if (!m_navModel)
         return nullptr;
     if (m_version == Daisy3) {
         if (NavNode *node = labelAudioMatch(probe, type)) {
-            qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(NCX) found";
+            qCDebug(lcFormats) << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(NCX) found";
             return node;
         }
     }
@@ -334,12 +339,12 @@ NavNode *DaisyTalkingBook::navNodeRefersThisAudioNode(AudioNode *probe, int type
     QStringList textIds;
     if (m_currentSmilTree && m_currentSmilTree->findAudioNodeRefs(probe, containerId, textIds)) {
         if (NavNode *node = m_navModel->navNodeForSmilId(file + QLatin1Char('#') + containerId)) {
-            qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(timeContainerRef) found";
+            qCDebug(lcFormats) << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(timeContainerRef) found";
             return node;
         }
         if (!textIds.isEmpty()) {
             if (NavNode *node = m_navModel->navNodeForSmilId(file + QLatin1Char('#') + textIds.last())) {
-                qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(textRefs) found";
+                qCDebug(lcFormats) << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(textRefs) found";
                 return node;
             }
         }
@@ -347,7 +352,7 @@ NavNode *DaisyTalkingBook::navNodeRefersThisAudioNode(AudioNode *probe, int type
     NavNode *node = file.isEmpty() ? nullptr : m_navModel->navNodeRefersThisSmilFile(file);
     if (!node)
         node = m_navModel->firstNavNode();
-    qDebug() << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(smilFile) found";
+    qCDebug(lcFormats) << "[DaisyTalkingBook::navNodeRefersThisAudioNode] navNode(smilFile) found";
     return node;
 }
 
@@ -363,17 +368,17 @@ SmilMediaGroup *DaisyTalkingBook::jump(Jump kind, int level)
     const char *name = names[k];
 
     if (!m_currentSmilMediaGroup) {
-        qWarning() << name << "invalid m_smilMedia object";
+        qCWarning(lcFormats) << name << "invalid m_smilMedia object";
         return nullptr;
     }
     const bool section = kind == Jump::NextSection || kind == Jump::PreviousSection;
     NavNode *current = navNodeRefersThisAudioNode(m_currentSmilMediaGroup->currentAudioTrack(),
                                                   section ? NavNode::NavPointType : NavNode::PageTargetType);
     if (!current) {
-        qWarning() << name << "invalid current navNode";
+        qCWarning(lcFormats) << name << "invalid current navNode";
         return nullptr;
     }
-    qDebug().noquote() << name << "current navNode, playOrder:" << current->playOrder() << "content:" << current->content();
+    qCDebug(lcFormats).noquote() << name << "current navNode, playOrder:" << current->playOrder() << "content:" << current->content();
     NavNode *target = nullptr;
     switch (kind) {
     case Jump::NextSection:
@@ -390,10 +395,10 @@ SmilMediaGroup *DaisyTalkingBook::jump(Jump kind, int level)
         break;
     }
     if (!target) {
-        qDebug() << name << missing[k];
+        qCDebug(lcFormats) << name << missing[k];
         return nullptr;
     }
-    qDebug().noquote() << name << found[k] << target->playOrder() << "content:" << target->content();
+    qCDebug(lcFormats).noquote() << name << found[k] << target->playOrder() << "content:" << target->content();
     return processSmilContent(target->content());
 }
 

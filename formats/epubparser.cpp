@@ -3,6 +3,7 @@
 // Parses untrusted input: the archive and every XML file in it come from the book.
 #include "formats/epubparser.h"
 
+#include "formats/logcategory.h"
 #include "formats/referenceresolver.h"
 #include "formats/xmldomloader.h"
 #include "formats/zipreader.h"
@@ -70,7 +71,7 @@ public:
 bool EpubParserPrivate::openReader()
 {
     if (zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[EpubParser::open]: zipReader error:" << int(zipReader->status());
+        qCWarning(lcFormats) << "[EpubParser::open]: zipReader error:" << int(zipReader->status());
         errorString = zipReader->errorString();
         delete zipReader;
         zipReader = nullptr;
@@ -80,7 +81,7 @@ bool EpubParserPrivate::openReader()
     // Compared as a zero-terminated string, so trailing bytes (a line break) make it differ.
     static const char expected[] = "application/epub+zip";
     if (mimetype.size() < int(sizeof(expected) - 1) || std::strcmp(mimetype.constData(), expected) != 0) {
-        qWarning() << "[EpubParser::open]: not a valid epub! Wrong mimetype:" << mimetype;
+        qCWarning(lcFormats) << "[EpubParser::open]: not a valid epub! Wrong mimetype:" << mimetype;
         if (zipReader->count() == 0)
             errorString = zipReader->errorString();
         else
@@ -89,7 +90,7 @@ bool EpubParserPrivate::openReader()
         return false;
     }
     if (!parseContainer()) {
-        qWarning() << "[EpubParser::open]: failed to parse the container of the epub";
+        qCWarning(lcFormats) << "[EpubParser::open]: failed to parse the container of the epub";
         closeReader();
         return false;
     }
@@ -122,7 +123,7 @@ bool EpubParserPrivate::parseContainer()
 {
     const QByteArray data = entryData(QStringLiteral("META-INF/container.xml"));
     if (data.isEmpty()) {
-        qWarning() << "[EpubParser::parseContainer]: invalid epub! No container.xml file available";
+        qCWarning(lcFormats) << "[EpubParser::parseContainer]: invalid epub! No container.xml file available";
         return fail(QStringLiteral("no META-INF/container.xml"));
     }
     QDomDocument document;
@@ -139,10 +140,10 @@ bool EpubParserPrivate::parseContainer()
 
 bool EpubParserPrivate::parseContentFile(const QString &path)
 {
-    qDebug() << "[EpubParser::parseContentFile]:" << path;
+    qCDebug(lcFormats) << "[EpubParser::parseContentFile]:" << path;
     const QByteArray data = entryData(path);
     if (data.isEmpty()) {
-        qWarning() << "[EpubParser::parseContentFile]: OPF file not found in epub:" << path;
+        qCWarning(lcFormats) << "[EpubParser::parseContentFile]: OPF file not found in epub:" << path;
         return fail(QStringLiteral("the package document \"") + path + QStringLiteral("\" is missing"));
     }
     const int slash = path.lastIndexOf(QLatin1Char('/'));
@@ -152,11 +153,11 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
     XmlDomLoader::load(document, data, QStringLiteral("[EpubParser::parseContentFile]:"));
     const QDomElement root = document.documentElement();
     if (root.tagName() != QLatin1String("package")) {
-        qWarning() << "[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3";
+        qCWarning(lcFormats) << "[EpubParser::parseContentFile]: OPF file has wrong root element.. invalid epub3";
         return fail(QStringLiteral("the package document \"") + path + QStringLiteral("\" is not an OPF package (malformed XML?)"));
     }
     if (root.attribute(QStringLiteral("version")) != QLatin1String("3.0")) {
-        qWarning() << "[EpubParser::parseContentFile]: This is not an epub3.. we don't support this epub";
+        qCWarning(lcFormats) << "[EpubParser::parseContentFile]: This is not an epub3.. we don't support this epub";
         return fail(QStringLiteral("not EPUB 3 (package version \"") + root.attribute(QStringLiteral("version")) + QStringLiteral("\")"));
     }
 
@@ -182,7 +183,7 @@ bool EpubParserPrivate::parseContentFile(const QString &path)
         hasLanguage |= item.type == DCType::Language;
     }
     if (!hasIdentifier || !hasTitle || !hasLanguage) {
-        qWarning() << "[EpubParser::parseContentFile]: failed the required DMCES types are not available";
+        qCWarning(lcFormats) << "[EpubParser::parseContentFile]: failed the required DMCES types are not available";
         return fail(QStringLiteral("the package lacks dc:identifier, dc:title or dc:language"));
     }
 
@@ -226,7 +227,7 @@ void EpubParserPrivate::parseManifestItem(const QDomElement &element, const QStr
     const QString id = element.attribute(QStringLiteral("id"));
     const QString href = element.attribute(QStringLiteral("href"));
     if (id.isEmpty() || href.isEmpty()) {
-        qWarning() << "[EpubParser::parseManifestItem]: invalid manifest item at line:" << element.lineNumber();
+        qCWarning(lcFormats) << "[EpubParser::parseManifestItem]: invalid manifest item at line:" << element.lineNumber();
         return;
     }
     ManifestItem item;
@@ -243,7 +244,7 @@ void EpubParserPrivate::parseSpineItem(const QDomElement &element)
         return;
     const QString idref = element.attribute(QStringLiteral("idref"));
     if (idref.isEmpty()) {
-        qWarning() << "[EpubParser::parseSpineItem]: invalid spine item at line:" << element.lineNumber();
+        qCWarning(lcFormats) << "[EpubParser::parseSpineItem]: invalid spine item at line:" << element.lineNumber();
         return;
     }
     if (manifest.contains(idref))

@@ -3,6 +3,7 @@
 #include "formats/navparser.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/navmodel.h"
 #include "formats/navnode.h"
 
@@ -15,7 +16,7 @@ bool NavParser::parseFromFile(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "[NavParser::parseFromFile] failed to open file:"
+        qCWarning(lcFormats).noquote() << "[NavParser::parseFromFile] failed to open file:"
                              << QLatin1Char('"') + fileName + QLatin1Char('"');
         return false;
     }

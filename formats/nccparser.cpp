@@ -5,6 +5,7 @@
 #include "formats/textrun.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
@@ -82,10 +83,10 @@ QByteArray NccParser::toUtf8(const QByteArray &data)
         return data;
     QStringDecoder decoder(name.toLatin1().constData(), QStringDecoder::Flag::Stateless);
     if (!decoder.isValid()) {
-        qWarning().noquote() << "[NccParser::toUtf8] unknown charset declared:" << name;
+        qCWarning(lcFormats).noquote() << "[NccParser::toUtf8] unknown charset declared:" << name;
         return data;
     }
-    qDebug().noquote() << "[NccParser::toUtf8] reading the NCC as" << name;
+    qCDebug(lcFormats).noquote() << "[NccParser::toUtf8] reading the NCC as" << name;
     return QString(decoder.decode(data)).toUtf8();
 }
 
@@ -125,7 +126,7 @@ bool NccParser::parseFileData(const QByteArray &rawData)
     }
 
     if (reader.hasError()) {
-        qWarning().noquote() << "[NccParser::parseFileData] xml has error:"
+        qCWarning(lcFormats).noquote() << "[NccParser::parseFileData] xml has error:"
                              << QLatin1Char('"') + reader.errorString() + QLatin1Char('"') << "at line:"
                              << reader.lineNumber();
         delete m_metaData;

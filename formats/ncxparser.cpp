@@ -5,6 +5,7 @@
 #include "formats/textrun.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/navmodel.h"
@@ -134,7 +135,7 @@ bool NcxParser::parseFileData(const QByteArray &data)
     clearStack();
 
     if (reader.hasError()) {
-        qWarning().noquote() << "[NcxParser::parseFileData] xml has error:"
+        qCWarning(lcFormats).noquote() << "[NcxParser::parseFileData] xml has error:"
                              << QLatin1Char('"') + reader.errorString() + QLatin1Char('"') << "at line:"
                              << reader.lineNumber();
         // Unlike the model's nodes, the title node is not deleted with the model.

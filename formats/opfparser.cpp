@@ -3,6 +3,7 @@
 // Parses untrusted input: OPF package files of DAISY 3 books.
 #include "formats/opfparser.h"
 
+#include "formats/logcategory.h"
 #include "formats/metadata.h"
 #include "formats/textrun.h"
 #include "formats/referenceresolver.h"
@@ -31,7 +32,7 @@ bool OpfParser::parseFromFile(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "[OpfParser::parseFromFile] failed to open file:"
+        qCWarning(lcFormats).noquote() << "[OpfParser::parseFromFile] failed to open file:"
                              << QLatin1Char('"') + file.errorString() + QLatin1Char('"');
         return false;
     }
@@ -105,7 +106,7 @@ bool OpfParser::parseFromFileData(const QString &fileName, const QByteArray &dat
 
     m_currentDcItem = nullptr;
     if (reader.hasError()) {
-        qWarning().noquote() << "[OpfParser::parseFromFileData] xml has error:"
+        qCWarning(lcFormats).noquote() << "[OpfParser::parseFromFileData] xml has error:"
                              << QLatin1Char('"') + reader.errorString() + QLatin1Char('"') << "at line:"
                              << reader.lineNumber();
         return false;
@@ -121,7 +122,7 @@ void OpfParser::findNavFileElsewhere()
     // Production tools give the NCX item whatever id they like ("navigation",
     // "toc"); the id "ncx" is only a convention, and the book is whole without it.
     if (!m_navFileByMediaType.isEmpty()) {
-        qWarning().noquote() << "[OpfParser::parseFromFileData] no manifest item with id ncx, using the NCX item:"
+        qCWarning(lcFormats).noquote() << "[OpfParser::parseFromFileData] no manifest item with id ncx, using the NCX item:"
                              << m_navFileByMediaType;
         m_navFileName = m_navFileByMediaType;
         return;
@@ -131,7 +132,7 @@ void OpfParser::findNavFileElsewhere()
     if (candidates.size() != 1)
         return;
     m_navFileName = package.dir().filePath(candidates.first());
-    qWarning().noquote() << "[OpfParser::parseFromFileData] no NCX item in the manifest, using the only NCX file beside it:"
+    qCWarning(lcFormats).noquote() << "[OpfParser::parseFromFileData] no NCX item in the manifest, using the only NCX file beside it:"
                          << m_navFileName;
 }
 

@@ -3,6 +3,7 @@
 // Parses untrusted input: the SMIL file a book's title points to.
 #include "formats/smilaudioparser.h"
 
+#include "formats/logcategory.h"
 #include "formats/medianode.h"
 #include "formats/navnode.h"
 #include "formats/referenceresolver.h"
@@ -34,7 +35,7 @@ AudioNode *SmilAudioParser::audioAtId(NavNode *node, const QString &basePath)
     const QString content = node->content();
     const qsizetype hash = ReferenceResolver::fragmentStart(content);
     if (hash < 0) {
-        qWarning().noquote() << "[SmilAudioParser::audioAtId] invalid content.. no fragment availabe:" << content;
+        qCWarning(lcFormats).noquote() << "[SmilAudioParser::audioAtId] invalid content.. no fragment availabe:" << content;
         return nullptr;
     }
     m_targetId = content.mid(hash + 1);
@@ -43,7 +44,7 @@ AudioNode *SmilAudioParser::audioAtId(NavNode *node, const QString &basePath)
     // one again would decode a "%" in the book's folder name a second time.
     m_smilFilePath = file.startsWith(QLatin1Char('/')) ? file : ReferenceResolver::resolveFile(basePath, file);
     if (m_smilFilePath.isEmpty() || file.isEmpty()) {
-        qWarning().noquote() << "[SmilAudioParser::audioAtId] empty smilFilePath" << basePath << content;
+        qCWarning(lcFormats).noquote() << "[SmilAudioParser::audioAtId] empty smilFilePath" << basePath << content;
         m_smilFilePath.clear();
         return nullptr;
     }
@@ -55,17 +56,17 @@ bool SmilAudioParser::parseFile()
 {
     QFile file(m_smilFilePath);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "[SmilAudioParser::parseFile] failed to open file:" << m_smilFilePath;
+        qCWarning(lcFormats).noquote() << "[SmilAudioParser::parseFile] failed to open file:" << m_smilFilePath;
         return false;
     }
     const QByteArray data = file.readAll();
     file.close();
     if (parseFileData(data))
         return true;
-    qWarning() << "[SmilAudioParser::parseFile] failed to parse the file..try to recover";
+    qCWarning(lcFormats) << "[SmilAudioParser::parseFile] failed to parse the file..try to recover";
     if (parseFileData(XmlRecovery::recover(m_smilFilePath)))
         return true;
-    qWarning() << "[SmilAudioParser::parseFile] failed to parse the recovered file";
+    qCWarning(lcFormats) << "[SmilAudioParser::parseFile] failed to parse the recovered file";
     return false;
 }
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/smilnode.h"
 
+#include "formats/logcategory.h"
 #include "formats/medianode.h"
 #include "formats/smilmediagroup.h"
 #include "formats/smiltree.h"
@@ -14,7 +15,7 @@ void SmilNode::print(int depth) const
 {
     static const char *const names[] = {"seq", "par", "text", "audio"};
     const char *name = (m_type >= 0 && m_type <= 3) ? names[m_type] : "?";
-    qDebug().noquote() << QString(depth * 2, QLatin1Char(' ')) + QLatin1String(name) << m_id;
+    qCDebug(lcFormats).noquote() << QString(depth * 2, QLatin1Char(' ')) + QLatin1String(name) << m_id;
 }
 
 TimeContainerNode::~TimeContainerNode()

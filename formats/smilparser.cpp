@@ -3,6 +3,7 @@
 // Parses untrusted input: SMIL files from books of any origin; nesting depth is bounded, times are range-checked.
 #include "formats/smilparser.h"
 
+#include "formats/logcategory.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
 #include "formats/referenceresolver.h"
@@ -39,7 +40,7 @@ bool SmilParser::parseFromFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "[NavParser::parseFromFile] failed to open file:" << QLatin1Char('"') + path + QLatin1Char('"');
+        qCWarning(lcFormats).noquote() << "[NavParser::parseFromFile] failed to open file:" << QLatin1Char('"') + path + QLatin1Char('"');
         return false;
     }
     const QByteArray data = file.readAll();
@@ -117,10 +118,10 @@ bool SmilParser::parseFromFileData(const QString &path, const QByteArray &data)
 
     if (tooDeep || reader.hasError()) {
         if (tooDeep)
-            qWarning().noquote() << "[SmilParser::parseFromFileData] xml has error:"
+            qCWarning(lcFormats).noquote() << "[SmilParser::parseFromFileData] xml has error:"
                                  << "\"time containers nested too deep\" at line:" << reader.lineNumber();
         else
-            qWarning().noquote() << "[SmilParser::parseFromFileData] xml has error:"
+            qCWarning(lcFormats).noquote() << "[SmilParser::parseFromFileData] xml has error:"
                                  << QLatin1Char('"') + reader.errorString() + QLatin1Char('"') << "at line:"
                                  << reader.lineNumber();
         delete m_smilTree;

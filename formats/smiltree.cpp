@@ -3,6 +3,7 @@
 #include "formats/smiltree.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
 #include "formats/smilmediagroup.h"
@@ -123,14 +124,14 @@ SmilMediaGroup *SmilTree::render()
 SmilMediaGroup *SmilTree::smilMediaGroup()
 {
     if (!m_root) {
-        qWarning() << "[SmilTree::smilMediaGroup] error: invalid root";
+        qCWarning(lcFormats) << "[SmilTree::smilMediaGroup] error: invalid root";
         return nullptr;
     }
     m_targetId.clear();
     m_idFound = false;
     SmilMediaGroup *group = render();
     if (group->numberOfAudioTracks() == 0) {
-        qWarning().noquote() << "[SmilTree::smilMediaGroup] error: no valid audiotracks" << m_smilFilePath;
+        qCWarning(lcFormats).noquote() << "[SmilTree::smilMediaGroup] error: no valid audiotracks" << m_smilFilePath;
         delete group;
         return nullptr;
     }
@@ -141,12 +142,12 @@ SmilMediaGroup *SmilTree::smilMediaGroup()
 SmilMediaGroup *SmilTree::smilMediaGroupFromId(const QString &id)
 {
     if (!m_root) {
-        qWarning() << "[SmilTree::goToId] error: invalid root";
+        qCWarning(lcFormats) << "[SmilTree::goToId] error: invalid root";
         return nullptr;
     }
     SmilMediaGroup *whole = smilMediaGroup();
     if (!whole) {
-        qWarning() << "[SmilTree::goToId] failed to render full smilMediaGroup";
+        qCWarning(lcFormats) << "[SmilTree::goToId] failed to render full smilMediaGroup";
         return nullptr;
     }
     m_targetId = id;
@@ -158,10 +159,10 @@ SmilMediaGroup *SmilTree::smilMediaGroupFromId(const QString &id)
         if (AudioNode *current = whole->currentAudioTrack())
             current->setPosition(first->clipBegin());
         const AudioNode *current = whole->currentAudioTrack();
-        qDebug().noquote() << "[SmilTree::smilMediaGroupFromId]: id found:" << first->source() << first->clipBegin()
+        qCDebug(lcFormats).noquote() << "[SmilTree::smilMediaGroupFromId]: id found:" << first->source() << first->clipBegin()
                            << (current ? current->position() : qint64(0));
     } else {
-        qDebug().noquote() << "[SmilTree::smilMediaGroupFromId]: idSmilMedia has no audioTracks" << id;
+        qCDebug(lcFormats).noquote() << "[SmilTree::smilMediaGroupFromId]: idSmilMedia has no audioTracks" << id;
     }
     delete fromId;
     // Rendering state must not leak into the next smilMediaGroup() call.
@@ -173,7 +174,7 @@ SmilMediaGroup *SmilTree::smilMediaGroupFromId(const QString &id)
 bool SmilTree::findAudioNodeRefs(AudioNode *probe, QString &containerId, QStringList &textIds) const
 {
     if (!probe) {
-        qWarning() << "[Smiltree::findAudioNodeRefs] invalid audio node";
+        qCWarning(lcFormats) << "[Smiltree::findAudioNodeRefs] invalid audio node";
         return false;
     }
     if (!m_root)
@@ -247,7 +248,7 @@ qint64 SmilTree::clockValue(const QString &text)
 
 void SmilTree::print() const
 {
-    qDebug().noquote() << "TREE for" << m_smilFilePath;
+    qCDebug(lcFormats).noquote() << "TREE for" << m_smilFilePath;
     printNode(m_root, 0);
 }
 

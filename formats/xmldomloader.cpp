@@ -3,6 +3,8 @@
 // Parses untrusted input: nesting depth is bounded before the DOM is built.
 #include "formats/xmldomloader.h"
 
+#include "formats/logcategory.h"
+
 #include <QDebug>
 #include <QXmlStreamReader>
 
@@ -18,7 +20,7 @@ bool XmlDomLoader::load(QDomDocument &document, const QByteArray &data, const QS
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (++depth > kMaxDepth) {
-                qWarning().noquote() << context << "XML nests deeper than" << kMaxDepth << "levels, refused";
+                qCWarning(lcFormats).noquote() << context << "XML nests deeper than" << kMaxDepth << "levels, refused";
                 return false;
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -26,7 +28,7 @@ bool XmlDomLoader::load(QDomDocument &document, const QByteArray &data, const QS
         }
     }
     if (reader.hasError()) {
-        qWarning().noquote() << context << "XML error at line" << reader.lineNumber() << ":" << reader.errorString();
+        qCWarning(lcFormats).noquote() << context << "XML error at line" << reader.lineNumber() << ":" << reader.errorString();
         return false;
     }
 
@@ -36,7 +38,7 @@ bool XmlDomLoader::load(QDomDocument &document, const QByteArray &data, const QS
     if (!document.setContent(data, false, &error, &line, &column)) {
         // Qt may keep the part it read before the error; a half document must not look like a whole one.
         document = QDomDocument();
-        qWarning().noquote() << context << "XML error at line" << line << ":" << error;
+        qCWarning(lcFormats).noquote() << context << "XML error at line" << line << ":" << error;
         return false;
     }
     return true;

@@ -3,6 +3,8 @@
 // Parses untrusted input: damaged book files; libxml2 runs with its default depth and size limits.
 #include "formats/xmlrecovery.h"
 
+#include "formats/logcategory.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QMutex>
@@ -64,7 +66,7 @@ QByteArray recoverDocument(const std::function<xmlDocPtr(int)> &read)
     if (!doc)
         doc = read(kRecoverOptions | kSafetyOptions | XML_PARSE_IGNORE_ENC);
     if (!doc) {
-        qWarning() << "[XmlRecovery::recover] error: couldn't be read";
+        qCWarning(lcFormats) << "[XmlRecovery::recover] error: couldn't be read";
         return QByteArray();
     }
     const QByteArray result = saveAndValidate(doc);

@@ -3,6 +3,8 @@
 // Parses untrusted input: every length and offset is checked against the device size.
 #include "formats/zipreader.h"
 
+#include "formats/logcategory.h"
+
 #include <QDebug>
 #include <QHash>
 #include <QStringDecoder>
@@ -146,8 +148,7 @@ public:
     void scanFiles();
     QString decodedName(const FileHeader &header) const;
     ZipReader::FileInfo fillFileInfo(int index, QHash<quint32, QDateTime> *times = nullptr) const;
-    // Receives the entry's bytes in order, one chunk at a time; false stops the extraction.
-    using Sink = std::function<bool(const char *, qint64)>;
+    using Sink = ZipReader::Sink;
     bool extract(const QString &fileName, const Sink &sink);
     bool inflateEntry(const FileHeader &header, qint64 dataStart, const QString &name, const Sink &sink, quint32 *crc);
     bool fail(ZipReader::EntryError error);
@@ -184,7 +185,7 @@ void ZipReaderPrivate::scanFiles()
     const qint64 size = device->size();
     uchar signature[4];
     if (!device->seek(0) || device->read(reinterpret_cast<char *>(signature), 4) != 4 || readUInt(signature) != kLocalHeaderSignature) {
-        qWarning() << "Zip: not a zip file!";
+        qCWarning(lcFormats) << "Zip: not a zip file!";
         archiveProblem = QStringLiteral("not a ZIP archive");
         return;
     }
@@ -192,13 +193,13 @@ void ZipReaderPrivate::scanFiles()
     // The end record sits before a comment of at most 64 KiB: search that tail once, backwards.
     const qint64 tailSize = std::min<qint64>(size, kEndOfDirectorySize + kMaxCommentSize);
     if (tailSize < kEndOfDirectorySize || !device->seek(size - tailSize)) {
-        qWarning() << "Zip: EndOfDirectory not found";
+        qCWarning(lcFormats) << "Zip: EndOfDirectory not found";
         archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
     const QByteArray tail = device->read(tailSize);
     if (tail.size() != tailSize) {
-        qWarning() << "Zip: EndOfDirectory not found";
+        qCWarning(lcFormats) << "Zip: EndOfDirectory not found";
         archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
@@ -210,20 +211,20 @@ void ZipReaderPrivate::scanFiles()
             break;
     }
     if (i > maxI) {
-        qWarning() << "Zip: EndOfDirectory not found";
+        qCWarning(lcFormats) << "Zip: EndOfDirectory not found";
         archiveProblem = QStringLiteral("no central directory (truncated archive?)");
         return;
     }
     const uchar *eod = tailData + maxI - i;
     const int commentLength = readUShort(eod + 20);
     if (commentLength != i)
-        qWarning() << "Zip: failed to parse zip file.";
+        qCWarning(lcFormats) << "Zip: failed to parse zip file.";
     comment = QByteArray(reinterpret_cast<const char *>(eod + kEndOfDirectorySize), std::min(i, commentLength));
 
     const int entryCount = readUShort(eod + 10);
     startOfDirectory = readUInt(eod + 16);
     if (qint64(startOfDirectory) > size || !device->seek(startOfDirectory)) {
-        qWarning() << "Zip: Failed to read complete header, index may be incomplete";
+        qCWarning(lcFormats) << "Zip: Failed to read complete header, index may be incomplete";
         archiveProblem = QStringLiteral("the central directory lies outside the file");
         return;
     }
@@ -232,12 +233,12 @@ void ZipReaderPrivate::scanFiles()
     for (int n = 0; n < entryCount; ++n) {
         const QByteArray rawHeader = reader.read(kCentralHeaderSize);
         if (rawHeader.size() != kCentralHeaderSize) {
-            qWarning() << "Zip: Failed to read complete header, index may be incomplete";
+            qCWarning(lcFormats) << "Zip: Failed to read complete header, index may be incomplete";
             break;
         }
         const auto *raw = reinterpret_cast<const uchar *>(rawHeader.constData());
         if (readUInt(raw) != kCentralHeaderSignature) {
-            qWarning() << "Zip: invalid header signature, index may be incomplete";
+            qCWarning(lcFormats) << "Zip: invalid header signature, index may be incomplete";
             break;
         }
         FileHeader header;
@@ -247,17 +248,17 @@ void ZipReaderPrivate::scanFiles()
         const int commentLen = header.field16(FileCommentLength);
         header.fileName = reader.read(nameLength);
         if (header.fileName.size() != nameLength) {
-            qWarning() << "Zip: Failed to read filename from zip index, index may be incomplete";
+            qCWarning(lcFormats) << "Zip: Failed to read filename from zip index, index may be incomplete";
             break;
         }
         header.extraField = reader.read(extraLength);
         if (header.extraField.size() != extraLength) {
-            qWarning() << "Zip: Failed to read extra field in zip file, skipping file, index may be incomplete";
+            qCWarning(lcFormats) << "Zip: Failed to read extra field in zip file, skipping file, index may be incomplete";
             break;
         }
         header.fileComment = reader.read(commentLen);
         if (header.fileComment.size() != commentLen) {
-            qWarning() << "Zip: Failed to read read file comment, index may be incomplete";
+            qCWarning(lcFormats) << "Zip: Failed to read read file comment, index may be incomplete";
             break;
         }
         fileHeaders.append(header);
@@ -316,7 +317,7 @@ ZipReader::FileInfo ZipReaderPrivate::fillFileInfo(int index, QHash<quint32, QDa
         break;
     }
     default:
-        qWarning("Zip: Zip entry format at %d is not supported.", index);
+        qCWarning(lcFormats, "Zip: Zip entry format at %d is not supported.", index);
         break;
     }
     info.filePath = decodedName(header);
@@ -350,7 +351,7 @@ bool ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, 
     z_stream stream;
     std::memset(&stream, 0, sizeof(stream));
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-        qWarning() << "Zip: Z_MEM_ERROR: Not enough memory";
+        qCWarning(lcFormats) << "Zip: Z_MEM_ERROR: Not enough memory";
         return fail(ZipReader::CorruptEntry);
     }
 
@@ -379,10 +380,10 @@ bool ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, 
             inflateEnd(&stream);
             // Either a lie about the size or a bomb: nothing a book or an update legitimately holds.
             if (limit == ZipReader::kMaxEntrySize) {
-                qWarning().nospace() << "Zip: entry " << name << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
+                qCWarning(lcFormats).nospace() << "Zip: entry " << name << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
                 return fail(ZipReader::EntryTooLarge);
             }
-            qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
+            qCWarning(lcFormats) << "Zip: Z_DATA_ERROR: Input data is corrupted";
             return fail(ZipReader::CorruptEntry);
         }
         produced += n;
@@ -390,7 +391,7 @@ bool ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, 
             *crc = quint32(crc32(*crc, reinterpret_cast<const Bytef *>(out.constData()), uInt(n)));
             if (!sink(out.constData(), n)) {
                 inflateEnd(&stream);
-                qWarning().nospace() << "Zip: writing entry " << name << " failed";
+                qCWarning(lcFormats).nospace() << "Zip: writing entry " << name << " failed";
                 return fail(ZipReader::WriteFailed);
             }
         }
@@ -410,10 +411,10 @@ bool ZipReaderPrivate::inflateEntry(const FileHeader &header, qint64 dataStart, 
     case Z_STREAM_END:
         return true;
     case Z_MEM_ERROR:
-        qWarning() << "Zip: Z_MEM_ERROR: Not enough memory";
+        qCWarning(lcFormats) << "Zip: Z_MEM_ERROR: Not enough memory";
         return fail(ZipReader::CorruptEntry);
     default:
-        qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
+        qCWarning(lcFormats) << "Zip: Z_DATA_ERROR: Input data is corrupted";
         return fail(ZipReader::CorruptEntry);
     }
 }
@@ -441,7 +442,7 @@ bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
     const FileHeader &header = fileHeaders.at(index);
     const int versionNeeded = header.field16(VersionNeeded);
     if (versionNeeded > kSupportedVersion) {
-        qWarning("Zip: .ZIP specification version %d implementationis needed to extract the data.", versionNeeded);
+        qCWarning(lcFormats, "Zip: .ZIP specification version %d implementationis needed to extract the data.", versionNeeded);
         return fail(ZipReader::UnsupportedEntry);
     }
 
@@ -450,17 +451,17 @@ bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
     uchar local[kLocalHeaderSize];
     if (localOffset + kLocalHeaderSize > size || !device->seek(localOffset)
         || device->read(reinterpret_cast<char *>(local), kLocalHeaderSize) != kLocalHeaderSize || readUInt(local) != kLocalHeaderSignature) {
-        qWarning().nospace() << "Zip: no local header for entry " << fileName << " at offset " << localOffset;
+        qCWarning(lcFormats).nospace() << "Zip: no local header for entry " << fileName << " at offset " << localOffset;
         return fail(ZipReader::CorruptEntry);
     }
     if (readUShort(local + 6) & 0x0001) {
-        qWarning() << "Zip: Unsupported encryption method is needed to extract the data.";
+        qCWarning(lcFormats) << "Zip: Unsupported encryption method is needed to extract the data.";
         return fail(ZipReader::UnsupportedEntry);
     }
     const qint64 dataStart = localOffset + kLocalHeaderSize + readUShort(local + 26) + readUShort(local + 28);
     const qint64 compressedSize = header.field32(CompressedSize);
     if (dataStart + compressedSize > size) {
-        qWarning().nospace() << "Zip: entry " << fileName << " claims " << compressedSize << " bytes beyond the end of the archive";
+        qCWarning(lcFormats).nospace() << "Zip: entry " << fileName << " claims " << compressedSize << " bytes beyond the end of the archive";
         return fail(ZipReader::CorruptEntry);
     }
 
@@ -469,7 +470,7 @@ bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
     if (method == 0) {
         qint64 remaining = std::min<qint64>(compressedSize, header.field32(UncompressedSize));
         if (remaining > ZipReader::kMaxEntrySize) {
-            qWarning().nospace() << "Zip: entry " << fileName << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
+            qCWarning(lcFormats).nospace() << "Zip: entry " << fileName << " inflates to more than " << ZipReader::kMaxEntrySize << " bytes, refused";
             return fail(ZipReader::EntryTooLarge);
         }
         if (!device->seek(dataStart))
@@ -477,13 +478,13 @@ bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
         while (remaining > 0) {
             const QByteArray chunk = device->read(std::min(kInflateChunk, remaining));
             if (chunk.isEmpty()) {
-                qWarning() << "Zip: Z_DATA_ERROR: Input data is corrupted";
+                qCWarning(lcFormats) << "Zip: Z_DATA_ERROR: Input data is corrupted";
                 return fail(ZipReader::CorruptEntry);
             }
             remaining -= chunk.size();
             crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(chunk.constData()), uInt(chunk.size())));
             if (!sink(chunk.constData(), chunk.size())) {
-                qWarning().nospace() << "Zip: writing entry " << fileName << " failed";
+                qCWarning(lcFormats).nospace() << "Zip: writing entry " << fileName << " failed";
                 return fail(ZipReader::WriteFailed);
             }
         }
@@ -491,12 +492,12 @@ bool ZipReaderPrivate::extract(const QString &fileName, const Sink &sink)
         if (!inflateEntry(header, dataStart, fileName, sink, &crc))
             return false;
     } else {
-        qWarning("Zip: Unsupported compression method %d is needed to extract the data.", method);
+        qCWarning(lcFormats, "Zip: Unsupported compression method %d is needed to extract the data.", method);
         return fail(ZipReader::UnsupportedEntry);
     }
 
     if (crc != header.field32(Crc32)) {
-        qWarning().nospace() << "Zip: entry " << fileName << " fails its CRC-32 check, refused";
+        qCWarning(lcFormats).nospace() << "Zip: entry " << fileName << " fails its CRC-32 check, refused";
         return fail(ZipReader::CrcMismatch);
     }
     return true;
@@ -607,6 +608,11 @@ QByteArray ZipReader::fileData(const QString &fileName) const
 bool ZipReader::writeEntry(const QString &fileName, QIODevice *out) const
 {
     return d->extract(fileName, [out](const char *bytes, qint64 n) { return out->write(bytes, n) == n; });
+}
+
+bool ZipReader::readEntry(const QString &fileName, const Sink &sink) const
+{
+    return d->extract(fileName, sink);
 }
 
 ZipReader::EntryError ZipReader::entryError() const

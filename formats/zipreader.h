@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class ZipReaderPrivate;
@@ -58,6 +59,9 @@ public:
         QDateTime lastModified;
     };
 
+    /** Receives an entry's bytes in order, one chunk at a time; false stops the extraction. */
+    using Sink = std::function<bool(const char *, qint64)>;
+
     /** The most one entry may inflate to; larger entries are refused with a log line. */
     static constexpr qint64 kMaxEntrySize = qint64(256) * 1024 * 1024;
 
@@ -92,6 +96,13 @@ public:
      * temporary place and keeps it only on success. The CRC-32 is checked at the end.
      */
     bool writeEntry(const QString &fileName, QIODevice *out) const;
+
+    /**
+     * Hands the entry named @p fileName to @p sink chunk by chunk, for a reader that
+     * digests or copies it on the way. Fails as writeEntry() does; the CRC-32 is only
+     * known at the end, so a sink must not act on the bytes before this returns true.
+     */
+    bool readEntry(const QString &fileName, const Sink &sink) const;
 
     /** Why the last fileData() or writeEntry() failed; NoEntryError after a success. */
     EntryError entryError() const;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/board.h"
 
+#include "input/logcategory.h"
 #include "input/wiringlinux.h"
 #include "platform/paths.h"
 #include "platform/systemactions.h"
@@ -94,15 +95,15 @@ void Board::init()
 
     const QString rule = Platform::path(QLatin1String(UdevRuleFile));
     if (!QFileInfo::exists(rule)) {
-        qDebug("UDEV rule: '69-cdrom.rules' doesn't exists");
+        qCDebug(lcInput, "UDEV rule: '69-cdrom.rules' doesn't exists");
         QDir().mkpath(QFileInfo(rule).absolutePath());
         QFile file(rule);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(UdevRule) == qint64(sizeof UdevRule - 1)) {
             file.close();
             Platform::systemActions()->runShell(QStringLiteral("udevadm control --reload-rules"));
-            qDebug("UDEV rule: '69-cdrom.rules' created");
+            qCDebug(lcInput, "UDEV rule: '69-cdrom.rules' created");
         } else {
-            qWarning("[Board::init] cannot write the udev rule %s", qPrintable(rule));
+            qCWarning(lcInput, "[Board::init] cannot write the udev rule %s", qPrintable(rule));
         }
     }
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/input.h"
 
+#include "input/logcategory.h"
 #include "input/matrixkeypad.h"
 #include "input/powerbutton.h"
 #include "input/volumeknob.h"
@@ -42,7 +43,7 @@ Input::~Input()
         if (d->keypadThread)
             d->keypadThread->wait(KeypadStopWaitMsec);
     }
-    qDebug("~Input");
+    qCDebug(lcInput, "~Input");
 }
 
 bool Input::initialize()
@@ -50,11 +51,11 @@ bool Input::initialize()
     if (d->initialised)
         return true;
     if (!d->powerButton->initialize(INPUT_DEVICE_POWER_BUTTON)) {
-        qWarning("%s: failed to initialize the power button", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: failed to initialize the power button", Q_FUNC_INFO);
         return false;
     }
     if (!d->volumeKnob->initialize(INPUT_DEVICE_ROTARY)) {
-        qWarning("%s: failed to initialize the volume knob", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: failed to initialize the volume knob", Q_FUNC_INFO);
         return false;
     }
     connect(d->powerButton, &InputDevice::keyEvent, this, &Input::keyEvent);
@@ -95,7 +96,7 @@ int Input::keyPressed() const
 int Input::lastKeyHolded() const
 {
     if (!d->initialised) {
-        qWarning("%s: not initialized yet", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: not initialized yet", Q_FUNC_INFO);
         return BUTTON_NONE;
     }
     return d->keypad->heldKey();
@@ -109,7 +110,7 @@ bool Input::isEnabled() const
 void Input::setEnabled(bool enable)
 {
     if (!d->initialised) {
-        qWarning("%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
         return;
     }
     if (d->powerButton->isEnabled() != enable)
@@ -123,7 +124,7 @@ void Input::setEnabled(bool enable)
 void Input::setAutoRepeat(bool enable)
 {
     if (!d->initialised) {
-        qWarning("%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
         return;
     }
     Q_EMIT keypadAutoRepeat(enable);
@@ -132,7 +133,7 @@ void Input::setAutoRepeat(bool enable)
 void Input::setAutoRepeatTime(int msec)
 {
     if (!d->initialised) {
-        qWarning("%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
         return;
     }
     Q_EMIT keypadAutoRepeatTime(msec);
@@ -141,7 +142,7 @@ void Input::setAutoRepeatTime(int msec)
 void Input::setReleaseEnabled(bool enabled)
 {
     if (!d->initialised) {
-        qWarning("%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: can't enabled.. we are not initialized", Q_FUNC_INFO);
         return;
     }
     Q_EMIT keypadReleaseEnabled(enabled);

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/inputdevice.h"
 
+#include "input/logcategory.h"
 #include "platform/platform.h"
 
 #include <QDebug>
@@ -26,12 +27,12 @@ InputDevice::~InputDevice()
 bool InputDevice::initialize(const char *path)
 {
     if (!path) {
-        qWarning("%s: invalid device", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: invalid device", Q_FUNC_INFO);
         return false;
     }
     std::unique_ptr<Platform::InputEventSource> source = Platform::createInputEventSource();
     if (!source->open(QString::fromLatin1(path))) {
-        qWarning("%s: failed to open device", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: failed to open device", Q_FUNC_INFO);
         return false;
     }
     watch(std::move(source));
@@ -42,7 +43,7 @@ bool InputDevice::initialize(const char *path)
 bool InputDevice::initialize(std::unique_ptr<Platform::InputEventSource> source)
 {
     if (!source || !source->isOpen()) {
-        qWarning("%s: failed to open device", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: failed to open device", Q_FUNC_INFO);
         return false;
     }
     return watch(std::move(source));
@@ -81,7 +82,7 @@ void InputDevice::setEnabled(bool enable)
         return;
     }
     if (!isOpen()) {
-        qWarning("%s: can't enable, device is not open", Q_FUNC_INFO);
+        qCWarning(lcInput, "%s: can't enable, device is not open", Q_FUNC_INFO);
         return;
     }
     m_notifier->setEnabled(enable);
@@ -109,7 +110,7 @@ QList<Platform::InputEvent> InputDevice::readEvents(const char *function)
     case Platform::ReadResult::WouldBlock:
         break;
     case Platform::ReadResult::EndOfFile:
-        qWarning("%s: got EOF from the input device", function);
+        qCWarning(lcInput, "%s: got EOF from the input device", function);
         // A device at end of file stays readable; watching it would spin.
         events.clear();
         loseDevice();
@@ -118,7 +119,7 @@ QList<Platform::InputEvent> InputDevice::readEvents(const char *function)
         // A failed read says nothing about the device (an interrupted
         // transfer, a record cut short): giving up on it here would leave the
         // power button or the knob dead until the next mode change.
-        qWarning("%s: could not read from input device", function);
+        qCWarning(lcInput, "%s: could not read from input device", function);
         events.clear();
         break;
     }
@@ -136,7 +137,7 @@ void InputDevice::loseDevice()
     m_source.reset();
     if (m_path.isEmpty())
         return;
-    qInfo("[InputDevice] %s is gone, waiting for it to come back", qPrintable(m_path));
+    qCInfo(lcInput, "[InputDevice] %s is gone, waiting for it to come back", qPrintable(m_path));
     m_enableWhenBack = enabled;
     m_reopenTimer = new QTimer(this);
     connect(m_reopenTimer, &QTimer::timeout, this, &InputDevice::tryReopen);
@@ -153,5 +154,5 @@ void InputDevice::tryReopen()
     watch(std::move(source)); // ends the waiting
     m_path = path;
     m_notifier->setEnabled(enable);
-    qInfo("[InputDevice] %s is back", qPrintable(m_path));
+    qCInfo(lcInput, "[InputDevice] %s is back", qPrintable(m_path));
 }

@@ -4,6 +4,7 @@
 
 #include "input/board.h"
 #include "input/keys.h"
+#include "input/logcategory.h"
 #include "input/wiringlinux.h"
 #include "platform/platform.h"
 
@@ -103,7 +104,7 @@ void MatrixKeypad::setAutoRepeatTime(int msec)
 {
     const int ticks = msec / ScanPeriodMsec;
     if (ticks < 1) {
-        qWarning() << "[MatrixKeypad::setAutoRepeatTime] repeat time too short, ignored:" << msec;
+        qCWarning(lcInput) << "[MatrixKeypad::setAutoRepeatTime] repeat time too short, ignored:" << msec;
         return;
     }
     m_autoRepeatTicks = ticks;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/wiringlinux.h"
 
+#include "input/logcategory.h"
 #include "platform/gpio.h"
 
 #include <QDebug>
@@ -23,18 +24,18 @@ void WiringLinux::pinMode(int pin, int mode)
     // fails, which is the normal case at first use and not worth a line.
     gpio_unexport(pin);
     if (!Platform::gpio()->exportLine(pin))
-        qWarning() << "[WiringLinux@pinMode] export gpio" << pin;
+        qCWarning(lcInput) << "[WiringLinux@pinMode] export gpio" << pin;
 
     if (gpio_set_dir(pin, mode == ModeOutput) != 0)
-        qWarning() << "[WiringLinux@pinMode] setting direction failed. GPIO:" << pin;
+        qCWarning(lcInput) << "[WiringLinux@pinMode] setting direction failed. GPIO:" << pin;
     if (mode == ModeInputEdge && !Platform::gpio()->setEdge(pin, QByteArrayLiteral("both")))
-        qWarning() << "[WiringLinux@pinMode] setting edge(both) failed. GPIO:" << pin;
+        qCWarning(lcInput) << "[WiringLinux@pinMode] setting edge(both) failed. GPIO:" << pin;
 }
 
 void WiringLinux::digitalWrite(int pin, int value)
 {
     if (!Platform::gpio()->writeValue(pin, value))
-        qWarning() << "[WiringLinux@digitalWrite] failed. GPIO:" << pin;
+        qCWarning(lcInput) << "[WiringLinux@digitalWrite] failed. GPIO:" << pin;
 }
 
 int WiringLinux::digitalRead(int pin)
@@ -42,7 +43,7 @@ int WiringLinux::digitalRead(int pin)
     bool ok = false;
     const int value = Platform::gpio()->readValue(pin, &ok);
     if (!ok) {
-        qWarning() << "[WiringLinux@digitalRead] failed. GPIO:" << pin;
+        qCWarning(lcInput) << "[WiringLinux@digitalRead] failed. GPIO:" << pin;
         return 0;
     }
     return value;
@@ -52,7 +53,7 @@ int WiringLinux::pinOpen(int pin)
 {
     const int fd = Platform::gpio()->openValue(pin);
     if (fd < 0)
-        qWarning() << "[WiringLinux@pinOpen] failed. GPIO:" << pin;
+        qCWarning(lcInput) << "[WiringLinux@pinOpen] failed. GPIO:" << pin;
     return fd;
 }
 

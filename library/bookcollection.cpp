@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookcollection.h"
 
+#include "library/logcategory.h"
+
 #include <QDebug>
 #include <QList>
 
@@ -98,11 +100,11 @@ AudioBook BookCollection::audioBook(const QString &url, int mediaType) const
         return nullptr;
     };
     if (const AudioBook *book = find(d->daisyBooks)) {
-        qDebug().nospace() << Q_FUNC_INFO << ": daisybook found with url: " << url;
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": daisybook found with url: " << url;
         return *book;
     }
     if (const AudioBook *book = find(d->otherBooks)) {
-        qDebug().nospace() << Q_FUNC_INFO << ": other book found with url: " << url;
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": other book found with url: " << url;
         return *book;
     }
     return AudioBook();
@@ -179,7 +181,7 @@ AudioBook BookCollection::walkMediaType(const AudioBook &audioBook, int step) co
     }
     const int target = position + step;
     if (target < 0 || target >= groups.size()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no audiobook found with: " << audioBook.url();
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no audiobook found with: " << audioBook.url();
         return AudioBook();
     }
     return groups.at(target)->first();

@@ -6,6 +6,7 @@
 #include "formats/daisytalkingbook.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
+#include "library/logcategory.h"
 
 #include <QDebug>
 #include <QHash>
@@ -68,16 +69,16 @@ AudioBook daisyBook(const QFileInfo &info, int mediaType)
     audioBook.setUrl(info.absoluteFilePath());
     if (title->hasAudio()) {
         const AudioNode *clip = title->firstAudioClip();
-        qDebug().noquote() << "Daisy book has audio title:" << clip->source();
+        qCDebug(lcLibrary).noquote() << "Daisy book has audio title:" << clip->source();
         audioBook.setTitleFilename(clip->source());
         // Clip times past the range of the field would wrap into nonsense: cut them off.
         audioBook.setTitleStartTime(int(qBound(qint64(0), clip->clipBegin(), qint64(INT_MAX))));
         audioBook.setTitleStopTime(int(qBound(qint64(0), clip->clipEnd(), qint64(INT_MAX))));
     } else {
-        qDebug() << "Daisy book has no audio title";
+        qCDebug(lcLibrary) << "Daisy book has no audio title";
         audioBook.setTitleFilename(Message::undefined);
     }
-    qDebug().noquote() << "Added Daisy book:" << title->textNode()->text();
+    qCDebug(lcLibrary).noquote() << "Added Daisy book:" << title->textNode()->text();
     return audioBook;
 }
 
@@ -134,7 +135,7 @@ QList<AudioBook> BookFinder::findAudioBooks(const MediaSource &mediaSource)
         }
         book.setMediaType(mediaType);
         book.setTitleFilename(Message::other_audio);
-        qDebug().noquote() << "Added other audiobook:" << book.url();
+        qCDebug(lcLibrary).noquote() << "Added other audiobook:" << book.url();
         books.append(book);
     }
     return books;

@@ -9,6 +9,7 @@
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -144,7 +145,7 @@ public:
     void playTitle(const AudioBook &book)
     {
         if (!book.isDefined()) {
-            qDebug().nospace() << "void BookShelf::playTitle(const AudioBook&)"
+            qCDebug(lcLibrary).nospace() << "void BookShelf::playTitle(const AudioBook&)"
                                << ": undefined audio book";
             return;
         }
@@ -201,7 +202,7 @@ public:
     // A move the shelf cannot make is answered by a double beep.
     void refuseBrowsing(const char *function, const char *reason)
     {
-        qDebug().nospace() << function << reason;
+        qCDebug(lcLibrary).nospace() << function << reason;
         doubleBeep->play();
     }
 
@@ -221,7 +222,7 @@ public:
         stopNotifications();
         const int target = index + step;
         if (target < 0 || target >= collection.count()) {
-            qDebug().nospace() << "void BookShelf::walkAudioBook(int)" << (target < 0 ? ": we are the first book" : ": we are at the last book");
+            qCDebug(lcLibrary).nospace() << "void BookShelf::walkAudioBook(int)" << (target < 0 ? ": we are the first book" : ": we are at the last book");
             doubleBeep->play();
             playTitle(collection.audioBook(index));
             return;
@@ -258,7 +259,7 @@ public:
     void selectAudioBook(const AudioBook &book)
     {
         if (!book.isDefined()) {
-            qDebug().nospace() << "void BookShelf::selectAudioBook(const AudioBook&)"
+            qCDebug(lcLibrary).nospace() << "void BookShelf::selectAudioBook(const AudioBook&)"
                                << ": undefined audio book";
             return;
         }
@@ -268,7 +269,7 @@ public:
         leave();
         stopMessages();
         stopNotifications();
-        qDebug().noquote() << "[BookShelf::selectAudioBook] selected:" << book.url();
+        qCDebug(lcLibrary).noquote() << "[BookShelf::selectAudioBook] selected:" << book.url();
         Q_EMIT q->audioBookSelected(true);
     }
 
@@ -287,14 +288,14 @@ public:
         const QString id = cd ? QString::number(mediaSource.mediaId()) : QString();
         const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(lastPlayedPath(mediaSource), id));
         if (!marker) {
-            qDebug() << "[BookShelf::readlastPlayed]: no last played marker found";
+            qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
         const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
         if (book.isDefined())
-            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
+            qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
-            qDebug().noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << marker->source() << "is undefined";
+            qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << marker->source() << "is undefined";
         return book;
     }
 
@@ -340,7 +341,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
             const MediaSource &known = mediaSources.at(i);
             if (known.mediaType() != MediaSource::MediaTypeCdRom || known.mediaId() != id)
                 continue;
-            qDebug().nospace() << function << ": same cd-media id exists.. remove it";
+            qCDebug(lcLibrary).nospace() << function << ": same cd-media id exists.. remove it";
             collection.removeAudioBooksByMediaType(known.mediaType());
             if (bookInUse.isDefined() && bookInUse.mediaType() == known.mediaType())
                 bookInUse = AudioBook();
@@ -358,7 +359,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
 
     const int added = collection.count() - before;
     if (added == 0) {
-        qDebug().nospace() << function << ": no books are added to the collection";
+        qCDebug(lcLibrary).nospace() << function << ": no books are added to the collection";
         return;
     }
 
@@ -366,7 +367,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
         mode = BookShelf::NormalMode;
-    qDebug().nospace() << function << ": " << added << " books added, mode " << modeText(mode);
+    qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, mode " << modeText(mode);
 
     if (active || bookInUse.isDefined()) {
         bookshelfAdded->play();
@@ -422,14 +423,12 @@ AudioBook BookShelf::bookInUse() const
 AudioBook BookShelf::bookAt(int index) const
 {
     if (index < 0 || index >= d->collection.count()) {
-        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
-                           << ": invalid index number";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": invalid index number";
         return AudioBook();
     }
     const AudioBook book = d->collection.audioBook(index);
     if (!book.isDefined())
-        qDebug().nospace() << "AudioBook BookShelf::bookAt(int) const"
-                           << ": undefined audioBook";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined audioBook";
     return book;
 }
 
@@ -456,11 +455,11 @@ int BookShelf::pendingSearches() const
 void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 {
     if (!audioBook.isDefined()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": undefined audiobook";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined audiobook";
         return;
     }
     if (d->collection.countByMediaType(audioBook.mediaType()) <= 1) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no multi audiobooks on media";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no multi audiobooks on media";
         return;
     }
     const MediaSource *medium = nullptr;
@@ -471,7 +470,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         }
     }
     if (!medium) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no media source found for: " << audioBook.mediaType();
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no media source found for: " << audioBook.mediaType();
         return;
     }
     LastPlayedMarker marker;
@@ -493,13 +492,13 @@ void BookShelf::run()
         d->index = qMax(0, d->collection.indexOf(d->bookInUse));
         d->bookInUse = AudioBook();
     } else {
-        qDebug().nospace() << Q_FUNC_INFO << ": no audio book in use, start at pos 0";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": no audio book in use, start at pos 0";
         d->index = 0;
     }
 
     const AudioBook book = d->collection.audioBook(d->index);
     if (!book.isDefined()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": unexpected error!";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": unexpected error!";
         d->active = false;
         Q_EMIT quit();
         return;
@@ -514,11 +513,11 @@ void BookShelf::run()
     case LastPlayedMode: {
         const AudioBook last = d->mediaSources.isEmpty() ? AudioBook() : d->readLastPlayed(d->mediaSources.first());
         if (!last.isDefined()) {
-            qDebug().nospace() << Q_FUNC_INFO << ": undefined last played book";
+            qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": undefined last played book";
             d->mode = NormalMode;
             titleFirst = false;
         } else if (d->collection.indexOf(last) < 0) {
-            qDebug().nospace() << Q_FUNC_INFO << ": couldn't find audio book index.. mode to normal";
+            qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": couldn't find audio book index.. mode to normal";
             d->mode = NormalMode;
         } else {
             d->index = d->collection.indexOf(last);
@@ -535,7 +534,7 @@ void BookShelf::run()
         titleFirst = false;
         break;
     }
-    qDebug().nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
+    qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": mode " << BookShelfPrivate::modeText(d->mode);
 
     if (titleFirst) {
         d->playTitle(d->collection.audioBook(d->index));
@@ -561,7 +560,7 @@ void BookShelf::playTitleFinished()
         d->mode = NormalMode;
     if (!d->bookInUse.isDefined())
         return;
-    qDebug().nospace() << Q_FUNC_INFO << ": bookshelf was started in single mode.. select audio book for playing";
+    qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": bookshelf was started in single mode.. select audio book for playing";
     d->leave();
     Q_EMIT audioBookSelected(automaticPlay());
 }
@@ -636,7 +635,7 @@ void BookShelf::keyHoldEvent(int key)
 {
     switch (key) {
     case BUTTON_POWER:
-        qDebug() << "Shutdown from BookShelf";
+        qCDebug(lcLibrary) << "Shutdown from BookShelf";
         d->leave();
         d->stopMessages();
         d->stopNotifications();
@@ -663,7 +662,7 @@ void BookShelf::keyHoldEvent(int key)
 void BookShelf::runSystemSettings()
 {
     if (d->mode != NormalMode) {
-        qDebug().nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
         return;
     }
     d->disconnectKeys();
@@ -686,7 +685,7 @@ void BookShelf::runSystemSettings()
 
 void BookShelf::standbyTimerTimeout()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
     d->stopMessages();
     d->doubleBeep->play();
     d->leave();
@@ -696,7 +695,7 @@ void BookShelf::standbyTimerTimeout()
 void BookShelf::addMediaSource(MediaSource mediaSource)
 {
     if (mediaSource.mimeType() == MediaSource::MimeTypeUndefined) {
-        qDebug().nospace() << Q_FUNC_INFO << ": unknown media source";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": unknown media source";
         return;
     }
     const int serial = ++d->lastSerial;
@@ -709,7 +708,7 @@ void BookShelf::audioBooksFound(const MediaSource &mediaSource, int serial, cons
 {
     const auto it = std::find_if(d->pending.begin(), d->pending.end(), [serial](const auto &entry) { return entry.first == serial; });
     if (it == d->pending.end()) {
-        qDebug().noquote() << "[BookShelf::audioBooksFound] medium" << mediaSource.device() << "was removed during its search: its books are dropped";
+        qCDebug(lcLibrary).noquote() << "[BookShelf::audioBooksFound] medium" << mediaSource.device() << "was removed during its search: its books are dropped";
         return;
     }
     d->pending.erase(it);
@@ -752,7 +751,7 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
     }
 
     if (!d->active && d->bookInUse.isDefined() && d->bookInUse.mediaType() == mediaType) {
-        qDebug().nospace() << Q_FUNC_INFO << ": bookInUse is of this mediaType";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": bookInUse is of this mediaType";
         d->bookInUse = AudioBook();
         Q_EMIT audioBookInUseRemoved();
     }

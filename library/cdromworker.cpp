@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/cdromworker.h"
 
+#include "library/logcategory.h"
 #include "platform/cddrive.h"
 #include "platform/platform.h"
 #include "system/delay.h"
@@ -53,11 +54,11 @@ bool ejectDisc()
     for (int attempt = 0; attempt < CdRomWorker::kEjectAttempts; ++attempt) {
         Delay::msec(500);
         if (!drive->open(true)) {
-            qDebug() << "[CdRomWorker::eject] could not open device, attempts:" << attempt;
+            qCDebug(lcLibrary) << "[CdRomWorker::eject] could not open device, attempts:" << attempt;
             continue;
         }
         if (drive->sgVersion() < kMinimumSgVersion) {
-            qDebug() << "[CdRomWorker::eject] not an sg device, or old sg driver! Failed:" << attempt;
+            qCDebug(lcLibrary) << "[CdRomWorker::eject] not an sg device, or old sg driver! Failed:" << attempt;
             drive->close();
             continue;
         }
@@ -65,13 +66,13 @@ bool ejectDisc()
             return !drive->scsiCommand(step.command, kScsiTimeoutMsec);
         });
         if (failed != std::end(steps)) {
-            qDebug() << failed->failure << attempt;
+            qCDebug(lcLibrary) << failed->failure << attempt;
             drive->close();
             continue;
         }
         drive->rereadPartitionTable();
         drive->close();
-        qDebug() << "[CdRomWorker::eject] disc is ejecting..";
+        qCDebug(lcLibrary) << "[CdRomWorker::eject] disc is ejecting..";
         return true;
     }
     return false;
@@ -94,7 +95,7 @@ int CdRomWorker::status() const
 
 void CdRomWorker::start()
 {
-    qDebug() << "[CdRomWorker::start]";
+    qCDebug(lcLibrary) << "[CdRomWorker::start]";
     if (m_timer)
         return;
     m_timer = new QTimer(this);
@@ -106,7 +107,7 @@ void CdRomWorker::start()
 
 void CdRomWorker::stop()
 {
-    qDebug() << "CDROM worker stop";
+    qCDebug(lcLibrary) << "CDROM worker stop";
     delete m_timer;
     m_timer = nullptr;
     Q_EMIT finished();

@@ -3,6 +3,7 @@
 #include "library/mediaclass.h"
 
 #include "library/cdromworker.h"
+#include "library/logcategory.h"
 #include "library/mediasourcemanager.h"
 #include "library/udevclass.h"
 #include "library/udevenumerate.h"
@@ -131,7 +132,7 @@ void MediaClass::waitForPriorityDevice()
     // A priority is honoured for one start only.
     settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
     settings.sync();
-    qDebug() << "[MediaClass::waitForPriorityDevice] device priority:" << priority;
+    qCDebug(lcLibrary) << "[MediaClass::waitForPriorityDevice] device priority:" << priority;
 
     MediaSource prioritySource;
     QList<MediaSource> otherSources;
@@ -162,7 +163,7 @@ void MediaClass::waitForPriorityDevice()
             timer.start(Platform::scaledMsec(kStorageWaitMsec));
             loop.exec();
         } else {
-            qDebug() << "[MediaClass::waitForPriorityDevice] mmc/usb not available";
+            qCDebug(lcLibrary) << "[MediaClass::waitForPriorityDevice] mmc/usb not available";
         }
     } else if (priority == MediaSource::MediaTypeCdRom) {
         QTimer::singleShot(Platform::scaledMsec(10), this, [this] { d->startWorkerThread(); });
@@ -184,18 +185,18 @@ void MediaClass::waitForPriorityDevice()
         d->startWorkerThread();
     });
     --d->activeTasks;
-    qDebug() << "[MediaClass::waitForPriorityDevice] active tasks:" << d->activeTasks;
+    qCDebug(lcLibrary) << "[MediaClass::waitForPriorityDevice] active tasks:" << d->activeTasks;
 }
 
 void MediaClass::ejectCd()
 {
-    qDebug() << "[MediaClass::ejectCd]";
+    qCDebug(lcLibrary) << "[MediaClass::ejectCd]";
     QTimer::singleShot(Platform::scaledMsec(10), d->worker, [worker = d->worker] { worker->eject(); });
 }
 
 void MediaClass::cdromStatusChanged(int status)
 {
-    qDebug() << "[MediaClass::cdromStatusChanged] status:" << status;
+    qCDebug(lcLibrary) << "[MediaClass::cdromStatusChanged] status:" << status;
     const int previous = d->cdromStatus;
     d->cdromStatus = status;
     if (status == 0)
@@ -227,25 +228,25 @@ void MediaClass::udevDeviceAdded(const UdevDevice &device)
 {
     MediaSource source(device.devNode());
     if (source.mediaType() == MediaSource::MediaTypeCdRom) {
-        qDebug() << "[MediaClass::udevDeviceAdded] sata->usb cd-rom:" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] sata->usb cd-rom:" << device.devNode();
         d->cdromStatus = 5;
         return;
     }
     if (source.mediaType() != MediaSource::MediaTypeUsb && source.mediaType() != MediaSource::MediaTypeMmc) {
-        qDebug() << "[MediaClass::udevDeviceAdded] unknown udev device added:" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] unknown udev device added:" << device.devNode();
         return;
     }
     source.setMimeType(MediaSource::MimeTypeFileSystem);
     source.setFileSystem(device.property(QStringLiteral("ID_FS_TYPE")));
     if (source.fileSystem().isEmpty()) {
-        qDebug() << "[MediaClass::udevDeviceAdded] storage device doesn't contain any filesystem" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] storage device doesn't contain any filesystem" << device.devNode();
         return;
     }
     if (source.isBootDevice()) {
-        qDebug() << "[MediaClass::udevDeviceAdded] boot device ignored:" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] boot device ignored:" << device.devNode();
         return;
     }
-    qDebug() << "[MediaClass::udevDeviceAdded]:" << device.devNode();
+    qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded]:" << device.devNode();
     searchFilesMediaSource(source);
 }
 
@@ -255,10 +256,10 @@ void MediaClass::udevDeviceRemoved(const UdevDevice &device)
     switch (source.mediaType()) {
     case MediaSource::MediaTypeUsb:
     case MediaSource::MediaTypeMmc:
-        qDebug() << "[MediaClass::udevDeviceRemoved] storage deivce:" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceRemoved] storage deivce:" << device.devNode();
         break;
     case MediaSource::MediaTypeCdRom:
-        qDebug() << "[MediaClass::udevDeviceRemoved] sata->usb cd-rom:" << device.devNode();
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceRemoved] sata->usb cd-rom:" << device.devNode();
         break;
     case MediaSource::MediaTypeNone:
         break;
@@ -271,7 +272,7 @@ void MediaClass::udevDeviceRemoved(const UdevDevice &device)
 
 void MediaClass::searchFilesMediaSource(const MediaSource &mediaSource)
 {
-    qDebug() << "[MediaClass::searchFilesMediaSource] type of source:" << int(mediaSource.mediaType());
+    qCDebug(lcLibrary) << "[MediaClass::searchFilesMediaSource] type of source:" << int(mediaSource.mediaType());
     auto *manager = new MediaSourceManager(mediaSource);
     manager->setFileNameFilters(kFileNameFilters);
     auto *thread = new QThread;
@@ -284,7 +285,7 @@ void MediaClass::searchFilesMediaSource(const MediaSource &mediaSource)
 
     d->searching.insert(mediaSource.device());
     ++d->activeTasks;
-    qDebug() << "[MediaClass::searchFilesMediaSource] active tasks:" << d->activeTasks;
+    qCDebug(lcLibrary) << "[MediaClass::searchFilesMediaSource] active tasks:" << d->activeTasks;
     thread->start(QThread::LowestPriority);
 }
 
@@ -293,16 +294,16 @@ void MediaClass::searchingFilesReady(const MediaSource &mediaSource)
     d->searching.remove(mediaSource.device());
     if (d->removedWhileSearched.remove(mediaSource.device())) {
         // Its removal has been reported already; an insertion now would announce a medium that is gone.
-        qDebug() << "[MediaClass::searchingFilesReady] mediaSource was removed while it was searched:" << mediaSource.device();
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] mediaSource was removed while it was searched:" << mediaSource.device();
         MediaSourceManager(mediaSource).unmount();
     } else if (mediaSource.fileInfoList().isEmpty()) {
-        qDebug() << "[MediaClass::searchingFilesReady] mediaSource is empty.";
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] mediaSource is empty.";
         MediaSourceManager(mediaSource).unmount();
         Q_EMIT mediaSourceUnsupported(mediaSource);
     } else {
-        qDebug() << "[MediaClass::searchingFilesReady] files:" << mediaSource.fileInfoList().size();
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] files:" << mediaSource.fileInfoList().size();
         Q_EMIT mediaSourceInserted(mediaSource);
     }
     --d->activeTasks;
-    qDebug() << "[MediaClass::searchingFilesReady] active tasks:" << d->activeTasks;
+    qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] active tasks:" << d->activeTasks;
 }

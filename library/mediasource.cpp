@@ -3,6 +3,7 @@
 #include "library/mediasource.h"
 
 #include "input/board.h"
+#include "library/logcategory.h"
 
 #include <QDebug>
 
@@ -11,7 +12,7 @@ MediaSource::MediaSource() = default;
 MediaSource::MediaSource(const QString &device)
 {
     if (device.isEmpty()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": empty device added";
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": empty device added";
         return;
     }
     m_device = device;
@@ -51,7 +52,7 @@ uint MediaSource::classicHash(const QString &text)
 quint64 MediaSource::mediaId() const
 {
     if (m_fileInfoList.isEmpty()) {
-        qDebug() << "[MediaSource::mediaId] no files available, mediaID is 0";
+        qCDebug(lcLibrary) << "[MediaSource::mediaId] no files available, mediaID is 0";
         return 0;
     }
 
@@ -66,7 +67,7 @@ quint64 MediaSource::mediaId() const
         path = m_fileInfoList.first().absoluteFilePath();
 
     const quint64 id = (quint64(classicHash(path)) << 32) | (totalSize << 16) | quint64(m_fileInfoList.size());
-    qDebug() << "[MediaSource::mediaId] MediaType:" << int(m_mediaType) << "id:" << id;
+    qCDebug(lcLibrary) << "[MediaSource::mediaId] MediaType:" << int(m_mediaType) << "id:" << id;
     return id;
 }
 

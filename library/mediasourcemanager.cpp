@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/mediasourcemanager.h"
 
+#include "library/logcategory.h"
 #include "platform/mounter.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -41,7 +42,7 @@ bool MediaSourceManager::mount()
     if (m_mediaSource.isMounted())
         return true;
     if (m_mediaSource.mimeType() != MediaSource::MimeTypeFileSystem) {
-        qDebug() << "[MediaSourceManager::mount] wrong mediaSource has wrong mimeType:" << int(m_mediaSource.mimeType());
+        qCDebug(lcLibrary) << "[MediaSourceManager::mount] wrong mediaSource has wrong mimeType:" << int(m_mediaSource.mimeType());
         return false;
     }
     const QString device = m_mediaSource.device();
@@ -62,7 +63,7 @@ bool MediaSourceManager::mount()
         }
     }
     m_mediaSource.setMounted(mounted);
-    qDebug() << "[MediaSourceManager::mount]" << device << (mounted ? "is mounted" : "failed to mount");
+    qCDebug(lcLibrary) << "[MediaSourceManager::mount]" << device << (mounted ? "is mounted" : "failed to mount");
     return mounted;
 }
 
@@ -70,7 +71,7 @@ bool MediaSourceManager::mountFat(const QString &device, const QString &mountPat
 {
     const int error = Platform::mounter()->mount(device, mountPath, QStringLiteral("vfat"), Platform::Mounter::kNoAccessTime, QString());
     if (error != 0)
-        qDebug() << "[MediaSourceManager::mountFat]" << device << std::strerror(error);
+        qCDebug(lcLibrary) << "[MediaSourceManager::mountFat]" << device << std::strerror(error);
     return error == 0;
 }
 
@@ -79,7 +80,7 @@ bool MediaSourceManager::mountExFat(const QString &device, const QString &mountP
     const int exitCode = Platform::systemActions()->executeBounded(QStringLiteral("mount.exfat"), {Platform::path(device), Platform::path(mountPath)},
                                                                     kExFatTimeoutMsec);
     if (exitCode == Platform::SystemActions::kTimedOut)
-        qDebug() << "[MediaSourceManager::mountExFat] qprocess didn't finish";
+        qCDebug(lcLibrary) << "[MediaSourceManager::mountExFat] qprocess didn't finish";
     return exitCode == 0;
 }
 
@@ -89,7 +90,7 @@ bool MediaSourceManager::mountISO9660(const QString &device, const QString &moun
                                                  QStringLiteral("norock,check=relaxed"));
     if (error == 0)
         return true;
-    qDebug() << "[MediaSourceManager::mountISO9660]" << device << std::strerror(error);
+    qCDebug(lcLibrary) << "[MediaSourceManager::mountISO9660]" << device << std::strerror(error);
     // A half-done mount of a disc that is still spinning up would block the next try.
     Platform::mounter()->unmount(mountPath, true);
     Delay::msec(100);
@@ -100,13 +101,13 @@ bool MediaSourceManager::unmount()
 {
     QMutexLocker locker(&m_mutex);
     if (m_mediaSource.mountPath().isEmpty()) {
-        qDebug() << "[MediaSourceManager::unmount] we can't unmount, no mountPath available";
+        qCDebug(lcLibrary) << "[MediaSourceManager::unmount] we can't unmount, no mountPath available";
         return false;
     }
     const bool unmounted = Platform::mounter()->unmount(m_mediaSource.mountPath(), true) == 0;
     if (unmounted)
         m_mediaSource.setMounted(false);
-    qDebug() << "[MediaSourceManager::unmount]" << m_mediaSource.device() << (unmounted ? "unmount succesfull" : "failed to unmount");
+    qCDebug(lcLibrary) << "[MediaSourceManager::unmount]" << m_mediaSource.device() << (unmounted ? "unmount succesfull" : "failed to unmount");
     return unmounted;
 }
 
@@ -119,7 +120,7 @@ void MediaSourceManager::unmountAll()
 bool MediaSourceManager::systemBackup()
 {
     if (!mount()) {
-        qDebug() << "[MediaSourceManager::systemBackup] failed to mount media source";
+        qCDebug(lcLibrary) << "[MediaSourceManager::systemBackup] failed to mount media source";
         return false;
     }
     const QDir medium(Platform::path(m_mediaSource.mountPath()));
@@ -129,7 +130,7 @@ bool MediaSourceManager::systemBackup()
         return QFile::copy(Platform::path(QStringLiteral("/root/quimbo/") + QLatin1String(name)), medium.filePath(QLatin1String(name)));
     };
     if (!copy("log")) {
-        qDebug() << "[MediaSourceManager::systemBackup] failed to copy the log file to mediasource";
+        qCDebug(lcLibrary) << "[MediaSourceManager::systemBackup] failed to copy the log file to mediasource";
         return false;
     }
     if (QFile::exists(Platform::path(QStringLiteral("/root/quimbo/log1"))))

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemark.h"
 
+#include "library/logcategory.h"
 #include "library/markerfile.h"
 #include "library/markerxml.h"
 #include "platform/paths.h"
@@ -44,11 +45,11 @@ Resumemark::Resumemark()
 {
     if (QFile::exists(fileName()))
         return;
-    qDebug("%s: file doesn't exists! Create new one!", Q_FUNC_INFO);
+    qCDebug(lcLibrary, "%s: file doesn't exists! Create new one!", Q_FUNC_INFO);
     if (createFile()) {
-        qDebug("%s: new file created!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: new file created!", Q_FUNC_INFO);
     } else {
-        qWarning("%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
         m_valid = false;
     }
 }
@@ -71,7 +72,7 @@ bool Resumemark::write(ResumemarkData &data)
 
     MarkerXml::Node root;
     if (!rootElement(root)) {
-        qWarning("%s: no root element available!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
         return false;
     }
 
@@ -85,12 +86,12 @@ bool Resumemark::write(ResumemarkData &data)
 
     MarkerXml::Node *entry = findResumemark(root, data.title);
     if (!entry) {
-        qDebug("%s: No existing resumemark found, create new for adding!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: No existing resumemark found, create new for adding!", Q_FUNC_INFO);
         root.children.push_back(element(entryName));
         entry = &root.children.back();
         for (MarkerXml::Node &child : fresh)
             entry->children.push_back(std::move(child));
-        qDebug("%s: new nodes are added!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: new nodes are added!", Q_FUNC_INFO);
     } else {
         for (MarkerXml::Node &child : fresh) {
             if (MarkerXml::Node *old = entry->child(child.name)) {
@@ -101,12 +102,12 @@ bool Resumemark::write(ResumemarkData &data)
                 entry->children.push_back(std::move(child));
             }
         }
-        qDebug("%s: old nodes are replaced!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: old nodes are replaced!", Q_FUNC_INFO);
     }
 
     const QByteArray content = MarkerXml::write(root, declaration, indentation);
     if (MarkerFile::save(fileName(), content) != MarkerFile::SaveResult::Saved) {
-        qWarning("%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
         return false;
     }
     return true;
@@ -119,17 +120,17 @@ bool Resumemark::read(ResumemarkData &data)
 
     MarkerXml::Node root;
     if (!rootElement(root)) {
-        qWarning("%s: no root element available!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
         return false;
     }
 
     const MarkerXml::Node *entry = findResumemark(root, data.title);
     if (!entry) {
-        qDebug("%s: no resumemark found for %s", Q_FUNC_INFO, qUtf8Printable(data.title));
+        qCDebug(lcLibrary, "%s: no resumemark found for %s", Q_FUNC_INFO, qUtf8Printable(data.title));
         return false;
     }
     if (entry->children.size() != entryChildren) {
-        qWarning("%s: wrong number of nodes available!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: wrong number of nodes available!", Q_FUNC_INFO);
         return false;
     }
 
@@ -139,7 +140,7 @@ bool Resumemark::read(ResumemarkData &data)
     for (int i = 0; i < 4; ++i) {
         const MarkerXml::Node *child = entry->child(*names[i]);
         if (!child) {
-            qWarning("%s: %s is not found!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            qCWarning(lcLibrary, "%s: %s is not found!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
             return false;
         }
         bool ok = false;
@@ -149,7 +150,7 @@ bool Resumemark::read(ResumemarkData &data)
         if (!ok) {
             // A damaged number reads as 0, like any text that is no number: the
             // other fields still bring the reader near the place.
-            qWarning("%s: %s is not a number!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            qCWarning(lcLibrary, "%s: %s is not a number!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
             value = 0;
         }
         if (intFields[i])
@@ -163,16 +164,16 @@ bool Resumemark::read(ResumemarkData &data)
 bool Resumemark::clear()
 {
     if (!QFile::exists(fileName())) {
-        qDebug("%s: nothing to clear resumemark file doesn't exists!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: nothing to clear resumemark file doesn't exists!", Q_FUNC_INFO);
         return false;
     }
     // Replacing the file with an empty store in one step leaves no moment
     // without a file, unlike removing it first.
     if (!createFile()) {
-        qWarning("%s: could not remove old resumemark file!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: could not remove old resumemark file!", Q_FUNC_INFO);
         return false;
     }
-    qDebug("%s: new file created!", Q_FUNC_INFO);
+    qCDebug(lcLibrary, "%s: new file created!", Q_FUNC_INFO);
     return true;
 }
 
@@ -186,11 +187,11 @@ bool Resumemark::rootElement(MarkerXml::Node &root)
         break;
     case MarkerFile::ReadResult::Missing:
     case MarkerFile::ReadResult::Unreadable:
-        qWarning("%s: file could not be opened!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: file could not be opened!", Q_FUNC_INFO);
         return false;
     case MarkerFile::ReadResult::TooLarge:
         // Neither read nor replaced: a store this size is not ours to judge.
-        qWarning("%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(reason));
+        qCWarning(lcLibrary, "%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(reason));
         return false;
     }
 
@@ -203,10 +204,10 @@ bool Resumemark::rootElement(MarkerXml::Node &root)
         root = element(rootName);
         break;
     case MarkerXml::Result::TooDeep:
-        qWarning("%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error));
+        qCWarning(lcLibrary, "%s: refused %s (%s)", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error));
         return false;
     case MarkerXml::Result::Damaged:
-        qWarning("%s: error setting content dom", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: error setting content dom", Q_FUNC_INFO);
         // What was complete in front of the damage is still used, so a cut
         // at the end of the file costs at most the entry it cut.
         if (root.name != rootName)
@@ -216,7 +217,7 @@ bool Resumemark::rootElement(MarkerXml::Node &root)
 
     // Damaged: keep it for service; the next write leaves a good file.
     const QString copy = MarkerFile::keepBroken(path);
-    qWarning("%s: damaged file %s (%s): %d entries kept, copy kept as %s", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error), int(root.children.size()),
+    qCWarning(lcLibrary, "%s: damaged file %s (%s): %d entries kept, copy kept as %s", Q_FUNC_INFO, qUtf8Printable(path), qUtf8Printable(error), int(root.children.size()),
         qUtf8Printable(copy));
     return true;
 }
@@ -232,11 +233,11 @@ MarkerXml::Node *Resumemark::findResumemark(MarkerXml::Node &root, const QString
         const MarkerXml::Node *entryTitle = entry.child(titleName);
         const QString text = entryTitle ? entryTitle->allText() : QString();
         if (text == key) {
-            qDebug("%s: book title is found.. return resumemark..", Q_FUNC_INFO);
+            qCDebug(lcLibrary, "%s: book title is found.. return resumemark..", Q_FUNC_INFO);
             return &entry;
         }
     }
     if (!any)
-        qDebug("%s: no resumemark items found!", Q_FUNC_INFO);
+        qCDebug(lcLibrary, "%s: no resumemark items found!", Q_FUNC_INFO);
     return nullptr;
 }

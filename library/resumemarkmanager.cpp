@@ -3,6 +3,7 @@
 #include "library/resumemarkmanager.h"
 
 #include "library/lastplayedmarker.h"
+#include "library/logcategory.h"
 #include "library/markerfile.h"
 #include "library/markerxml.h"
 #include "library/resumemarker.h"
@@ -50,14 +51,14 @@ ResumeMarker *ResumeMarkManager::loadResumeMarker(const QString &title)
 bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
 {
     if (!marker) {
-        qWarning("[ResumeMarkManager::saveResumeMarker] invalid resume marker");
+        qCWarning(lcLibrary, "[ResumeMarkManager::saveResumeMarker] invalid resume marker");
         return false;
     }
     const QString path = resumeMarkerFile();
     ResumeMarkManager manager;
     if (manager.readXml(path, MarkerFile::kMaxStoreSize) == ReadStatus::Refused) {
         // Writing now would replace every other book's position by this one.
-        qWarning().noquote() << "[ResumeMarkManager::saveResumeMarker] cannot read" << path << "- save refused, the stored markers are kept";
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::saveResumeMarker] cannot read" << path << "- save refused, the stored markers are kept";
         return false;
     }
 
@@ -73,11 +74,11 @@ bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
     if (!manager.writeXml(path))
         return false;
 
-    qDebug("---- RESUMEMARK SAVED ----");
-    qDebug().noquote() << "Title     :" << marker->title();
-    qDebug().noquote() << "TimeOffset:" << marker->timeOffset();
-    qDebug().noquote() << "SpineIndex:" << marker->spineIndex();
-    qDebug().noquote() << "ClipIndex :" << marker->clipIndex();
+    qCDebug(lcLibrary, "---- RESUMEMARK SAVED ----");
+    qCDebug(lcLibrary).noquote() << "Title     :" << marker->title();
+    qCDebug(lcLibrary).noquote() << "TimeOffset:" << marker->timeOffset();
+    qCDebug(lcLibrary).noquote() << "SpineIndex:" << marker->spineIndex();
+    qCDebug(lcLibrary).noquote() << "ClipIndex :" << marker->clipIndex();
     return true;
 }
 
@@ -99,7 +100,7 @@ LastPlayedMarker *ResumeMarkManager::loadLastPlayedMarker(const QString &path, c
 bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlayedMarker *marker)
 {
     if (!marker) {
-        qWarning("[ResumeMarkManager::saveLastPlayedMarker] invalid last player marker");
+        qCWarning(lcLibrary, "[ResumeMarkManager::saveLastPlayedMarker] invalid last player marker");
         return false;
     }
     const QString file = MarkerFile::hostPath(path);
@@ -109,7 +110,7 @@ bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlay
         manager.lastPlayedMarkers.push_back(std::make_unique<LastPlayedMarker>(*marker));
     } else {
         if (manager.readXml(file, MarkerFile::kMaxLastPlayedSize) == ReadStatus::Refused) {
-            qWarning().noquote() << "[ResumeMarkManager::saveLastPlayedMarker] cannot read" << file << "- save refused, the stored markers are kept";
+            qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::saveLastPlayedMarker] cannot read" << file << "- save refused, the stored markers are kept";
             return false;
         }
         LastPlayedMarker *stored = manager.findLastPlayed(marker->mediaId());
@@ -125,10 +126,10 @@ bool ResumeMarkManager::saveLastPlayedMarker(const QString &path, const LastPlay
     if (!manager.writeXml(file))
         return false;
 
-    qDebug("---- LASTPLAYEDMARK SAVED ----");
-    qDebug().noquote() << "Source :" << marker->source();
-    qDebug().noquote() << "MediaId:" << marker->mediaId();
-    qDebug().noquote() << "Single :" << boolText(marker->single());
+    qCDebug(lcLibrary, "---- LASTPLAYEDMARK SAVED ----");
+    qCDebug(lcLibrary).noquote() << "Source :" << marker->source();
+    qCDebug(lcLibrary).noquote() << "MediaId:" << marker->mediaId();
+    qCDebug(lcLibrary).noquote() << "Single :" << boolText(marker->single());
     return true;
 }
 
@@ -140,13 +141,13 @@ ResumeMarkManager::ReadStatus ResumeMarkManager::readXml(const QString &path, qi
     case MarkerFile::ReadResult::Read:
         break;
     case MarkerFile::ReadResult::Missing:
-        qDebug().noquote() << "[ResumeMarkManager::readXml] failed to open:" << path;
+        qCDebug(lcLibrary).noquote() << "[ResumeMarkManager::readXml] failed to open:" << path;
         return ReadStatus::Missing;
     case MarkerFile::ReadResult::Unreadable:
-        qWarning().noquote() << "[ResumeMarkManager::readXml] failed to open:" << path << reason;
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] failed to open:" << path << reason;
         return ReadStatus::Refused;
     case MarkerFile::ReadResult::TooLarge:
-        qWarning().noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << reason << ") - treated as empty";
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << reason << ") - treated as empty";
         return ReadStatus::Refused;
     }
 
@@ -154,13 +155,13 @@ ResumeMarkManager::ReadStatus ResumeMarkManager::readXml(const QString &path, qi
     QString error;
     const MarkerXml::Result result = MarkerXml::parse(content, &root, &error);
     if (result == MarkerXml::Result::TooDeep) {
-        qWarning().noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << error << ") - treated as empty";
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] refused" << path << "(" << error << ") - treated as empty";
         return ReadStatus::Refused;
     }
     if (!root.name.isEmpty() && root.name != resumeRoot && root.name != lastPlayedRoot) {
         // Some other file under our name: none of it is a marker of ours.
         const QString copy = MarkerFile::keepBroken(path);
-        qWarning().noquote() << "[ResumeMarkManager::readXml] unexpected root element" << root.name << "in" << path << "- file treated as empty, copy kept as"
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] unexpected root element" << root.name << "in" << path << "- file treated as empty, copy kept as"
                              << copy;
         return ReadStatus::Read;
     }
@@ -169,11 +170,11 @@ ResumeMarkManager::ReadStatus ResumeMarkManager::readXml(const QString &path, qi
     if (result == MarkerXml::Result::Damaged) {
         if (root.name.isEmpty() && MarkerFile::isEmptyDocument(content))
             return ReadStatus::Read; // what writeXml leaves when it has no marker
-        qWarning().noquote() << "[ResumeMarkManager::readXml] XML Reader has error:" << error;
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] XML Reader has error:" << error;
         // Every marker complete before the damage is still used; the file
         // itself is kept for service and replaced by the next save.
         const QString copy = MarkerFile::keepBroken(path);
-        qWarning().noquote() << "[ResumeMarkManager::readXml] damaged file" << path << "kept" << resumeMarkers.size() << "resume and"
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::readXml] damaged file" << path << "kept" << resumeMarkers.size() << "resume and"
                              << lastPlayedMarkers.size() << "last-played markers, copy kept as" << copy;
     }
     return ReadStatus::Read;
@@ -233,13 +234,13 @@ bool ResumeMarkManager::writeXml(const QString &path)
     case MarkerFile::SaveResult::Saved:
         return true;
     case MarkerFile::SaveResult::OpenFailed:
-        qWarning().noquote() << "[ResumeMarkManager::writeXml] failed to open:" << path << reason;
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::writeXml] failed to open:" << path << reason;
         return false;
     case MarkerFile::SaveResult::WriteFailed:
     case MarkerFile::SaveResult::CommitFailed:
         break;
     }
-    qWarning().noquote() << "[ResumeMarkManager::writeXml] failed to save:" << path << reason << "- old file kept";
+    qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::writeXml] failed to save:" << path << reason << "- old file kept";
     return false;
 }
 
@@ -267,7 +268,7 @@ void ResumeMarkManager::processResumeMark(const MarkerXml::Node &element)
 {
     const QString title = element.attribute(QStringLiteral("title"));
     if (title.isEmpty()) {
-        qWarning("[ResumeMarkManager::processResumeMark] invalid <resumemark> no title attribute");
+        qCWarning(lcLibrary, "[ResumeMarkManager::processResumeMark] invalid <resumemark> no title attribute");
         return;
     }
     // Missing or empty numbers count as 0: the start of the book.
@@ -284,7 +285,7 @@ void ResumeMarkManager::processLastPlayedMark(const MarkerXml::Node &element)
     const QString mediaId = element.attribute(QStringLiteral("mediaId"));
     const QString single = element.attribute(QStringLiteral("single"));
     if (source.isEmpty() || mediaId.isEmpty() || single.isEmpty()) {
-        qWarning("[ResumeMarkManager::processLastPlayedMark] invalud <lastplayed> no source or media attributes");
+        qCWarning(lcLibrary, "[ResumeMarkManager::processLastPlayedMark] invalud <lastplayed> no source or media attributes");
         return;
     }
     auto marker = std::make_unique<LastPlayedMarker>();

@@ -2,13 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/udevclass.h"
 
+#include "library/logcategory.h"
+
 #include <QDebug>
 
 UdevClass::UdevClass()
     : m_udev(Platform::createBlockDevices())
 {
     if (!m_udev->isValid())
-        qDebug() << "[UdevClass::UdevClass] unable to get udev library";
+        qCDebug(lcLibrary) << "[UdevClass::UdevClass] unable to get udev library";
 }
 
 UdevClass::~UdevClass() = default;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/udevenumerate.h"
 
+#include "library/logcategory.h"
 #include "library/udevclass.h"
 
 #include <QDebug>
@@ -19,7 +20,7 @@ UdevEnumerate::DeviceList UdevEnumerate::scanDevices(const QString &subsystem, c
 {
     DeviceList devices;
     if (!m_udev || !m_udev->isValid()) {
-        qDebug() << "[UdevEnumerate::scanDevices] invalid udev library";
+        qCDebug(lcLibrary) << "[UdevEnumerate::scanDevices] invalid udev library";
         return devices;
     }
     const std::shared_ptr<Platform::BlockDevices> context = m_udev->getUdev();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/udevmonitor.h"
 
+#include "library/logcategory.h"
 #include "library/udevclass.h"
 
 #include <QDebug>
@@ -19,12 +20,12 @@ UdevMonitor::~UdevMonitor() = default;
 bool UdevMonitor::initialize()
 {
     if (!m_udev || !m_udev->isValid()) {
-        qDebug() << "[UDevMonitor::initialize] invalid udev library";
+        qCDebug(lcLibrary) << "[UDevMonitor::initialize] invalid udev library";
         return false;
     }
     m_monitor = m_udev->getUdev()->createMonitor();
     if (!m_monitor) {
-        qDebug() << "[UDevMonitor::initialize] unable to create an udev monitor";
+        qCDebug(lcLibrary) << "[UDevMonitor::initialize] unable to create an udev monitor";
         return false;
     }
     return true;
@@ -37,13 +38,13 @@ bool UdevMonitor::filterSubSystemDevType(const QString &subsystem, const QString
 
 void UdevMonitor::start()
 {
-    qDebug() << "[UDevMonitor::start]";
+    qCDebug(lcLibrary) << "[UDevMonitor::start]";
     if (m_notifier) {
-        qDebug() << "[UDevMonitor::start] already started";
+        qCDebug(lcLibrary) << "[UDevMonitor::start] already started";
         return;
     }
     if (!m_monitor || !m_monitor->enableReceiving() || m_monitor->fd() < 0) {
-        qDebug() << "[UDevMonitor::start] invalid udev monitor";
+        qCDebug(lcLibrary) << "[UDevMonitor::start] invalid udev monitor";
         return;
     }
     m_notifier = new QSocketNotifier(m_monitor->fd(), QSocketNotifier::Read, this);

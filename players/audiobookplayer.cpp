@@ -15,6 +15,7 @@
 #include "players/daisyaudiobookplayer.h"
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
+#include "players/logcategory.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -206,7 +207,7 @@ void AudioBookPlayerPrivate::stepSleepTimer()
 void AudioBookPlayerPrivate::timeJump(int seconds)
 {
     if (seconds == 0) {
-        qDebug().nospace() << Q_FUNC_INFO << ": 0 seconds jump not possible";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": 0 seconds jump not possible";
         return;
     }
     standbyTimer->stop();
@@ -245,7 +246,7 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
         seekTime = 300;
         afterMessageAction = EndOfFastSeek;
     }
-    qDebug() << "step:" << seekStep << "restart:" << restart << "counter:" << seekCounter << "seekTime:" << seekTime;
+    qCDebug(lcPlayers) << "step:" << seekStep << "restart:" << restart << "counter:" << seekCounter << "seekTime:" << seekTime;
     const int result = direction > 0 ? player->fastForward(seekTime) : player->rewind(-seekTime);
     switch (result) {
     case AudioBookPlayerInterface::Done:
@@ -436,24 +437,24 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
     }
     switch (audioBook.mimeType()) {
     case AudioBook::Daisy:
-        qDebug().nospace() << Q_FUNC_INFO << ": daisy book";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": daisy book";
         break;
     case AudioBook::Epub:
-        qDebug().nospace() << Q_FUNC_INFO << ": epub audiobook";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": epub audiobook";
         break;
     case AudioBook::Cdda:
-        qDebug().nospace() << Q_FUNC_INFO << ": audio cd book";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": audio cd book";
         break;
     case AudioBook::DigitalAudio:
-        qDebug().nospace() << Q_FUNC_INFO << ": other audio book";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": other audio book";
         break;
     default:
-        qDebug().nospace() << Q_FUNC_INFO << ": unsupported audiobook";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
         return false;
     }
     d->player.reset(playerFactory()(audioBook.mimeType()));
     if (!d->player) {
-        qWarning().nospace() << Q_FUNC_INFO << ": no player for mime type " << int(audioBook.mimeType());
+        qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": no player for mime type " << int(audioBook.mimeType());
         return false;
     }
     if (!d->player->open(audioBook.url())) {
@@ -476,7 +477,7 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
 void AudioBookPlayer::run()
 {
     if (!d->player) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no player opened";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": no player opened";
         Q_EMIT quit();
         return;
     }
@@ -494,7 +495,7 @@ void AudioBookPlayer::run()
 void AudioBookPlayer::runIdle()
 {
     if (!d->player) {
-        qDebug().nospace() << Q_FUNC_INFO << ": no player opened";
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": no player opened";
         Q_EMIT quit();
         return;
     }
@@ -506,7 +507,7 @@ void AudioBookPlayer::runIdle()
 
 void AudioBookPlayer::aboutToQuit()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcPlayers) << Q_FUNC_INFO;
     disconnect(d->messages, nullptr, this, nullptr);
     d->disconnectKeys();
     d->messages->stop();

@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "players/audiobookplayerinterface.h"
+#include "players/logcategory.h"
 
 #include <QDebug>
 
@@ -19,7 +20,7 @@ AudioBookPlayerInfo::~AudioBookPlayerInfo() = default;
 void AudioBookPlayerInfo::start(AudioBookPlayerInterface *player)
 {
     if (!player) {
-        qWarning().nospace() << Q_FUNC_INFO << ": invalid player object";
+        qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": invalid player object";
         m_active = false;
         return;
     }

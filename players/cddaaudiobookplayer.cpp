@@ -6,6 +6,7 @@
 #include "audio/vlcmediaplayer.h"
 #include "library/resumemark.h"
 #include "platform/cddrive.h"
+#include "players/logcategory.h"
 #include "players/trackwalk.h"
 
 #include <QDebug>
@@ -19,10 +20,6 @@ constexpr int kPregapFrames = 150;
 /** Lead-out, lead-in and pregap between the audio session and the data session of an enhanced CD. */
 constexpr int kSessionGapFrames = 11400;
 
-QDebug warn(const char *function)
-{
-    return qWarning().noquote().nospace() << function;
-}
 
 struct AudioTrack {
     bool dataTrack = false;
@@ -46,8 +43,6 @@ public:
     {
     }
 
-    bool readDiscId();
-    ResumemarkData readResumemarkData();
     bool writeResumemark(int track, qint64 time);
     qint64 length(int track) const { return trackLengths.value(track, 0); }
     int startTrack(int track, qint64 from);
@@ -67,19 +62,19 @@ public:
     std::unique_ptr<VlcMediaPlayer> engine = std::make_unique<VlcMediaPlayer>();
 };
 
-bool CddaAudioBookPlayerPrivate::readDiscId()
+bool CddaAudioBookPlayer::readDiscId()
 {
-    static const char *const function = "bool CddaAudioBookPlayer::readDiscId()";
-    trackLengths.clear();
+    const char *const function = Q_FUNC_INFO;
+    d->trackLengths.clear();
     std::unique_ptr<Platform::CdDrive> drive = Platform::createCdDrive(QStringLiteral("/dev/cdrom"));
     if (!drive || !drive->open(false)) {
-        warn(function) << ": failed to open /dev/cdrom";
+        warnFrom(function) << ": failed to open /dev/cdrom";
         return false;
     }
     int first = 0;
     int last = 0;
     if (!drive->readTocHeader(&first, &last) || last < 1 || last > 99) {
-        warn(function) << ": error reading toc header!";
+        warnFrom(function) << ": error reading toc header!";
         drive->close();
         return false;
     }
@@ -87,7 +82,7 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
     for (int track = 1; track <= last; ++track) {
         Platform::CdTocEntry entry;
         if (!drive->readTocEntry(track, &entry)) {
-            warn(function) << ": error reading toc entry: " << track;
+            warnFrom(function) << ": error reading toc entry: " << track;
             drive->close();
             return false;
         }
@@ -95,17 +90,17 @@ bool CddaAudioBookPlayerPrivate::readDiscId()
     }
     Platform::CdTocEntry leadOut;
     if (!drive->readTocEntry(Platform::CdDrive::kLeadOut, &leadOut)) {
-        warn(function) << ": error reading leadout entry";
+        warnFrom(function) << ": error reading leadout entry";
         drive->close();
         return false;
     }
     toc.append(leadOut);
     drive->close();
     const CddaAudioBookPlayer::Disc disc = CddaAudioBookPlayer::readDisc(toc);
-    discId = disc.discId;
-    totalTracks = disc.totalTracks;
-    totalTime = disc.totalTime;
-    trackLengths = disc.trackLengths;
+    d->discId = disc.discId;
+    d->totalTracks = disc.totalTracks;
+    d->totalTime = disc.totalTime;
+    d->trackLengths = disc.trackLengths;
     return true;
 }
 
@@ -145,27 +140,27 @@ CddaAudioBookPlayer::Disc CddaAudioBookPlayer::readDisc(const QList<Platform::Cd
     return disc;
 }
 
-ResumemarkData CddaAudioBookPlayerPrivate::readResumemarkData()
+ResumemarkData CddaAudioBookPlayer::readResumemarkData()
 {
-    static const char *const function = "ResumemarkData CddaAudioBookPlayer::readResumemarkData()";
+    const char *const function = Q_FUNC_INFO;
     ResumemarkData data;
-    data.title = QString::number(discId);
+    data.title = QString::number(d->discId);
     data.navListPos = 1;
     Resumemark store;
     if (!store.isValid()) {
-        warn(function) << ": resumeMark is not valid";
+        warnFrom(function) << ": resumeMark is not valid";
         return data;
     }
     if (!store.read(data))
-        warn(function) << ": failed to resumeMark data";
-    if (data.navListPos < 1 || data.navListPos > totalTracks || data.playerTime < 0) {
-        warn(function) << ": error, track number lower/higher then available";
+        warnFrom(function) << ": failed to resumeMark data";
+    if (data.navListPos < 1 || data.navListPos > d->totalTracks || data.playerTime < 0) {
+        warnFrom(function) << ": error, track number lower/higher then available";
         data.navListPos = 1;
         data.playerTime = 0;
     }
-    qDebug() << "**** CDDA audiobook resumemark info ***";
-    qDebug() << "Track number:" << data.navListPos;
-    qDebug() << "Player time :" << data.playerTime << "msec";
+    qCDebug(lcPlayers) << "**** CDDA audiobook resumemark info ***";
+    qCDebug(lcPlayers) << "Track number:" << data.navListPos;
+    qCDebug(lcPlayers) << "Player time :" << data.playerTime << "msec";
     return data;
 }
 
@@ -188,7 +183,7 @@ int CddaAudioBookPlayerPrivate::startTrack(int track, qint64 from)
         return AudioBookPlayerInterface::EngineFailure;
     // A relative jump from the track's start.
     if (from > 0 && engine->seek(from - qMax<qint64>(0, engine->currentTime())) != 0)
-        warn("CddaAudioBookPlayer") << ": position " << from << " is not inside track " << track;
+        warnFrom("CddaAudioBookPlayer") << ": position " << from << " is not inside track " << track;
     return AudioBookPlayerInterface::Done;
 }
 
@@ -207,7 +202,7 @@ CddaAudioBookPlayer::CddaAudioBookPlayer(QObject *parent)
 
 CddaAudioBookPlayer::~CddaAudioBookPlayer()
 {
-    qDebug() << "~CddaAudioBookPlayer";
+    qCDebug(lcPlayers) << "~CddaAudioBookPlayer";
     close();
 }
 
@@ -219,21 +214,21 @@ QString CddaAudioBookPlayer::name()
 bool CddaAudioBookPlayer::open(const QString &path)
 {
     if (path != QLatin1String("cdda://")) {
-        warn(Q_FUNC_INFO) << ": mediaPathFile is not cdda!";
+        warnFrom(Q_FUNC_INFO) << ": mediaPathFile is not cdda!";
         return false;
     }
-    if (!d->readDiscId()) {
-        warn(Q_FUNC_INFO) << ": failed to read the toc and id";
+    if (!readDiscId()) {
+        warnFrom(Q_FUNC_INFO) << ": failed to read the toc and id";
         return false;
     }
     if (!d->engine->init()) {
-        warn(Q_FUNC_INFO) << ": failed to initialize the vlc media player";
+        warnFrom(Q_FUNC_INFO) << ": failed to initialize the vlc media player";
         return false;
     }
     d->endOfDisc = false;
-    const ResumemarkData mark = d->readResumemarkData();
+    const ResumemarkData mark = readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
-    qDebug().noquote().nospace() << Q_FUNC_INFO << ": disc id: " << d->discId;
+    qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": disc id: " << d->discId;
     d->opened = true;
     return true;
 }
@@ -253,18 +248,18 @@ void CddaAudioBookPlayer::close()
 bool CddaAudioBookPlayer::play()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audio book is opened";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audio book is opened";
         return false;
     }
     if (d->endOfDisc) {
         d->endOfDisc = false;
         resetResumeMark();
-        qDebug().noquote().nospace() << Q_FUNC_INFO << ": we are at end of book.. we will restart";
+        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": we are at end of book.. we will restart";
     }
-    const ResumemarkData mark = d->readResumemarkData();
+    const ResumemarkData mark = readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
     d->startTrack(d->trackNumber, d->resume ? mark.playerTime : 0);
-    qDebug().noquote().nospace() << Q_FUNC_INFO << ": track number: " << d->trackNumber << (d->playing ? " playing" : " not playing");
+    qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": track number: " << d->trackNumber << (d->playing ? " playing" : " not playing");
     return d->playing;
 }
 
@@ -290,17 +285,17 @@ void CddaAudioBookPlayer::mediaPlayerFinished()
     const int next = d->trackNumber + 1;
     // The data session of an enhanced CD has no length: the audio ends before it.
     if (next > d->totalTracks || !d->trackLengths.contains(next)) {
-        warn(Q_FUNC_INFO) << ": we are at the end of the disc";
+        warnFrom(Q_FUNC_INFO) << ": we are at the end of the disc";
         d->endOfDisc = true;
         d->playing = false;
         Q_EMIT finished();
         return;
     }
     if (d->startTrack(next, 0) == Done) {
-        qDebug().noquote().nospace() << Q_FUNC_INFO << ":track number: " << next << " is playing";
+        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ":track number: " << next << " is playing";
         return;
     }
-    warn(Q_FUNC_INFO) << ": failed to play next track. End?";
+    warnFrom(Q_FUNC_INFO) << ": failed to play next track. End?";
     d->trackNumber = next - 1;
     d->playing = false;
     Q_EMIT finished();
@@ -309,31 +304,31 @@ void CddaAudioBookPlayer::mediaPlayerFinished()
 int CddaAudioBookPlayer::changeTrackNumber(int step)
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audiobook opened";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audiobook opened";
         return NoBook;
     }
     if (d->playing) {
-        warn(Q_FUNC_INFO) << ": we are playing";
+        warnFrom(Q_FUNC_INFO) << ": we are playing";
         return Refused;
     }
     const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
     d->trackNumber = track;
     d->endOfDisc = false;
     if (d->writeResumemark(track, 0))
-        qDebug().noquote().nospace() << Q_FUNC_INFO << ": succesfull";
+        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": succesfull";
     else
-        warn(Q_FUNC_INFO) << ": failed!";
+        warnFrom(Q_FUNC_INFO) << ": failed!";
     return track;
 }
 
 int CddaAudioBookPlayer::fastForward(int seconds)
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audio book opened!";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audio book opened!";
         return NoBook;
     }
     if (d->endOfDisc) {
-        warn(Q_FUNC_INFO) << ": end of book!";
+        warnFrom(Q_FUNC_INFO) << ": end of book!";
         return EndOfBook;
     }
     const qint64 step = qint64(seconds) * 1000;
@@ -344,9 +339,9 @@ int CddaAudioBookPlayer::fastForward(int seconds)
             return result;
         remainder = r;
     } else {
-        const qint64 target = d->readResumemarkData().playerTime + step;
+        const qint64 target = readResumemarkData().playerTime + step;
         if (target < d->length(d->trackNumber)) {
-            qDebug().noquote().nospace() << Q_FUNC_INFO << ": we are start playing: " << d->trackNumber << " at time: " << target;
+            qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": we are start playing: " << d->trackNumber << " at time: " << target;
             return d->startTrack(d->trackNumber, target);
         }
         remainder = target - d->length(d->trackNumber);
@@ -361,7 +356,7 @@ int CddaAudioBookPlayer::fastForward(int seconds)
 int CddaAudioBookPlayer::rewind(int seconds)
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audio book opened!";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audio book opened!";
         return NoBook;
     }
     const qint64 step = qAbs(qint64(seconds)) * 1000;
@@ -376,7 +371,7 @@ int CddaAudioBookPlayer::rewind(int seconds)
         d->trackNumber = d->totalTracks;
         position = d->length(d->trackNumber) - step;
     } else {
-        position = d->readResumemarkData().playerTime - step;
+        position = readResumemarkData().playerTime - step;
     }
     if (position >= 0)
         return d->startTrack(d->trackNumber, position);
@@ -390,22 +385,22 @@ int CddaAudioBookPlayer::rewind(int seconds)
 void CddaAudioBookPlayer::resetResumeMark()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audio book opend";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audio book opend";
         return;
     }
     if (d->writeResumemark(1, 0))
-        qDebug() << "resetResumeMark: succesfull";
+        qCDebug(lcPlayers) << "resetResumeMark: succesfull";
     else
-        qWarning() << "resetResumeMark: failed!";
+        qCWarning(lcPlayers) << "resetResumeMark: failed!";
 }
 
 int CddaAudioBookPlayer::elapsedTime()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no cdda audio book opened";
+        warnFrom(Q_FUNC_INFO) << ": no cdda audio book opened";
         return -1;
     }
-    qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : d->readResumemarkData().playerTime;
+    qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : readResumemarkData().playerTime;
     for (int track = 1; track < d->trackNumber; ++track)
         sum += d->length(track);
     return int(sum / 1000);

@@ -12,6 +12,7 @@
 #include <memory>
 
 class CddaAudioBookPlayerPrivate;
+struct ResumemarkData;
 
 namespace Platform {
 struct CdTocEntry;
@@ -75,6 +76,9 @@ private Q_SLOTS:
 
 private:
     friend class CddaAudioBookPlayerPrivate;
+    // Members of the player itself: their log lines carry its signature.
+    bool readDiscId();
+    ResumemarkData readResumemarkData();
     const std::unique_ptr<CddaAudioBookPlayerPrivate> d;
 };
 

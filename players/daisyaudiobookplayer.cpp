@@ -11,6 +11,7 @@
 #include "formats/smiltree.h"
 #include "library/resumemarker.h"
 #include "library/resumemarkmanager.h"
+#include "players/logcategory.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -86,7 +87,7 @@ void DaisyAudioBookPlayerPrivate::seekFromStart(qint64 msec)
     const qint64 now = qMax<qint64>(0, engine->currentTime());
     const qint64 r = engine->seek(msec - now);
     if (r != 0)
-        qWarning().noquote() << "[DaisyAudioBookPlayer] position" << msec << "is not inside the file, result:" << r;
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] position" << msec << "is not inside the file, result:" << r;
 }
 
 bool DaisyAudioBookPlayerPrivate::startTrack(AudioNode *track, qint64 from)
@@ -95,13 +96,13 @@ bool DaisyAudioBookPlayerPrivate::startTrack(AudioNode *track, qint64 from)
         return false;
     const QString source = track->source();
     if (!QFileInfo(source).isFile()) {
-        qWarning().noquote() << "[DaisyAudioBookPlayer] audio file missing, skipped:" << source;
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] audio file missing, skipped:" << source;
         playing = false;
         return false;
     }
     playing = engine->play(source);
     if (!playing) {
-        qWarning().noquote() << "[DaisyAudioBookPlayer] audio file does not play, skipped:" << source;
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] audio file does not play, skipped:" << source;
         return false;
     }
     seekFromStart(from);
@@ -131,7 +132,7 @@ AudioNode *DaisyAudioBookPlayerPrivate::nextTrack()
             if (AudioNode *track = next->firstAudioTrack())
                 return track;
         }
-        qWarning().noquote() << "[DaisyAudioBookPlayer] no audio in spine entry" << book->currentSpineIndex() << ", skipped";
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] no audio in spine entry" << book->currentSpineIndex() << ", skipped";
     }
     return nullptr;
 }
@@ -149,7 +150,7 @@ AudioNode *DaisyAudioBookPlayerPrivate::previousTrack()
             if (AudioNode *track = previous->lastAudioTrack())
                 return track;
         }
-        qWarning().noquote() << "[DaisyAudioBookPlayer] no audio in spine entry" << book->currentSpineIndex() << ", skipped";
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] no audio in spine entry" << book->currentSpineIndex() << ", skipped";
     }
     return nullptr;
 }
@@ -197,11 +198,11 @@ int DaisyAudioBookPlayerPrivate::windInFile(qint64 offset, const char *operation
     }
     const qint64 r = engine->seek(offset);
     if (r < 0) {
-        qWarning() << operation << "vlc mediaplayer seek failed";
+        qCWarning(lcPlayers) << operation << "vlc mediaplayer seek failed";
         return AudioBookPlayerInterface::EngineFailure;
     }
     if (r == 0) {
-        qDebug() << operation << "vlc mediaplayer seek ok";
+        qCDebug(lcPlayers) << operation << "vlc mediaplayer seek ok";
         return AudioBookPlayerInterface::Done;
     }
     engine->stop();
@@ -213,7 +214,7 @@ int DaisyAudioBookPlayerPrivate::windInFile(qint64 offset, const char *operation
 void DaisyAudioBookPlayerPrivate::saveMarker()
 {
     if (!ResumeMarkManager::saveResumeMarker(marker.get()))
-        qWarning().noquote() << "[DaisyAudioBookPlayer] failed to save the resume marker of" << marker->title();
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] failed to save the resume marker of" << marker->title();
 }
 
 DaisyAudioBookPlayer::DaisyAudioBookPlayer(QObject *parent)
@@ -237,7 +238,7 @@ bool DaisyAudioBookPlayer::open(const QString &url)
     close();
     d->engine = std::make_unique<VlcMediaPlayer>();
     if (!d->engine->init()) {
-        qWarning() << "[DaisyAudioBookPlayer::open]: failed to init the vlc mediaplayer";
+        qCWarning(lcPlayers) << "[DaisyAudioBookPlayer::open]: failed to init the vlc mediaplayer";
         d->engine.reset();
         return false;
     }
@@ -276,7 +277,7 @@ bool DaisyAudioBookPlayer::play()
     SmilMediaGroup *group = d->book->startReading(d->marker->spineIndex());
     if (!group && d->marker->spineIndex() != 0) {
         // A marker from another edition of the book: start at its beginning.
-        qWarning() << "[DaisyBookPlayer::play] stored position not in this book, starting at its beginning";
+        qCWarning(lcPlayers) << "[DaisyBookPlayer::play] stored position not in this book, starting at its beginning";
         d->marker->clear();
         group = d->book->startReading(0);
     }
@@ -294,7 +295,7 @@ bool DaisyAudioBookPlayer::play()
     const qint64 from = d->resume ? d->marker->timeOffset() : 0;
     d->startPlayable(track, from);
     const AudioNode *current = d->group() ? d->group()->currentAudioTrack() : nullptr;
-    qDebug().noquote() << "[DaisyBookPlayer::play]" << (current ? current->source() : QString())
+    qCDebug(lcPlayers).noquote() << "[DaisyBookPlayer::play]" << (current ? current->source() : QString())
                        << (d->playing ? "is playing" : "not playing");
     return d->playing;
 }
@@ -362,7 +363,7 @@ bool DaisyAudioBookPlayer::setLevel(int level)
 int DaisyAudioBookPlayer::walkHeading(int step)
 {
     if (!d->ready() || step == 0) {
-        qWarning() << "[DaisyAudioBookPlayer::walkHeading]: no daisy book open / invalid step value";
+        qCWarning(lcPlayers) << "[DaisyAudioBookPlayer::walkHeading]: no daisy book open / invalid step value";
         return NoBook;
     }
     if (d->playing)
@@ -391,7 +392,7 @@ int DaisyAudioBookPlayer::walkHeading(int step)
 int DaisyAudioBookPlayer::walkPage(int step, bool play)
 {
     if (!d->ready()) {
-        qWarning() << "[DaisyAudioBookPlayer::walkPage]: no daisy book open";
+        qCWarning(lcPlayers) << "[DaisyAudioBookPlayer::walkPage]: no daisy book open";
         return NoBook;
     }
     if (d->playing)
@@ -465,7 +466,7 @@ int DaisyAudioBookPlayer::fastForward(int seconds)
             remaining = 0;
             continue;
         }
-        qDebug() << "[DaisyAudioBookPlayer::fastForward]: duration to small:" << duration << "remaining time:" << remaining - duration;
+        qCDebug(lcPlayers) << "[DaisyAudioBookPlayer::fastForward]: duration to small:" << duration << "remaining time:" << remaining - duration;
         remaining -= duration;
     }
 }
@@ -562,7 +563,7 @@ void DaisyAudioBookPlayer::mediaPlayerFinished()
     AudioNode *track = d->nextTrack();
     if (track) {
         if (d->book->currentSpineIndex() == spineBefore)
-            qDebug() << "[DaisyAudioBookPlayer::mediaPlayerFinished] play next track of current smilMediaGroup";
+            qCDebug(lcPlayers) << "[DaisyAudioBookPlayer::mediaPlayerFinished] play next track of current smilMediaGroup";
         d->marker->setTimeOffset(track->clipBegin());
         d->marker->setSpineIndex(d->book->currentSpineIndex());
         d->marker->setClipIndex(d->group() ? d->group()->currentAudioTrackIndex() : 0);

@@ -8,6 +8,7 @@
 #include "library/resumemark.h"
 #include "platform/paths.h"
 #include "players/digitalaudiobookscanner.h"
+#include "players/logcategory.h"
 #include "players/trackwalk.h"
 
 #include <QDebug>
@@ -18,13 +19,11 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <climits>
+
 namespace {
 const QString kTocFile = QStringLiteral("/root/quimbo/toc.xml");
 
-QDebug warn(const char *function)
-{
-    return qWarning().noquote().nospace() << function;
-}
 } // namespace
 
 class DigitalAudioBookPlayerPrivate
@@ -40,16 +39,21 @@ public:
     bool writeToc(qint32 id, const QString &root);
     ResumemarkData readResumemarkData();
     bool writeResumemark(int track, qint64 time);
-    /** Milliseconds; measured on the spot while the scanner has not reached the track. */
-    qint64 duration(int track);
+    /**
+     * Milliseconds of @p track, or -1 while the scanner has not reached it. Never measured
+     * here: a measurement holds the main thread for up to seconds.
+     */
+    qint64 duration(int track) const;
     /** Plays @p track from @p from ms; a result code. */
     int startTrack(int track, qint64 from);
+    /** Starts @p track from its beginning and keeps the length the engine found on opening it. */
+    int startToLearn(int track);
     /** The walk past the last track: position kept on the last track, end of book. */
     int endOfBookReached();
-    /** Going back @p shortfall ms from the start of trackNumber, track by track. */
-    int walkBack(qint64 shortfall);
-    /** Going on @p remainder ms from the start of the track after trackNumber. */
-    int walkOn(qint64 remainder);
+    /** Going back @p shortfall ms from the start of @p track, track by track. */
+    int walkBack(int track, qint64 shortfall, const char *function);
+    /** Going on @p remainder ms from the end of @p track, track by track. */
+    int walkOn(int track, qint64 remainder, const char *function);
     void startScanner();
 
     DigitalAudioBookPlayer *const q;
@@ -76,20 +80,20 @@ public:
 
 bool DigitalAudioBookPlayerPrivate::readToc(qint32 id, const QString &root)
 {
-    static const char *const function = "bool DigitalAudioBookPlayerPrivate::readToc(qint32, const QString&)";
+    const char *const function = Q_FUNC_INFO;
     QFile file(Platform::path(kTocFile));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        warn(function) << ": failed to open tocFile " << file.fileName();
+        warnFrom(function) << ": failed to open tocFile " << file.fileName();
         return false;
     }
     QDomDocument document;
     if (!document.setContent(&file) || document.documentElement().tagName() != QLatin1String("toc")) {
-        warn(function) << ": invalid toc.xml file";
+        warnFrom(function) << ": invalid toc.xml file";
         return false;
     }
     const QDomNodeList books = document.documentElement().elementsByTagName(QStringLiteral("book"));
     if (books.isEmpty()) {
-        warn(function) << ": no <book> elements available";
+        warnFrom(function) << ": no <book> elements available";
         return false;
     }
     for (int i = 0; i < books.size(); ++i) {
@@ -107,13 +111,13 @@ bool DigitalAudioBookPlayerPrivate::readToc(qint32 id, const QString &root)
             const QString expected = root + QLatin1Char('/') + track.attribute(QStringLiteral("filename"));
             const QString actual = tracksMap.value(number).fileName;
             if (expected != actual) {
-                warn(function) << ": track files are not equal. Toc file: " << expected << " tracksMap file: " << actual;
+                warnFrom(function) << ": track files are not equal. Toc file: " << expected << " tracksMap file: " << actual;
                 return false;
             }
             durations.insert(number, qMax(0, track.attribute(QStringLiteral("duration")).toInt()));
         }
         if (durations.size() != tracksMap.size()) {
-            warn(function) << ": track count differs from the folder";
+            warnFrom(function) << ": track count differs from the folder";
             return false;
         }
         for (auto it = durations.cbegin(); it != durations.cend(); ++it)
@@ -125,26 +129,26 @@ bool DigitalAudioBookPlayerPrivate::readToc(qint32 id, const QString &root)
 
 bool DigitalAudioBookPlayerPrivate::writeToc(qint32 id, const QString &root)
 {
-    static const char *const function = "bool DigitalAudioBookPlayerPrivate::writeToc(qint32, const QString&)";
+    const char *const function = Q_FUNC_INFO;
     if (tracksMap.isEmpty()) {
-        warn(function) << ": tracksMap is empty";
+        warnFrom(function) << ": tracksMap is empty";
         return false;
     }
     const QString fileName = Platform::path(kTocFile);
     QDomDocument document;
     if (!QFileInfo::exists(fileName)) {
-        warn(function) << ": toc.xml not found, create new tox.xml";
+        warnFrom(function) << ": toc.xml not found, create new tox.xml";
         document.appendChild(document.createProcessingInstruction(QStringLiteral("xml"),
                                                                   QStringLiteral("version=\"1.0\" encoding=\"utf-8\"")));
         document.appendChild(document.createElement(QStringLiteral("toc")));
     } else {
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            warn(function) << ": can't open the toc.xml file";
+            warnFrom(function) << ": can't open the toc.xml file";
             return false;
         }
         if (!document.setContent(&file) || document.documentElement().tagName() != QLatin1String("toc")) {
-            warn(function) << ": invalid toc.xml file";
+            warnFrom(function) << ": invalid toc.xml file";
             return false;
         }
     }
@@ -172,12 +176,12 @@ bool DigitalAudioBookPlayerPrivate::writeToc(qint32 id, const QString &root)
     // Written aside and renamed: a scan cut short by power loss leaves the old file whole.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        warn(function) << ": failed to open toc.xml for writing";
+        warnFrom(function) << ": failed to open toc.xml for writing";
         return false;
     }
     file.write(document.toByteArray(1));
     if (!file.commit()) {
-        warn(function) << ": failed to open toc.xml for writing";
+        warnFrom(function) << ": failed to open toc.xml for writing";
         return false;
     }
     return true;
@@ -185,29 +189,29 @@ bool DigitalAudioBookPlayerPrivate::writeToc(qint32 id, const QString &root)
 
 ResumemarkData DigitalAudioBookPlayerPrivate::readResumemarkData()
 {
-    static const char *const function = "ResumemarkData DigitalAudioBookPlayerPrivate::readResumemarkData()";
+    const char *const function = Q_FUNC_INFO;
     ResumemarkData data;
     data.title = QString::number(bookId);
     data.navListPos = 1;
     Resumemark store;
     if (!store.isValid()) {
-        warn(function) << ": resumeMark is not valid";
+        warnFrom(function) << ": resumeMark is not valid";
         return data;
     }
     ResumemarkData read = data;
     if (!store.read(read)) {
-        warn(function) << ": failed to resumeMark data";
+        warnFrom(function) << ": failed to resumeMark data";
         return data;
     }
     if (read.navListPos < 1 || read.navListPos > totalTracks || read.playerTime < 0) {
-        warn(function) << ": error, track number lower/higher then available";
+        warnFrom(function) << ": error, track number lower/higher then available";
         read.navListPos = 1;
         read.playerTime = 0;
     }
-    qDebug().noquote() << "**** Digital audiobook resumemark info ***";
-    qDebug().noquote() << "Track file  :" << tracksMap.value(read.navListPos).fileName;
-    qDebug().noquote() << "Track number:" << read.navListPos;
-    qDebug().noquote() << "Player time :" << read.playerTime << "msec";
+    qCDebug(lcPlayers).noquote() << "**** Digital audiobook resumemark info ***";
+    qCDebug(lcPlayers).noquote() << "Track file  :" << tracksMap.value(read.navListPos).fileName;
+    qCDebug(lcPlayers).noquote() << "Track number:" << read.navListPos;
+    qCDebug(lcPlayers).noquote() << "Player time :" << read.playerTime << "msec";
     return read;
 }
 
@@ -220,15 +224,12 @@ bool DigitalAudioBookPlayerPrivate::writeResumemark(int track, qint64 time)
     return Resumemark().write(data);
 }
 
-qint64 DigitalAudioBookPlayerPrivate::duration(int track)
+qint64 DigitalAudioBookPlayerPrivate::duration(int track) const
 {
-    auto it = tracksMap.find(track);
-    if (it == tracksMap.end())
+    const auto it = tracksMap.constFind(track);
+    if (it == tracksMap.cend())
         return 0;
-    if (hasToc || it->duration > 0)
-        return it->duration;
-    const qint64 measured = engine->totalTimeFile(it->fileName);
-    return qMax<qint64>(0, measured);
+    return hasToc || it->duration > 0 ? it->duration : -1;
 }
 
 int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
@@ -242,9 +243,19 @@ int DigitalAudioBookPlayerPrivate::startTrack(int track, qint64 from)
     if (from > 0) {
         const qint64 r = engine->seek(from - qMax<qint64>(0, engine->currentTime()));
         if (r != 0)
-            warn("DigitalAudioBookPlayer") << ": position " << from << " is not inside the track, result: " << r;
+            warnFrom("DigitalAudioBookPlayer") << ": position " << from << " is not inside the track, result: " << r;
     }
     return AudioBookPlayerInterface::Done;
+}
+
+int DigitalAudioBookPlayerPrivate::startToLearn(int track)
+{
+    qCDebug(lcPlayers) << "track" << track << "is not measured yet: its length comes from opening it";
+    const int started = startTrack(track, 0);
+    const qint64 length = started == AudioBookPlayerInterface::Done ? engine->totalTime() : 0;
+    if (length > 0)
+        tracksMap[track].duration = int(qMin<qint64>(length, INT_MAX));
+    return started;
 }
 
 int DigitalAudioBookPlayerPrivate::endOfBookReached()
@@ -253,22 +264,50 @@ int DigitalAudioBookPlayerPrivate::endOfBookReached()
                                [this](int track, qint64 time) { return writeResumemark(track, time); });
 }
 
-int DigitalAudioBookPlayerPrivate::walkOn(qint64 remainder)
+// A track the scanner has not reached is opened and the engine finds the rest of the way:
+// the walk never waits on the main thread for a measurement.
+int DigitalAudioBookPlayerPrivate::walkOn(int track, qint64 remainder, const char *function)
 {
-    const TrackWalk::Target target = TrackWalk::forward(trackNumber, remainder, totalTracks, [this](int track) { return duration(track); },
-                                                        "virtual int DigitalAudioBookPlayer::fastForward(int)");
-    if (target.kind == TrackWalk::Target::PastEnd)
-        return endOfBookReached();
-    return startTrack(target.track, target.position);
+    for (;;) {
+        const TrackWalk::Target target = TrackWalk::forward(track, remainder, totalTracks, [this](int t) { return duration(t); }, function);
+        if (target.kind == TrackWalk::Target::PastEnd)
+            return endOfBookReached();
+        if (target.kind == TrackWalk::Target::Inside)
+            return startTrack(target.track, target.position);
+        if (const int started = startToLearn(target.track); started != AudioBookPlayerInterface::Done || target.position <= 0)
+            return started;
+        qint64 beyond = 0;
+        const int result = TrackWalk::seekWithin(engine.get(), target.position - qMax<qint64>(0, engine->currentTime()), function, &beyond);
+        if (result >= 0)
+            return result;
+        playing = false;
+        track = target.track;
+        remainder = beyond;
+    }
 }
 
-int DigitalAudioBookPlayerPrivate::walkBack(qint64 shortfall)
+int DigitalAudioBookPlayerPrivate::walkBack(int track, qint64 shortfall, const char *function)
 {
-    const TrackWalk::Target target = TrackWalk::backward(trackNumber, shortfall, [this](int track) { return duration(track); },
-                                                         "virtual int DigitalAudioBookPlayer::rewind(int)");
-    if (target.kind == TrackWalk::Target::Inside)
-        return startTrack(target.track, target.position);
-    return q->beginOfBookReached(&playing, &trackNumber);
+    for (;;) {
+        const TrackWalk::Target target = TrackWalk::backward(track, shortfall, [this](int t) { return duration(t); }, function);
+        if (target.kind == TrackWalk::Target::Inside)
+            return startTrack(target.track, target.position);
+        if (target.kind == TrackWalk::Target::BeforeStart)
+            return q->beginOfBookReached(&playing, &trackNumber);
+        if (const int started = startToLearn(target.track); started != AudioBookPlayerInterface::Done)
+            return started;
+        // A file whose length the engine cannot tell either is passed over, as a measured 0 is.
+        const qint64 position = qMax<qint64>(0, duration(target.track)) - target.position;
+        if (position >= 0) {
+            qint64 beyond = 0;
+            const int result = TrackWalk::seekWithin(engine.get(), position - qMax<qint64>(0, engine->currentTime()), function, &beyond);
+            return result >= 0 ? result : AudioBookPlayerInterface::EngineFailure;
+        }
+        engine->stop();
+        playing = false;
+        track = target.track;
+        shortfall = -position;
+    }
 }
 
 void DigitalAudioBookPlayerPrivate::startScanner()
@@ -316,11 +355,11 @@ bool DigitalAudioBookPlayer::open(const QString &path)
     if (d->opened)
         close();
     if (!QFileInfo(path).isDir()) {
-        warn(Q_FUNC_INFO) << ": " << path << " is not a directory";
+        warnFrom(Q_FUNC_INFO) << ": " << path << " is not a directory";
         return false;
     }
     if (!d->engine->init()) {
-        warn(Q_FUNC_INFO) << ": failed to initialize the vlc media player";
+        warnFrom(Q_FUNC_INFO) << ": failed to initialize the vlc media player";
         return false;
     }
     d->totalTracks = 0;
@@ -333,7 +372,7 @@ bool DigitalAudioBookPlayer::open(const QString &path)
             continue;
         // Nothing to play in these; leaving them out keeps the count and the cache honest.
         if (entry.size() == 0 || !entry.isReadable()) {
-            warn(Q_FUNC_INFO) << ": " << entry.fileName() << (entry.size() == 0 ? " is empty" : " is not readable") << ", left out";
+            warnFrom(Q_FUNC_INFO) << ": " << entry.fileName() << (entry.size() == 0 ? " is empty" : " is not readable") << ", left out";
             continue;
         }
         MpegTrack track;
@@ -341,7 +380,7 @@ bool DigitalAudioBookPlayer::open(const QString &path)
         d->tracksMap.insert(++d->totalTracks, track);
     }
     if (d->totalTracks == 0) {
-        warn(Q_FUNC_INFO) << ": no mpeg files are found";
+        warnFrom(Q_FUNC_INFO) << ": no mpeg files are found";
         return false;
     }
     const QFileInfo first(d->tracksMap.value(1).fileName);
@@ -350,21 +389,21 @@ bool DigitalAudioBookPlayer::open(const QString &path)
     d->rootPath = path;
     d->hasToc = d->readToc(d->tocId(), d->rootPath);
     if (!d->hasToc) {
-        warn(Q_FUNC_INFO) << ": no toc available.. create one";
+        warnFrom(Q_FUNC_INFO) << ": no toc available.. create one";
         d->startScanner();
     }
     d->endOfBook = false;
     const ResumemarkData mark = d->readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
     d->opened = true;
-    qDebug() << "bookId:" << d->bookId << "tracks:" << d->totalTracks << "toc:" << d->hasToc;
+    qCDebug(lcPlayers) << "bookId:" << d->bookId << "tracks:" << d->totalTracks << "toc:" << d->hasToc;
     return true;
 }
 
 void DigitalAudioBookPlayer::close()
 {
     if (d->scannerThread.isRunning()) {
-        warn(Q_FUNC_INFO) << ": scanner thread is still busy.. quit.";
+        warnFrom(Q_FUNC_INFO) << ": scanner thread is still busy.. quit.";
         Q_EMIT stopScanner();
         d->scannerThread.quit();
         d->scannerThread.wait();
@@ -384,13 +423,13 @@ void DigitalAudioBookPlayer::close()
 bool DigitalAudioBookPlayer::play()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        warnFrom(Q_FUNC_INFO) << ": no digital audio book opened";
         return false;
     }
     if (d->endOfBook) {
         d->endOfBook = false;
         resetResumeMark();
-        warn(Q_FUNC_INFO) << ": we are at end of book.. we will restart";
+        warnFrom(Q_FUNC_INFO) << ": we are at end of book.. we will restart";
     }
     const ResumemarkData mark = d->readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
@@ -419,7 +458,7 @@ void DigitalAudioBookPlayer::mediaPlayerFinished()
     const int previous = d->trackNumber;
     for (int next = previous + 1;; ++next) {
         if (next > d->totalTracks) {
-            warn(Q_FUNC_INFO) << ": we are at the end of the disc";
+            warnFrom(Q_FUNC_INFO) << ": we are at the end of the disc";
             d->trackNumber = previous;
             d->endOfBook = true;
             d->playing = false;
@@ -427,11 +466,11 @@ void DigitalAudioBookPlayer::mediaPlayerFinished()
             return;
         }
         if (d->startTrack(next, 0) == Done) {
-            qDebug() << d->tracksMap.value(next).fileName << "is playing";
+            qCDebug(lcPlayers) << d->tracksMap.value(next).fileName << "is playing";
             return;
         }
         // Each track is tried once: a book of undecodable files still ends.
-        warn(Q_FUNC_INFO) << ": failed to play next track, skipped: " << d->tracksMap.value(next).fileName;
+        warnFrom(Q_FUNC_INFO) << ": failed to play next track, skipped: " << d->tracksMap.value(next).fileName;
     }
 }
 
@@ -440,16 +479,16 @@ int DigitalAudioBookPlayer::changeTrackNumber(int step)
     if (!d->opened)
         return NoBook;
     if (d->playing) {
-        warn(Q_FUNC_INFO) << ": we are playing";
+        warnFrom(Q_FUNC_INFO) << ": we are playing";
         return Refused;
     }
     const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
     d->trackNumber = track;
     d->endOfBook = false;
     if (d->writeResumemark(track, 0))
-        qDebug().noquote().nospace() << Q_FUNC_INFO << ": succesfull";
+        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": succesfull";
     else
-        warn(Q_FUNC_INFO) << ": failed!";
+        warnFrom(Q_FUNC_INFO) << ": failed!";
     return track;
 }
 
@@ -458,7 +497,7 @@ int DigitalAudioBookPlayer::fastForward(int seconds)
     if (!d->opened)
         return NoBook;
     if (d->endOfBook) {
-        warn(Q_FUNC_INFO) << ": end of book!";
+        warnFrom(Q_FUNC_INFO) << ": end of book!";
         return EndOfBook;
     }
     const qint64 step = qint64(seconds) * 1000;
@@ -466,13 +505,16 @@ int DigitalAudioBookPlayer::fastForward(int seconds)
         qint64 r = 0;
         if (const int result = TrackWalk::seekWithin(d->engine.get(), step, Q_FUNC_INFO, &r); result >= 0)
             return result;
-        return d->walkOn(r);
+        return d->walkOn(d->trackNumber, r, Q_FUNC_INFO);
     }
     qint64 target = d->readResumemarkData().playerTime + step;
     const qint64 length = d->duration(d->trackNumber);
+    // Not measured yet: the walk opens the track itself.
+    if (length < 0)
+        return d->walkOn(d->trackNumber - 1, target, Q_FUNC_INFO);
     if (target >= length)
-        return d->walkOn(target - length);
-    warn(Q_FUNC_INFO) << ": we are start playing: " << d->trackNumber << " at time: " << target;
+        return d->walkOn(d->trackNumber, target - length, Q_FUNC_INFO);
+    warnFrom(Q_FUNC_INFO) << ": we are start playing: " << d->trackNumber << " at time: " << target;
     return d->startTrack(d->trackNumber, target);
 }
 
@@ -485,37 +527,41 @@ int DigitalAudioBookPlayer::rewind(int seconds)
         qint64 r = 0;
         if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, Q_FUNC_INFO, &r); result >= 0)
             return result;
-        return d->walkBack(r);
+        return d->walkBack(d->trackNumber, r, Q_FUNC_INFO);
     }
     qint64 position;
     if (d->endOfBook) {
         d->endOfBook = false;
         d->trackNumber = d->totalTracks;
-        position = d->duration(d->trackNumber) - step;
+        const qint64 length = d->duration(d->trackNumber);
+        // Not measured yet: the walk back from past the end opens the last track itself.
+        if (length < 0)
+            return d->walkBack(d->totalTracks + 1, step, Q_FUNC_INFO);
+        position = length - step;
     } else {
         position = d->readResumemarkData().playerTime - step;
     }
     if (position < 0)
-        return d->walkBack(-position);
+        return d->walkBack(d->trackNumber, -position, Q_FUNC_INFO);
     return d->startTrack(d->trackNumber, position);
 }
 
 void DigitalAudioBookPlayer::resetResumeMark()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        warnFrom(Q_FUNC_INFO) << ": no digital audio book opened";
         return;
     }
     if (d->writeResumemark(1, 0))
-        qDebug() << "resetResumeMark: succesfull";
+        qCDebug(lcPlayers) << "resetResumeMark: succesfull";
     else
-        qWarning() << "resetResumeMark: failed!";
+        qCWarning(lcPlayers) << "resetResumeMark: failed!";
 }
 
 int DigitalAudioBookPlayer::totalTime()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        warnFrom(Q_FUNC_INFO) << ": no digital audio book opened";
         return -1;
     }
     qint64 sum = 0;
@@ -527,7 +573,7 @@ int DigitalAudioBookPlayer::totalTime()
 int DigitalAudioBookPlayer::elapsedTime()
 {
     if (!d->opened) {
-        warn(Q_FUNC_INFO) << ": no digital audio book opened";
+        warnFrom(Q_FUNC_INFO) << ": no digital audio book opened";
         return -1;
     }
     qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : d->readResumemarkData().playerTime;
@@ -539,7 +585,7 @@ int DigitalAudioBookPlayer::elapsedTime()
 void DigitalAudioBookPlayer::digitalAudioBookScannerFinished()
 {
     if (d->tracksMap.isEmpty()) {
-        warn(Q_FUNC_INFO) << ": no tracks available.. so no toc";
+        warnFrom(Q_FUNC_INFO) << ": no tracks available.. so no toc";
         return;
     }
     d->writeToc(d->tocId(), d->rootPath);

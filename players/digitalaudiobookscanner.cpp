@@ -3,6 +3,7 @@
 #include "players/digitalaudiobookscanner.h"
 
 #include "audio/vlcmediaplayer.h"
+#include "players/logcategory.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -30,13 +31,13 @@ void DigitalAudioBookScanner::stop()
 void DigitalAudioBookScanner::start()
 {
     if (m_tracks.isEmpty()) {
-        qDebug() << Q_FUNC_INFO << "no tracks";
+        qCDebug(lcPlayers) << Q_FUNC_INFO << "no tracks";
         Q_EMIT quit();
         return;
     }
     VlcMediaPlayer engine;
     if (!engine.init()) {
-        qWarning() << Q_FUNC_INFO << "engine failed to start, nothing measured";
+        qCWarning(lcPlayers) << Q_FUNC_INFO << "engine failed to start, nothing measured";
         Q_EMIT quit();
         return;
     }
@@ -46,12 +47,12 @@ void DigitalAudioBookScanner::start()
         const qint64 duration = engine.totalTimeFile(it->fileName);
         Q_EMIT trackMeasured(it.key(), int(qBound<qint64>(0, duration, qint64(INT_MAX))));
         if (stopRequested()) {
-            qDebug() << Q_FUNC_INFO << "stop scanning";
+            qCDebug(lcPlayers) << Q_FUNC_INFO << "stop scanning";
             stopped = true;
             break;
         }
     }
-    qDebug() << Q_FUNC_INFO << "stop by used:" << stopped;
+    qCDebug(lcPlayers) << Q_FUNC_INFO << "stop by used:" << stopped;
     if (stopped)
         Q_EMIT quit();
     else

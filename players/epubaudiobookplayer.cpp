@@ -6,7 +6,9 @@
 #include "audio/vlcmediaplayer.h"
 #include "formats/epubparser.h"
 #include "library/resumemark.h"
+#include "platform/paths.h"
 #include "players/epubsmilaudioplaylist.h"
+#include "players/logcategory.h"
 #include "players/trackwalk.h"
 
 #include <QDebug>
@@ -25,7 +27,7 @@ void cleanupTemporaryAudioFiles(const QString &folder)
     while (it.hasNext()) {
         const QString file = it.next();
         if (!QFile::remove(file))
-            qWarning() << "[EpubAudioBookPlayer] temporary file not removed:" << file;
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer] temporary file not removed:" << file;
     }
 }
 } // namespace
@@ -54,7 +56,9 @@ public:
     QStringList smilList;
     EpubParser parser;
     EpubSmilAudioPlaylist playlist;
-    QString tempDir = QDir::currentPath() + QDir::separator() + QStringLiteral("temporaryAudioFiles/");
+    // Below the device's temporary folder, not the working directory: that is wherever the
+    // program was started from, often read-only or a folder of someone else's files.
+    QString tempDir = Platform::path(QStringLiteral("/tmp/temporaryAudioFiles/"));
     /** The audio the engine plays; replacing it removes the previous one. */
     std::unique_ptr<QTemporaryFile> tempFile;
     AudioSettings audioSettings;
@@ -82,7 +86,7 @@ qint64 EpubAudioBookPlayerPrivate::smilDuration(const QString &id) const
 qint64 EpubAudioBookPlayerPrivate::durationAt(int index) const
 {
     if (index < 0 || index >= smilList.size()) {
-        qWarning() << "[EpubAudioBookPlayerPrivate::durationCurrentSmil]: invalid id reference";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayerPrivate::durationCurrentSmil]: invalid id reference";
         return -1;
     }
     return smilDuration(smilList.at(index));
@@ -91,12 +95,12 @@ qint64 EpubAudioBookPlayerPrivate::durationAt(int index) const
 bool EpubAudioBookPlayerPrivate::playSmilAudioFile(const SmilAudioFile &item)
 {
     if (item.isEmpty()) {
-        qWarning() << "[EpubAudioBookPlayer::playSmilAudioFile]: smil audio file is not valid";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: smil audio file is not valid";
         return false;
     }
     const QByteArray data = parser.itemData(item.src);
     if (data.isEmpty()) {
-        qWarning() << "[EpubAudioBookPlayer::playSmilAudioFile]: no audio data available" << item.src;
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: no audio data available" << item.src;
         return false;
     }
     // The previous file goes first: at most one copy of the book's audio is on disk.
@@ -104,11 +108,11 @@ bool EpubAudioBookPlayerPrivate::playSmilAudioFile(const SmilAudioFile &item)
         tempFile.reset();
     auto file = std::make_unique<QTemporaryFile>(tempDir + QStringLiteral("tempAudiofileXXXXXX.mp3"));
     if (!file->open()) {
-        qWarning() << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to open the temporary file" << file->errorString();
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to open the temporary file" << file->errorString();
         return false;
     }
     if (file->write(data) != data.size() || !file->flush()) {
-        qWarning() << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to write the audio data" << file->errorString();
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to write the audio data" << file->errorString();
         return false;
     }
     engine->setPitch(float(audioSettings.pitch()));
@@ -116,7 +120,7 @@ bool EpubAudioBookPlayerPrivate::playSmilAudioFile(const SmilAudioFile &item)
     const bool started = engine->play(file->fileName());
     tempFile = std::move(file);
     if (!started) {
-        qWarning() << "[EpubAudioBookPlayer::playSmilAudioFile]: audio does not play:" << item.src;
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: audio does not play:" << item.src;
         tempFile.reset();
     }
     return started;
@@ -140,17 +144,17 @@ bool EpubAudioBookPlayerPrivate::playOn(SmilAudioFile item)
         if (!item.isEmpty()) {
             if (playSmilAudioFile(item))
                 return true;
-            qWarning() << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to play smil audio file, skipped:" << item.src;
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to play smil audio file, skipped:" << item.src;
             item = playlist.nextItem(1);
             continue;
         }
-        qDebug() << "[EpubAudioBookPlayer::mediaPlayerFinished]: smil audio playlist is empty, load new smil file";
+        qCDebug(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: smil audio playlist is empty, load new smil file";
         if (++smilIndex >= smilList.size()) {
             smilIndex = int(smilList.size()) - 1;
             return false;
         }
         if (!loadSmil(smilIndex)) {
-            qWarning() << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to load the smil data, skipped";
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to load the smil data, skipped";
             playlist.clear();
         }
         item = playlist.currentItem();
@@ -169,22 +173,22 @@ ResumemarkData EpubAudioBookPlayerPrivate::readResumemarkData()
     ResumemarkData data = freshMark();
     Resumemark store;
     if (!store.isValid()) {
-        qWarning() << "[EpubAudioBookPlayer::readResumemarkData]: resume mark not valid";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::readResumemarkData]: resume mark not valid";
         return data;
     }
     if (!store.read(data)) {
-        qWarning() << "[EpubAudioBookPlayer::readResumemarkData]: failed to read resume mark data";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::readResumemarkData]: failed to read resume mark data";
         return freshMark();
     }
     if (data.smilListPos < 0 || data.smilListPos >= smilList.size() || data.clipNodePos < 0 || data.playerTime < 0) {
-        qWarning() << "[EpubAudioBookPlayer::readResumemarkData]: sanity check for smil position failed. Values will be reset to default";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::readResumemarkData]: sanity check for smil position failed. Values will be reset to default";
         data = freshMark();
     }
-    qDebug() << "*** Epub audiobook resumemark info ***";
-    qDebug() << "smilFileListPosition:" << data.smilListPos;
-    qDebug() << "smil idref:" << smilList.value(data.smilListPos, QStringLiteral("not available"));
-    qDebug() << "clipNodeListPosition:" << data.clipNodePos;
-    qDebug() << "playerTime:" << data.playerTime << "msec";
+    qCDebug(lcPlayers) << "*** Epub audiobook resumemark info ***";
+    qCDebug(lcPlayers) << "smilFileListPosition:" << data.smilListPos;
+    qCDebug(lcPlayers) << "smil idref:" << smilList.value(data.smilListPos, QStringLiteral("not available"));
+    qCDebug(lcPlayers) << "clipNodeListPosition:" << data.clipNodePos;
+    qCDebug(lcPlayers) << "playerTime:" << data.playerTime << "msec";
     return data;
 }
 
@@ -226,11 +230,11 @@ bool EpubAudioBookPlayer::open(const QString &path)
 {
     d->smilList.clear();
     if (!d->engine->init()) {
-        qWarning() << "[EpubAudioBookPlayer::open]: init vlc failed";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::open]: init vlc failed";
         return false;
     }
     if (!d->parser.open(path)) {
-        qWarning() << "[EpubAudioBookPlayer::open]: failed to open epub:" << path;
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::open]: failed to open epub:" << path;
         return false;
     }
     const QStringList spine = d->parser.spineItems();
@@ -240,7 +244,7 @@ bool EpubAudioBookPlayer::open(const QString &path)
             d->smilList.append(overlay);
     }
     if (d->smilList.isEmpty()) {
-        qWarning() << "[EpubAudioBookPlayer::open]:  epub doesn't have any media overlay documents";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::open]:  epub doesn't have any media overlay documents";
         d->parser.close();
         return false;
     }
@@ -264,18 +268,18 @@ void EpubAudioBookPlayer::close()
 bool EpubAudioBookPlayer::play()
 {
     if (!d->opened()) {
-        qWarning() << "[EpubAudioBookPlayer::play]: no book opened";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::play]: no book opened";
         return false;
     }
     if (d->endOfBook) {
         d->endOfBook = false;
         resetResumeMark();
-        qDebug() << "[EpubAudioBookPlayer::play]: end of book, restart book";
+        qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]: end of book, restart book";
     }
     const ResumemarkData mark = d->readResumemarkData();
     d->smilIndex = d->resume ? mark.smilListPos : 0;
     if (!d->loadSmil(d->smilIndex)) {
-        qWarning() << "[EpubAudioBookPlayer::play]: failed to load the smil data";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::play]: failed to load the smil data";
         return false;
     }
     SmilAudioFile item = d->resume ? d->playlist.itemAt(mark.clipNodePos) : d->playlist.itemAt(0);
@@ -284,7 +288,7 @@ bool EpubAudioBookPlayer::play()
     d->playing = d->playSmilAudioFile(item);
     if (d->playing && d->resume && mark.playerTime > 0)
         d->engine->seek(mark.playerTime - qMax<qint64>(0, d->engine->currentTime()));
-    qDebug() << "[EpubAudioBookPlayer::play]:" << item.src << (d->playing ? "playing" : "not playing");
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]:" << item.src << (d->playing ? "playing" : "not playing");
     return d->playing;
 }
 
@@ -297,7 +301,7 @@ void EpubAudioBookPlayer::stop()
     d->playing = false;
     d->tempFile.reset();
     cleanupTemporaryAudioFiles(d->tempDir);
-    qDebug() << "[EpubAudioBookPlayer::stop]: resume mark write" << (d->writeMark(time) ? "succes" : "failed");
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::stop]: resume mark write" << (d->writeMark(time) ? "succes" : "failed");
 }
 
 void EpubAudioBookPlayer::pause() { d->engine->pause(true); }
@@ -322,7 +326,7 @@ void EpubAudioBookPlayer::mediaPlayerFinished()
         return;
     if (d->playOn(d->playlist.nextItem(1)))
         return;
-    qDebug() << "[EpubAudioBookPlayer::mediaPlayerFinished]: end of book is reached";
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: end of book is reached";
     d->playing = false;
     d->endOfBook = true;
     d->tempFile.reset();
@@ -334,7 +338,7 @@ int EpubAudioBookPlayer::walkHeading(int step)
     if (!d->opened())
         return NoBook;
     if (d->playing) {
-        qWarning() << "[EpubAudioBookPlayer::walkHeading]: we are playing";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are playing";
         return Refused;
     }
     if (d->smilIndex < 0 || d->smilIndex >= d->smilList.size())
@@ -345,12 +349,12 @@ int EpubAudioBookPlayer::walkHeading(int step)
         if (target >= d->smilList.size())
             d->endOfBook = true;
         if (d->endOfBook) {
-            qDebug() << "[EpubAudioBookPlayer::walkHeading]: we are the end of the book";
+            qCDebug(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are the end of the book";
             return EndOfBook;
         }
     } else if (step < 0) {
         if (d->smilIndex == 0) {
-            qDebug() << "[EpubAudioBookPlayer::walkHeading]: we are the begin of the book";
+            qCDebug(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are the begin of the book";
             resetResumeMark();
             return BeginOfBook;
         }
@@ -360,7 +364,7 @@ int EpubAudioBookPlayer::walkHeading(int step)
     d->smilIndex = target;
     d->endOfBook = false;
     if (!d->loadSmil(target)) {
-        qWarning() << "[EpubAudioBookPlayer::walkHeading]: failed to load the smil data";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: failed to load the smil data";
         return EngineFailure;
     }
     return d->playAt(0);
@@ -371,7 +375,7 @@ int EpubAudioBookPlayer::fastForward(int seconds)
     if (!d->opened())
         return NoBook;
     if (d->endOfBook) {
-        qDebug() << "[EpubAudioBookPlayer::fastForward]: end of book!";
+        qCDebug(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: end of book!";
         return EndOfBook;
     }
     const qint64 step = qint64(seconds) * 1000;
@@ -387,7 +391,7 @@ int EpubAudioBookPlayer::fastForward(int seconds)
         d->smilIndex = mark.smilListPos;
         const qint64 length = d->durationAt(d->smilIndex);
         if (length < 0) {
-            qWarning() << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (A)";
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (A)";
             return EngineFailure;
         }
         const qint64 target = mark.playerTime + step;
@@ -397,14 +401,14 @@ int EpubAudioBookPlayer::fastForward(int seconds)
     }
     for (;;) {
         if (++d->smilIndex >= d->smilList.size()) {
-            qDebug() << "[EpubAudioBookPlayer::fastForward]: no next smil reference available, end of book";
+            qCDebug(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: no next smil reference available, end of book";
             d->smilIndex = int(d->smilList.size()) - 1;
             d->endOfBook = true;
             return EndOfBook;
         }
         const qint64 length = d->durationAt(d->smilIndex);
         if (length < 0) {
-            qWarning() << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (B)";
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (B)";
             return EngineFailure;
         }
         if (remainder < length)
@@ -434,7 +438,7 @@ int EpubAudioBookPlayer::rewind(int seconds)
             from = d->durationAt(d->smilIndex);
         }
         if (d->durationAt(d->smilIndex) < 0) {
-            qWarning() << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (A)";
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (A)";
             return EngineFailure;
         }
         d->endOfBook = false;
@@ -445,14 +449,14 @@ int EpubAudioBookPlayer::rewind(int seconds)
     }
     for (;;) {
         if (--d->smilIndex < 0) {
-            qDebug() << "[EpubAudioBookPlayer::rewind]: no previous smil document, begin of book";
+            qCDebug(lcPlayers) << "[EpubAudioBookPlayer::rewind]: no previous smil document, begin of book";
             d->smilIndex = 0;
             resetResumeMark();
             return BeginOfBook;
         }
         const qint64 length = d->durationAt(d->smilIndex);
         if (length < 0) {
-            qWarning() << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (B)";
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (B)";
             return EngineFailure;
         }
         const qint64 position = length - shortfall;
@@ -467,13 +471,13 @@ void EpubAudioBookPlayer::resetResumeMark()
     if (!d->opened())
         return;
     ResumemarkData data = d->freshMark();
-    qDebug() << "[ EpubAudioBookPlayer::resetResumeMark]:" << (Resumemark().write(data) ? "succesfull" : "failed");
+    qCDebug(lcPlayers) << "[ EpubAudioBookPlayer::resetResumeMark]:" << (Resumemark().write(data) ? "succesfull" : "failed");
 }
 
 int EpubAudioBookPlayer::totalTime()
 {
     if (!d->opened()) {
-        qWarning() << "[EpubAudioBookPlayer::totalTime]: " << "not opened";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::totalTime]: " << "not opened";
         return -1;
     }
     const QVector<MetadataItem> items = d->parser.metadataItems(DCType::Meta, kDurationProperty);
@@ -481,14 +485,14 @@ int EpubAudioBookPlayer::totalTime()
         if (item.refines.isEmpty())
             return int(EpubSmilAudioPlaylist::parseSmilClockValue(item.value) / 1000);
     }
-    qWarning() << "[EpubAudioBookPlayer::totalTime]: " << "failed to find duration";
+    qCWarning(lcPlayers) << "[EpubAudioBookPlayer::totalTime]: " << "failed to find duration";
     return -1;
 }
 
 int EpubAudioBookPlayer::elapsedTime()
 {
     if (!d->opened()) {
-        qWarning() << "[EpubAudioBookPlayer::elapsedTime]: not opened";
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::elapsedTime]: not opened";
         return -1;
     }
     qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : d->readResumemarkData().playerTime;

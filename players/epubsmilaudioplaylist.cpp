@@ -3,6 +3,7 @@
 #include "players/epubsmilaudioplaylist.h"
 
 #include "formats/referenceresolver.h"
+#include "players/logcategory.h"
 
 #include <QDebug>
 #include <QRegularExpression>
@@ -27,14 +28,14 @@ bool EpubSmilAudioPlaylist::load(const QByteArray &smil, const QString &base)
         }
     }
     if (xml.hasError()) {
-        qWarning() << "[EpubSmilAudioPlaylist::load] xml has error:" << xml.errorString();
+        qCWarning(lcPlayers) << "[EpubSmilAudioPlaylist::load] xml has error:" << xml.errorString();
         m_items.clear();
         return false;
     }
     if (!run.isEmpty())
         m_items.append({run});
     if (m_items.isEmpty()) {
-        qWarning() << "[EpubSmilAudioPlaylist::load]: no audio files found in this smil";
+        qCWarning(lcPlayers) << "[EpubSmilAudioPlaylist::load]: no audio files found in this smil";
         return false;
     }
     m_currentIndex = 0;

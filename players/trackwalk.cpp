@@ -4,6 +4,7 @@
 
 #include "audio/vlcmediaplayer.h"
 #include "players/audiobookplayerinterface.h"
+#include "players/logcategory.h"
 
 #include <QDebug>
 
@@ -13,15 +14,17 @@ Target forward(int track, qint64 remainder, int total, const Length &length, con
 {
     for (;;) {
         if (++track > total) {
-            qWarning().noquote().nospace() << function << ": no more track available!";
+            qCWarning(lcPlayers).noquote().nospace() << function << ": no more track available!";
             return {Target::PastEnd, total, 0};
         }
         const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, remainder};
         if (remainder < l) {
-            qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << remainder;
+            qCDebug(lcPlayers).noquote().nospace() << function << ": track: " << track << " at time: " << remainder;
             return {Target::Inside, track, remainder};
         }
-        qDebug().noquote().nospace() << function << ": track duration to small: " << l << " seekTime is: " << remainder;
+        qCDebug(lcPlayers).noquote().nospace() << function << ": track duration to small: " << l << " seekTime is: " << remainder;
         remainder -= l;
     }
 }
@@ -30,15 +33,18 @@ Target backward(int track, qint64 shortfall, const Length &length, const char *f
 {
     for (;;) {
         if (--track < 1) {
-            qWarning().noquote().nospace() << function << ": no previous tracks available!";
+            qCWarning(lcPlayers).noquote().nospace() << function << ": no previous tracks available!";
             return {Target::BeforeStart, 1, 0};
         }
-        const qint64 position = length(track) - shortfall;
+        const qint64 l = length(track);
+        if (l < 0)
+            return {Target::Unknown, track, shortfall};
+        const qint64 position = l - shortfall;
         if (position >= 0) {
-            qDebug().noquote().nospace() << function << ": track: " << track << " at time: " << position;
+            qCDebug(lcPlayers).noquote().nospace() << function << ": track: " << track << " at time: " << position;
             return {Target::Inside, track, position};
         }
-        qDebug().noquote().nospace() << function << ": seekTime time is smaller then zero: " << position << " load previous track";
+        qCDebug(lcPlayers).noquote().nospace() << function << ": seekTime time is smaller then zero: " << position << " load previous track";
         shortfall = -position;
     }
 }
@@ -47,11 +53,11 @@ int seekWithin(VlcMediaPlayer *engine, qint64 offset, const char *function, qint
 {
     const qint64 r = engine->seek(offset);
     if (r < 0) {
-        qWarning().noquote().nospace() << function << ": vlc player failed to seek";
+        qCWarning(lcPlayers).noquote().nospace() << function << ": vlc player failed to seek";
         return AudioBookPlayerInterface::EngineFailure;
     }
     if (r == 0) {
-        qDebug().noquote().nospace() << function << ": vlc player seek ok";
+        qCDebug(lcPlayers).noquote().nospace() << function << ": vlc player seek ok";
         return AudioBookPlayerInterface::Done;
     }
     engine->stop();
@@ -63,11 +69,11 @@ int wrap(int track, int step, int total, const char *function)
 {
     const int moved = track + step;
     if (moved < 1) {
-        qDebug().noquote().nospace() << function << ": first track -> last track";
+        qCDebug(lcPlayers).noquote().nospace() << function << ": first track -> last track";
         return total;
     }
     if (moved > total) {
-        qDebug().noquote().nospace() << function << ": last track -> first track";
+        qCDebug(lcPlayers).noquote().nospace() << function << ": last track -> first track";
         return 1;
     }
     return moved;
@@ -94,9 +100,9 @@ void TrackWalkPlayer::stopAndMark(bool *playing, int track, const MarkWriter &wr
     engine->stop();
     *playing = false;
     if (write(track, time))
-        qDebug() << "resume mark written succesfull" << "Track number:" << track << "time:" << time;
+        qCDebug(lcPlayers) << "resume mark written succesfull" << "Track number:" << track << "time:" << time;
     else
-        qWarning() << "resume mark written failed!";
+        qCWarning(lcPlayers) << "resume mark written failed!";
 }
 
 int TrackWalkPlayer::endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,

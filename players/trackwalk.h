@@ -18,13 +18,18 @@ class VlcMediaPlayer;
 namespace TrackWalk {
 
 struct Target {
-    enum Kind { Inside, PastEnd, BeforeStart };
+    /** Unknown: the walk reached a track whose length is not known yet and stopped there. */
+    enum Kind { Inside, PastEnd, BeforeStart, Unknown };
     Kind kind = Inside;
     int track = 1;
-    qint64 position = 0; ///< ms into track, for Inside
+    /**
+     * ms into track, for Inside; for Unknown the ms still to go: into the track going
+     * forward, before its end going backward.
+     */
+    qint64 position = 0;
 };
 
-/** Milliseconds of a track; 0 when not known. */
+/** Milliseconds of a track; negative while not known. */
 using Length = std::function<qint64(int track)>;
 
 /** @p remainder ms beyond the end of @p track, going on through tracks up to @p total. */

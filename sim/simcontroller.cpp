@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
+#include "sim/logcategory.h"
 #include "sim/simcommandrunner.h"
 #include "sim/simcontrolserver.h"
 #include "sim/simdisplay.h"
@@ -102,7 +103,7 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
             || name == QLatin1String("--audio-cd");
         if (wantsValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
-                qWarning().noquote() << "[SimController::parseArguments]" << name << "needs a value";
+                qCWarning(lcSim).noquote() << "[SimController::parseArguments]" << name << "needs a value";
                 ok = false;
                 continue;
             }
@@ -116,7 +117,7 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
             if (value == QLatin1String("4") || value == QLatin1String("6")) {
                 options->revision = value.toInt();
             } else {
-                qWarning().noquote() << "[SimController::parseArguments] --revision takes 4 or 6, not" << value;
+                qCWarning(lcSim).noquote() << "[SimController::parseArguments] --revision takes 4 or 6, not" << value;
                 ok = false;
             }
         } else if (name == QLatin1String("--usb")) {
@@ -213,7 +214,7 @@ bool SimControllerPrivate::startScript()
         return true;
     }
     for (const QString &error : script.errors())
-        qWarning().noquote() << "[SimController::startScript]" << name << error;
+        qCWarning(lcSim).noquote() << "[SimController::startScript]" << name << error;
 
     // The firmware reads the straps, the adapter and the keys held once at
     // start; only a script's opening lines can still set them.
@@ -232,7 +233,7 @@ bool SimControllerPrivate::startScript()
         if (command.type == SimCommand::Status)
             SimDisplay::show(QStringLiteral("status: ") + answer.mid(3));
         else if (answer.startsWith(QLatin1String("error")))
-            qWarning().noquote() << "[SimController::startScript]" << name << command.toString() << answer;
+            qCWarning(lcSim).noquote() << "[SimController::startScript]" << name << command.toString() << answer;
     });
     QObject::connect(scriptRunner.get(), &SimCommandRunner::quitRequested, q, &SimController::quitRequested);
     QObject::connect(scriptRunner.get(), &SimCommandRunner::finished, q, [this, name] {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simcontrolserver.h"
 
+#include "sim/logcategory.h"
 #include "sim/simcommandrunner.h"
 
 #include <QDebug>
@@ -45,7 +46,7 @@ bool SimControlServer::listen(const QString &path)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QLocalServer::removeServer(path);
     if (!d->server.listen(path)) {
-        qWarning().noquote() << "[SimControlServer::listen] can't listen on" << path << ":" << d->server.errorString();
+        qCWarning(lcSim).noquote() << "[SimControlServer::listen] can't listen on" << path << ":" << d->server.errorString();
         return false;
     }
     return true;
@@ -86,7 +87,7 @@ void SimControlServerPrivate::read(QLocalSocket *socket, SimCommandRunner *runne
         runner->enqueue(command);
     }
     if (socket->bytesAvailable() > kMaxLineLength) {
-        qWarning() << "[SimControlServer::read] line too long, closing the connection";
+        qCWarning(lcSim) << "[SimControlServer::read] line too long, closing the connection";
         socket->abort();
     }
 }

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "sim/logcategory.h"
 #include "simscript.h"
 
 #include <QDebug>
@@ -44,7 +45,7 @@ bool SimScript::load(const QString &fileName, SimScript *script)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qWarning().noquote() << "[SimScript::load] can't read script" << fileName << ":" << file.errorString();
+        qCWarning(lcSim).noquote() << "[SimScript::load] can't read script" << fileName << ":" << file.errorString();
         return false;
     }
     *script = parse(QString::fromUtf8(file.readAll()));

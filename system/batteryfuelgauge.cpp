@@ -3,6 +3,7 @@
 #include "system/batteryfuelgauge.h"
 
 #include "platform/platform.h"
+#include "system/logcategory.h"
 #include "system/powermanagementic.h"
 
 #include <QDebug>
@@ -46,15 +47,15 @@ public:
         const int mV = int(v);
         if (v >= 0 && mV >= s_lowestPlausibleMv && mV <= s_highestPlausibleMv) {
             if (badSamples > 0)
-                qDebug("[BatteryFuelGauge] battery voltage readable again after %d bad samples", badSamples);
+                qCDebug(lcSystem, "[BatteryFuelGauge] battery voltage readable again after %d bad samples", badSamples);
             badSamples = 0;
             return mV;
         }
         if (badSamples++ == 0) {
             if (v < 0)
-                qWarning("[BatteryFuelGauge] battery voltage not readable, keeping the last good samples");
+                qCWarning(lcSystem, "[BatteryFuelGauge] battery voltage not readable, keeping the last good samples");
             else
-                qWarning("[BatteryFuelGauge] battery voltage %d mV ignored, keeping the last good samples", mV);
+                qCWarning(lcSystem, "[BatteryFuelGauge] battery voltage %d mV ignored, keeping the last good samples", mV);
         }
         return -1;
     }
@@ -110,7 +111,7 @@ int BatteryFuelGauge::stateOfCharge() const
 
 void BatteryFuelGauge::refresh()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     d->refreshTimer.stop();
     d->sampleTimer.stop();
     d->voltages.clear();
@@ -140,7 +141,7 @@ int BatteryFuelGauge::determineStateOfCharge(int mV) const
     }
     if (mV >= d->highestVoltage)
         return 100;
-    qDebug().nospace() << Q_FUNC_INFO << ": no battery value found.. return 0";
+    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": no battery value found.. return 0";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "system/idlemode.h"
 
 #include "input/input.h"
+#include "system/logcategory.h"
 
 #include <QDebug>
 
@@ -19,7 +20,7 @@ IdleMode::~IdleMode() = default;
 
 void IdleMode::run()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     m_input->setEnabled(true);
 }
 
@@ -27,7 +28,7 @@ void IdleMode::adapterStatusChanged(int status)
 {
     if (status != 1)
         return;
-    qDebug().nospace() << Q_FUNC_INFO << ": adapter is disconnected.. shutdown";
+    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": adapter is disconnected.. shutdown";
     Q_EMIT shutdown();
 }
 
@@ -35,7 +36,7 @@ void IdleMode::batteryStatusChanged(int status)
 {
     if (status != 0)
         return;
-    qDebug().nospace() << Q_FUNC_INFO << ": battery is charged.. shutdown";
+    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": battery is charged.. shutdown";
     Q_EMIT shutdown();
 }
 
@@ -43,7 +44,7 @@ void IdleMode::keyHoldEvent(int key)
 {
     if (key != 2049)
         return;
-    qDebug().nospace() << Q_FUNC_INFO << ": startup from idle mode";
+    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": startup from idle mode";
     m_input->setEnabled(false);
     Q_EMIT aboutToQuit();
     Q_EMIT quit();

@@ -3,6 +3,7 @@
 #include "system/notifier.h"
 
 #include "app/messages.h"
+#include "system/logcategory.h"
 #include "system/soundmanager.h"
 
 #include <QDebug>
@@ -63,11 +64,11 @@ Notifier::~Notifier()
 bool Notifier::acceptMediaClass(QObject *media)
 {
     if (!media) {
-        qWarning("void Notifier::setMediaClass(MediaClass*): media is null object");
+        qCWarning(lcSystem, "void Notifier::setMediaClass(MediaClass*): media is null object");
         return false;
     }
     if (m_mediaClass) {
-        qWarning("void Notifier::setMediaClass(MediaClass*): already set a media object");
+        qCWarning(lcSystem, "void Notifier::setMediaClass(MediaClass*): already set a media object");
         return false;
     }
     m_mediaClass = media;
@@ -77,11 +78,11 @@ bool Notifier::acceptMediaClass(QObject *media)
 bool Notifier::acceptPowerManager(QObject *pmic)
 {
     if (!pmic) {
-        qWarning("void Notifier::setPowerManager(PowerManager*): pmic is null object");
+        qCWarning(lcSystem, "void Notifier::setPowerManager(PowerManager*): pmic is null object");
         return false;
     }
     if (m_powerManager) {
-        qWarning("void Notifier::setPowerManager(PowerManager*): already set a pmic object");
+        qCWarning(lcSystem, "void Notifier::setPowerManager(PowerManager*): already set a pmic object");
         return false;
     }
     m_powerManager = pmic;
@@ -108,7 +109,7 @@ void Notifier::message(const QString &file)
 void Notifier::batteryStatus()
 {
     if (!m_powerManager || !m_batteryStatus) {
-        qWarning("%s: powerManger is not set!", Q_FUNC_INFO);
+        qCWarning(lcSystem, "%s: powerManger is not set!", Q_FUNC_INFO);
         return;
     }
     switch (m_batteryStatus()) {
@@ -194,7 +195,7 @@ void Notifier::insertedMediaIsUnsupported(int mediaType, const std::function<voi
 {
     m_messages->append(Message::media_not_supported, true);
     if (mediaType == MediaTypeCd) {
-        qDebug("void Notifier::insertedMediaIsUnsupported(MediaSource): unsupported cd.. eject the cd");
+        qCDebug(lcSystem, "void Notifier::insertedMediaIsUnsupported(MediaSource): unsupported cd.. eject the cd");
         ejectCd();
         m_messages->append(Message::eject);
     }

@@ -4,6 +4,7 @@
 
 #include "platform/i2cbus.h"
 #include "system/delay.h"
+#include "system/logcategory.h"
 
 #include <QDebug>
 
@@ -33,21 +34,21 @@ PowerManagementIC::~PowerManagementIC() = default;
 
 bool PowerManagementIC::initialize()
 {
-    const char *signature = "bool PowerManagementIC::initialize()";
+    const char *const signature = Q_FUNC_INFO;
     m_bus = Platform::createI2cBus();
     if (!m_bus || !m_bus->open(s_bus)) {
-        qDebug().nospace() << signature << ": error could not open i2c bus!";
+        qCDebug(lcSystem).nospace() << signature << ": error could not open i2c bus!";
         m_bus.reset();
         return false;
     }
     if (!m_bus->setSlaveAddress(s_address, true)) {
-        qDebug().nospace() << signature << ": error could not talk to the PMIC!";
+        qCDebug(lcSystem).nospace() << signature << ": error could not talk to the PMIC!";
         uninitialize();
         return false;
     }
     for (const auto &[reg, value] : s_startupRegisters) {
         if (!writeRegister(reg, value)) {
-            qDebug().nospace() << signature << ": error initializing the PMIC!";
+            qCDebug(lcSystem).nospace() << signature << ": error initializing the PMIC!";
             return false;
         }
     }

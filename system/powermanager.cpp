@@ -9,6 +9,7 @@
 #include "platform/systemactions.h"
 #include "system/batteryfuelgauge.h"
 #include "system/delay.h"
+#include "system/logcategory.h"
 #include "system/powermanagementic.h"
 
 #include <QDebug>
@@ -70,7 +71,7 @@ PowerManager::PowerManager(QObject *parent)
             return;
         d->reopenTimer.stop();
         d->adapterInput = std::move(source);
-        qInfo("[PowerManager] adapter input is back");
+        qCInfo(lcSystem, "[PowerManager] adapter input is back");
         d->adapterNotifier = new QSocketNotifier(d->adapterInput->fd(), QSocketNotifier::Read, this);
         connect(d->adapterNotifier, &QSocketNotifier::activated, this, &PowerManager::adapterEventChange);
         // A plug or pull while it was away.
@@ -93,14 +94,14 @@ bool PowerManager::initialize()
 
     d->adapterInput = Platform::createInputEventSource();
     if (!d->adapterInput || !d->adapterInput->open(s_adapterInput)) {
-        qDebug().nospace() << Q_FUNC_INFO << ": error cannot open adapter input!";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": error cannot open adapter input!";
         d->adapterInput.reset();
         return false;
     }
 
     d->fuelGauge = new BatteryFuelGauge(&d->pmic, this);
     if (!d->fuelGauge->isValid()) {
-        qDebug().nospace() << Q_FUNC_INFO << ": error creating a fuel gauge!";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": error creating a fuel gauge!";
         return false;
     }
     connect(d->fuelGauge, &BatteryFuelGauge::sendStateOfCharge, this, &PowerManager::stateOfChargeReceived);
@@ -119,7 +120,7 @@ bool PowerManager::initialize()
             d->record.efuseNotifier->setEnabled(true);
             connect(d->record.efuseNotifier, &QSocketNotifier::activated, this, &PowerManager::efuseEvent);
         }
-        qDebug() << "EFuse notifier is" << (d->record.efuseFd >= 0 ? "active" : "not active");
+        qCDebug(lcSystem) << "EFuse notifier is" << (d->record.efuseFd >= 0 ? "active" : "not active");
     }
 
     connect(&d->logTimer, &QTimer::timeout, this, &PowerManager::logTimerTimeout);
@@ -129,11 +130,11 @@ bool PowerManager::initialize()
 
     QSettings settings;
     if (adapterStatus() == AdapterConnected) {
-        qDebug().nospace() << Q_FUNC_INFO << ": adapter is connected..reset settings";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": adapter is connected..reset settings";
         settings.setValue(QStringLiteral("batteryEmpty"), false);
         settings.setValue(QStringLiteral("shutdownGood"), true);
     } else if (d->record.stateOfCharge > 39) {
-        qDebug().nospace() << Q_FUNC_INFO << ": battery is 40% or higher, set shutdownGood to true";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": battery is 40% or higher, set shutdownGood to true";
         settings.setValue(QStringLiteral("shutdownGood"), true);
     }
     return true;
@@ -205,7 +206,7 @@ void PowerManager::resetAudioSubsystem()
 
 void PowerManager::playStartupSound()
 {
-    qDebug() << "playStartupSound";
+    qCDebug(lcSystem) << "playStartupSound";
     d->pmic.gpio3Output(false);
     Delay::msec(50);
     d->pmic.gpio3Output(true);
@@ -214,18 +215,18 @@ void PowerManager::playStartupSound()
 
 void PowerManager::shutdown(bool good)
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     Board::getInstance()->switchLed(0, false);
     Board::getInstance()->switchLed(1, false);
     d->pmic.chargeLedControl(true);
     QSettings().setValue(QStringLiteral("shutdownGood"), good);
     const bool started = Platform::systemActions()->poweroff();
-    qDebug() << "wait for started poweroff:" << started;
+    qCDebug(lcSystem) << "wait for started poweroff:" << started;
 }
 
 void PowerManager::reboot()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     Board::getInstance()->switchLed(0, false);
     Board::getInstance()->switchLed(1, false);
     d->pmic.chargeLedControl(true);
@@ -301,7 +302,7 @@ void PowerManager::adapterEventChange()
     if (result == Platform::ReadResult::WouldBlock)
         return;
     if (result != Platform::ReadResult::Event) {
-        qDebug().nospace() << Q_FUNC_INFO << ": error can not read from the adapter input";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": error can not read from the adapter input";
         if (result == Platform::ReadResult::EndOfFile) {
             // The device is gone; watching it would spin. It is looked for
             // until it is back, so a later plug is never missed.
@@ -319,10 +320,10 @@ void PowerManager::adapterEventChange()
         if (event.type != Platform::EventKey || event.code != s_adapterKey)
             continue;
         if (event.value == 1) {
-            qDebug().nospace() << Q_FUNC_INFO << ": adapter connected";
+            qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": adapter connected";
             Q_EMIT adapterStatusChanged(AdapterConnected);
         } else if (event.value == 0) {
-            qDebug().nospace() << Q_FUNC_INFO << ": adapter disconnected";
+            qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": adapter disconnected";
             Q_EMIT adapterStatusChanged(AdapterDisconnected);
             refresh();
         }
@@ -353,19 +354,19 @@ void PowerManager::efuseEvent()
     Platform::Gpio *gpio = Platform::gpio();
     gpio->rearm(d->record.efuseFd);
     if (gpio->readValue(s_efuseLine) == 0) {
-        qDebug().nospace() << Q_FUNC_INFO << ": efuse is active!";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": efuse is active!";
         Q_EMIT adapterStatusChanged(AdapterFailure);
     }
 }
 
 void PowerManager::logTimerTimeout()
 {
-    qDebug() << "Battery state of charge:" << d->record.stateOfCharge << "%";
-    qDebug() << "Battery voltage:" << d->pmic.batteryVoltage() << "mV";
-    qDebug() << "Battery charge current:" << d->pmic.batteryChargeCurrent() << "mA";
-    qDebug() << "Battery discharge current:" << d->pmic.batteryDischargeCurrent() << "mA";
-    qDebug() << "Battery temperature:" << d->record.externalTemperature;
-    qDebug() << "Adapter voltage:" << d->pmic.adapterVoltage() << "mV";
-    qDebug() << "Adapter current:" << d->pmic.adapterCurrent() << "mA";
-    qDebug() << "PMIC temperature:" << d->record.internalTemperature;
+    qCDebug(lcSystem) << "Battery state of charge:" << d->record.stateOfCharge << "%";
+    qCDebug(lcSystem) << "Battery voltage:" << d->pmic.batteryVoltage() << "mV";
+    qCDebug(lcSystem) << "Battery charge current:" << d->pmic.batteryChargeCurrent() << "mA";
+    qCDebug(lcSystem) << "Battery discharge current:" << d->pmic.batteryDischargeCurrent() << "mA";
+    qCDebug(lcSystem) << "Battery temperature:" << d->record.externalTemperature;
+    qCDebug(lcSystem) << "Adapter voltage:" << d->pmic.adapterVoltage() << "mV";
+    qCDebug(lcSystem) << "Adapter current:" << d->pmic.adapterCurrent() << "mA";
+    qCDebug(lcSystem) << "PMIC temperature:" << d->record.internalTemperature;
 }

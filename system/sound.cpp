@@ -4,6 +4,7 @@
 
 #include "audio/audiosettings.h"
 #include "platform/paths.h"
+#include "system/logcategory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -34,14 +35,14 @@ QTemporaryFile *copyResource(const QString &resource)
 {
     QFile source(resource);
     if (!source.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "[Sound::Sound] cannot read the resource" << resource;
+        qCWarning(lcSystem).noquote() << "[Sound::Sound] cannot read the resource" << resource;
         return nullptr;
     }
     const QString directory = Platform::path(QStringLiteral("/tmp"));
     QDir().mkpath(directory);
     auto *copy = new QTemporaryFile(directory + QStringLiteral("/quimbo-sound-XXXXXX"));
     if (!copy->open() || copy->write(source.readAll()) != source.size() || !copy->flush()) {
-        qWarning().noquote() << "[Sound::Sound] cannot copy" << resource << "to a temporary file:" << copy->errorString();
+        qCWarning(lcSystem).noquote() << "[Sound::Sound] cannot copy" << resource << "to a temporary file:" << copy->errorString();
         delete copy;
         return nullptr;
     }

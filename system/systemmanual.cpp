@@ -13,6 +13,7 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "platform/paths.h"
+#include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -109,7 +110,7 @@ bool SystemManualPrivate::playTrack(AudioNode *track, qint64 from)
 {
     if (!track || !engine)
         return false;
-    qDebug().noquote() << "[SystemManual::playTrack]" << track->source() << "from" << from;
+    qCDebug(lcSystem).noquote() << "[SystemManual::playTrack]" << track->source() << "from" << from;
     if (!engine->play(track->source()))
         return false;
     if (from > 0)
@@ -292,7 +293,7 @@ QString SystemManual::manualFolder(const QString &languageCode)
 SystemManual *SystemManual::createManual(AudioSettings *audioSettings, Input *input, VlcMediaPlayer *mediaPlayer, QObject *parent)
 {
     if (!audioSettings || !input) {
-        qWarning("%s: no audio settings or key input", Q_FUNC_INFO);
+        qCWarning(lcSystem, "%s: no audio settings or key input", Q_FUNC_INFO);
         return nullptr;
     }
     auto *manual = new SystemManual(audioSettings, input, parent);
@@ -302,7 +303,7 @@ SystemManual *SystemManual::createManual(AudioSettings *audioSettings, Input *in
         // An engine of its own lives as long as the manual does.
         manual->d->engine = new VlcMediaPlayer(manual);
         if (!manual->d->engine->init()) {
-            qWarning("%s: failed to initialize the vlc media player", Q_FUNC_INFO);
+            qCWarning(lcSystem, "%s: failed to initialize the vlc media player", Q_FUNC_INFO);
             delete manual;
             return nullptr;
         }
@@ -313,15 +314,15 @@ SystemManual *SystemManual::createManual(AudioSettings *audioSettings, Input *in
     const QString path = Platform::path(QStringLiteral("/root/quimbo/emanuals/") + folder + QStringLiteral("/ncc.html"));
     manual->d->book = DaisyTalkingBook::open(path);
     if (!manual->d->book && folder != kEnglish) {
-        qDebug().noquote() << "[SystemManual::createManual] no manual in" << folder << "for" << language << ", reading the English one";
+        qCDebug(lcSystem).noquote() << "[SystemManual::createManual] no manual in" << folder << "for" << language << ", reading the English one";
         manual->d->book = DaisyTalkingBook::open(Platform::path(QStringLiteral("/root/quimbo/emanuals/eng/ncc.html")));
     }
     if (!manual->d->book) {
-        qWarning("%s: no manual found", Q_FUNC_INFO);
+        qCWarning(lcSystem, "%s: no manual found", Q_FUNC_INFO);
         delete manual;
         return nullptr;
     }
-    qDebug().noquote() << "[SystemManual::createManual] manual:" << manual->d->book->path();
+    qCDebug(lcSystem).noquote() << "[SystemManual::createManual] manual:" << manual->d->book->path();
     connect(manual->d->engine, &VlcMediaPlayer::finished, manual, &SystemManual::mediaPlayerFinished);
     return manual;
 }
@@ -335,7 +336,7 @@ void SystemManual::run()
         d->engine->setTempo(d->audioSettings->tempo());
     }
     if (!track || !d->playTrack(track, track->clipBegin())) {
-        qWarning("%s: the manual cannot be played", Q_FUNC_INFO);
+        qCWarning(lcSystem, "%s: the manual cannot be played", Q_FUNC_INFO);
         Q_EMIT quitToMenu();
         return;
     }
@@ -397,13 +398,13 @@ void SystemManual::gotoHeading(qint64 position)
     }
     if (!target)
         return;
-    qDebug().noquote() << "[SystemManual::gotoHeading]: navpoint found." << target->content();
+    qCDebug(lcSystem).noquote() << "[SystemManual::gotoHeading]: navpoint found." << target->content();
     d->playGroup(d->book->smilMediaGroupFromFile(target->content()));
 }
 
 void SystemManual::keyPressEvent(int key)
 {
-    qDebug() << Q_FUNC_INFO << key;
+    qCDebug(lcSystem) << Q_FUNC_INFO << key;
     d->input->setAutoRepeat(false);
     switch (key) {
     case BUTTON_POWER:
@@ -472,7 +473,7 @@ void SystemManual::keyReleaseEvent(int key)
 
 void SystemManual::keyHoldEvent(int key)
 {
-    qDebug() << Q_FUNC_INFO << key;
+    qCDebug(lcSystem) << Q_FUNC_INFO << key;
     switch (key) {
     case BUTTON_SLEEP_MENU:
         aboutToQuit();
@@ -528,7 +529,7 @@ void SystemManual::mediaPlayerFinished()
 {
     SmilMediaGroup *group = d->book->currentSmilMediaGroup();
     if (AudioNode *track = group ? group->nextAudioTrack() : nullptr) {
-        qDebug() << "[SystemManual::mediaPlayerFinished] play next track of current smilMediaGroup";
+        qCDebug(lcSystem) << "[SystemManual::mediaPlayerFinished] play next track of current smilMediaGroup";
         d->playTrack(track, track->clipBegin());
         return;
     }

@@ -10,6 +10,7 @@
 #include "input/keys.h"
 #include "library/resumemark.h"
 #include "platform/platform.h"
+#include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -201,12 +202,12 @@ void SystemSettingsPrivate::backToMain()
     optionIndex = 0;
     optionList.clear();
     level = kMainLevel;
-    qDebug() << "backToMain";
+    qCDebug(lcSystem) << "backToMain";
 }
 
 void SystemSettingsPrivate::selectMainItem()
 {
-    qDebug() << "selectMainItem";
+    qCDebug(lcSystem) << "selectMainItem";
     if (mainList.isEmpty())
         return;
     level = currentItem();
@@ -220,7 +221,7 @@ void SystemSettingsPrivate::selectMainItem()
         return;
     }
     if (level == Message::bookshelf) {
-        qDebug() << "Quit menu and start bookshelf";
+        qCDebug(lcSystem) << "Quit menu and start bookshelf";
         level = kMainLevel;
         standbyTimer->stop();
         disconnectKeys();
@@ -252,7 +253,7 @@ void SystemSettingsPrivate::selectMainItem()
         const QStringList parts = version.split(QLatin1Char('.'));
         messages->append(parts.value(0), true);
         messages->append(parts.value(1), false);
-        qDebug() << "Firmware version:" << version;
+        qCDebug(lcSystem) << "Firmware version:" << version;
     }
     messages->playMessages();
 }
@@ -269,7 +270,7 @@ void SystemSettingsPrivate::selectItem()
     if (level == Message::languages) {
         const QString code = locale.toIso639(option);
         if (code.isEmpty()) {
-            qDebug().nospace() << Q_FUNC_INFO << ": no iso639 code found for: " << option;
+            qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": no iso639 code found for: " << option;
         } else {
             settings.setValue(kLanguageKey, code);
             settings.sync();
@@ -283,14 +284,14 @@ void SystemSettingsPrivate::selectItem()
         if (ok && mode >= 1 && mode <= 3)
             settings.setValue(kNavigationKey, mode);
         else
-            qDebug().nospace() << Q_FUNC_INFO << ": wrong mode value: " << option;
+            qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": wrong mode value: " << option;
         messages->append(Message::settings_saved, true);
         messages->append(Message::navigation_mode, false);
         messages->append(QString::number(mode), false);
     } else if (level == Message::automatic_play) {
         const bool enabled = option == Message::yes;
         settings.setValue(kAutomaticPlayKey, enabled);
-        qDebug().nospace() << Q_FUNC_INFO << ": automatic play enabled: " << enabled;
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": automatic play enabled: " << enabled;
         messages->append(Message::settings_saved, true);
         messages->append(Message::automatic_play, false);
         messages->append(option, false);
@@ -302,7 +303,7 @@ void SystemSettingsPrivate::selectItem()
         settings.sync();
         // Only the device's own store of positions: markers on a medium belong to the medium.
         Resumemark().clear();
-        qDebug().nospace() << Q_FUNC_INFO << ": factor default set:";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": factor default set:";
         messages->append(Message::settings_saved, true);
         messages->append(Message::factory_defaults, false);
         messages->append(option, false);
@@ -316,7 +317,7 @@ void SystemSettingsPrivate::selectItem()
 
 void SystemSettingsPrivate::quit()
 {
-    qDebug() << "Quit menu!";
+    qCDebug(lcSystem) << "Quit menu!";
     standbyTimer->stop();
     disconnectKeys();
     setInputEnabled(false);
@@ -370,7 +371,7 @@ void SystemSettings::setMediaPlayer(VlcMediaPlayer *mediaPlayer)
 
 void SystemSettings::run()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     d->buildOptionMap();
     d->buildMainList();
 
@@ -427,7 +428,7 @@ void SystemSettings::keyHoldEvent(int key)
 {
     if (key != BUTTON_POWER)
         return;
-    qDebug() << "Quit menu and shutdown the Quimbo!";
+    qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
     d->standbyTimer->stop();
     d->disconnectKeys();
     d->setInputEnabled(false);
@@ -444,7 +445,7 @@ void SystemSettings::runHelp()
 
     SystemManual *manual = SystemManual::createManual(d->audioSettings, d->input, d->mediaPlayer, nullptr);
     if (!manual) {
-        qDebug() << "Help could not be created!";
+        qCDebug(lcSystem) << "Help could not be created!";
         d->messages->play(Message::manual, true);
         d->messages->play(Message::not_available, true);
         QTimer::singleShot(Platform::scaledMsec(1000), this, &SystemSettings::run);
@@ -465,7 +466,7 @@ void SystemSettings::runHelp()
 
 void SystemSettings::standbyTimerTimeout()
 {
-    qDebug() << Q_FUNC_INFO;
+    qCDebug(lcSystem) << Q_FUNC_INFO;
     d->disconnectKeys();
     d->messages->stop();
     d->doubleBeep->play();
@@ -478,12 +479,12 @@ void SystemSettings::settingsFileChanged()
     const bool wanted = QSettings().value(kBookshelfKey, false).toBool();
     const bool present = d->mainList.value(0) == Message::bookshelf;
     if (wanted && !present) {
-        qDebug().nospace() << Q_FUNC_INFO << ": add bookshelf item";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": add bookshelf item";
         d->mainList.prepend(Message::bookshelf);
         // The user stays on the item they were on.
         ++d->mainIndex;
     } else if (!wanted && present) {
-        qDebug().nospace() << Q_FUNC_INFO << ": remove bookshelf item";
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": remove bookshelf item";
         d->mainList.removeFirst();
         if (d->mainIndex == 0) {
             if (d->atMainLevel())

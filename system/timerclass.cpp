@@ -3,6 +3,7 @@
 #include "system/timerclass.h"
 
 #include "platform/platform.h"
+#include "system/logcategory.h"
 
 #include <QDebug>
 
@@ -28,7 +29,7 @@ void TimerClass::setTime(int seconds)
 {
     const qint64 ms = qint64(seconds) * 1000;
     if (seconds < 0 || ms > s_longestTime) {
-        qWarning() << "[TimerClass::setTime] invalid time:" << seconds;
+        qCWarning(lcSystem) << "[TimerClass::setTime] invalid time:" << seconds;
         return;
     }
     m_time = ms;
@@ -43,7 +44,7 @@ void TimerClass::setWarningTime(int seconds)
 {
     const qint64 ms = qint64(seconds) * 1000;
     if (seconds < 0 || ms > s_longestTime) {
-        qWarning() << "[TimerClass::setWarningTime] invalid warning time:" << seconds;
+        qCWarning(lcSystem) << "[TimerClass::setWarningTime] invalid warning time:" << seconds;
         return;
     }
     m_warningTime = ms;

@@ -3,6 +3,7 @@
 // Parses untrusted input: an update package is any zip file on any stick.
 #include "update/kalupdatemanager.h"
 
+#include "update/logcategory.h"
 #include "update/updatetrust.h"
 
 #include "formats/xmldomloader.h"
@@ -19,6 +20,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -82,7 +89,10 @@ public:
     void parseDataPackagesElelement(const QDomElement &element);
     QByteArray fileDataFromZipReader(const QString &href) const;
     QStringList zipEntries() const;
-    bool copyFileDataToDestination(const QByteArray &data, const QString &dest) const;
+    bool readThrough(const QString &href, QByteArray *digest) const;
+    qint64 entrySize(const QString &href) const;
+    enum class Copy { Done, Empty, Failed };
+    Copy copyEntryToDestination(const QString &href, const QString &dest) const;
     KalUpdateManager::Status firmwareUpdate();
     KalUpdateManager::Status pluginsUpdate();
     KalUpdateManager::Status dataPackagesUpdate(KalUpdateType::Types type);
@@ -91,8 +101,8 @@ public:
     QString productRoot() const;
     QString pluginDirectory() const;
     bool checkSignature();
-    bool checkSignedFiles();
-    bool readInstallData(const QString &source, QByteArray *data) const;
+    bool checkPayload();
+    bool checkSignedFiles(const QVector<KalUpdateManager::PlannedFile> &planned);
     bool openPackage(ZipReader *reader);
 
     KalUpdateManager *const q;
@@ -115,28 +125,45 @@ bool KalUpdateManagerPrivate::checkSignature()
     const QByteArray list = fileDataFromZipReader(QLatin1String(UpdateTrust::kListName));
     const QByteArray signature = fileDataFromZipReader(QLatin1String(UpdateTrust::kSignatureName));
     if (list.isEmpty() || signature.isEmpty()) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: package is not signed, refused";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: package is not signed, refused";
         return false;
     }
     if (!trust.verify(list, signature)) {
-        qWarning().noquote() << "[KalUpdateManager::verifyKalUpdate]: signature refused:" << trust.errorString();
+        qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]: signature refused:" << trust.errorString();
         return false;
     }
     const QHash<QString, QByteArray> hashes = trust.hashes();
     const auto xmlHash = hashes.constFind(QStringLiteral("update.xml"));
     if (xmlHash == hashes.cend() || *xmlHash != UpdateTrust::sha256(updateXml)) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update.xml differs from its signed hash, refused";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: update.xml differs from its signed hash, refused";
         return false;
     }
     signedHashes = hashes;
     return true;
 }
 
-// Every signed file is present with its hash, and every file to be installed is signed.
-bool KalUpdateManagerPrivate::checkSignedFiles()
+// Every file to be installed reads whole, so that a corrupt entry is refused before
+// anything is written; in a signed package it must also match its signed hash.
+bool KalUpdateManagerPrivate::checkPayload()
 {
-    if (!signatureRequired)
-        return true;
+    bool ok = false;
+    const auto planned = q->plannedFiles(&ok);
+    if (!ok)
+        return false;
+    if (signatureRequired)
+        return checkSignedFiles(planned);
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (!readThrough(file.source, nullptr)) {
+            qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]: entry cannot be read, refused:" << zipReader->errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every signed file is present with its hash, and every file to be installed is signed.
+bool KalUpdateManagerPrivate::checkSignedFiles(const QVector<KalUpdateManager::PlannedFile> &planned)
+{
     QSet<QString> present;
     if (zipReader) {
         const auto entries = zipReader->fileInfoList();
@@ -147,36 +174,20 @@ bool KalUpdateManagerPrivate::checkSignedFiles()
         if (it.key() == QLatin1String("update.xml"))
             continue;
         if (!present.contains(it.key())) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: signed file missing from the package, refused:" << it.key();
             return false;
         }
-        if (UpdateTrust::sha256(fileDataFromZipReader(it.key())) != it.value()) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
+        QByteArray digest;
+        if (!readThrough(it.key(), &digest) || digest != it.value()) {
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file differs from its signed hash, refused:" << it.key();
             return false;
         }
     }
-    bool ok = false;
-    const auto planned = q->plannedFiles(&ok);
-    if (!ok)
-        return false;
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (!signedHashes.contains(file.source)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: file is not in the signed list, refused:" << file.source;
             return false;
         }
-    }
-    return true;
-}
-
-// The package is read again for writing: a stick that changed it since verification
-// (or a device that answers a second read differently) must not get its bytes installed.
-bool KalUpdateManagerPrivate::readInstallData(const QString &source, QByteArray *data) const
-{
-    *data = fileDataFromZipReader(source);
-    if (signatureRequired && UpdateTrust::sha256(*data) != signedHashes.value(source)) {
-        qWarning() << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << source;
-        data->clear();
-        return false;
     }
     return true;
 }
@@ -246,61 +257,117 @@ QStringList KalUpdateManagerPrivate::zipEntries() const
     return names;
 }
 
-bool KalUpdateManagerPrivate::copyFileDataToDestination(const QByteArray &data, const QString &dest) const
+// The size the archive's directory gives for an entry, -1 when there is no such entry.
+qint64 KalUpdateManagerPrivate::entrySize(const QString &href) const
 {
-    if (data.isEmpty()) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: fileData is empty";
-        return false;
+    if (!zipReader)
+        return -1;
+    const auto entries = zipReader->fileInfoList();
+    for (const ZipReader::FileInfo &entry : entries) {
+        if (entry.filePath == href)
+            return entry.size;
     }
+    return -1;
+}
+
+// Streams the entry through, digesting it on the way when asked; nothing of it is kept.
+bool KalUpdateManagerPrivate::readThrough(const QString &href, QByteArray *digest) const
+{
+    if (!zipReader || href.isEmpty())
+        return false;
+    UpdateTrust::Sha256 hasher;
+    const bool read = zipReader->readEntry(href, [&](const char *bytes, qint64 n) {
+        if (digest)
+            hasher.addData(bytes, n);
+        return true;
+    });
+    if (digest)
+        *digest = read ? hasher.result() : QByteArray();
+    return read;
+}
+
+// The entry goes to a temporary file beside its destination and is renamed over it only
+// once it arrived whole: its CRC-32 held and, in a signed package, its signed hash, taken
+// on the way. So a firmware of tens of MB never sits in memory, and a corrupt, tampered or
+// cut-off entry never replaces a good file (the old file used to be deleted first).
+KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(const QString &href, const QString &dest) const
+{
     const QFileInfo info(dest);
     if (info.fileName().isEmpty()) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
-        return false;
+        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: destination has no filename";
+        return Copy::Failed;
     }
     const QString directory = info.absolutePath();
     if (!QFileInfo::exists(directory)) {
         QDir().mkpath(directory);
         if (!QFileInfo::exists(directory)) {
-            qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
-            return false;
+            qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination directory '" << directory << "' doesn't exists";
+            return Copy::Failed;
         }
     }
-    if (QFileInfo::exists(dest) || info.isSymLink())
-        QFile::remove(dest);
-    QFile file(dest);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
-        return false;
+    QTemporaryFile temporary(directory + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temporary.open()) {
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be opend for writing";
+        return Copy::Failed;
     }
-    const qint64 written = file.write(data);
-    if (written != data.size()) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << data.size() << "bytes to be written, got" << written
-                   << "bytes.";
-        file.close();
-        return false;
+    UpdateTrust::Sha256 hasher;
+    qint64 written = 0;
+    bool writeFailed = false;
+    const bool read = zipReader && zipReader->readEntry(href, [&](const char *bytes, qint64 n) {
+        if (signatureRequired)
+            hasher.addData(bytes, n);
+        const qint64 w = temporary.write(bytes, n);
+        written += qMax<qint64>(w, 0);
+        writeFailed = w != n;
+        return !writeFailed;
+    });
+    if (!read) {
+        if (writeFailed) {
+            qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: writing has failed. Expected" << entrySize(href) << "bytes to be written, got"
+                       << written << "bytes.";
+            return Copy::Failed;
+        }
+        // A missing entry is empty data, as it always was.
+        if (!zipReader || zipReader->entryError() == ZipReader::NoSuchEntry)
+            return Copy::Empty;
+        qCWarning(lcUpdate).noquote() << "[KalUpdateManager::copyFileDataToDestination]: entry cannot be read:" << zipReader->errorString();
+        return Copy::Failed;
     }
-    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup
-            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
-        qWarning() << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
-        file.close();
-        return false;
+    if (written == 0)
+        return Copy::Empty;
+    // The stick may answer this second read differently from the one that was verified.
+    if (signatureRequired && hasher.result() != signedHashes.value(href)) {
+        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: file changed since it was verified, refused:" << href;
+        return Copy::Failed;
     }
-    file.close();
-    if (!QFileInfo::exists(dest)) {
-        qWarning().nospace() << "[KalUpdateManager::copyFileDataToDestination]: veryfying failed, destination file '" << dest << "' doesn't exists";
-        return false;
+    if (!temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser
+            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+        qCWarning(lcUpdate) << "[KalUpdateManager::copyFileDataToDestination]: failed to set the permissions";
+        return Copy::Failed;
     }
-    return true;
+    // On the disk before the rename makes it the file: a power cut leaves the old file or the new one.
+    if (!temporary.flush() || ::fsync(temporary.handle()) != 0) {
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed for '" << dest << "': " << strerror(errno);
+        return Copy::Failed;
+    }
+    temporary.close();
+    // rename() replaces a link at the destination itself, never the file it points to.
+    if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(dest).constData()) != 0) {
+        qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be replaced: " << strerror(errno);
+        return Copy::Failed;
+    }
+    temporary.setAutoRemove(false);
+    return Copy::Done;
 }
 
 KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateType::Types type)
 {
     if (type != KalUpdateType::DataPackageFile && type != KalUpdateType::DataPackageDir) {
-        qWarning() << "[KalUpdateManager::dataPackagesUpdate] wrong type given";
+        qCWarning(lcUpdate) << "[KalUpdateManager::dataPackagesUpdate] wrong type given";
         return KalUpdateManager::DataPackagesUpdateFailed;
     }
     if (!update.hasKalUpdateItemType(type)) {
-        qDebug() << "[KalUpdateManager::dataPackagesUpdate]: no items found";
+        qCDebug(lcUpdate) << "[KalUpdateManager::dataPackagesUpdate]: no items found";
         return KalUpdateManager::DataPackagesUpdateFailed;
     }
     return writePlannedFiles(type, KalUpdateManager::DataPackagesUpdateFailed, "KalUpdataManager::dataPackagesUpdate]:",
@@ -310,7 +377,7 @@ KalUpdateManager::Status KalUpdateManagerPrivate::dataPackagesUpdate(KalUpdateTy
 KalUpdateManager::Status KalUpdateManagerPrivate::pluginsUpdate()
 {
     if (!update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
-        qDebug() << "[KalUpdateManager::pluginsUpdate]: no items found";
+        qCDebug(lcUpdate) << "[KalUpdateManager::pluginsUpdate]: no items found";
         return KalUpdateManager::PluginsUpdateFailed;
     }
     return writePlannedFiles(KalUpdateType::Plugin, KalUpdateManager::PluginsUpdateFailed, "[KalUpdataManager::pluginsUpdate]:",
@@ -328,19 +395,18 @@ KalUpdateManager::Status KalUpdateManagerPrivate::writePlannedFiles(KalUpdateTyp
     for (const KalUpdateManager::PlannedFile &file : planned) {
         if (file.type != type)
             continue;
-        QByteArray data;
-        if (!readInstallData(file.source, &data))
+        switch (copyEntryToDestination(file.source, Platform::path(file.destination))) {
+        case Copy::Done:
+            break;
+        case Copy::Empty:
+            qCWarning(lcUpdate) << prefix << "file data is empty for" << file.source;
             return failure;
-        if (data.isEmpty()) {
-            qWarning() << prefix << "file data is empty for" << file.source;
-            return failure;
-        }
-        if (!copyFileDataToDestination(data, Platform::path(file.destination))) {
-            qWarning() << prefix << "copy file data failed to:" << file.destination;
+        case Copy::Failed:
+            qCWarning(lcUpdate) << prefix << "copy file data failed to:" << file.destination;
             return failure;
         }
     }
-    qDebug() << success;
+    qCDebug(lcUpdate) << success;
     return KalUpdateManager::NoError;
 }
 
@@ -348,7 +414,7 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
 {
     const auto items = update.kalUpdateItemsType(KalUpdateType::Firmware);
     if (items.isEmpty()) {
-        qWarning() << "[KalUpdateManager::firmwareUpdate]: no items found";
+        qCWarning(lcUpdate) << "[KalUpdateManager::firmwareUpdate]: no items found";
         return KalUpdateManager::FirmwareUpdateFailed;
     }
     const KalUpdateItem item = items.first();
@@ -358,22 +424,20 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     const QString temporary = dest + QStringLiteral("_new");
     const QString backup = dest + QStringLiteral(".bak");
 
-    QByteArray data;
-    if (!readInstallData(item.href, &data))
+    switch (copyEntryToDestination(item.href, temporary)) {
+    case Copy::Done:
+        break;
+    case Copy::Empty:
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
         return KalUpdateManager::FirmwareUpdateFailed;
-    if (data.isEmpty()) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: file data is empty for" << item.href;
-        return KalUpdateManager::FirmwareUpdateFailed;
-    }
-    if (!copyFileDataToDestination(data, temporary)) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
-        QFile::remove(temporary);
+    case Copy::Failed:
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: copy file data failed to:" << temporary;
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
     const KalVersionNumber reported = KalUpdateManager::fileVersionNumber(temporary, KalUpdateType::Firmware);
     if (reported != expected) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected:" << expected.toString()
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: temporary firmware has incorrect version number, excpected:" << expected.toString()
                    << "got version number:" << reported.toString();
         QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
@@ -382,14 +446,14 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     if (QFileInfo::exists(backup))
         QFile::remove(backup);
     if (!QFile::copy(dest, backup)) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
         QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
     const int exitCode = QProcess::execute(QStringLiteral("mv"), { temporary, dest });
     if (exitCode != 0) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
         QFile::remove(temporary);
         QFile::remove(backup);
         return KalUpdateManager::FirmwareUpdateFailed;
@@ -397,15 +461,15 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
 
     const KalVersionNumber installed = KalUpdateManager::fileVersionNumber(dest, KalUpdateType::Firmware);
     if (installed != expected) {
-        qWarning() << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
                    << "got version number:" << installed.toString();
         const int restored = QProcess::execute(QStringLiteral("mv"), { backup, dest });
         if (restored != 0)
-            qWarning() << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
+            qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
-    qDebug() << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
+    qCDebug(lcUpdate) << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
     QFile::remove(backup);
     return KalUpdateManager::NoError;
 }
@@ -432,7 +496,7 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
         // Only the first KiB matters; the marker is a one-line text file.
         const QString text = QString::fromLocal8Bit(marker.read(1024));
         if (text.contains(QLatin1String("brevik22"), Qt::CaseInsensitive)) {
-            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal image update stick";
+            qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: found a kal image update stick";
             return KalImageUpdateFound;
         }
     }
@@ -441,13 +505,13 @@ KalUpdateManager::Status KalUpdateManager::checkForUpdates(const QString &path)
     for (const QString &name : packages) {
         d->update.clear();
         if (open(medium.filePath(name)) && verifyKalUpdate()) {
-            qDebug() << "[KalUpdateManager::checkForUpdates]: found a kal update";
+            qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: found a kal update";
             return KalUpdateFound;
         }
         close();
     }
     d->update.clear();
-    qDebug() << "[KalUpdateManager::checkForUpdates]: no updates found";
+    qCDebug(lcUpdate) << "[KalUpdateManager::checkForUpdates]: no updates found";
     return NoUpdatesFound;
 }
 
@@ -456,18 +520,18 @@ bool KalUpdateManagerPrivate::openPackage(ZipReader *reader)
     q->close();
     zipReader = reader;
     if (zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: zipReader error code:" << int(zipReader->status());
         q->close();
         return false;
     }
     const QByteArray xml = zipReader->fileData(QStringLiteral("update.xml"));
     if (xml.isEmpty()) {
-        qWarning() << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: not a valid kal update file! Missing update.xml";
         q->close();
         return false;
     }
     if (!q->parseUpdateXml(xml)) {
-        qWarning() << "[KalUpdateManager::open]: failed to parse the update xml data";
+        qCWarning(lcUpdate) << "[KalUpdateManager::open]: failed to parse the update xml data";
         q->close();
         return false;
     }
@@ -501,14 +565,14 @@ bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
     XmlDomLoader::load(document, data, QStringLiteral("[KalUpdateManager::parseUpdateXml]:"));
     const QDomElement root = document.documentElement();
     if (root.tagName() != QLatin1String("kalUpdate")) {
-        qWarning() << "[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!";
+        qCWarning(lcUpdate) << "[KalUpdateManager::parseUpdateXml]: invalid update xml file! Wrong root tagname!";
         return false;
     }
     d->update.setVersion(root.attribute(QStringLiteral("version")));
 
     const QDomElement target = d->elementByTagName(root, QStringLiteral("target"));
     if (target.isNull()) {
-        qWarning() << "[KalUpdateManager::parseUpdateXml]: target element not found";
+        qCWarning(lcUpdate) << "[KalUpdateManager::parseUpdateXml]: target element not found";
         return false;
     }
     KalTarget t;
@@ -543,7 +607,7 @@ QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) 
     const QString root = d->productRoot();
     const QString pluginDir = d->pluginDirectory();
     const auto refuse = [&](const char *what, const QString &path) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]:" << what << path;
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]:" << what << path;
         planned.clear();
     };
 
@@ -600,23 +664,23 @@ QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) 
 bool KalUpdateManager::verifyKalUpdate()
 {
     if (!d->zipReader) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
         return false;
     }
     if (d->zipReader->status() != ZipReader::NoError) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: zipreader has error:" << int(d->zipReader->status());
         return false;
     }
     // Before anything else looks at the description: with a device key only signed packages count.
     if (!d->checkSignature())
         return false;
     if (d->update.isEmpty()) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: KalUpdate is empty";
         return false;
     }
     const KalTarget target = d->update.target();
     if (target.id != d->applicationName) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: update for other device, expected:" << d->applicationName << "got:" << target.id;
         return false;
     }
     // A version text that does not parse reads as 0.0.0, which every device
@@ -626,12 +690,12 @@ bool KalUpdateManager::verifyKalUpdate()
     KalVersionNumber::fromString(target.minimumVersionText, &minimumParsed);
     KalVersionNumber::fromString(d->update.version(), &packageParsed);
     if (!minimumParsed || !packageParsed) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
                    << target.minimumVersionText << "package version:" << d->update.version();
         return false;
     }
     if (KalVersionNumber::compare(d->deviceVersion, target.minimumVersion) < 0) {
-        qWarning() << "[KalUpdateManager::verifyKalUpdate]: device version:" << d->deviceVersion.toString()
+        qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: device version:" << d->deviceVersion.toString()
                    << "is lower then required minimumversion:" << target.minimumVersion.toString();
         return false;
     }
@@ -639,18 +703,18 @@ bool KalUpdateManager::verifyKalUpdate()
     const QString root = d->productRoot();
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Firmware)) {
         if (!item.dest.startsWith(root) || !liesBelow(item.dest, root, false)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
             return false;
         }
         if (KalVersionNumber::fromString(item.version).isNull()) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
             return false;
         }
     }
     const QString pluginDir = d->pluginDirectory();
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::Plugin)) {
         if (pluginDir.isEmpty() || !liesBelow(item.dest, pluginDir, true)) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: plugin start destination wrong:" << item.dest;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: plugin start destination wrong:" << item.dest;
             return false;
         }
     }
@@ -669,17 +733,18 @@ bool KalUpdateManager::verifyKalUpdate()
             }
         }
         if (!found) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to find dataPackage directory:" << item.href;
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: failed to find dataPackage directory:" << item.href;
             return false;
         }
     }
+    // Listed with bytes here; whether they read back whole is the payload check's.
     for (const KalUpdateItem &item : d->update.kalUpdateItemsType(KalUpdateType::DataPackageFile)) {
-        if (d->fileDataFromZipReader(item.href).isEmpty()) {
-            qWarning() << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
+        if (item.href.isEmpty() || d->entrySize(item.href) <= 0) {
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: failed to get file data";
             return false;
         }
     }
-    return d->checkSignedFiles();
+    return d->checkPayload();
 }
 
 KalUpdateManager::Status KalUpdateManager::runUpdate()
@@ -687,7 +752,7 @@ KalUpdateManager::Status KalUpdateManager::runUpdate()
     if (!verifyKalUpdate())
         return UpdateVerifyError;
     if (d->update.isEmpty()) {
-        qWarning() << "[KalUpdateManager::runUpdate]: no update items available";
+        qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: no update items available";
         return UpdateFileEmptyError;
     }
     if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageFile)) {

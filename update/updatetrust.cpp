@@ -139,14 +139,45 @@ QString UpdateTrust::errorString() const
 
 QByteArray UpdateTrust::sha256(const QByteArray &data)
 {
-    // libcrypto's digest has the processor-specific code: on a 64-bit PC ten times
-    // faster than QCryptographicHash, which matters for a package of voice prompts.
+    Sha256 hasher;
+    hasher.addData(data.constData(), data.size());
+    return hasher.result();
+}
+
+// libcrypto's digest has the processor-specific code: on a 64-bit PC ten times
+// faster than QCryptographicHash, which matters for a package of voice prompts.
+UpdateTrust::Sha256::Sha256() : m_context(EVP_MD_CTX_new())
+{
+    m_failed = !m_context || EVP_DigestInit_ex(m_context, EVP_sha256(), nullptr) != 1;
+    ERR_clear_error();
+}
+
+UpdateTrust::Sha256::~Sha256()
+{
+    EVP_MD_CTX_free(m_context);
+}
+
+void UpdateTrust::Sha256::addData(const char *data, qint64 size)
+{
+    if (m_failed || size <= 0)
+        return;
+    if (EVP_DigestUpdate(m_context, data, size_t(size)) != 1) {
+        m_failed = true;
+        ERR_clear_error();
+    }
+}
+
+QByteArray UpdateTrust::Sha256::result()
+{
     QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
     unsigned int size = 0;
-    if (EVP_Digest(data.constData(), size_t(data.size()), reinterpret_cast<unsigned char *>(digest.data()), &size, EVP_sha256(), nullptr) != 1) {
+    if (m_failed || EVP_DigestFinal_ex(m_context, reinterpret_cast<unsigned char *>(digest.data()), &size) != 1) {
+        m_failed = true;
         ERR_clear_error();
         return {};
     }
+    // A second result() would read a finished context.
+    m_failed = true;
     digest.truncate(int(size));
     return digest;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class UpdateTrustPrivate;
+struct evp_md_ctx_st;
 
 /**
  * The device's trust in update packages. When the device holds a public key
@@ -48,6 +49,27 @@ public:
     QString errorString() const;
 
     static QByteArray sha256(const QByteArray &data);
+
+    /**
+     * SHA-256 of bytes that arrive in pieces, so that an entry of tens of MB is
+     * digested on its way to the disk instead of being held whole.
+     */
+    class Sha256
+    {
+    public:
+        Sha256();
+        ~Sha256();
+        Sha256(const Sha256 &) = delete;
+        Sha256 &operator=(const Sha256 &) = delete;
+
+        void addData(const char *data, qint64 size);
+        /** The 32-byte digest of everything added, or empty when the digest failed; ends the hasher. */
+        QByteArray result();
+
+    private:
+        evp_md_ctx_st *m_context;
+        bool m_failed = false;
+    };
 
 private:
     const std::unique_ptr<UpdateTrustPrivate> d;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/linuxi2cbus.h"
 
+#include "platform/logcategory.h"
 #include "platform/paths.h"
 
 #include <QtGlobal>
@@ -28,7 +29,7 @@ bool LinuxI2cBus::open(const QString &device)
         m_fd = ::open(node.constData(), O_RDWR | O_CLOEXEC);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
-        qWarning("[LinuxI2cBus::open] %s: %s", node.constData(), std::strerror(errno));
+        qCWarning(lcPlatform, "[LinuxI2cBus::open] %s: %s", node.constData(), std::strerror(errno));
         return false;
     }
     return true;
@@ -39,7 +40,7 @@ bool LinuxI2cBus::setSlaveAddress(int address, bool force)
     if (m_fd < 0)
         return false;
     if (::ioctl(m_fd, force ? I2C_SLAVE_FORCE : I2C_SLAVE, long(address)) < 0) {
-        qWarning("[LinuxI2cBus::setSlaveAddress] 0x%x: %s", address, std::strerror(errno));
+        qCWarning(lcPlatform, "[LinuxI2cBus::setSlaveAddress] 0x%x: %s", address, std::strerror(errno));
         return false;
     }
     return true;

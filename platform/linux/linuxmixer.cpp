@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/linuxmixer.h"
 
+#include "platform/logcategory.h"
+
 #include <QProcess>
 
 namespace Platform {
@@ -18,7 +20,7 @@ QString LinuxMixer::sget(const QString &control, int timeoutMsec)
     // shell command line are not needed.
     amixer.start(QStringLiteral("amixer"), {QStringLiteral("sget"), control});
     if (!amixer.waitForStarted(timeoutMsec) || !amixer.waitForFinished(timeoutMsec)) {
-        qWarning("[LinuxMixer::sget] amixer did not answer: %s", qPrintable(amixer.errorString()));
+        qCWarning(lcPlatform, "[LinuxMixer::sget] amixer did not answer: %s", qPrintable(amixer.errorString()));
         amixer.kill();
         amixer.waitForFinished(1000);
         return QString();
@@ -33,7 +35,7 @@ void LinuxMixer::sset(const QString &control, int value)
     QProcess amixer;
     amixer.start(QStringLiteral("amixer"), {QStringLiteral("sset"), control, QString::number(value)});
     if (!amixer.waitForStarted(SetLimitMsec) || !amixer.waitForFinished(SetLimitMsec)) {
-        qWarning("[LinuxMixer::sset] amixer did not answer: %s", qPrintable(amixer.errorString()));
+        qCWarning(lcPlatform, "[LinuxMixer::sset] amixer did not answer: %s", qPrintable(amixer.errorString()));
         amixer.kill();
         amixer.waitForFinished(1000);
     }

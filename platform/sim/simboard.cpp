@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simboard.h"
 
+#include "platform/logcategory.h"
 #include "platform/sim/axp209model.h"
 
 #include "platform/inputeventsource.h"
@@ -198,7 +199,7 @@ public:
         const QByteArray batch = device->queued.takeFirst();
         // Records of 32 bytes are written whole or not at all (below PIPE_BUF).
         if (::write(device->writeFd, batch.constData(), size_t(batch.size())) != batch.size())
-            qWarning("[SimBoard::injectInputEvent] event dropped, %s is not being read", qPrintable(device->path));
+            qCWarning(lcPlatform, "[SimBoard::injectInputEvent] event dropped, %s is not being read", qPrintable(device->path));
     }
 
     void setStateLocked(const QString &path, int type, int code, bool on)
@@ -281,7 +282,7 @@ int SimBoard::revision() const
 void SimBoard::pressKey(int keyCode)
 {
     if (keyIndex(keyCode) < 0) {
-        qWarning("[SimBoard::pressKey] %d is not a key of the matrix", keyCode);
+        qCWarning(lcPlatform, "[SimBoard::pressKey] %d is not a key of the matrix", keyCode);
         return;
     }
     {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simcdaudio.h"
 
+#include "platform/logcategory.h"
 #include "platform/paths.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ bool SimCdAudio::trackMedia(int track, CdTrackMedia *media)
                                    .entryList({QStringLiteral("*.wav"), QStringLiteral("*.mp3"), QStringLiteral("*.flac"), QStringLiteral("*.ogg")},
                                               QDir::Files, QDir::Name);
     if (track > tracks.size()) {
-        qWarning("[SimCdAudio::trackMedia] no track %d on the simulated disc in %s", track, qPrintable(discDirectory()));
+        qCWarning(lcPlatform, "[SimCdAudio::trackMedia] no track %d on the simulated disc in %s", track, qPrintable(discDirectory()));
         return false;
     }
     media->isLocation = false;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simi2cbus.h"
 
+#include "platform/logcategory.h"
+
 #include <QHash>
 #include <QPair>
 
@@ -48,7 +50,7 @@ bool SimI2cBus::open(const QString &device)
             return true;
         }
     }
-    qWarning("[SimI2cBus::open] no simulated bus %s", qPrintable(device));
+    qCWarning(lcPlatform, "[SimI2cBus::open] no simulated bus %s", qPrintable(device));
     return false;
 }
 

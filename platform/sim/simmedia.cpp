@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sim/simmedia.h"
 
+#include "platform/logcategory.h"
 #include "platform/paths.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simcdaudio.h"
@@ -196,7 +197,7 @@ public:
             it->events.enqueue({action, device});
             const char byte = 1;
             if (::write(it->writeFd, &byte, 1) != 1)
-                qWarning("[SimMedia] hot-plug event pipe is full");
+                qCWarning(lcPlatform, "[SimMedia] hot-plug event pipe is full");
         }
     }
 

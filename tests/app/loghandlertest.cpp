@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/loghandler.h"
+#include "app/logcategory.h"
+#include "formats/daisytalkingbook.h"
 
 #include "testroot.h"
 
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -29,6 +32,10 @@ private Q_SLOTS:
     void lineFormat_data();
     void lineFormat();
     void appendsOneLinePerMessage();
+    void noEmptyLines_data();
+    void noEmptyLines();
+    void rulesFileFiltersCategories_data();
+    void rulesFileFiltersCategories();
     void rotation_data();
     void rotation();
     void unwritableLogLosesTheLine_data();
@@ -63,7 +70,7 @@ void LogHandlerTest::lineFormat_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("level"); // empty: the line stays empty
+    QTest::addColumn<QString>("level");
 
     QTest::newRow("debug") << int(QtDebugMsg) << "void MainClass::runPowerUp()"
                            << "Debug";
@@ -73,7 +80,8 @@ void LogHandlerTest::lineFormat_data()
                               << "Critical";
     QTest::newRow("text with a percent sign") << int(QtDebugMsg) << "Battery state of charge: 50 %1 %"
                                               << "Debug";
-    QTest::newRow("info has no level text") << int(QtInfoMsg) << "not written" << QString();
+    QTest::newRow("info") << int(QtInfoMsg) << "[PowerManager] adapter input is back"
+                          << "Info";
 }
 
 void LogHandlerTest::lineFormat()
@@ -91,10 +99,6 @@ void LogHandlerTest::lineFormat()
     const QString line = content.chopped(1);
     QVERIFY2(!line.contains(QLatin1Char('\n')), qPrintable(content));
 
-    if (level.isEmpty()) {
-        QCOMPARE(line, QString());
-        return;
-    }
     const QRegularExpression format(QStringLiteral("^(\\d+) (\\d\\d):(\\d\\d):(\\d\\d) ") + level + QStringLiteral(": (.*)$"));
     const QRegularExpressionMatch match = format.match(line);
     QVERIFY2(match.hasMatch(), qPrintable(line));
@@ -116,6 +120,82 @@ void LogHandlerTest::appendsOneLinePerMessage()
     QCOMPARE(lines.at(0), QStringLiteral("earlier line"));
     QVERIFY(lines.at(1).endsWith(QStringLiteral(" Debug: first")));
     QVERIFY(lines.at(2).endsWith(QStringLiteral(" Warning: second")));
+}
+
+void LogHandlerTest::noEmptyLines_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("info") << int(QtInfoMsg) << "[InputDevice] /dev/input/event1 is back"
+                          << " Info: [InputDevice] /dev/input/event1 is back";
+    QTest::newRow("empty info") << int(QtInfoMsg) << QString() << " Info: ";
+    QTest::newRow("own line end") << int(QtDebugMsg) << "firmware output:\n"
+                                  << " Debug: firmware output:";
+    QTest::newRow("own CR LF ends") << int(QtWarningMsg) << "dmesg says\r\n\r\n"
+                                    << " Warning: dmesg says";
+    QTest::newRow("inner line end kept") << int(QtDebugMsg) << "two\nparts"
+                                         << " Debug: two\nparts";
+}
+
+void LogHandlerTest::noEmptyLines()
+{
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QFETCH(QString, written);
+
+    log(QtMsgType(type), text);
+    log(QtDebugMsg, QStringLiteral("next"));
+
+    const QString content = m_root->log();
+    const int end = content.indexOf(QStringLiteral(" Debug: next"));
+    QVERIFY2(end > 0, qPrintable(content));
+    const QString first = content.left(content.lastIndexOf(QLatin1Char('\n'), end));
+    QVERIFY2(first.endsWith(written), qPrintable(content));
+    QVERIFY2(content.endsWith(QStringLiteral(" Debug: next\n")), qPrintable(content));
+    QVERIFY2(!content.contains(QStringLiteral("\n\n")) && !content.startsWith(QLatin1Char('\n')), qPrintable(content));
+}
+
+void LogHandlerTest::rulesFileFiltersCategories_data()
+{
+    QTest::addColumn<QByteArray>("rules"); // null: no rules file
+    QTest::addColumn<bool>("formatsDebug");
+    QTest::addColumn<bool>("formatsWarnings");
+
+    QTest::newRow("no rules file") << QByteArray() << true << true;
+    QTest::newRow("empty rules file") << QByteArray("") << true << true;
+    QTest::newRow("formats off") << QByteArray("quimbo.formats=false\n") << false << false;
+    QTest::newRow("formats debug off") << QByteArray("quimbo.formats.debug=false\n") << false << true;
+    QTest::newRow("qtlogging.ini form") << QByteArray("[Rules]\n# parsers are noisy\nquimbo.formats=false\n") << false << false;
+    QTest::newRow("other category off") << QByteArray("quimbo.audio=false\n") << true << true;
+    QTest::newRow("garbage") << QByteArray("\x01\xff=maybe\nnot a rule\n") << true << true;
+}
+
+void LogHandlerTest::rulesFileFiltersCategories()
+{
+    QFETCH(QByteArray, rules);
+    QFETCH(bool, formatsDebug);
+    QFETCH(bool, formatsWarnings);
+
+    if (!rules.isNull())
+        QVERIFY(m_root->writeFile(QString::fromLatin1(LogHandler::rulesFile), rules));
+    const QtMessageHandler previous = qInstallMessageHandler(messageLogHandler);
+    const bool applied = LogHandler::loadFilterRules();
+    // A book the parsers refuse: a debug line naming the format, then warnings.
+    std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(m_root->path(QStringLiteral("/media/usb/book/ncc.html"))));
+    qCWarning(lcApp) << "controller line";
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    QCOMPARE(applied, !rules.isNull());
+    QVERIFY(!book);
+    const QString content = m_root->log();
+    QCOMPARE(content.contains(QStringLiteral(" Debug: [DaisyTalkingBook::open] this is a Daisy 2.02 book")), formatsDebug);
+    QCOMPARE(content.contains(QStringLiteral(" Warning: [DaisyTalkingBook::")), formatsWarnings);
+    QVERIFY2(content.contains(QStringLiteral(" Warning: controller line")), qPrintable(content));
+    // The log tells which rules were in force.
+    QCOMPARE(content.contains(QStringLiteral(" Info: [LogHandler::loadFilterRules] logging rules from")), applied);
 }
 
 void LogHandlerTest::rotation_data()

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void versionPrintsAndExits_data();
     void versionPrintsAndExits();
     void bannerIsLoggedOnTheSimulatedBoard();
+    void loggingRulesFile_data();
+    void loggingRulesFile();
 
 private:
     QProcessEnvironment environment() const
@@ -120,6 +122,43 @@ void StartTest::bannerIsLoggedOnTheSimulatedBoard()
             break;
     }
     QCOMPARE(banner, expected);
+}
+
+void StartTest::loggingRulesFile_data()
+{
+    QTest::addColumn<QByteArray>("environmentRules"); // QT_LOGGING_RULES; empty: unset
+    QTest::addColumn<bool>("controllerLines");
+
+    QTest::newRow("the file silences the controller") << QByteArray() << false;
+    QTest::newRow("the environment overrides the file") << QByteArray("quimbo.app=true") << true;
+}
+
+void StartTest::loggingRulesFile()
+{
+    QFETCH(QByteArray, environmentRules);
+    QFETCH(bool, controllerLines);
+
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/logging.rules"), "[Rules]\nquimbo.app=false\n"));
+    QProcessEnvironment env = environment();
+    env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    if (!environmentRules.isEmpty())
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QString::fromLatin1(environmentRules));
+
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program(), {});
+    QVERIFY(process.waitForStarted());
+    // The media watch starts after the banner and the power-up.
+    QTRY_VERIFY_WITH_TIMEOUT(m_root->log().contains(QStringLiteral(" Debug: [UDevMonitor::start]")), 20000);
+    process.kill();
+    process.waitForFinished(5000);
+
+    const QString log = m_root->log();
+    QCOMPARE(log.contains(QStringLiteral(" Debug: Quimbo basic\n")), controllerLines);
+    QCOMPARE(log.contains(QStringLiteral(" Debug: void MainClass::runPowerUp()\n")), controllerLines);
+    // The other folders still log, and the log says which rules it read.
+    QVERIFY2(log.contains(QStringLiteral(" Debug: [AudioSettings::setVolume] volume set to:")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral(" Info: [LogHandler::loadFilterRules] logging rules from ")), qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(StartTest)

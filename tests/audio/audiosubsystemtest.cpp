@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
+#include "audio/logcategory.h"
 #include "platform/i2cbus.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
@@ -74,7 +75,6 @@ private Q_SLOTS:
         QFETCH(QString, revision);
         QFETCH(int, headphones);
         QFETCH(QByteArray, expectedSet);
-        QFETCH(int, expectedEndpoint);
 
         if (headphones == 1)
             SimBoard::instance()->setKey(Jack, JackKey, true);
@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(audio.headphoneConnected(), headphones != 0);
         QVERIFY(audio.powerUp());
         QVERIFY(audio.isPowered());
-        QCOMPARE(int(audio.audioEndpointDevice()), expectedEndpoint);
+        QTEST(int(audio.audioEndpointDevice()), "expectedEndpoint");
         QCOMPARE(amp().appliedSets(), QList<QByteArray>{expectedSet});
         QCOMPARE(amp().registers().mid(1), expectedSet.mid(1));
 
@@ -198,7 +198,7 @@ private Q_SLOTS:
         audio.setBoardRevision(QStringLiteral("Rev6"));
         QVERIFY(audio.initialize());
         QVERIFY(audio.powerUp());
-        LogCapture log;
+        LogCapture log(lcAudio());
         SimBoard::instance()->setInputDevicePresent(Jack, false);
         QTRY_VERIFY(log.text().contains(QStringLiteral("the headphone input is gone")));
         // Reading on at end of file would log a line on every pass of the event loop.

@@ -53,9 +53,12 @@ class VlcMediaPlayerTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<VlcMediaPlayer> makePlayer(const std::shared_ptr<Capture> &capture)
+    /** What every player made by makePlayer() sent to its output; fresh for each test. */
+    std::shared_ptr<Capture> m_capture;
+
+    std::unique_ptr<VlcMediaPlayer> makePlayer()
     {
-        auto player = std::make_unique<VlcMediaPlayer>(std::make_unique<CapturingOutput>(capture));
+        auto player = std::make_unique<VlcMediaPlayer>(std::make_unique<CapturingOutput>(m_capture));
         if (!player->init())
             return nullptr;
         return player;
@@ -70,14 +73,14 @@ private Q_SLOTS:
 
     void init()
     {
+        m_capture = std::make_shared<Capture>();
         Platform::setBackend(Platform::Backend::Linux);
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
     }
 
     void uninitializedEngineRefusesEverything()
     {
-        auto capture = std::make_shared<Capture>();
-        VlcMediaPlayer player(std::make_unique<CapturingOutput>(capture));
+        VlcMediaPlayer player(std::make_unique<CapturingOutput>(m_capture));
         QCOMPARE(player.seek(0), 0);
         QTest::ignoreMessage(QtWarningMsg, "qint64 VlcMediaPlayer::seek(qint64): vlc media player is not initialized");
         QCOMPARE(player.seek(1000), -1);
@@ -85,7 +88,7 @@ private Q_SLOTS:
         QVERIFY(!player.play(TestData::generated(MonoWav)));
         QTest::ignoreMessage(QtWarningMsg, "qint64 VlcMediaPlayer::currentTime() const: vlc media player is not initialized");
         QCOMPARE(player.currentTime(), -1);
-        QCOMPARE(capture->opens, 0);
+        QCOMPARE(m_capture->opens, 0);
     }
 
     void playRefusesBadMedia_data()
@@ -103,15 +106,14 @@ private Q_SLOTS:
         QFETCH(QString, logged);
         Platform::setBackend(Platform::Backend::Simulated);
         Platform::SimBoard::instance()->reset();
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(logged)));
         QVERIFY(!player->play(path));
         QVERIFY(!player->isPlaying());
-        QVERIFY(capture->copy().isEmpty());
+        QVERIFY(m_capture->copy().isEmpty());
         QCOMPARE(Platform::SimBoard::instance()->engineEventLog(), QStringList());
         // A refused medium does not count as one that played to its end.
         QVERIFY(!finished.wait(500));
@@ -119,8 +121,7 @@ private Q_SLOTS:
 
     void seekArithmetic()
     {
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QVERIFY(player->play(TestData::generated(StereoMp3)));
         const qint64 duration = player->totalTime();
@@ -173,7 +174,6 @@ private Q_SLOTS:
 
         const double up2 = 440.0 * std::pow(2.0, 2.0 / 12.0);
         const double down3 = 440.0 * std::pow(2.0, -3.0 / 12.0);
-        QTest::newRow("unchanged") << MonoWav << 0.0f << QList<float>() << false << 440.0;
         QTest::newRow("+2 set before playing") << MonoWav << 2.0f << QList<float>() << false << up2;
         QTest::newRow("-3 set before playing") << MonoWav << -3.0f << QList<float>() << false << down3;
         QTest::newRow("+2 stereo mp3") << StereoMp3 << 2.0f << QList<float>() << false << up2;
@@ -190,8 +190,7 @@ private Q_SLOTS:
         QFETCH(bool, viaSetPitch);
         QFETCH(double, expectedHz);
 
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
         player->setPitch(pitchBefore);
@@ -199,8 +198,8 @@ private Q_SLOTS:
 
         qsizetype from = 0;
         if (!changesWhilePlaying.isEmpty()) {
-            QTRY_VERIFY(capture->frames() > capture->sampleRate / 4);
-            from = capture->frames();
+            QTRY_VERIFY(m_capture->frames() > m_capture->sampleRate / 4);
+            from = m_capture->frames();
             for (float change : changesWhilePlaying) {
                 if (viaSetPitch)
                     player->setPitch(change);
@@ -209,13 +208,13 @@ private Q_SLOTS:
             }
         }
         QVERIFY(finished.wait(10000));
-        const QVector<qint16> samples = capture->copy();
-        const int rate = capture->sampleRate;
+        const QVector<qint16> samples = m_capture->copy();
+        const int rate = m_capture->sampleRate;
         // Skip the processor's latency after a change and the fade at the end.
         from += rate / 5;
-        const qsizetype to = samples.size() / capture->channels - rate / 10;
+        const qsizetype to = samples.size() / m_capture->channels - rate / 10;
         QVERIFY2(to - from > rate / 2, "too little audio captured");
-        const double hz = frequency(samples, capture->channels, rate, from, to);
+        const double hz = frequency(samples, m_capture->channels, rate, from, to);
         QVERIFY2(std::abs(hz - expectedHz) < expectedHz * 0.015,
                  qPrintable(QStringLiteral("measured %1 Hz, expected %2 Hz").arg(hz).arg(expectedHz)));
     }
@@ -230,22 +229,21 @@ private Q_SLOTS:
     void mutedOutputIsSilentWhileTimeAdvances()
     {
         QFETCH(float, pitch);
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         player->setPitch(pitch);
         player->setMuted(true);
         QVERIFY(player->play(TestData::generated(MonoWav)));
         const qint64 start = player->currentTime();
         QTRY_VERIFY(player->currentTime() >= start + 500);
-        const QVector<qint16> muted = capture->copy();
+        const QVector<qint16> muted = m_capture->copy();
         QVERIFY(muted.size() > 44100 / 2);
         QVERIFY(std::all_of(muted.cbegin(), muted.cend(), [](qint16 s) { return s == 0; }));
 
         player->setMuted(false);
         const qsizetype mark = muted.size();
-        QTRY_VERIFY(capture->copy().size() > mark + 4410);
-        const QVector<qint16> all = capture->copy();
+        QTRY_VERIFY(m_capture->copy().size() > mark + 4410);
+        const QVector<qint16> all = m_capture->copy();
         QVERIFY(std::any_of(all.cbegin() + mark, all.cend(), [](qint16 s) { return std::abs(s) > 1000; }));
     }
 
@@ -254,7 +252,6 @@ private Q_SLOTS:
         QTest::addColumn<float>("tempo");
         QTest::addColumn<bool>("setWhilePlaying");
         QTest::addColumn<double>("expectedRatio");
-        QTest::newRow("1.0") << 1.0f << false << 1.0;
         QTest::newRow("2.0") << 2.0f << false << 0.5;
         QTest::newRow("setTempo 2.0 while playing is ignored") << 2.0f << true << 1.0;
     }
@@ -265,8 +262,7 @@ private Q_SLOTS:
         QFETCH(bool, setWhilePlaying);
         QFETCH(double, expectedRatio);
 
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
         if (!setWhilePlaying)
@@ -275,14 +271,13 @@ private Q_SLOTS:
         if (setWhilePlaying)
             player->setTempo(tempo);
         QVERIFY(finished.wait(10000));
-        const double ratio = double(capture->frames()) / (3.0 * 44100);
+        const double ratio = double(m_capture->frames()) / (3.0 * 44100);
         QVERIFY2(std::abs(ratio - expectedRatio) < 0.1, qPrintable(QString::number(ratio)));
     }
 
     void changeTempoKeepsThePosition()
     {
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
         QVERIFY(player->play(TestData::generated(StereoMp3)));
@@ -298,13 +293,12 @@ private Q_SLOTS:
 
     void pauseKeepsPlayingStateAndFinishesOnce()
     {
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
         QVERIFY(player->play(TestData::generated(Mono22Wav)));
-        QCOMPARE(capture->sampleRate, 22050);
-        QCOMPARE(capture->channels, 1);
+        QCOMPARE(m_capture->sampleRate, 22050);
+        QCOMPARE(m_capture->channels, 1);
 
         player->pause();
         QVERIFY(player->isPlaying());
@@ -326,8 +320,7 @@ private Q_SLOTS:
         Platform::setBackend(Platform::Backend::Simulated);
         Platform::SimBoard *board = Platform::SimBoard::instance();
         board->reset();
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         const QString file = QFileInfo(TestData::generated(MonoWav)).absoluteFilePath();
         QVERIFY(player->play(TestData::generated(MonoWav)));
@@ -353,8 +346,7 @@ private Q_SLOTS:
 
     void stopDropsTheMedium()
     {
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QSignalSpy finished(player.get(), &VlcMediaPlayer::finished);
         QVERIFY(player->play(TestData::generated(MonoWav)));
@@ -382,8 +374,7 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(qint64, expected);
         QFETCH(qint64, tolerance);
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         const qint64 duration = player->totalTimeFile(path);
         QVERIFY2(std::abs(duration - expected) <= tolerance, qPrintable(QString::number(duration)));
@@ -391,8 +382,7 @@ private Q_SLOTS:
 
     void totalTimeFileOfThePlayingFile()
     {
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QTest::ignoreMessage(QtWarningMsg, "qint64 VlcMediaPlayer::totalTimeFile(const QString&): file is empty");
         QCOMPARE(player->totalTimeFile(QString()), -1);
@@ -407,8 +397,7 @@ private Q_SLOTS:
     {
         // A direct receiver runs wherever the signal is raised; libvlc
         // reports on threads of its own.
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QList<QThread *> parsedOn;
         QList<QThread *> finishedOn;
@@ -455,15 +444,14 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(TestData::generated(Mono22Wav), disc + QStringLiteral("/track01.wav")));
         QVERIFY(QFile::copy(TestData::generated(StereoMp3), disc + QStringLiteral("/track02.mp3")));
 
-        auto capture = std::make_shared<Capture>();
-        auto player = makePlayer(capture);
+        auto player = makePlayer();
         QVERIFY(player);
         QVERIFY(player->play(QStringLiteral("cdda://cdda-track=2")));
-        QCOMPARE(capture->sampleRate, 44100);
-        QCOMPARE(capture->channels, 2);
+        QCOMPARE(m_capture->sampleRate, 44100);
+        QCOMPARE(m_capture->channels, 2);
         QVERIFY(player->play(QStringLiteral("cdda://cdda-track=1")));
-        QCOMPARE(capture->sampleRate, 22050);
-        QCOMPARE(capture->channels, 1);
+        QCOMPARE(m_capture->sampleRate, 22050);
+        QCOMPARE(m_capture->channels, 1);
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no track 3 on the simulated disc")));
         QTest::ignoreMessage(QtWarningMsg, "bool VlcMediaPlayer::play(const QString&): failed to create media");
@@ -493,7 +481,7 @@ private Q_SLOTS:
         QVERIFY(player.init());
         QSignalSpy finished(&player, &VlcMediaPlayer::finished);
         // Reported once, although every stream opens the device again.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("audioSetupCallback.*: error opening audio device$")));
+        QTest::ignoreMessage(QtWarningMsg, "int VlcMediaPlayer::audioSetupCallback(void**, char*, unsigned int*, unsigned int*): error opening audio device");
         QVERIFY(player.play(TestData::generated(Mono22Wav)));
         QVERIFY(finished.wait(10000));
         QVERIFY(player.play(TestData::generated(Mono22Wav)));

@@ -40,8 +40,6 @@ private Q_SLOTS:
     void usesSecondRootfile();
     void readsPackageVariants_data();
     void readsPackageVariants();
-    void readsRealBooks_data();
-    void readsRealBooks();
     void readsGeneratedBook();
 };
 
@@ -178,56 +176,6 @@ void EpubParserTest::readsPackageVariants()
     QCOMPARE(parser.metadataValue(DCType::Title), QStringLiteral("Fixture Book"));
     QCOMPARE(parser.metadataValue(DCType::Language), QStringLiteral("en"));
     QCOMPARE(parser.spineItems().size(), 3);
-}
-
-void EpubParserTest::readsRealBooks_data()
-{
-    QTest::addColumn<QString>("book");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QStringList>("spine");
-    QTest::addColumn<QStringList>("overlays");
-    QTest::addColumn<int>("durations");
-    QTest::addColumn<int>("audioBytes");
-
-    QTest::newRow("w3c mol-navigation") << "epub3mo-w3c-mol-navigation/epub3mo-w3c-mol-navigation.epub"
-                                        << "mol-navigation" << QStringList { QStringLiteral("xhtml-001"), QStringLiteral("xhtml-002") }
-                                        << QStringList { QStringLiteral("EPUB/mo/ch1.smil"), QStringLiteral("EPUB/mo/ch2.smil") } << 3 << 586187;
-    // Its only audio file is empty; nav.xhtml has an overlay but is not in the spine.
-    QTest::newRow("minimal mock audio") << "epub3mo-minimal-mockaudio/epub3mo-minimal-mockaudio.epub"
-                                        << "minimal" << QStringList { QStringLiteral("cover"), QStringLiteral("front"), QStringLiteral("chapter") }
-                                        << QStringList { QStringLiteral("EPUB/mo/cover.smil"), QStringLiteral("EPUB/mo/front.smil"),
-                                               QStringLiteral("EPUB/mo/chapter.smil") }
-                                        << 5 << 0;
-}
-
-void EpubParserTest::readsRealBooks()
-{
-    QFETCH(QString, book);
-    QFETCH(QString, title);
-    QFETCH(QStringList, spine);
-    QFETCH(QStringList, overlays);
-    QFETCH(int, durations);
-    QFETCH(int, audioBytes);
-
-    EpubParser parser;
-    QVERIFY(parser.open(TestData::sharedBook(book)));
-    QCOMPARE(parser.metadataValue(DCType::Title), title);
-    QCOMPARE(parser.spineItems(), spine);
-    QStringList smils;
-    for (const QString &id : spine) {
-        const ManifestItem smil = parser.manifestItem(parser.manifestItem(id).mediaOverlay);
-        QCOMPARE(smil.mediaType, QStringLiteral("application/smil+xml"));
-        QVERIFY(parser.itemData(smil.href).contains("<audio"));
-        smils.append(smil.href);
-    }
-    QCOMPARE(smils, overlays);
-    QCOMPARE(parser.metadataItems(DCType::Meta, QStringLiteral("media:duration")).size(), durations);
-
-    const QByteArray smil = parser.itemData(smils.first());
-    const QRegularExpressionMatch src = QRegularExpression(QStringLiteral("<audio[^>]*src=\"([^\"]+)\"")).match(QString::fromUtf8(smil));
-    QVERIFY(src.hasMatch());
-    const QString audioPath = QStringLiteral("EPUB/") + src.captured(1).mid(3);
-    QCOMPARE(parser.itemData(audioPath).size(), audioBytes);
 }
 
 void EpubParserTest::readsGeneratedBook()

@@ -4,6 +4,7 @@
 #include "testroot.h"
 
 #include "formats/customtest.h"
+#include "formats/logcategory.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "formats/metadata.h"
@@ -134,7 +135,7 @@ void NcxParserTest::textOutsideLabelsIsIgnored()
 
 void NcxParserTest::refusesBrokenNcx()
 {
-    LogCapture log;
+    LogCapture log(lcFormats());
     NcxParser parser;
     QVERIFY(!parser.parseFromFileData(QStringLiteral("/x/book.ncx"),
                                       "<ncx><docTitle><text>T</text></docTitle><navMap><navPoint playOrder=\"1\">"));
@@ -221,7 +222,7 @@ void NcxParserTest::opfFindsNcxUnderAnyId()
                                        "<item id=\"s1\" href=\"one.smil\" media-type=\"application/smil\"/></manifest>"
                                        "<spine><itemref idref=\"s1\"/></spine></package>")
                             .arg(manifestItem);
-    LogCapture log;
+    LogCapture log(lcFormats());
     OpfParser parser;
     QVERIFY(parser.parseFromFileData(dir.filePath(QStringLiteral("book.opf")), opf.toUtf8()));
     QCOMPARE(parser.navFileName(), expected.isEmpty() ? QString() : dir.filePath(expected));
@@ -248,7 +249,7 @@ void NcxParserTest::opfFailures()
     QFETCH(QByteArray, data);
     QFETCH(QString, logged);
 
-    LogCapture log;
+    LogCapture log(lcFormats());
     OpfParser parser;
     if (!file.isEmpty())
         QVERIFY(!parser.parseFromFile(QStringLiteral(QUIMBO_TEST_DATA "/") + file));

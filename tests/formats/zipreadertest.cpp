@@ -339,11 +339,10 @@ void ZipReaderTest::readsRealBooks_data()
 void ZipReaderTest::readsRealBooks()
 {
     QFETCH(QString, book);
-    QFETCH(int, entries);
     ZipReader zip(TestData::sharedBook(book));
     QCOMPARE(zip.status(), ZipReader::NoError);
     const auto list = zip.fileInfoList();
-    QCOMPARE(list.size(), entries);
+    QTEST(int(list.size()), "entries");
     QCOMPARE(list.first().filePath, QStringLiteral("mimetype"));
     for (const auto &info : list) {
         const QByteArray data = zip.fileData(info.filePath);

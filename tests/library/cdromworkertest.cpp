@@ -3,6 +3,7 @@
 #include "library/cdromworker.h"
 
 #include "logcapture.h"
+#include "library/logcategory.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
@@ -107,7 +108,6 @@ void CdRomWorkerTest::ejectRetries_data()
     QTest::addColumn<int>("commands");
 
     QTest::newRow("first try") << 0 << 0 << 1;
-    QTest::newRow("after three failures") << 3 << 0 << 4;
     QTest::newRow("last of ten tries") << CdRomWorker::kEjectAttempts - 1 << 0 << CdRomWorker::kEjectAttempts;
     QTest::newRow("gives up after ten") << CdRomWorker::kEjectAttempts << -1 << CdRomWorker::kEjectAttempts;
 }
@@ -116,16 +116,15 @@ void CdRomWorkerTest::ejectRetries()
 {
     QFETCH(int, failures);
     QFETCH(int, result);
-    QFETCH(int, commands);
 
     SimMedia *sim = SimMedia::instance();
     QVERIFY(sim->insertDisc(SimMedia::DataDisc, m_root->medium(QStringLiteral("data"))));
     sim->setEjectFailures(failures);
     CdRomWorker worker;
     worker.start();
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(worker.eject(), result);
-    QCOMPARE(sim->ejectCommandCount(), commands);
+    QTEST(sim->ejectCommandCount(), "commands");
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] error startStop2Blk. Failed:")), qMin(failures, CdRomWorker::kEjectAttempts));
     QCOMPARE(log.contains(QStringLiteral("[CdRomWorker::eject] disc is ejecting..")), result == 0);
     QCOMPARE(sim->disc() == SimMedia::NoDisc, result == 0);
@@ -140,7 +139,7 @@ void CdRomWorkerTest::ejectWithoutDrive()
 {
     SimMedia::instance()->setDrivePresent(false);
     CdRomWorker worker;
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(worker.eject(), -1);
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts:")), CdRomWorker::kEjectAttempts);
     QVERIFY(log.contains(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 9")));
@@ -152,7 +151,7 @@ void CdRomWorkerTest::ejectOfANodeThatIsNoDrive()
     Platform::setBackend(Platform::Backend::Linux);
     QVERIFY(m_root->writeFile(QStringLiteral("/dev/cd-rom"), "not a drive"));
     CdRomWorker worker;
-    LogCapture log;
+    LogCapture log(lcLibrary());
     const int result = worker.eject();
     const bool refused = CdRomWorker::diskOk();
     Platform::setBackend(Platform::Backend::Simulated);
@@ -165,7 +164,7 @@ void CdRomWorkerTest::emergencyEjectWithoutDrive()
 {
     Platform::setTimeScale(0.001);
     SimMedia::instance()->setDrivePresent(false);
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QVERIFY(!CdRomWorker::emergencyEject());
     // Eleven ejects of ten attempts each.
     QCOMPARE(log.count(QStringLiteral("[CdRomWorker::eject] could not open device, attempts: 0")), 11);
@@ -192,14 +191,13 @@ void CdRomWorkerTest::diskOk_data()
 void CdRomWorkerTest::diskOk()
 {
     QFETCH(QString, drive);
-    QFETCH(bool, ok);
 
     SimMedia *sim = SimMedia::instance();
     if (drive == QLatin1String("data") || drive == QLatin1String("audio"))
         sim->insertDisc(drive == QLatin1String("data") ? SimMedia::DataDisc : SimMedia::AudioDisc, m_root->medium(drive));
     sim->setTrayOpen(drive == QLatin1String("open"));
     sim->setDrivePresent(drive != QLatin1String("absent"));
-    QCOMPARE(CdRomWorker::diskOk(), ok);
+    QTEST(CdRomWorker::diskOk(), "ok");
 }
 
 QTEST_GUILESS_MAIN(CdRomWorkerTest)

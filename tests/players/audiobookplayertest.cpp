@@ -218,13 +218,12 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(int, result);
         QFETCH(QString, call);
-        QFETCH(QStringList, answer);
         start(player, true);
         m_player->results.insert(key == BUTTON_FAST_FORWARD ? QStringLiteral("fastForward") : QStringLiteral("rewind"), result);
         LogCapture log;
         tap(key);
         QCOMPARE(m_player->calls, QStringList{call});
-        QCOMPARE(spoken(log), answer);
+        QTEST(spoken(log), "answer");
     }
 
     void heldWindKeyAccelerates_data()
@@ -298,7 +297,6 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(bool, hold);
         QFETCH(QStringList, calls);
-        QFETCH(QStringList, answer);
         start(player, false, mode);
         LogCapture log;
         Q_EMIT m_input->pressed(key);
@@ -306,7 +304,7 @@ private Q_SLOTS:
             Q_EMIT m_input->holded(key);
         Q_EMIT m_input->released(key);
         QCOMPARE(m_player->calls, calls);
-        QCOMPARE(spoken(log), answer);
+        QTEST(spoken(log), "answer");
     }
 
     void walkPastTheEndsIsAnswered_data()
@@ -455,8 +453,7 @@ private Q_SLOTS:
     {
         QFETCH(int, seconds);
         QFETCH(QString, format);
-        QFETCH(QStringList, words);
-        QCOMPARE(AudioBookPlayerInfo::timeToMessages(seconds, format), words);
+        QTEST(AudioBookPlayerInfo::timeToMessages(seconds, format), "words");
     }
 
     void booksWithoutAPlayerAreRefused()

@@ -108,7 +108,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("log");
         QTest::newRow("other url") << "cdda:///" << true << ": mediaPathFile is not cdda!";
         QTest::newRow("device path") << "/dev/cdrom" << true << ": mediaPathFile is not cdda!";
-        QTest::newRow("no disc in the drive") << "cdda://" << false << ": error reading toc header!";
+        QTest::newRow("no disc in the drive") << "cdda://" << false << "bool CddaAudioBookPlayer::readDiscId(): error reading toc header!";
     }
     void refusesWhatIsNoReadableDisc()
     {
@@ -158,7 +158,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("msec"); // -1: nothing plays
         using R = AudioBookPlayerInterface;
         QTest::newRow("stopped, forward into the next") << false << 1 << 1000 << 2 << int(R::Done) << 2 << 1000;
-        QTest::newRow("stopped, forward over a track") << false << 1 << 1000 << 5 << int(R::Done) << 3 << 1000;
         QTest::newRow("stopped, forward past the end") << false << 3 << 1000 << 5 << int(R::EndOfBook) << 3 << -1;
         QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -2 << int(R::Done) << 2 << 2000;
         QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -4 << int(R::BeginOfBook) << 1 << -1;

@@ -29,18 +29,6 @@ namespace {
 const QString kTitle = QStringLiteral("The Quimbo Sample Book");
 constexpr qint64 kToleranceMsec = 150;
 
-using SmilClips::Target;
-
-Target smilTarget(const QString &bookDir, const QString &reference)
-{
-    return SmilClips::target(bookDir, reference);
-}
-
-qint64 smilAudioEnd(const QString &bookDir, const QString &file)
-{
-    return SmilClips::audioEnd(bookDir, file);
-}
-
 using EngineLog::Start;
 using EngineLog::lastStart;
 
@@ -148,7 +136,7 @@ private Q_SLOTS:
         QFETCH(QStringList, targets);
         QVERIFY(copyBook(book));
         // Reading page 1 (in the first file), before the first heading after the title.
-        const Target page1 = smilTarget(m_book, QStringLiteral("text0001.smil#pi3"));
+        const SmilClips::Target page1 = SmilClips::target(m_book, QStringLiteral("text0001.smil#pi3"));
         storeMarker(0, page1.begin + 100);
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(m_navigation));
@@ -162,7 +150,7 @@ private Q_SLOTS:
             const qsizetype before = EngineLog::count();
             QCOMPARE(step(), int(AudioBookPlayerInterface::Done));
             QVERIFY(player.isPlaying());
-            const Target expected = smilTarget(m_book, reference);
+            const SmilClips::Target expected = SmilClips::target(m_book, reference);
             const Start start = lastStart(before);
             QCOMPARE(start.file, expected.audio);
             compareNear(qMax<qint64>(0, start.at), expected.begin);
@@ -171,6 +159,34 @@ private Q_SLOTS:
         QCOMPARE(step(), int(AudioBookPlayerInterface::EndOfBook));
         QCOMPARE(step(), int(AudioBookPlayerInterface::EndOfBook));
         QVERIFY(!player.isPlaying());
+    }
+
+    void pagingFromTheStartOfAFileReachesItsFirstPage_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("spine");
+        QTest::addColumn<QString>("page"); // the page target reached first
+        for (const QString &book : {QStringLiteral("sample202"), QStringLiteral("sample3")}) {
+            QTest::addRow("%s, first file", qPrintable(book)) << book << 0 << "text0001.smil#pi3";
+            QTest::addRow("%s, second file", qPrintable(book)) << book << 1 << "text0002.smil#pi8";
+            QTest::addRow("%s, third file", qPrintable(book)) << book << 2 << "text0003.smil#pi17";
+        }
+    }
+    void pagingFromTheStartOfAFileReachesItsFirstPage()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, spine);
+        QFETCH(QString, page);
+        QVERIFY(copyBook(book));
+        storeMarker(spine, 0);
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(m_navigation));
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(player.walkPage(1, true), int(AudioBookPlayerInterface::Done));
+        const SmilClips::Target expected = SmilClips::target(m_book, page);
+        const Start start = lastStart(before);
+        QCOMPARE(start.file, expected.audio);
+        compareNear(qMax<qint64>(0, start.at), expected.begin);
     }
 
     void levelOutsideOneToSixIsRefused()
@@ -229,7 +245,7 @@ private Q_SLOTS:
         QVERIFY(copyBook(book));
         QList<qint64> lengths;
         for (int i = 1; i <= 3; ++i)
-            lengths << smilAudioEnd(m_book, QStringLiteral("text%1.smil").arg(i, 4, 10, QLatin1Char('0')));
+            lengths << SmilClips::audioEnd(m_book, QStringLiteral("text%1.smil").arg(i, 4, 10, QLatin1Char('0')));
         const qint64 start = fromEnd >= 0 ? lengths.at(startFile) - fromEnd : -fromEnd;
         storeMarker(startFile, start);
 
@@ -325,7 +341,7 @@ private Q_SLOTS:
             QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
             text.write(QByteArray("Not audio, only text named like an MP3 file.\n").repeated(200));
         }
-        const qint64 length = smilAudioEnd(m_book, QStringLiteral("text%1.smil").arg(startFile + 1, 4, 10, QLatin1Char('0')));
+        const qint64 length = SmilClips::audioEnd(m_book, QStringLiteral("text%1.smil").arg(startFile + 1, 4, 10, QLatin1Char('0')));
         storeMarker(startFile, length - 700);
 
         LogCapture log;
@@ -354,7 +370,7 @@ private Q_SLOTS:
     void aStoppedStreamDoesNotMoveTheBookOn()
     {
         QVERIFY(copyBook(QStringLiteral("sample202")));
-        storeMarker(0, smilAudioEnd(m_book, QStringLiteral("text0001.smil")) - 300);
+        storeMarker(0, SmilClips::audioEnd(m_book, QStringLiteral("text0001.smil")) - 300);
         DaisyAudioBookPlayer player;
         QSignalSpy finished(&player, &DaisyAudioBookPlayer::finished);
         QVERIFY(player.open(m_navigation));
@@ -379,12 +395,12 @@ private Q_SLOTS:
         QVERIFY(player.open(m_navigation));
         qint64 total = 0;
         for (int i = 1; i <= 3; ++i)
-            total += smilAudioEnd(m_book, QStringLiteral("text%1.smil").arg(i, 4, 10, QLatin1Char('0')));
+            total += SmilClips::audioEnd(m_book, QStringLiteral("text%1.smil").arg(i, 4, 10, QLatin1Char('0')));
         QVERIFY(qAbs(player.totalTime() - total / 1000) <= 1);
         storeMarker(2, 2500);
         QVERIFY(player.open(m_navigation));
         QVERIFY(player.play());
-        const qint64 before = smilAudioEnd(m_book, QStringLiteral("text0001.smil")) + smilAudioEnd(m_book, QStringLiteral("text0002.smil"));
+        const qint64 before = SmilClips::audioEnd(m_book, QStringLiteral("text0001.smil")) + SmilClips::audioEnd(m_book, QStringLiteral("text0002.smil"));
         QVERIFY(qAbs(player.elapsedTime() - (before + 2500) / 1000) <= 1);
         player.stop();
         QVERIFY(qAbs(player.elapsedTime() - (before + 2500) / 1000) <= 1);
@@ -437,7 +453,7 @@ private Q_SLOTS:
         book.reset();
         ResumeMarker marker(title);
         marker.setSpineIndex(before);
-        marker.setTimeOffset(smilAudioEnd(folder, QStringLiteral("speechgen0004.smil")) - 700);
+        marker.setTimeOffset(SmilClips::audioEnd(folder, QStringLiteral("speechgen0004.smil")) - 700);
         QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
 
         LogCapture log;

@@ -104,7 +104,7 @@ private Q_SLOTS:
         m_root = std::make_unique<TestRoot>();
         m_work = std::make_unique<QTemporaryDir>();
         m_previousDir = QDir::currentPath();
-        // The temporary audio folder is made in the working directory.
+        // The temporary audio folder must not depend on where the program was started.
         QVERIFY(QDir::setCurrent(m_work->path()));
         Platform::setBackend(Platform::Backend::Simulated);
         Platform::SimBoard::instance()->reset();
@@ -138,8 +138,7 @@ private Q_SLOTS:
     void clockValues()
     {
         QFETCH(QString, text);
-        QFETCH(qint64, msec);
-        QCOMPARE(EpubSmilAudioPlaylist::parseSmilClockValue(text), msec);
+        QTEST(EpubSmilAudioPlaylist::parseSmilClockValue(text), "msec");
     }
 
     void playlistHasAnEntryPerChangeOfFile_data()
@@ -155,7 +154,6 @@ private Q_SLOTS:
     void playlistHasAnEntryPerChangeOfFile()
     {
         QFETCH(QStringList, sources);
-        QFETCH(QStringList, entries);
         QByteArray smil = "<smil xmlns='http://www.w3.org/ns/SMIL'><body>";
         for (const QString &src : sources)
             smil += "<par><text src='t.xhtml#x'/><AUDIO src='" + src.toUtf8() + "' clipBegin='0s' clipEnd='1s'/></par>";
@@ -165,7 +163,7 @@ private Q_SLOTS:
         QStringList loaded;
         for (int i = 0; i < playlist.count(); ++i)
             loaded << playlist.itemAt(i).src;
-        QCOMPARE(loaded, entries);
+        QTEST(loaded, "entries");
         QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
         QVERIFY(playlist.nextItem(1).isEmpty());
         QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
@@ -252,14 +250,13 @@ private Q_SLOTS:
         QFETCH(int, markSmil);
         QFETCH(int, markMsec);
         QFETCH(int, seconds);
-        QFETCH(int, result);
         QFETCH(int, chapter);
         QFETCH(int, msec);
         storeMark(markSmil, markMsec < 0 ? chapterDuration(markSmil + 1) + markMsec : markMsec);
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
         const qsizetype before = EngineLog::count();
-        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
+        QTEST(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), "result");
         QCOMPARE(player.isPlaying(), chapter > 0);
         if (chapter == 0)
             return;
@@ -291,7 +288,7 @@ private Q_SLOTS:
 
     void temporaryFilesDoNotPileUp()
     {
-        const QString folder = QDir::current().filePath(QStringLiteral("temporaryAudioFiles"));
+        const QString folder = m_root->path(QStringLiteral("/tmp/temporaryAudioFiles"));
         QVERIFY(QDir(folder).mkpath(QStringLiteral("left over")));
         QFile stale(QDir(folder).filePath(QStringLiteral("left over/tempAudiofile.mp3")));
         QVERIFY(stale.open(QIODevice::WriteOnly));
@@ -312,6 +309,7 @@ private Q_SLOTS:
             QVERIFY(player.play());
         }
         QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+        QVERIFY(QDir(m_work->path()).isEmpty());
     }
 
     void audioThatIsNotThereIsRefused_data()

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The typical road on the simulated board, driven by scripts: a stick with a
 // book goes in, the shelf speaks its title and the book plays; headings, a
-// minute of fast forward across files, stop, power off; power on with the same
-// root and the book goes on where it was left; pages. And a battery run empty
-// while reading: the two prompts, the place kept, off; the adapter start charges
-// looking off until the power button, then the book goes on. Judged by the engine's
+// minute of fast forward across files, stop, power off with the place stored.
+// And a battery run empty while reading: the two prompts, the place kept, off;
+// the adapter start with the same root charges looking off until the power
+// button, then the book goes on where it was left. Judged by the engine's
 // "[sim] engine" lines, "resumemarker.xml" and the prompts started.
 #include "smilclips.h"
 #include "testroot.h"
@@ -212,7 +212,7 @@ tap play 300
 await engine stop
 power hold
 )"));
-    QList<EngineEvent> events = engineEvents(first);
+    const QList<EngineEvent> events = engineEvents(first);
     const QString trace = describe(events);
     // The shelf spoke the title: "daisy", the medium, and the title's own audio clip.
     const QString title = spoken();
@@ -245,39 +245,6 @@ power hold
     QVERIFY2(qAbs(stop.msec - expected) <= 2 * kToleranceMsec, qPrintable(trace));
     // The place is stored where the engine stopped.
     QCOMPARE(storedMarker(), std::make_pair(3, stop.msec));
-
-    // Power on again with the same root: the book goes on where it was left. Then pages.
-    QSettings().setValue(QStringLiteral("navigationMode"), 3);
-    QSettings().sync();
-    const QByteArray second = run(insert + QStringLiteral(R"(await engine seek
-tap play 300
-await engine stop
-log back a page: the start of the file before
-tap rew 300
-await engine play
-tap play 300
-await engine stop
-log on a page: page three
-tap ff 300
-await engine seek
-tap play 300
-await engine stop
-power hold
-)"));
-    events = engineEvents(second);
-    const QString trace2 = describe(events);
-    QVERIFY2(events.size() >= 8, qPrintable(trace2));
-    QCOMPARE(events.at(0).file, audio(4));
-    QCOMPARE(events.at(0).msec, qint64(0));
-    QCOMPARE(events.at(1).verb, QStringLiteral("seek"));
-    QCOMPARE(events.at(1).msec, stop.msec);
-    QCOMPARE(events.at(3).file, audio(3));
-    QCOMPARE(events.at(3).msec, qint64(0));
-    const SmilClips::Target page3 = SmilClips::target(kBook, QStringLiteral("text0003.smil#pi19"));
-    QCOMPARE(events.at(5).file, audio(3));
-    QCOMPARE(events.at(6).verb, QStringLiteral("seek"));
-    QVERIFY2(qAbs(events.at(6).msec - page3.begin) <= kToleranceMsec, qPrintable(trace2));
-    QCOMPARE(storedMarker().first, 2);
 }
 
 void RoadTest::batteryRunsEmptyWhileReading()

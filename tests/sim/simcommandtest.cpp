@@ -47,14 +47,11 @@ void SimCommandTest::parseValid_data()
     QTest::newRow("tap default") << "tap rew" << int(SimCommand::Tap) << 2058 << 200 << "tap rew 200";
     QTest::newRow("tap length") << "tap eject 40" << int(SimCommand::Tap) << 2051 << 40 << "tap eject 40";
     QTest::newRow("hold default") << "hold menu" << int(SimCommand::Hold) << 2050 << 2500 << "hold menu 2500";
-    QTest::newRow("hold length") << "hold speedup 3000" << int(SimCommand::Hold) << 2056 << 3000 << "hold speedup 3000";
     QTest::newRow("pitch keys") << "tap pitchdown" << int(SimCommand::Tap) << 2053 << 200 << "tap pitchdown 200";
-    QTest::newRow("power press") << "power press" << int(SimCommand::Press) << 2049 << 0 << "press power";
     QTest::newRow("power hold") << "power hold" << int(SimCommand::Hold) << 2049 << 2500 << "hold power 2500";
     QTest::newRow("power tap length") << "power tap 90" << int(SimCommand::Tap) << 2049 << 90 << "tap power 90";
     QTest::newRow("knob up") << "knob +3" << int(SimCommand::Knob) << 0 << 3 << "knob +3";
     QTest::newRow("knob down") << "knob -1" << int(SimCommand::Knob) << 0 << -1 << "knob -1";
-    QTest::newRow("headphones in") << "headphones in" << int(SimCommand::Headphones) << 0 << 1 << "headphones in";
     QTest::newRow("headphones out") << "headphones OUT" << int(SimCommand::Headphones) << 0 << 0 << "headphones out";
     QTest::newRow("usb fault") << "usbfault on" << int(SimCommand::UsbFault) << 0 << 1 << "usbfault on";
     QTest::newRow("revision") << "revision 6" << int(SimCommand::Revision) << 0 << 6 << "revision 6";
@@ -76,7 +73,6 @@ void SimCommandTest::parseValid_data()
     QTest::newRow("disc out") << "cd remove" << int(SimCommand::MediaRemove) << SimCommand::kCdDataDisc << 0 << "cd remove";
     QTest::newRow("tray open") << "cd open" << int(SimCommand::CdTray) << SimCommand::kCdDataDisc << 1 << "cd open";
     QTest::newRow("adapter in") << "adapter IN" << int(SimCommand::Adapter) << 0 << 1 << "adapter in";
-    QTest::newRow("adapter out") << "adapter out" << int(SimCommand::Adapter) << 0 << 0 << "adapter out";
     QTest::newRow("battery voltage") << "battery 3450" << int(SimCommand::BatteryVoltage) << 0 << 3450 << "battery 3450";
     QTest::newRow("battery below freezing") << "battery temp -5" << int(SimCommand::BatteryTemperature) << 0 << -5 << "battery temp -5";
     QTest::newRow("efuse") << "efuse trip" << int(SimCommand::EfuseTrip) << 0 << 0 << "efuse trip";
@@ -207,11 +203,9 @@ void SimCommandTest::terminalKeys_data()
     QTest::newRow("s taps play") << QByteArray("s") << false << "tap play 200";
     QTest::newRow("S holds play") << QByteArray("S") << false << "hold play 2500";
     QTest::newRow("q taps menu") << QByteArray("q") << false << "tap menu 200";
-    QTest::newRow("Q holds menu") << QByteArray("Q") << false << "hold menu 2500";
     QTest::newRow("c speed up") << QByteArray("c") << false << "tap speedup 200";
     QTest::newRow("x pitch down") << QByteArray("x") << false << "tap pitchdown 200";
     QTest::newRow("p power") << QByteArray("p") << false << "tap power 200";
-    QTest::newRow("P power hold") << QByteArray("P") << false << "hold power 2500";
     QTest::newRow("plus") << QByteArray("+") << false << "knob +1";
     QTest::newRow("up arrow") << QByteArray("\x1b[A") << false << "knob +1";
     QTest::newRow("down arrow") << QByteArray("\x1b[B") << false << "knob -1";

@@ -93,9 +93,6 @@ void SimControlServerTest::answers_data()
     QTest::newRow("release clears")
         << QStringList{QStringLiteral("press 2050"), QStringLiteral("release menu"), QStringLiteral("status")}
         << QStringList{QStringLiteral("ok"), QStringLiteral("ok"), QStringLiteral("ok *")} << "keys=none";
-    QTest::newRow("power button")
-        << QStringList{QStringLiteral("power press"), QStringLiteral("status")}
-        << QStringList{QStringLiteral("ok"), QStringLiteral("ok *")} << "keys=power";
     QTest::newRow("bad line between good ones")
         << QStringList{QStringLiteral("press rew"), QStringLiteral("press nothing"), QStringLiteral("status")}
         << QStringList{QStringLiteral("ok"), QStringLiteral("error: unknown key \"nothing\""), QStringLiteral("ok *")}

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemsettings.h"
 
+#include "app/logcategory.h"
 #include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/board.h"
@@ -10,6 +11,7 @@
 #include "library/resumemark.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "system/logcategory.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
 #include "system/systemsettingslocale.h"
@@ -211,7 +213,7 @@ void SystemSettingsTest::bookshelfItemFollowsTheShelf()
 
     // A medium with books comes in while the user is on the third item.
     {
-        LogCapture log;
+        LogCapture log(lcSystem());
         QSettings().setValue(QStringLiteral("bookshelfMenuItem"), true);
         QTRY_VERIFY(log.contains(QStringLiteral(": add bookshelf item")));
     }
@@ -225,7 +227,7 @@ void SystemSettingsTest::bookshelfItemFollowsTheShelf()
     QCOMPARE(back, QStringList({eng(Message::navigation_mode), eng(Message::languages), eng(Message::bookshelf)}));
 
     // The books go while the user is on the bookshelf item: the item that takes its place is said.
-    LogCapture log;
+    LogCapture log(lcSystem());
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
     QTRY_VERIFY(log.contains(QStringLiteral(": remove bookshelf item")));
     QTRY_COMPARE(said().last(), eng(Message::languages));
@@ -273,7 +275,7 @@ void SystemSettingsTest::languageSelection()
         last = answer(forwards ? BUTTON_FAST_FORWARD : BUTTON_REWIND, Act::Press, 1);
     QCOMPARE(last, QStringList{eng(name)});
 
-    LogCapture log;
+    LogCapture log(lcApp()); // the voice messages say when they fall back
     QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), confirmation);
     QCOMPARE(QSettings().value(QStringLiteral("systemLanguage")).toString(), code);
     QCOMPARE(log.contains(QStringLiteral("[Messages::resolve]")), confirmation.filter(QStringLiteral("eng/")).size() > 0);
@@ -412,7 +414,7 @@ void SystemSettingsTest::missingManualIsAnnounced()
     QTRY_COMPARE(said().size(), 2);
     QCOMPARE(said().last(), eng(Message::manual));
 
-    LogCapture log;
+    LogCapture log(lcSystem());
     QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 4),
              QStringList({eng(Message::manual), eng(Message::not_available), eng(Message::menu), eng(Message::manual)}));
     QVERIFY(log.contains(QStringLiteral("Help could not be created!")));

@@ -38,18 +38,6 @@ inline Start lastStart(qsizetype from)
     return start;
 }
 
-/** Where the engine last stopped, in ms; -1 when it never did. */
-inline qint64 lastStop()
-{
-    const QStringList events = Platform::SimBoard::instance()->engineEventLog();
-    static const QRegularExpression stop(QStringLiteral("^stop at (\\d+)$"));
-    for (qsizetype i = events.size() - 1; i >= 0; --i) {
-        if (const auto m = stop.match(events.at(i)); m.hasMatch())
-            return m.captured(1).toLongLong();
-    }
-    return -1;
-}
-
 } // namespace EngineLog
 
 #endif

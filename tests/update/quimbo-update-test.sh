@@ -6,6 +6,7 @@ set -u
 tool=$1
 packages=$2
 version=$3
+next=$4
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export QUIMBO_ROOT="$root"
@@ -36,7 +37,7 @@ check "$(result '[ "$before" = "$(cd "$root" && find . -exec ls -ld --time-style
 check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = "$version" ]')" "keeps the old program when the new one reports another version (exit $rc)"
 
 "$tool" "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
-check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = 3.6.0 ]')" "installs new firmware (exit $rc)"
+check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = "$next" ]')" "installs new firmware (exit $rc)"
 
 "$tool" "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"

@@ -3,19 +3,24 @@
 #include "bookdump.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <cstdio>
 
 namespace {
 
-// The firmware's parsers log every step; a dump on stdout must stay clean JSON.
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+// The firmware's parsers log every step; a dump on stdout must stay clean
+// JSON. Their lines go to stderr only when asked for: all but debug lines
+// with QUIMBO_INSPECT_VERBOSE set, everything above 1. QT_LOGGING_RULES
+// still has the last word.
+void chooseLogging()
 {
-    if (type != QtDebugMsg && qEnvironmentVariableIsSet("QUIMBO_INSPECT_VERBOSE"))
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-    else if (type == QtDebugMsg && qEnvironmentVariableIntValue("QUIMBO_INSPECT_VERBOSE") > 1)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (!qEnvironmentVariableIsSet("QUIMBO_INSPECT_VERBOSE"))
+        QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*=false"));
+    else if (qEnvironmentVariableIntValue("QUIMBO_INSPECT_VERBOSE") <= 1)
+        QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*.debug=false"));
+    qSetMessagePattern(QStringLiteral("%{message}"));
 }
 
 } // namespace
@@ -23,7 +28,7 @@ void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &mes
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(quietHandler);
+    chooseLogging();
 
     QStringList args = app.arguments().mid(1);
     BookDump::Options options;

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <cstdio>
@@ -17,11 +18,13 @@ void print(const QString &line)
     std::fprintf(stdout, "%s\n", qPrintable(line));
 }
 
-// The manager's log lines go to stderr, so stdout stays the listing alone.
-void stderrHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+// The manager's log lines go to stderr (Qt's own handler), so stdout stays
+// the listing alone; its debug lines only with QUIMBO_UPDATE_VERBOSE set.
+void chooseLogging()
 {
-    if (type != QtDebugMsg || qEnvironmentVariableIsSet("QUIMBO_UPDATE_VERBOSE"))
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (!qEnvironmentVariableIsSet("QUIMBO_UPDATE_VERBOSE"))
+        QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*.debug=false"));
+    qSetMessagePattern(QStringLiteral("%{message}"));
 }
 
 } // namespace
@@ -33,7 +36,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
     QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
-    qInstallMessageHandler(stderrHandler);
+    chooseLogging();
 
     QStringList args = app.arguments().mid(1);
     const bool install = args.removeAll(QStringLiteral("--install")) > 0;

@@ -97,7 +97,7 @@ def main():
     ap.add_argument("--target", default="quimbo-basic", help="application name of the product")
     ap.add_argument("--minimum-version", default=None,
                     help="oldest device version that may install it (default: the version of this source tree)")
-    ap.add_argument("--version", default="3.6.0", help="version of the package")
+    ap.add_argument("--version", default=None, help="version of the package (default: the version of this source tree)")
     ap.add_argument("--firmware", nargs=3, metavar=("SRC", "DEST", "VERSION"))
     ap.add_argument("--plugin", nargs=2, action="append", default=[], metavar=("SRC", "DEST_DIR"))
     ap.add_argument("--file", nargs=2, action="append", default=[], metavar=("SRC", "DEST_DIR"))
@@ -109,6 +109,8 @@ def main():
     args = ap.parse_args()
     if args.minimum_version is None:
         args.minimum_version = source_version()
+    if args.version is None:
+        args.version = source_version()
 
     if args.keygen:
         return keygen(args.keygen)
