@@ -18,7 +18,7 @@ ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
 # A test that cannot run under user emulation is labelled native (none is at present).
 ARMHF_CTEST_ARGS ?= -LE native
 
-.PHONY: all deps configure build run test bench fuzz armhf deb deb-check clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz armhf deb deb-check clean
 
 all: build
 
@@ -41,6 +41,13 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The same tests, built with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer into a folder of its own.
+test-sanitize: deps
+	@[ -f $(BUILD)-sanitize/build.ninja ] || cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIMBO_SANITIZE=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 bench: deps
 	@[ -f $(BUILD)-bench/build.ninja ] || cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DQUIMBO_BUILD_BENCH=ON
@@ -86,4 +93,4 @@ deb-check: deb
 	QUIMBO_UPDATE=$(BUILD)/bin/quimbo-update tools/deb/check-deb.sh $(DEB_OUT)/*.deb
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(ARMHF_BUILD)
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-sanitize $(ARMHF_BUILD)

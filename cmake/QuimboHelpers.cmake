@@ -41,6 +41,22 @@ function(quimbo_add_test source)
         LABELS "${folder};${ARG_LABELS}"
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "${environment}")
+    quimbo_sanitize_test(${folder}-${name})
+endfunction()
+
+# quimbo_sanitize_test(<test>): in the sanitized build, hands the test the
+# sanitizer options and a longer time limit. Tests registered with add_test()
+# directly call it after setting their properties.
+function(quimbo_sanitize_test test)
+    if(NOT QUIMBO_SANITIZE)
+        return()
+    endif()
+    get_test_property(${test} TIMEOUT timeout)
+    if(timeout)
+        math(EXPR timeout "${timeout} * ${QUIMBO_SANITIZE_TIMEOUT_FACTOR}")
+        set_tests_properties(${test} PROPERTIES TIMEOUT ${timeout})
+    endif()
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT ${QUIMBO_SANITIZE_ENVIRONMENT})
 endfunction()
 
 # quimbo_add_fuzzer(<name> <source> LIBRARIES ...): libFuzzer target in bin/fuzzers.
