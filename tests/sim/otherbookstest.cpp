@@ -78,6 +78,9 @@ private Q_SLOTS:
         TestData::startBuiltProgram(&firmware, kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
         QVERIFY(firmware.waitForStarted(5000));
         QVERIFY(firmware.waitForFinished(120000));
+        // A sanitizer's report in the firmware shows only in how it ended.
+        QCOMPARE(firmware.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(firmware.exitCode(), 0);
         const QString out = QString::fromUtf8(firmware.readAllStandardOutput());
 
         const QRegularExpression play(QStringLiteral("^\\[sim\\] engine play (.+) at \\d+$"), QRegularExpression::MultilineOption);

@@ -98,6 +98,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_work;
     QString m_stick;
     QString m_stickBook; ///< the book as the firmware sees it, below the mount point
+    /** How the last run ended: a sanitizer's report in the firmware shows only here. */
+    QString m_exit;
     QString m_record;
 };
 
@@ -160,6 +162,7 @@ QByteArray RoadTest::run(const QString &script)
     const QByteArray output = firmware.readAllStandardOutput();
     if (!finished)
         qWarning().noquote() << "the firmware did not finish:\n" << output;
+    m_exit = QStringLiteral("%1 %2").arg(firmware.exitStatus() == QProcess::NormalExit ? QStringLiteral("exit") : QStringLiteral("crash")).arg(firmware.exitCode());
     return output;
 }
 
@@ -212,6 +215,7 @@ tap play 300
 await engine stop
 power hold
 )"));
+    QCOMPARE(m_exit, QStringLiteral("exit 0"));
     const QList<EngineEvent> events = engineEvents(first);
     const QString trace = describe(events);
     // The shelf spoke the title: "daisy", the medium, and the title's own audio clip.
@@ -256,6 +260,7 @@ await engine play
 wait 4000
 battery 3300
 )").arg(m_stick));
+    QCOMPARE(m_exit, QStringLiteral("exit 0"));
     const QList<EngineEvent> events = engineEvents(first);
     const QString trace = describe(events);
     QVERIFY2(!events.isEmpty() && events.first().verb == QLatin1String("play"), qPrintable(trace));
@@ -293,6 +298,7 @@ power hold
 await engine stop
 quit
 )").arg(m_stick));
+    QCOMPARE(m_exit, QStringLiteral("exit 0"));
     const QString charging = QString::fromUtf8(second);
     QVERIFY2(charging.contains(QLatin1String("adapter=in")) && charging.contains(QLatin1String("charging=yes")), qPrintable(charging));
     const QList<EngineEvent> resumed = engineEvents(second);
