@@ -57,7 +57,7 @@ bench: deps
 	@bench/run-bench.sh $(BUILD)-bench
 
 fuzz: deps
-	@command -v clang++ >/dev/null || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); $$SUDO apt-get install -y --no-install-recommends clang libclang-rt-14-dev; }
+	@$(MAKE) --no-print-directory deps PACKAGES="clang libclang-rt-14-dev"
 	@[ -f $(BUILD)-fuzz/build.ninja ] || CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DQUIMBO_BUILD_FUZZERS=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
 
