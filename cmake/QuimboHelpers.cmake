@@ -5,6 +5,16 @@ function(quimbo_add_library name)
     cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${PROJECT_SOURCE_DIR}\" CALL _quimbo_fill_empty ${name})")
 endfunction()
 
+# quimbo_emulator_environment(<list>): in a cross build, what a test needs so that
+# the programs it starts itself run through the same emulator
+# (TestData::startBuiltProgram) and QProcess can start them there at all.
+function(quimbo_emulator_environment list)
+    set(environment ${${list}})
+    list(APPEND environment "QUIMBO_TEST_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+         "QEMU_SET_ENV=LD_PRELOAD=${PROJECT_BINARY_DIR}/lib/libquimbo_emulatorfork.so")
+    set(${list} ${environment} PARENT_SCOPE)
+endfunction()
+
 # quimbo_add_test(<source> LIBRARIES ... [LABELS ...] [TIMEOUT s])
 # Registers <folder>-<name> with CTest. Every test runs with HOME pointing at a
 # folder whose .asoundrc routes ALSA to the null device, so tests never make
@@ -28,11 +38,9 @@ function(quimbo_add_test source)
     add_test(NAME ${folder}-${name} COMMAND ${name})
     set(environment "HOME=${PROJECT_BINARY_DIR}/testhome;QT_QPA_PLATFORM=offscreen")
     if(CMAKE_CROSSCOMPILING_EMULATOR)
-        # Programs the test starts itself go through the same emulator (TestData::startBuiltProgram).
-        list(APPEND environment "QUIMBO_TEST_EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}")
+        quimbo_emulator_environment(environment)
         # The board's libvlc plug-ins are unpacked, not installed (tools/armhf/vlc-plugins.sh).
-        list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins"
-             "QEMU_SET_ENV=LD_PRELOAD=${PROJECT_BINARY_DIR}/lib/libquimbo_emulatorfork.so")
+        list(APPEND environment "VLC_PLUGIN_PATH=${PROJECT_BINARY_DIR}/vlc/plugins")
         add_dependencies(${name} quimbo_emulatorfork)
         # Emulated code runs several times slower than native code.
         math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 4")
