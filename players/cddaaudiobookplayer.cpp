@@ -307,18 +307,8 @@ int CddaAudioBookPlayer::changeTrackNumber(int step)
         warnFrom(Q_FUNC_INFO) << ": no cdda audiobook opened";
         return NoBook;
     }
-    if (d->playing) {
-        warnFrom(Q_FUNC_INFO) << ": we are playing";
-        return Refused;
-    }
-    const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
-    d->trackNumber = track;
-    d->endOfDisc = false;
-    if (d->writeResumemark(track, 0))
-        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": succesfull";
-    else
-        warnFrom(Q_FUNC_INFO) << ": failed!";
-    return track;
+    return stepTrack(step, d->playing, &d->trackNumber, d->totalTracks, &d->endOfDisc,
+                     [this](int track, qint64 time) { return d->writeResumemark(track, time); }, Q_FUNC_INFO);
 }
 
 int CddaAudioBookPlayer::fastForward(int seconds)

@@ -478,18 +478,8 @@ int DigitalAudioBookPlayer::changeTrackNumber(int step)
 {
     if (!d->opened)
         return NoBook;
-    if (d->playing) {
-        warnFrom(Q_FUNC_INFO) << ": we are playing";
-        return Refused;
-    }
-    const int track = TrackWalk::wrap(d->trackNumber, step, d->totalTracks, Q_FUNC_INFO);
-    d->trackNumber = track;
-    d->endOfBook = false;
-    if (d->writeResumemark(track, 0))
-        qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": succesfull";
-    else
-        warnFrom(Q_FUNC_INFO) << ": failed!";
-    return track;
+    return stepTrack(step, d->playing, &d->trackNumber, d->totalTracks, &d->endOfBook,
+                     [this](int track, qint64 time) { return d->writeResumemark(track, time); }, Q_FUNC_INFO);
 }
 
 int DigitalAudioBookPlayer::fastForward(int seconds)

@@ -117,6 +117,22 @@ int TrackWalkPlayer::endOfBookReached(bool *playing, int *trackNumber, int total
     return EndOfBook;
 }
 
+int TrackWalkPlayer::stepTrack(int step, bool playing, int *trackNumber, int total, bool *endOfBook, const MarkWriter &write,
+                               const char *function)
+{
+    if (playing) {
+        warnFrom(function) << ": we are playing";
+        return Refused;
+    }
+    *trackNumber = TrackWalk::wrap(*trackNumber, step, total, function);
+    *endOfBook = false;
+    if (write(*trackNumber, 0))
+        qCDebug(lcPlayers).noquote().nospace() << function << ": succesfull";
+    else
+        warnFrom(function) << ": failed!";
+    return *trackNumber;
+}
+
 int TrackWalkPlayer::beginOfBookReached(bool *playing, int *trackNumber)
 {
     *trackNumber = 1;

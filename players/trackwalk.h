@@ -76,6 +76,13 @@ protected:
     /** The walk past the last of @p total tracks: stopped at the end of it, marked there, @p endOfBook set. */
     int endOfBookReached(bool *playing, int *trackNumber, int total, const TrackWalk::Length &length, bool *endOfBook,
                          const MarkWriter &write);
+    /**
+     * Moves a stopped player @p step tracks on among @p total, wrapping, and marks the new
+     * track at its start; the new track, or Refused while @p playing. @p function names the
+     * caller in the log.
+     */
+    int stepTrack(int step, bool playing, int *trackNumber, int total, bool *endOfBook, const MarkWriter &write,
+                  const char *function);
     /** The walk before the first track: stopped on track 1, resume mark reset. */
     int beginOfBookReached(bool *playing, int *trackNumber);
 };
