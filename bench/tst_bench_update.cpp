@@ -7,6 +7,7 @@
 #include "update/kalupdatemanager.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,8 @@ qint64 peakResidentKiB()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Only the figures: the firmware's category lines would come between them, as the tools keep them out.
+    QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*=false"));
     QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
     QTemporaryDir root;

@@ -590,7 +590,7 @@ void BookShelf::keyPressEvent(int key)
         if (d->audioSettings)
             d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
         const int speed = d->audioSettings ? d->audioSettings->speed() : 0;
-        d->answerSetting(Message::speed, speed, speed == 3 || speed == -1);
+        d->answerSetting(Message::speed, speed, speed == AudioSetting::Speed::Highest || speed == AudioSetting::Speed::Lowest);
         return;
     }
     default:

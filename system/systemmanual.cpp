@@ -179,7 +179,7 @@ void SystemManualPrivate::changeSpeed(int delta)
         engine->changeTempo(audioSettings->tempo());
         if (speed == 0)
             normalBeep->play();
-        else if (speed == -1 || speed == 3)
+        else if (speed == AudioSetting::Speed::Lowest || speed == AudioSetting::Speed::Highest)
             doubleBeep->play();
         else
             beep->play();
