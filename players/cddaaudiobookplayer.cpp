@@ -258,7 +258,7 @@ bool CddaAudioBookPlayer::play()
     }
     const ResumemarkData mark = readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
-    d->startTrack(d->trackNumber, d->resume ? mark.playerTime : 0);
+    d->startTrack(d->trackNumber, d->resume ? takeLeadIn(mark.playerTime) : 0);
     qCDebug(lcPlayers).noquote().nospace() << Q_FUNC_INFO << ": track number: " << d->trackNumber << (d->playing ? " playing" : " not playing");
     return d->playing;
 }
@@ -394,4 +394,12 @@ int CddaAudioBookPlayer::elapsedTime()
     for (int track = 1; track < d->trackNumber; ++track)
         sum += d->length(track);
     return int(sum / 1000);
+}
+
+BookKey CddaAudioBookPlayer::bookKey()
+{
+    // The key its resume mark is written under.
+    if (!d->opened)
+        return {};
+    return {BookKey::Marks, QString::number(d->discId), QString()};
 }

@@ -52,6 +52,7 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
 
     /** The CDDB disc id of the open disc (0 without one): the resume mark's key. */
     quint32 discId() const;

@@ -67,6 +67,7 @@ public:
     bool resume = true;
     bool playing = false;
     bool endOfBook = false;
+    qint64 leadIn = 0;
     int level;
     AudioSettings audioSettings;
     std::unique_ptr<DaisyTalkingBook> book;
@@ -252,7 +253,12 @@ bool DaisyAudioBookPlayer::open(const QString &url)
     }
     const MediaGroup *title = d->book->title();
     const QString titleText = title && title->textNode() ? title->textNode()->text() : QString();
-    d->marker.reset(ResumeMarkManager::loadResumeMarker(titleText));
+    // With the title alone, the volumes of one work or the issues of a
+    // magazine would share one place.
+    QString identifier = d->book->metaData(QStringLiteral("dc:identifier"));
+    if (identifier.isEmpty())
+        identifier = d->book->metaData(QStringLiteral("dtb:uid"));
+    d->marker.reset(ResumeMarkManager::loadResumeMarker(titleText, identifier.trimmed()));
     return true;
 }
 
@@ -292,7 +298,12 @@ bool DaisyAudioBookPlayer::play()
     if (!track)
         track = d->nextTrack();
     d->applyAudioSettings();
-    const qint64 from = d->resume ? d->marker->timeOffset() : 0;
+    qint64 from = d->resume ? d->marker->timeOffset() : 0;
+    if (d->resume && d->leadIn > 0 && track) {
+        from = qMax(track->clipBegin(), from - d->leadIn);
+        qCDebug(lcPlayers) << "[DaisyBookPlayer::play] recap: from" << from << "instead of" << d->marker->timeOffset();
+    }
+    d->leadIn = 0;
     d->startPlayable(track, from);
     const AudioNode *current = d->group() ? d->group()->currentAudioTrack() : nullptr;
     qCDebug(lcPlayers).noquote() << "[DaisyBookPlayer::play]" << (current ? current->source() : QString())
@@ -552,6 +563,26 @@ int DaisyAudioBookPlayer::elapsedTime()
 VlcMediaPlayer *DaisyAudioBookPlayer::mediaPlayer()
 {
     return d->engine.get();
+}
+
+BookKey DaisyAudioBookPlayer::bookKey()
+{
+    if (!d->marker)
+        return {};
+    return {BookKey::Markers, d->marker->title(), d->marker->identifier()};
+}
+
+void DaisyAudioBookPlayer::setLeadIn(qint64 msec)
+{
+    d->leadIn = msec;
+}
+
+void DaisyAudioBookPlayer::reloadResumeMark()
+{
+    if (!d->marker)
+        return;
+    d->marker.reset(ResumeMarkManager::loadResumeMarker(d->marker->title(), d->marker->identifier()));
+    d->endOfBook = false;
 }
 
 void DaisyAudioBookPlayer::mediaPlayerFinished()

@@ -54,6 +54,9 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
+    void setLeadIn(qint64 msec) override;
+    void reloadResumeMark() override;
 
 Q_SIGNALS:
     void finished();

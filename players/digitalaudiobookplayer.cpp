@@ -433,7 +433,7 @@ bool DigitalAudioBookPlayer::play()
     }
     const ResumemarkData mark = d->readResumemarkData();
     d->trackNumber = d->resume ? mark.navListPos : 1;
-    d->startTrack(d->trackNumber, d->resume ? mark.playerTime : 0);
+    d->startTrack(d->trackNumber, d->resume ? takeLeadIn(mark.playerTime) : 0);
     return d->playing;
 }
 
@@ -581,4 +581,12 @@ void DigitalAudioBookPlayer::digitalAudioBookScannerFinished()
     d->writeToc(d->tocId(), d->rootPath);
     d->hasToc = true;
     Q_EMIT tocWritten();
+}
+
+BookKey DigitalAudioBookPlayer::bookKey()
+{
+    // The key its resume mark is written under.
+    if (!d->opened)
+        return {};
+    return {BookKey::Marks, QString::number(d->bookId), QString()};
 }

@@ -47,6 +47,7 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
 
     /** The identity of the open book (0 without one): the resume mark's key. */
     quint64 bookId() const;

@@ -52,6 +52,7 @@ public:
     bool resume = true;
     bool playing = false;
     bool endOfBook = false;
+    qint64 leadIn = 0;
     int smilIndex = 0;
     QStringList smilList;
     EpubParser parser;
@@ -165,6 +166,9 @@ ResumemarkData EpubAudioBookPlayerPrivate::freshMark() const
 {
     ResumemarkData data;
     data.title = parser.metadataValue(DCType::Title);
+    // With the title alone, the volumes of one work or the issues of a
+    // magazine would share one place.
+    data.identifier = parser.metadataValue(DCType::Identifier).trimmed();
     return data;
 }
 
@@ -286,8 +290,11 @@ bool EpubAudioBookPlayer::play()
     if (item.isEmpty())
         item = d->playlist.currentItem();
     d->playing = d->playSmilAudioFile(item);
-    if (d->playing && d->resume && mark.playerTime > 0)
-        d->engine->seek(mark.playerTime - qMax<qint64>(0, d->engine->currentTime()));
+    // The recap goes back within the chapter's audio file, never before it.
+    const qint64 from = qMax<qint64>(0, mark.playerTime - d->leadIn);
+    d->leadIn = 0;
+    if (d->playing && d->resume && from > 0)
+        d->engine->seek(from - qMax<qint64>(0, d->engine->currentTime()));
     qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]:" << item.src << (d->playing ? "playing" : "not playing");
     return d->playing;
 }
@@ -318,6 +325,15 @@ int EpubAudioBookPlayer::totalTracks() { return -1; }
 bool EpubAudioBookPlayer::isPlaying() { return d->playing; }
 void EpubAudioBookPlayer::setResume(bool resume) { d->resume = resume; }
 VlcMediaPlayer *EpubAudioBookPlayer::mediaPlayer() { return d->engine.get(); }
+void EpubAudioBookPlayer::setLeadIn(qint64 msec) { d->leadIn = msec; }
+
+BookKey EpubAudioBookPlayer::bookKey()
+{
+    if (!d->opened())
+        return {};
+    const ResumemarkData data = d->freshMark();
+    return {BookKey::Marks, data.title, data.identifier};
+}
 
 void EpubAudioBookPlayer::mediaPlayerFinished()
 {

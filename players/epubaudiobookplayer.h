@@ -55,6 +55,8 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
+    void setLeadIn(qint64 msec) override;
 
     /** The folder of the temporary audio files. */
     QString temporaryFolder() const;

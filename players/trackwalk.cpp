@@ -91,6 +91,15 @@ bool TrackWalkPlayer::setLevel(int) { return true; }
 int TrackWalkPlayer::walkHeading(int) { return Done; }
 int TrackWalkPlayer::walkPage(int, bool) { return Done; }
 
+qint64 TrackWalkPlayer::takeLeadIn(qint64 time)
+{
+    const qint64 from = qMax<qint64>(0, time - m_leadIn);
+    if (m_leadIn > 0)
+        qCDebug(lcPlayers) << "recap: from" << from << "instead of" << time;
+    m_leadIn = 0;
+    return from;
+}
+
 void TrackWalkPlayer::stopAndMark(bool *playing, int track, const MarkWriter &write)
 {
     if (!*playing)

@@ -67,8 +67,12 @@ public:
     bool setLevel(int level) override;
     int walkHeading(int step) override;
     int walkPage(int step, bool play) override;
+    void setLeadIn(qint64 msec) override { m_leadIn = msec; }
 
 protected:
+    /** Where a resumed play starts in a track stored at @p time: the recap asked for, not before the track's start. Used once. */
+    qint64 takeLeadIn(qint64 time);
+
     /** Writes the resume mark of a track: true when written. */
     using MarkWriter = std::function<bool(int track, qint64 time)>;
     /** Stops a playing engine (@p playing) and marks @p track at where it was (logged). */
@@ -85,6 +89,9 @@ protected:
                   const char *function);
     /** The walk before the first track: stopped on track 1, resume mark reset. */
     int beginOfBookReached(bool *playing, int *trackNumber);
+
+private:
+    qint64 m_leadIn = 0;
 };
 
 #endif
