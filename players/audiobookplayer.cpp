@@ -16,6 +16,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "players/readerextras.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -38,8 +39,6 @@ constexpr int kShortJumpSeconds = 10;
 constexpr int kWindRepeatMsec = 2000;
 constexpr int kFastRepeatMsec = 290;
 constexpr int kPitchEnd = 4;
-constexpr int kSpeedLowest = -1;
-constexpr int kSpeedHighest = 3;
 constexpr int kVolumeEdgeLow = 7;
 constexpr int kVolumeEdgeHigh = 21;
 
@@ -111,6 +110,12 @@ public:
     void stepNavigation(int direction);
     void stepSleepTimer();
     bool discInDrive() const;
+    /** The reader's play from the stored place: with the recap after a pause. */
+    void resumePlaying();
+    /** Stopped, navigation mode 4: plays from the next or previous bookmark. */
+    void walkBookmark(int direction);
+    /** The held pitch keys: their press changed the pitch, the hold puts it back and acts on bookmarks. */
+    void bookmarkHold(int key);
 
     AudioBookPlayer *const q;
     AudioBook book;
@@ -136,6 +141,10 @@ public:
 
     // The key the reader held last; a press of any key forgets it.
     int lastHeld = BUTTON_NONE;
+    int pitchBeforePress = 0;
+    // The bookmark set or walked to last: the one a hold of pitch down deletes.
+    BookPlace lastBookmark;
+    bool hasLastBookmark = false;
     QList<QMetaObject::Connection> keyConnections;
 };
 
@@ -189,6 +198,67 @@ bool AudioBookPlayerPrivate::discInDrive() const
         return status == 0 || status == 2 || status == 3;
     }
     return CdRomWorker::diskOk();
+}
+
+void AudioBookPlayerPrivate::resumePlaying()
+{
+    ReaderExtras::prepareResume(player.get());
+    player->play();
+}
+
+void AudioBookPlayerPrivate::walkBookmark(int direction)
+{
+    BookPlace place;
+    const int number = ReaderExtras::walkBookmark(player.get(), direction, &place);
+    if (number <= 0) {
+        say({Message::no_bookmark});
+        return;
+    }
+    lastBookmark = place;
+    hasLastBookmark = true;
+    // The book plays from the bookmark once its number has been said.
+    afterMessageAction = PlayAfterStartOfBook;
+    say({Message::bookmark, QString::number(number)});
+}
+
+void AudioBookPlayerPrivate::bookmarkHold(int key)
+{
+    // The 3 x 3 keypad has no free key, and the pitch keys act on press; a
+    // hold of them is the least used gesture left. Their press has changed
+    // the pitch: the hold puts it back before it acts.
+    audioSettings->setPitch(pitchBeforePress);
+    ReaderExtras::keepSound(player.get(), audioSettings);
+    const bool wasPlaying = playing();
+    if (wasPlaying)
+        player->stop(); // stores the place the bookmark takes
+    notifier->stopNotify();
+    messages->stop();
+    QStringList answer;
+    if (key == BUTTON_PITCH_UP) {
+        BookPlace place;
+        const int number = ReaderExtras::addBookmark(player.get(), &place);
+        if (number > 0) {
+            lastBookmark = place;
+            hasLastBookmark = true;
+            answer << Message::bookmark << QString::number(number);
+        } else {
+            answer << (number == ReaderExtras::BookmarksFull ? Message::bookmarks_full : Message::failed);
+        }
+    } else {
+        const int number = hasLastBookmark ? ReaderExtras::deleteBookmark(player.get(), lastBookmark) : 0;
+        if (number > 0) {
+            hasLastBookmark = false;
+            answer << Message::bookmark_deleted << QString::number(number);
+        } else {
+            answer << Message::no_bookmark;
+        }
+    }
+    if (wasPlaying) {
+        afterMessageAction = PlayAfterStartOfBook;
+    } else {
+        standbyTimer->start();
+    }
+    say(answer);
 }
 
 void AudioBookPlayerPrivate::stepSleepTimer()
@@ -348,6 +418,13 @@ void AudioBookPlayerPrivate::windRelease(int key)
             return;
         }
         break;
+    case 4:
+        // Bookmarks: a mode of its own, so that no key changes its meaning.
+        if (held)
+            return;
+        messages->stop();
+        walkBookmark(d);
+        return;
     default:
         return;
     }
@@ -471,6 +548,7 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
             connect(object, object->metaObject()->method(signal), this, metaObject()->method(slot));
     }
     QSettings().setValue(QStringLiteral("lastPlayedMedia"), audioBook.mediaType());
+    ReaderExtras::restoreSound(d->player.get(), d->audioSettings);
     return true;
 }
 
@@ -486,7 +564,7 @@ void AudioBookPlayer::run()
         d->messages->play(QString::number(d->player->trackNumber()), true);
     }
     d->standbyTimer->stop();
-    d->player->play();
+    d->resumePlaying();
     d->connectKeys();
     d->input->setEnabled(true);
     d->input->setAutoRepeat(false);
@@ -563,7 +641,9 @@ void AudioBookPlayer::keyPressEvent(int key)
     case BUTTON_PITCH_DOWN: {
         if (d->info->isActive())
             return;
+        d->pitchBeforePress = d->audioSettings->pitch();
         d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
+        ReaderExtras::keepSound(d->player.get(), d->audioSettings);
         const int pitch = d->audioSettings->pitch();
         if (d->playing()) {
             d->player->changePitch(pitch);
@@ -588,12 +668,13 @@ void AudioBookPlayer::keyPressEvent(int key)
             return;
         d->input->setEnabled(false);
         d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
+        ReaderExtras::keepSound(d->player.get(), d->audioSettings);
         const int speed = d->audioSettings->speed();
         if (d->playing()) {
             d->player->changeTempo(d->audioSettings->tempo());
             if (speed == 0)
                 d->normalBeep->play();
-            else if (speed == kSpeedLowest || speed == kSpeedHighest)
+            else if (speed == AudioSetting::Speed::Lowest || speed == AudioSetting::Speed::Highest)
                 d->doubleBeep->play();
             else
                 d->beep->play();
@@ -658,7 +739,7 @@ void AudioBookPlayer::keyReleaseEvent(int key)
             d->player->stop();
             d->standbyTimer->start();
         } else {
-            d->player->play();
+            d->resumePlaying();
             d->standbyTimer->stop();
         }
         d->afterMessageAction = ResumePaused;
@@ -692,6 +773,12 @@ void AudioBookPlayer::keyHoldEvent(int key)
             d->info->start(d->player.get());
         else
             QTimer::singleShot(Platform::scaledMsec(10), this, &AudioBookPlayer::runSystemSettings);
+        break;
+    case BUTTON_PITCH_UP:
+    case BUTTON_PITCH_DOWN:
+        if (d->info->isActive())
+            return;
+        d->bookmarkHold(key);
         break;
     case BUTTON_REWIND:
     case BUTTON_FAST_FORWARD:

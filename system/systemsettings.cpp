@@ -10,6 +10,7 @@
 #include "input/keys.h"
 #include "library/resumemark.h"
 #include "platform/platform.h"
+#include "system/keydescriber.h"
 #include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -38,6 +39,32 @@ const QString kLanguageKey = QStringLiteral("systemLanguage");
 const QString kNavigationKey = QStringLiteral("navigationMode");
 const QString kAutomaticPlayKey = QStringLiteral("automaticPlay");
 const QString kBookshelfKey = QStringLiteral("bookshelfMenuItem");
+// Turn off what the player keeps per book (read where the book is opened).
+const QString kBookSoundKey = QStringLiteral("bookSound");
+const QString kRecapKey = QStringLiteral("recapOnResume");
+// Navigation modes by their stored number; the fourth walks the bookmarks and
+// is said by its name: a mode of its own, so no key changes its meaning.
+const QStringList kNavigationModes = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), Message::bookmarks};
+
+/** The settings items whose choices are no and yes, with their key and default. */
+struct YesNoItem {
+    const QString *item;
+    const QString *key;
+    bool byDefault;
+};
+const YesNoItem kYesNoItems[] = {
+    {&Message::automatic_play, &kAutomaticPlayKey, true},
+    {&Message::book_sound, &kBookSoundKey, true},
+    {&Message::recap, &kRecapKey, true},
+};
+const YesNoItem *yesNoItem(const QString &level)
+{
+    for (const YesNoItem &item : kYesNoItems) {
+        if (*item.item == level)
+            return &item;
+    }
+    return nullptr;
+}
 
 Sound *sound(const QString &name)
 {
@@ -112,8 +139,10 @@ void SystemSettingsPrivate::buildOptionMap()
     if (Board::getInstance()->revision() == kRev6Revision)
         optionMap.insert(Message::manual, {});
     optionMap.insert(Message::languages, locale.keys());
-    optionMap.insert(Message::navigation_mode, {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
-    optionMap.insert(Message::automatic_play, {Message::no, Message::yes});
+    optionMap.insert(Message::key_describer, {});
+    optionMap.insert(Message::navigation_mode, kNavigationModes);
+    for (const YesNoItem &item : kYesNoItems)
+        optionMap.insert(*item.item, {Message::no, Message::yes});
     optionMap.insert(Message::factory_defaults, {Message::no, Message::yes});
     optionMap.insert(Message::firmware, {});
     optionMap.insert(Message::bookshelf, {});
@@ -124,7 +153,8 @@ void SystemSettingsPrivate::buildMainList()
     mainList.clear();
     if (Board::getInstance()->revision() == kRev6Revision)
         mainList << Message::manual;
-    mainList << Message::languages << Message::navigation_mode << Message::automatic_play << Message::factory_defaults << Message::firmware;
+    mainList << Message::languages << Message::navigation_mode << Message::automatic_play << Message::factory_defaults << Message::book_sound << Message::recap
+             << Message::key_describer << Message::firmware;
     if (QSettings().value(kBookshelfKey, false).toBool() && !mainList.contains(Message::bookshelf))
         mainList.prepend(Message::bookshelf);
     // Coming back from the manual the list may have lost the bookshelf item meanwhile.
@@ -220,6 +250,12 @@ void SystemSettingsPrivate::selectMainItem()
         QTimer::singleShot(Platform::scaledMsec(10), q, &SystemSettings::runHelp);
         return;
     }
+    if (level == Message::key_describer) {
+        optionList.clear();
+        level = kMainLevel;
+        QTimer::singleShot(Platform::scaledMsec(10), q, &SystemSettings::runKeyDescriber);
+        return;
+    }
     if (level == Message::bookshelf) {
         qCDebug(lcSystem) << "Quit menu and start bookshelf";
         level = kMainLevel;
@@ -237,9 +273,9 @@ void SystemSettingsPrivate::selectMainItem()
         optionIndex = settings.value(kNavigationKey, 1).toInt() - 1;
         messages->append(Message::mode, true);
         messages->append(currentOption(), false);
-    } else if (level == Message::automatic_play) {
-        optionIndex = int(optionList.indexOf(settings.value(kAutomaticPlayKey, true).toBool() ? Message::yes : Message::no));
-        messages->append(Message::automatic_play, true);
+    } else if (const YesNoItem *item = yesNoItem(level)) {
+        optionIndex = int(optionList.indexOf(settings.value(*item->key, item->byDefault).toBool() ? Message::yes : Message::no));
+        messages->append(level, true);
         messages->append(currentOption(), false);
     } else if (level == Message::factory_defaults) {
         optionIndex = 0;
@@ -279,26 +315,27 @@ void SystemSettingsPrivate::selectItem()
         messages->append(Message::settings_saved, true);
         messages->append(Message::languages, false);
     } else if (level == Message::navigation_mode) {
-        bool ok = false;
-        const int mode = option.toInt(&ok);
-        if (ok && mode >= 1 && mode <= 3)
+        const int mode = int(kNavigationModes.indexOf(option)) + 1;
+        if (mode >= 1)
             settings.setValue(kNavigationKey, mode);
         else
             qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": wrong mode value: " << option;
         messages->append(Message::settings_saved, true);
         messages->append(Message::navigation_mode, false);
-        messages->append(QString::number(mode), false);
-    } else if (level == Message::automatic_play) {
+        messages->append(option, false);
+    } else if (const YesNoItem *item = yesNoItem(level)) {
         const bool enabled = option == Message::yes;
-        settings.setValue(kAutomaticPlayKey, enabled);
-        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": automatic play enabled: " << enabled;
+        settings.setValue(*item->key, enabled);
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": " << *item->key << " enabled: " << enabled;
         messages->append(Message::settings_saved, true);
-        messages->append(Message::automatic_play, false);
+        messages->append(level, false);
         messages->append(option, false);
     } else if (level == Message::factory_defaults && option == Message::yes) {
         settings.setValue(kLanguageKey, QStringLiteral("eng"));
         settings.setValue(kNavigationKey, 2);
         settings.setValue(kAutomaticPlayKey, true);
+        settings.setValue(kBookSoundKey, true);
+        settings.setValue(kRecapKey, true);
         settings.setValue(QStringLiteral("daisyLevel"), 2);
         settings.sync();
         // Only the device's own store of positions: markers on a medium belong to the medium.
@@ -462,6 +499,20 @@ void SystemSettings::runHelp()
         connect(manual, signal, manual, &QObject::deleteLater);
     connect(this, &QObject::destroyed, manual, &QObject::deleteLater);
     QTimer::singleShot(Platform::scaledMsec(500), manual, &SystemManual::run);
+}
+
+void SystemSettings::runKeyDescriber()
+{
+    d->disconnectKeys();
+    d->standbyTimer->stop();
+    d->messages->stop();
+    d->setInputEnabled(false);
+    auto *describer = new KeyDescriber(d->input, this);
+    connect(describer, &KeyDescriber::shutdown, this, &SystemSettings::shutdown);
+    connect(describer, &KeyDescriber::quitToMenu, this, &SystemSettings::run, Qt::QueuedConnection);
+    for (auto signal : {&KeyDescriber::shutdown, &KeyDescriber::quitToMenu})
+        connect(describer, signal, describer, &QObject::deleteLater);
+    describer->run();
 }
 
 void SystemSettings::standbyTimerTimeout()

@@ -48,6 +48,7 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void runHelp();
+    void runKeyDescriber();
     void standbyTimerTimeout();
     void settingsFileChanged();
 
