@@ -98,7 +98,7 @@ private Q_SLOTS:
             QCOMPARE(lastStart(0).file, audio(2));
             player.stop();
             QVERIFY(!player.isPlaying());
-            std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+            std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
             QCOMPARE(marker->spineIndex(), 1);
             QCOMPARE(marker->clipIndex(), 0);
             stoppedAt = marker->timeOffset();
@@ -272,7 +272,7 @@ private Q_SLOTS:
         QVERIFY2(qAbs(landed.at - expected) <= 2 * kToleranceMsec,
                  qPrintable(QStringLiteral("landed at %1, expected %2").arg(landed.at).arg(expected)));
         player.stop();
-        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
         QCOMPARE(marker->spineIndex(), landFile);
     }
 
@@ -380,7 +380,7 @@ private Q_SLOTS:
         // Long enough for the end of the stopped file to have come through.
         QVERIFY(!finished.wait(1500));
         QCOMPARE(EngineLog::count(), before);
-        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
         QCOMPARE(marker->spineIndex(), 0);
     }
 

@@ -83,6 +83,7 @@ private:
     {
         ResumemarkData data;
         data.title = m_package.metadataValue(DCType::Title);
+        data.identifier = m_package.metadataValue(DCType::Identifier);
         data.smilListPos = smil;
         data.playerTime = time;
         QVERIFY(Resumemark().write(data));
@@ -92,6 +93,7 @@ private:
     {
         ResumemarkData key;
         key.title = m_package.metadataValue(DCType::Title);
+        key.identifier = m_package.metadataValue(DCType::Identifier);
         key.smilListPos = -1;
         return PlayerFixture::storedMark(key);
     }
