@@ -3,7 +3,6 @@
 #include "app/mainclass.h"
 
 #include "app/logcategory.h"
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
 #include "input/board.h"
@@ -20,6 +19,7 @@
 #include "platform/platform.h"
 #include "platform/systemactions.h"
 #include "players/audiobookplayer.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/idlemode.h"
 #include "system/notifier.h"

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookshelf.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
@@ -15,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
+#include "speech/messages.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"

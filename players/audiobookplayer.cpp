@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/audiobookplayer.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/input.h"
@@ -18,6 +17,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
