@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -139,7 +140,14 @@ public:
     // The word "bookshelf", then the title of the book under the cursor.
     void speakBookshelfAndTitle()
     {
-        messages->play(Message::bookshelf);
+        if (std::exchange(ejectFailedUnsaid, false)) {
+            messages->append(Message::eject, true);
+            messages->append(Message::failed);
+            messages->append(Message::bookshelf);
+            messages->playMessages();
+        } else {
+            messages->play(Message::bookshelf);
+        }
         whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
@@ -328,6 +336,8 @@ public:
     BookFinder *finder = nullptr;
     QList<std::pair<int, MediaSource>> pending;
     int lastSerial = 0;
+    bool startRequested = false; // audioBooksAdded() went out; run() has not come yet
+    bool ejectFailedUnsaid = false; // the player quit for an eject that failed
 };
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
@@ -364,6 +374,15 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         return;
     }
 
+    if (startRequested && !active && !bookInUse.isDefined()) {
+        // Media arriving together at power-up: the shelf opens once, as the
+        // first medium (the one read last) decided, so its book resumes; the
+        // others wait on the shelf. Two media would otherwise mean normal mode.
+        qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, the shelf opens already in mode " << modeText(mode);
+        if (added > 1)
+            bookshelfAdded->play();
+        return;
+    }
     if (mediaSources.size() == 1)
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
@@ -382,6 +401,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
     }
     if (added > 1)
         bookshelfAdded->play();
+    startRequested = true;
     Q_EMIT q->audioBooksAdded();
 }
 
@@ -487,6 +507,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 
 void BookShelf::run()
 {
+    d->startRequested = false;
     d->active = true;
     d->setKeysEnabled(false);
     if (d->input)
@@ -555,7 +576,23 @@ void BookShelf::run()
 
 void BookShelf::runNormal()
 {
+    d->startRequested = false;
     d->mode = NormalMode;
+}
+
+void BookShelf::ejectFailed()
+{
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
+    // Ejecting disabled the keys; the disc and its books stay.
+    if (d->active) {
+        d->stopMessages();
+        d->messages->append(Message::eject, true);
+        d->messages->append(Message::failed);
+        d->messages->playMessages();
+        d->setKeysEnabled(true);
+    } else if (d->bookInUse.mediaType() == MediaSource::MediaTypeCdRom) {
+        d->ejectFailedUnsaid = true;
+    }
 }
 
 void BookShelf::playTitleFinished()
@@ -745,15 +782,19 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
 {
     d->pending.removeIf([&mediaSource](const auto &entry) { return entry.second == mediaSource; });
 
-    d->bookshelfRemoved->play();
     const AudioBook underCursor = d->collection.audioBook(d->index);
     const int mediaType = mediaSource.mediaType();
+    const int before = d->collection.count();
     d->collection.removeAudioBooksByMediaType(mediaType);
+    // Heard once per medium that brought books, not for every device node that goes with it.
+    if (d->collection.count() < before)
+        d->bookshelfRemoved->play();
     d->mediaSources.removeOne(mediaSource);
     QSettings settings;
     settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);
 
     if (d->collection.count() == 0) {
+        d->startRequested = false;
         settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
         if (d->active) {
             d->leave();

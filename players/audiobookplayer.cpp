@@ -799,6 +799,10 @@ void AudioBookPlayer::notifierStarted()
 
 void AudioBookPlayer::playerFinished()
 {
+    // A book whose files went from under it has not ended: its medium went,
+    // and the removal that follows stops the player with the stored place kept.
+    if (MediaClass::bookVanished(d->book))
+        return;
     d->notifier->stopNotify();
     d->say({Message::end_of_book});
     d->standbyTimer->start();

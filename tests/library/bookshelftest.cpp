@@ -84,6 +84,7 @@ private Q_SLOTS:
     void removalWhileShelfIsActive_data();
     void removalWhileShelfIsActive();
     void reinsertedDataCdReplacesItself();
+    void removalSoundOncePerMediumWithBooks();
     void settingsMenuReturnsToTheSameBook();
     void standbyTimeoutShutsDown();
 
@@ -272,8 +273,11 @@ void BookShelfTest::modeChoice_data()
         << twoFolders << QStringList() << "B" << false << 2 << QStringList{"message074", "message055 message076 2"} << 1 << false;
     QTest::newRow("marker naming no book on the medium")
         << twoFolders << QStringList() << "Gone" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
-    QTest::newRow("several media") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 0
-                                   << QStringList{"message074", "message055 message076 1"} << 0 << false;
+    // Media arriving together at power-up: the first one, the one read last, decides, and the shelf opens once.
+    QTest::newRow("two media, one book on the first") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 1
+                                                      << QStringList{"message055 message076 1"} << 0 << true;
+    QTest::newRow("two media, marker on the first") << twoFolders << QStringList{"mp3:C/01.mp3"} << "B" << true << 2
+                                                    << QStringList{"message055 message076 2"} << 1 << true;
 }
 
 void BookShelfTest::modeChoice()
@@ -304,7 +308,7 @@ void BookShelfTest::modeChoice()
         QVERIFY(insert(mmc.source(mmcDevice)));
     }
     QCOMPARE(m_shelf->mode(), mode);
-    QCOMPARE(added.count(), card.isEmpty() ? 1 : 2);
+    QCOMPARE(added.count(), 1);
 
     clearPlayer();
     m_shelf->run();
@@ -628,6 +632,27 @@ void BookShelfTest::reinsertedDataCdReplacesItself()
     // One removal takes it away for good.
     m_shelf->removeMediaSource(disc.source(QStringLiteral("/dev/sr0")));
     QCOMPARE(m_shelf->count(), 1);
+}
+
+void BookShelfTest::removalSoundOncePerMediumWithBooks()
+{
+    TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+    QVERIFY(usb.add(QStringLiteral("mp3:A/01.mp3")));
+    TestMedium mmc(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
+    QVERIFY(mmc.add(QStringLiteral("junk:Book/ncc.html")));
+    QVERIFY(insert(usb.source(usbDevice)));
+    QVERIFY(insert(mmc.source(mmcDevice)));
+    QCOMPARE(m_shelf->count(), 1);
+    clearPlayer();
+
+    m_shelf->removeMediaSource(mmc.source(mmcDevice));
+    m_shelf->removeMediaSource(usb.source(usbDevice));
+    // The disk the partition was on.
+    m_shelf->removeMediaSource(usb.source(QStringLiteral("/dev/sda")));
+    QTRY_VERIFY(soundPlayed(QStringLiteral("bookshelfRemoved")));
+    const auto sounds = [this] { return m_player->lines().filter(QRegularExpression(QStringLiteral("^argv:"))).size(); };
+    QVERIFY(!QTest::qWaitFor([&] { return sounds() > 1; }, 300));
+    QCOMPARE(m_shelf->count(), 0);
 }
 
 void BookShelfTest::settingsMenuReturnsToTheSameBook()
