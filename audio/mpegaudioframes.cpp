@@ -24,6 +24,7 @@ struct Header {
     int sampleRate = 0;
     int length = 0; ///< bytes of the frame, header included
     int samples = 0; ///< per channel
+    int bitrateIndex = 0;
     bool mono = false;
     bool crc = false;
 
@@ -60,6 +61,7 @@ bool parseHeader(const uchar *p, Header *h)
     h->sampleRate = kSampleRates[rateIndex] / (mpeg1 ? 1 : h->version == 20 ? 2 : 4);
     const int bitrate = kBitrates[mpeg1 ? 0 : 1][h->layer - 1][bitrateIndex] * 1000;
     const int padding = (p[2] >> 1) & 1;
+    h->bitrateIndex = bitrateIndex;
     if (h->layer == 1) {
         h->samples = 384;
         h->length = (12 * bitrate / h->sampleRate + padding) * 4;
@@ -72,16 +74,47 @@ bool parseHeader(const uchar *p, Header *h)
     return h->length > 4;
 }
 
-/** The frame at @p p holds a Xing, Info or VBRI header instead of audio. */
-bool isHeaderFrame(const uchar *p, const Header &h)
+/** What the frame at @p p holds instead of audio: "Xing", "Info", "VBRI", or nothing (audio). */
+const char *headerFrameTag(const uchar *p, const Header &h)
 {
     if (h.layer != 3)
-        return false;
+        return nullptr;
     const int sideInfo = h.version == 10 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
     const int at = 4 + (h.crc ? 2 : 0) + sideInfo;
-    if (at + 4 <= h.length && (std::memcmp(p + at, "Xing", 4) == 0 || std::memcmp(p + at, "Info", 4) == 0))
-        return true;
-    return 36 + 4 <= h.length && std::memcmp(p + 36, "VBRI", 4) == 0;
+    for (const char *tag : {"Xing", "Info"}) {
+        if (at + 4 <= h.length && std::memcmp(p + at, tag, 4) == 0)
+            return tag;
+    }
+    return 36 + 4 <= h.length && std::memcmp(p + 36, "VBRI", 4) == 0 ? "VBRI" : nullptr;
+}
+
+bool isHeaderFrame(const uchar *p, const Header &h)
+{
+    return headerFrameTag(p, h) != nullptr;
+}
+
+qint64 findRun(const uchar *data, qint64 size, qint64 from, qint64 limit, Header *first);
+
+/**
+ * Whether the stream from @p at changes its bit rate: by its header frame, or
+ * by frames at its start and at a few places further in (a file without a
+ * header may open with a long silence, all of it at the lowest rate).
+ */
+bool variableBitRate(const uchar *data, qint64 size, qint64 at, const Header &first)
+{
+    if (const char *tag = headerFrameTag(data + at, first))
+        return std::strcmp(tag, "Info") != 0;
+    Header h;
+    for (qint64 p = at, n = 0; n < 64 && p + 4 <= size && parseHeader(data + p, &h) && h.sameStream(first); ++n, p += h.length) {
+        if (h.bitrateIndex != first.bitrateIndex)
+            return true;
+    }
+    for (int part = 1; part < 8; ++part) {
+        const qint64 from = at + (size - at) * part / 8;
+        if (findRun(data, size, from, from + 64 * 1024, &h) >= 0 && h.sameStream(first) && h.bitrateIndex != first.bitrateIndex)
+            return true;
+    }
+    return false;
 }
 
 bool startsWith(const uchar *p, qint64 left, const char *text)
@@ -209,6 +242,7 @@ Scan walk(const QString &path, bool whole, const std::atomic_bool *stop, bool in
     }
     scan.found = true;
     scan.firstFrame = at;
+    scan.variableBitRate = variableBitRate(data, size, at, stream);
     if (!whole)
         return scan;
 
@@ -243,6 +277,7 @@ Scan walk(const QString &path, bool whole, const std::atomic_bool *stop, bool in
         at = findRun(data, size, at + 1, size, &stream);
     }
     scan.durationMsec = qint64(msec + 0.5);
+    scan.fileSize = size;
     return scan;
 }
 

@@ -29,6 +29,10 @@ struct Scan {
     QString reason;
     /** Byte offset of the first frame. */
     qint64 firstFrame = -1;
+    /** The bit rate changes from frame to frame (by a Xing or VBRI header, or the first frames). */
+    bool variableBitRate = false;
+    /** Bytes of the file walked. */
+    qint64 fileSize = 0;
     /** Audio frames counted (a Xing/Info/VBRI frame carries no audio and is left out). */
     qint64 frames = 0;
     /** Milliseconds of audio in the counted frames. */

@@ -11,9 +11,9 @@ header, a cut-off last frame, a tail of zeros, a header that claims far more
 than the file holds, and files that only carry the name (empty, all zeros,
 text, a Mac's "._" side file). Written into --out; names are the variants.
 
-With --long SECONDS a single VBR file "long-vbr.mp3" of that length is made
-instead (for the seek benchmark): 10 s of silence, then a noise of changing
-loudness, so the bit rate swings and a seek by average bit rate drifts.
+With --long SECONDS a single VBR file "long-vbr.mp3" of about that length is
+made instead (for the seek benchmark): 10 s of silence, then stretches of a
+quiet tone and of loud noise by turns, so a seek by average bit rate drifts.
 """
 
 import argparse
@@ -104,18 +104,35 @@ def variants(workdir):
     yield "empty", b""
     yield "all-zero", b"\0" * 65536
     yield "text", b"This is not an MPEG audio stream, only text named like one.\n" * 200
+    # 40 s of silence and loud noise by turns, 10 s each, VBR without a header:
+    # a seek by the bit rate of its first frames lands in the wrong stretch.
+    silence = os.path.join(workdir, "s.wav")
+    noise = os.path.join(workdir, "n.wav")
+    turns = os.path.join(workdir, "turns.wav")
+    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", silence, "trim", "0", "10")
+    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", noise, "synth", "10", "whitenoise", "vol", "0.5")
+    run("sox", silence, noise, silence, noise, turns)
+    run("lame", "--quiet", "-V", "4", "-t", turns, os.path.join(workdir, "turns.mp3"))
+    with open(os.path.join(workdir, "turns.mp3"), "rb") as f:
+        yield "vbr-silence-noise", f.read()
     # A Mac's AppleDouble side file: magic, version, a few entries, padding to 4 KiB.
     yield "._plain", (struct.pack(">II", 0x00051607, 0x00020000) + b"Mac OS X        " + b"\0" * 4096)[:4096]
 
 
 def long_vbr(workdir, seconds, out):
+    # 10 s of silence, so the audio played before a seek is told apart from
+    # the audio after it; then five-minute stretches of a quiet tone and of
+    # loud noise by turns: the bit rate of a stretch is far from the file's
+    # average, as a book's music breaks are from its speech.
+    quiet = os.path.join(workdir, "quiet.wav")
+    loud = os.path.join(workdir, "loud.wav")
+    silence = os.path.join(workdir, "silence.wav")
+    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", quiet, "synth", "300", "sine", "220-660", "vol", "0.3")
+    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", loud, "synth", "300", "pinknoise", "tremolo", "0.3", "60", "vol", "0.5")
+    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", silence, "trim", "0", "10")
+    parts = [silence] + [quiet if i % 2 == 0 else loud for i in range(max(1, (seconds - 10) // 300))]
     wav = os.path.join(workdir, "long.wav")
-    # Noise whose colour and loudness change every few seconds: VBR frames
-    # range from the smallest to large, the average bit rate says little.
-    # It starts with 10 s of silence, so the audio played before a seek is told
-    # apart from the audio after it.
-    run("sox", "-n", "-r", "44100", "-c", "1", "-b", "16", wav, "synth", str(seconds - 10), "pinknoise",
-        "tremolo", "0.07", "90", "lowpass", "-1", "6000", "vol", "0.5", "pad", "10")
+    run("sox", *parts, wav)
     run("lame", "--quiet", "-V", "4", wav, out)
 
 
