@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/keydescriber.h"
 
-#include "app/messages.h"
+#include "speech/messages.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "system/logcategory.h"

@@ -5,7 +5,7 @@
 #include "logcapture.h"
 #include "simstorageroot.h"
 
-#include "app/messages.h"
+#include "speech/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
