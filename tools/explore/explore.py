@@ -350,9 +350,12 @@ class Walk:
         return lines
 
     def power_up(self):
-        # A battery left empty is charged before the reader tries again.
+        # A battery left empty is charged before the reader tries again: the
+        # device stays off on battery until it has charged (idle mode, the
+        # adapter in).
         if self.battery < 3500:
             self.battery = 3900
+            self.adapter = True
         self.off = False
         if not self.firmware.start(self.board_lines()):
             return False
