@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/audiobookplayer.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/input.h"
@@ -18,6 +17,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -799,6 +799,10 @@ void AudioBookPlayer::notifierStarted()
 
 void AudioBookPlayer::playerFinished()
 {
+    // A book whose files went from under it has not ended: its medium went,
+    // and the removal that follows stops the player with the stored place kept.
+    if (MediaClass::bookVanished(d->book))
+        return;
     d->notifier->stopNotify();
     d->say({Message::end_of_book});
     d->standbyTimer->start();
