@@ -187,6 +187,8 @@ void SimulatorTest::mainModeKeys()
 
     QCOMPARE(send(QStringLiteral("await void MainClass::runMainClass()")), QStringLiteral("ok"));
     QVERIFY(m_root->log().contains(QStringLiteral("PCB revision    : \"Rev6\"")));
+    // Main mode takes the keys once its start is over.
+    QTRY_VERIFY_WITH_TIMEOUT(send(QStringLiteral("status")).contains(QLatin1String(" input=on ")), 10000);
 
     // The first play/stop in main mode also says that there is no medium.
     QCOMPARE(send(QStringLiteral("tap play 1000")), QStringLiteral("ok"));
