@@ -104,3 +104,8 @@ void TimerClass::warningTimerEvent()
     m_warningTimer.stop();
     Q_EMIT timeoutWarning();
 }
+
+int TimerClass::remainingMsec() const
+{
+    return m_timer.isActive() ? m_timer.remainingTime() : -1;
+}

@@ -36,6 +36,8 @@ public:
     void stop();
 
     bool isActive() const;
+    /** Real milliseconds until timeout(), -1 while the countdown does not run. */
+    int remainingMsec() const;
 
 public Q_SLOTS:
     /** Starts a running countdown again from its full length; a stopped one stays stopped. */
