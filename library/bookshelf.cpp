@@ -10,6 +10,7 @@
 #include "library/lastplayedmarker.h"
 #include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
@@ -318,6 +319,8 @@ BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent
     qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
     buildKeyTable();
+    // The simulator's status: the books listed.
+    Platform::provideStatus(this, QStringLiteral("shelf"), [this] { return QString::number(count()); });
 
     d->searchThread.setObjectName(QStringLiteral("BookSearch"));
     d->finder = new BookFinder;
@@ -563,6 +566,28 @@ void BookShelf::standbyExpired()
     d->stopMessages();
     d->active = false;
     ModeBase::standbyExpired();
+}
+
+void BookShelf::runSystemSettings()
+{
+    if (d->mode != NormalMode) {
+        qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
+        return;
+    }
+    d->stopMessages();
+    d->leave();
+    // run() comes back to this book.
+    d->bookInUse = d->collection.audioBook(d->index);
+
+    // No nested event loop: the menu's end signals start the follow-up from
+    // the event loop, as the main controller does with its modes.
+    auto *menu = new SystemSettings(audioSettings(), input());
+    connect(menu, &SystemSettings::shutdown, this, &BookShelf::shutdown, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::finished, this, &BookShelf::run, Qt::QueuedConnection);
+    connect(menu, &SystemSettings::quitToBookshelf, this, &BookShelf::run, Qt::QueuedConnection);
+    for (auto signal : std::initializer_list<void (SystemSettings::*)()>{&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
+        connect(menu, signal, menu, &QObject::deleteLater);
+    QTimer::singleShot(Platform::scaledMsec(10), menu, &SystemSettings::run);
 }
 
 // The shelf's moves are done by its private record; these entries give

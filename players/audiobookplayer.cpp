@@ -8,6 +8,7 @@
 #include "input/keys.h"
 #include "library/cdromworker.h"
 #include "library/mediaclass.h"
+#include "platform/devicestatus.h"
 #include "platform/platform.h"
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
@@ -479,6 +480,18 @@ AudioBookPlayer::AudioBookPlayer(AudioSettings *audioSettings, Input *input, QOb
     d->buildKeyTable();
     input->setEnabled(false);
     input->setAutoRepeat(false);
+    // For the simulator's status: the book by kind and url, the engine's state and muting.
+    Platform::provideStatus(this, QStringLiteral("book"), [this] {
+        return d->book.isDefined() ? QString::number(int(d->book.mimeType())) + QLatin1Char(':') + d->book.url() : QString();
+    });
+    Platform::provideStatus(this, QStringLiteral("player"), [this] {
+        VlcMediaPlayer *engine = d->player ? d->player->mediaPlayer() : nullptr;
+        return engine ? QString::fromLatin1(engine->isPaused() ? "paused" : engine->isPlaying() ? "playing" : "stopped") : QString();
+    });
+    Platform::provideStatus(this, QStringLiteral("muted"), [this] {
+        VlcMediaPlayer *engine = d->player ? d->player->mediaPlayer() : nullptr;
+        return engine ? QString::fromLatin1(engine->isMuted() ? "yes" : "no") : QString();
+    });
 }
 
 AudioBookPlayer::~AudioBookPlayer()

@@ -33,11 +33,7 @@ int rowOf(ModeBase::KeyEvent event, int key)
 // Seconds of device time left on a countdown, -1 when it does not run.
 int secondsLeft(const TimerClass *timer)
 {
-    const int msec = timer->remainingMsec();
-    if (msec < 0)
-        return -1;
-    const double scale = Platform::timeScale();
-    return int(scale > 0 ? msec / scale / 1000 : msec / 1000);
+    return timer->isActive() ? timer->remainingSeconds() : -1;
 }
 
 } // namespace
@@ -68,6 +64,7 @@ TimerClass *ModeBase::sleepTimer()
     static TimerClass *timer = [] {
         auto *sleep = new TimerClass;
         sleep->setWarningTime(SleepWarningSeconds);
+        sleep->publishStatus(QStringLiteral("sleep"));
         QObject::connect(sleep, &TimerClass::timeoutWarning, sleep, [] {
             if (s_holder)
                 s_holder->sleepWarning();
@@ -89,6 +86,7 @@ TimerClass *ModeBase::standbyTimer()
     static TimerClass *timer = [] {
         auto *standby = new TimerClass;
         standby->setTime(StandbySeconds);
+        standby->publishStatus(QStringLiteral("standby"));
         QObject::connect(standby, &TimerClass::timeout, standby, [] {
             if (s_holder)
                 s_holder->standbyExpired();

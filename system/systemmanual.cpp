@@ -11,6 +11,7 @@
 #include "formats/smilmediagroup.h"
 #include "input/input.h"
 #include "input/keys.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
 #include "speech/messages.h"
 #include "system/logcategory.h"
@@ -182,6 +183,8 @@ SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *
         if (track)
             d->playTrack(track, track->clipBegin());
     });
+    // The simulator's status: the menu's mode while the manual reads is the manual.
+    Platform::provideStatus(this, QStringLiteral("mode"), [] { return QStringLiteral("manual"); });
 }
 
 SystemManual::~SystemManual()
