@@ -471,12 +471,15 @@ void MainClass::runPowerUp()
 
 void MainClass::runMainClass()
 {
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO)) {
+        qCDebug(lcApp) << Q_FUNC_INFO;
         return;
+    }
     d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Main);
     d->mainMode->run();
+    // Logged once the keys are on: scripts wait for this line before they press one.
+    qCDebug(lcApp) << Q_FUNC_INFO;
 }
 
 void MainClass::runUpdate()

@@ -14,6 +14,7 @@
 #include "system/timerclass.h"
 
 #include <QDebug>
+#include <QTimer>
 
 #include <cstdlib>
 #include <utility>
@@ -150,6 +151,7 @@ void ModeBase::takeKeys()
         connect(Notifier::instance(), &Notifier::finishedNotify, this, &ModeBase::notifierFinished),
     };
     s_holder = this;
+    qCDebug(lcSystem).noquote() << "[ModeBase::takeKeys]" << m_name << "holds the keys";
     m_input->setAutoRepeat(false);
     m_input->setEnabled(true);
     standbyTimer()->stop();
@@ -255,15 +257,15 @@ void ModeBase::endAnswer(bool byItself)
         return;
     m_answering = false;
     const Answer answer = std::exchange(m_answer, Answer());
-    // Every way out of an answer gives the book its sound back.
-    if (m_muted) {
-        m_muted = false;
-        muteAudio(false);
-    }
     if (m_pausedForAnswer) {
         m_pausedForAnswer = false;
         if (!m_pausedForNotifier)
             resume();
+    }
+    // Every way out of an answer gives the book its sound back.
+    if (m_muted) {
+        m_muted = false;
+        muteAudio(false);
     }
     if (byItself && answer.then)
         answer.then();
@@ -427,9 +429,10 @@ void ModeBase::sleepExpired()
 
 void ModeBase::standbyExpired()
 {
-    qCDebug(lcSystem).noquote() << "[ModeBase] standby: 30 minutes without a key in" << m_name << ", switching off";
+    qCDebug(lcSystem).noquote().nospace() << "[ModeBase] standby: 30 minutes without a key in " << m_name << ", switching off";
     stopAnswer();
     playSound(QStringLiteral("doubleBeep"));
     releaseKeys();
-    Q_EMIT shutdown();
+    // The double beep is heard before the shutdown tune.
+    QTimer::singleShot(Platform::scaledMsec(500), this, [this] { Q_EMIT shutdown(); });
 }
