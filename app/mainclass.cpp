@@ -120,7 +120,8 @@ public:
     }
 
     bool isRev6() const { return Board::getInstance()->revision() == s_rev6Revision; }
-    bool mediaBusy() const { return mediaClass && mediaClass->isBusy(); }
+    // A medium being read into books still says "please wait", as one being mounted does.
+    bool mediaBusy() const { return (mediaClass && mediaClass->isBusy()) || (bookShelf && bookShelf->pendingSearches() > 0); }
 
     void presetVolume()
     {
@@ -141,6 +142,17 @@ public:
             messages->stop();
         if (ModeBase *holder = ModeBase::keyHolder())
             qCWarning(lcApp).noquote() << slot << ": the" << holder->modeName() << "mode still holds the keys";
+    }
+
+    // The media are unmounted here, and the shelf's books go with them: the
+    // next power-up, after charging, starts from an empty shelf.
+    void dropMedia()
+    {
+        delete mediaClass;
+        mediaClass = nullptr;
+        delete bookShelf;
+        bookShelf = nullptr;
+        booksAddedConnection = {};
     }
 
     void connectBooksAdded()
@@ -451,6 +463,14 @@ void MainClass::runPowerUp()
         connect(d->bookShelf, &BookShelf::ejectCd, d->mediaClass, &MediaClass::ejectCd);
         connect(d->mediaClass, &MediaClass::mediaSourceInserted, d->bookShelf, &BookShelf::addMediaSource);
         connect(d->mediaClass, &MediaClass::mediaSourceRemoved, d->bookShelf, &BookShelf::removeMediaSource);
+        connect(d->mediaClass, &MediaClass::ejectFailed, d->bookShelf, &BookShelf::ejectFailed);
+        // The player quit for the disc, which stayed: back to the shelf, where the reader chooses.
+        connect(d->mediaClass, &MediaClass::ejectFailed, this, [this] {
+            if (d->mode == Mode::Player && !d->modeObject && d->bookShelf) {
+                d->bookShelf->runNormal();
+                runBookShelf();
+            }
+        });
     }
     d->notifier->setPowerManager(d->powerManager);
     d->notifier->setMediaClass(d->mediaClass);
@@ -620,8 +640,7 @@ void MainClass::runShutdown()
         d->shutdownSound->play(true);
     d->audioSubsystem->powerDown();
 
-    delete d->mediaClass;
-    d->mediaClass = nullptr;
+    d->dropMedia();
     Delay::msec(500);
     Board *board = Board::getInstance();
     board->switchUsbDrive(0, false);
@@ -631,6 +650,7 @@ void MainClass::runShutdown()
 
     if (d->powerManager->batteryStatus() == 1 && !d->updateFinished) {
         qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
+        d->powerManager->shutdownTurnedIntoCharging();
         d->shuttingDown = false;
         d->schedule(50, &MainClass::runIdleMode);
         return;
@@ -740,7 +760,7 @@ void MainClass::runSystemSettings()
 void MainClass::runBookShelf()
 {
     qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
     d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::BookShelf);
@@ -751,7 +771,7 @@ void MainClass::runPlayer(bool autoPlay)
 {
     qCDebug(lcApp) << "runPlayer"
              << "autoPlay:" << autoPlay;
-    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
     d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Player);

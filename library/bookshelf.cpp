@@ -8,6 +8,7 @@
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/markerfile.h"
 #include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
 #include "platform/devicestatus.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -96,7 +98,14 @@ public:
     // The word "bookshelf", then the title of the book under the cursor.
     void speakBookshelfAndTitle()
     {
-        messages->play(Message::bookshelf);
+        if (std::exchange(ejectFailedUnsaid, false)) {
+            messages->append(Message::eject, true);
+            messages->append(Message::failed);
+            messages->append(Message::bookshelf);
+            messages->playMessages();
+        } else {
+            messages->play(Message::bookshelf);
+        }
         whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
@@ -218,6 +227,36 @@ public:
         return mediaSource.mountPath() + LastPlayedFile;
     }
 
+    /**
+     * A stick or card is read in any slot: its marker names the book by its
+     * path below the medium's root, not through the mount point of one slot.
+     */
+    static QString pathOnMedium(const QString &url, const MediaSource &mediaSource)
+    {
+        for (const QString &root : {MarkerFile::hostPath(mediaSource.mountPath()), mediaSource.mountPath()}) {
+            if (url.startsWith(root + QLatin1Char('/')))
+                return url.mid(root.size() + 1);
+        }
+        return url;
+    }
+
+    /** The url of a marker's book on @p mediaSource; a full path, as markers were written before, is moved onto it. */
+    static QString urlOnMedium(const QString &source, const MediaSource &mediaSource)
+    {
+        const QString root = MarkerFile::hostPath(mediaSource.mountPath());
+        if (source.isEmpty() || source.contains(QLatin1String("://")))
+            return source;
+        if (!source.startsWith(QLatin1Char('/')))
+            return root + QLatin1Char('/') + source;
+        for (const char *mountPoint : {"/media/usb", "/media/mmc", "/media/cd"}) {
+            for (const QString &slot : {Platform::path(QLatin1String(mountPoint)), QString::fromLatin1(mountPoint)}) {
+                if (source.startsWith(slot + QLatin1Char('/')))
+                    return root + source.mid(slot.size());
+            }
+        }
+        return source;
+    }
+
     AudioBook readLastPlayed(const MediaSource &mediaSource) const
     {
         const bool cd = mediaSource.mediaType() == MediaSource::MediaTypeCdRom;
@@ -227,7 +266,7 @@ public:
             qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
-        const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
+        const AudioBook book = collection.audioBook(urlOnMedium(marker->source(), mediaSource), mediaSource.mediaType());
         if (book.isDefined())
             qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
@@ -253,6 +292,8 @@ public:
     BookFinder *finder = nullptr;
     QList<std::pair<int, MediaSource>> pending;
     int lastSerial = 0;
+    bool startRequested = false; // audioBooksAdded() went out; run() has not come yet
+    bool ejectFailedUnsaid = false; // the player quit for an eject that failed
 };
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
@@ -289,6 +330,15 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         return;
     }
 
+    if (startRequested && !active && !bookInUse.isDefined()) {
+        // Media arriving together at power-up: the shelf opens once, as the
+        // first medium (the one read last) decided, so its book resumes; the
+        // others wait on the shelf. Two media would otherwise mean normal mode.
+        qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, the shelf opens already in mode " << modeText(mode);
+        if (added > 1)
+            BookShelf::playSound(QStringLiteral("bookshelfAdded"));
+        return;
+    }
     if (mediaSources.size() == 1)
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
@@ -307,6 +357,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
     }
     if (added > 1)
         BookShelf::playSound(QStringLiteral("bookshelfAdded"));
+    startRequested = true;
     Q_EMIT q->audioBooksAdded();
 }
 
@@ -407,7 +458,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         return;
     }
     LastPlayedMarker marker;
-    marker.setSource(audioBook.url());
+    marker.setSource(BookShelfPrivate::pathOnMedium(audioBook.url(), *medium));
     marker.setMediaId(medium->mediaId());
     marker.setSingle(medium->mediaType() != MediaSource::MediaTypeCdRom);
     if (ResumeMarkManager::saveLastPlayedMarker(BookShelfPrivate::lastPlayedPath(*medium), &marker))
@@ -416,6 +467,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 
 void BookShelf::run()
 {
+    d->startRequested = false;
     d->active = true;
 
     if (d->bookInUse.isDefined()) {
@@ -479,7 +531,23 @@ void BookShelf::run()
 
 void BookShelf::runNormal()
 {
+    d->startRequested = false;
     d->mode = NormalMode;
+}
+
+void BookShelf::ejectFailed()
+{
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
+    // Ejecting disabled the keys; the disc and its books stay.
+    if (d->active) {
+        d->stopMessages();
+        d->messages->append(Message::eject, true);
+        d->messages->append(Message::failed);
+        d->messages->playMessages();
+        d->setKeysEnabled(true);
+    } else if (d->bookInUse.mediaType() == MediaSource::MediaTypeCdRom) {
+        d->ejectFailedUnsaid = true;
+    }
 }
 
 void BookShelf::playTitleFinished()
@@ -639,15 +707,19 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
 {
     d->pending.removeIf([&mediaSource](const auto &entry) { return entry.second == mediaSource; });
 
-    playSound(QStringLiteral("bookshelfRemoved"));
     const AudioBook underCursor = d->collection.audioBook(d->index);
     const int mediaType = mediaSource.mediaType();
+    const int before = d->collection.count();
     d->collection.removeAudioBooksByMediaType(mediaType);
+    // Heard once per medium that brought books, not for every device node that goes with it.
+    if (d->collection.count() < before)
+        playSound(QStringLiteral("bookshelfRemoved"));
     d->mediaSources.removeOne(mediaSource);
     QSettings settings;
     settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);
 
     if (d->collection.count() == 0) {
+        d->startRequested = false;
         settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
         if (d->active) {
             d->leave();

@@ -61,6 +61,8 @@ public Q_SLOTS:
     void runNormal();
     void addMediaSource(MediaSource mediaSource);
     void removeMediaSource(MediaSource mediaSource);
+    /** The drive kept the disc: said at once on the shelf, else when the shelf opens next. */
+    void ejectFailed();
 
 Q_SIGNALS:
     void quit();

@@ -35,6 +35,7 @@ constexpr int kFastRepeatMsec = 290;
 
 const QString kDaisyPlayer = QStringLiteral("Daisy Player");
 const QString kEpubPlayer = QStringLiteral("Epub Player");
+const QString kCdPlayer = QStringLiteral("Cdda Player");
 
 AudioBookPlayerInterface *createPlayer(int mimeType)
 {
@@ -74,12 +75,21 @@ public:
     QString playerName() const { return player ? player->name() : QString(); }
     bool isDaisy() const { return playerName() == kDaisyPlayer; }
     bool speaksBookEnds() const { return isDaisy() || playerName() == kEpubPlayer; }
+    // Only a disc ends as a CD: a folder of MP3 files and an EPUB are books to
+    // their reader, whatever the player underneath (the older answers said
+    // "end of CD" for every player but the DAISY one).
+    QString endPrompt() const { return playerName() == kCdPlayer ? Message::end_of_cd : Message::end_of_book; }
+    QString startPrompt() const { return playerName() == kCdPlayer ? Message::begin_of_cd : Message::start_of_book; }
     static int navigationMode() { return QSettings().value(QStringLiteral("navigationMode"), 1).toInt(); }
 
     void say(const QStringList &words, AudioBookPlayer::Answer answer = AudioBookPlayer::Answer()) { q->say(words, std::move(answer)); }
     void closePlayer();
     /** Plays from where the book stands, unless it plays already. */
     void playIfStopped();
+    /** Says that @p audioBook cannot be played; false, for open() to return. */
+    bool refuseBook(const AudioBook &audioBook);
+    /** Nothing of the book plays (its audio missing or broken): said; the device may switch itself off. */
+    void answerPlayFailed();
 
     void buildKeyTable();
     void eject();
@@ -102,8 +112,12 @@ public:
 
     // The accelerated seek of a held wind key, kept across its repeats.
     int seekCounter = 0;
-    int seekStep = 0; ///< minutes skipped so far, for the announcement
+    int seekStep = 0; ///< which of the minute jumps comes next
     int seekTime = 5; ///< seconds per step
+    int seekWound = 0; ///< seconds the hold has really moved the book, for the announcement
+    // Whether the last hold of a wind key wound by time (rather than stepping
+    // a level or a page): its release then has nothing more to do.
+    bool holdWound = false;
 
     // The key the reader held last; a press of any key forgets it.
     int lastHeld = BUTTON_NONE;
@@ -119,8 +133,28 @@ void AudioBookPlayerPrivate::closePlayer()
 
 void AudioBookPlayerPrivate::playIfStopped()
 {
-    if (player && !playing())
-        player->play();
+    if (player && !playing() && !player->play())
+        answerPlayFailed();
+}
+
+bool AudioBookPlayerPrivate::refuseBook(const AudioBook &audioBook)
+{
+    // The reader hears why nothing plays before the shelf answers again;
+    // waited for, since this front end goes away with the refusal.
+    qCWarning(lcPlayers).noquote() << "[AudioBookPlayer::open]: the book cannot be played:" << audioBook.url();
+    q->messages()->play(Message::failed, true);
+    return false;
+}
+
+void AudioBookPlayerPrivate::answerPlayFailed()
+{
+    qCWarning(lcPlayers) << "[AudioBookPlayer]: nothing of the book plays";
+    // The track players answer with their track number and move on by themselves.
+    if (speaksBookEnds()) {
+        q->stopNotifier();
+        say({Message::failed});
+    }
+    q->updateStandby();
 }
 
 bool AudioBookPlayerPrivate::discInDrive() const
@@ -142,9 +176,9 @@ void AudioBookPlayerPrivate::timeJump(int seconds)
     const int result = seconds > 0 ? player->fastForward(seconds) : player->rewind(seconds);
     if (result == AudioBookPlayerInterface::EndOfBook) {
         q->stopNotifier();
-        say({isDaisy() ? Message::end_of_book : Message::end_of_cd});
+        say({endPrompt()});
     } else if (result == AudioBookPlayerInterface::BeginOfBook) {
-        say({isDaisy() ? Message::start_of_book : Message::begin_of_cd});
+        say({startPrompt()});
     }
 }
 
@@ -154,6 +188,8 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
     if (restart || seekCounter < 12) {
         seekCounter = restart ? 1 : seekCounter + 1;
         seekStep = 0;
+        if (restart)
+            seekWound = 0;
         seekTime = 5;
         input->setAutoRepeatTime(kFastRepeatMsec);
     } else if (seekCounter == 12) {
@@ -173,10 +209,15 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
     const int result = direction > 0 ? player->fastForward(seekTime) : player->rewind(-seekTime);
     switch (result) {
     case AudioBookPlayerInterface::Done:
+        seekWound += seekTime;
         if (seekStep > 0) {
+            // The minutes the book has really moved, the 5-s steps before
+            // the first minute jump included: a reader who hears "5 minutes"
+            // is 5 minutes further on.
             QStringList words;
-            const int hours = seekStep / 60;
-            const int minutes = seekStep % 60;
+            const int wound = seekWound / 60;
+            const int hours = wound / 60;
+            const int minutes = wound % 60;
             if (hours > 0)
                 words << QString::number(hours) << Message::hour;
             words << QString::number(minutes) << (minutes == 1 ? Message::minute : Message::minutes);
@@ -193,12 +234,10 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
         input->setAutoRepeat(true);
         break;
     case AudioBookPlayerInterface::BeginOfBook:
-        if (speaksBookEnds())
-            say({Message::start_of_book}, {false, false, false, [this] { playIfStopped(); }});
+        say({startPrompt()}, {false, false, false, [this] { playIfStopped(); }});
         break;
     case AudioBookPlayerInterface::EndOfBook:
-        if (speaksBookEnds())
-            say({Message::end_of_book});
+        say({endPrompt()});
         break;
     default:
         break;
@@ -229,9 +268,12 @@ void AudioBookPlayerPrivate::windRelease(int key)
     q->stopNotifier();
     q->input()->setAutoRepeatTime(kWindRepeatMsec);
     const bool held = lastHeld == key;
-    if (held && playing()) {
-        // The hold has already moved the book.
-        q->stopAnswer();
+    if (held && (playing() || holdWound)) {
+        // The hold has already moved the book. When it reached an end the
+        // player has stopped and said so: the release adds no jump and no
+        // second answer, and the end's answer is left to finish.
+        if (playing())
+            q->stopAnswer();
         return;
     }
     if (playing()) {
@@ -415,8 +457,8 @@ void AudioBookPlayerPrivate::buildKeyTable()
         q->stopAnswer();
         if (playing())
             player->stop();
-        else
-            player->play();
+        else if (!player->play())
+            answerPlayFailed();
     });
 
     q->onKeys(Key::Hold, AudioBookPlayer::allKeys(), [this](int key) {
@@ -451,6 +493,7 @@ void AudioBookPlayerPrivate::buildKeyTable()
             player->play();
         }
         q->input()->setReleaseEnabled(true);
+        holdWound = playing() || navigationMode() == 1;
         windHeld(key, true);
     });
     q->onKey(Key::Hold, BUTTON_PLAY_STOP, [this](int key) {
@@ -521,16 +564,16 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
         break;
     default:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->player.reset(playerFactory()(audioBook.mimeType()));
     if (!d->player) {
         qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": no player for mime type " << int(audioBook.mimeType());
-        return false;
+        return d->refuseBook(audioBook);
     }
     if (!d->player->open(audioBook.url())) {
         d->player.reset();
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->book = audioBook;
     // Every player is a QObject with finished(); the interface itself is not
@@ -556,9 +599,10 @@ void AudioBookPlayer::run()
         messages()->play(Message::track, true);
         messages()->play(QString::number(d->player->trackNumber()), true);
     }
-    if (!d->player->play())
-        qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": the book does not play; the keys are the reader's";
+    const bool playing = d->player->play();
     takeKeys();
+    if (!playing)
+        d->answerPlayFailed();
 }
 
 void AudioBookPlayer::runIdle()
@@ -632,6 +676,10 @@ void AudioBookPlayer::keysTakenAway()
 
 void AudioBookPlayer::playerFinished()
 {
+    // A book whose files went from under it has not ended: its medium went,
+    // and the removal that follows stops the player with the stored place kept.
+    if (MediaClass::bookVanished(d->book))
+        return;
     stopNotifier();
     say({Message::end_of_book});
     updateStandby();

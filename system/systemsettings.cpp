@@ -7,7 +7,7 @@
 #include "input/board.h"
 #include "input/input.h"
 #include "input/keys.h"
-#include "library/resumemark.h"
+#include "library/bookmemory.h"
 #include "platform/platform.h"
 #include "speech/messages.h"
 #include "system/logcategory.h"
@@ -231,8 +231,8 @@ void SystemSettingsPrivate::selectItem()
         settings.setValue(kAutomaticPlayKey, true);
         settings.setValue(QStringLiteral("daisyLevel"), 2);
         settings.sync();
-        // Only the device's own store of positions: markers on a medium belong to the medium.
-        Resumemark().clear();
+        // Every book is forgotten; markers on a medium belong to the medium.
+        BookMemory::forgetAll();
         qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": factor default set:";
         messages->append(Message::settings_saved, true);
         messages->append(Message::factory_defaults, false);

@@ -7,6 +7,8 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/resumemark.h"
+#include "library/resumemarker.h"
+#include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 #include "speech/logcategory.h"
@@ -359,6 +361,14 @@ void SystemSettingsTest::factoryDefaults()
     mark.title = QStringLiteral("A book");
     mark.playerTime = 123456;
     QVERIFY(Resumemark().write(mark));
+    // A DAISY book's place, kept in a store of its own.
+    ResumeMarker daisy(QStringLiteral("A DAISY book"));
+    daisy.setTimeOffset(98765);
+    QVERIFY(ResumeMarkManager::saveResumeMarker(&daisy));
+    const auto daisyPlace = [] {
+        const std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(QStringLiteral("A DAISY book")));
+        return marker->timeOffset();
+    };
     // What a medium holds is the medium's: a marker and a book on a stick.
     const QByteArray onStick = "<lastPlayed><mediaId>42</mediaId></lastPlayed>";
     QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/lastPlayed.xml"), onStick));
@@ -385,6 +395,7 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), true);
         QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 2);
         QVERIFY(!Resumemark().read(read));
+        QCOMPARE(daisyPlace(), 0);
     } else {
         QCOMPARE(confirmation, QStringList{enu + Message::no});
         QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("enu"));
@@ -393,6 +404,7 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 5);
         QVERIFY(Resumemark().read(read));
         QCOMPARE(read.playerTime, mark.playerTime);
+        QCOMPARE(daisyPlace(), 98765);
     }
     QCOMPARE(m_root->readFile(QStringLiteral("/media/usb/lastPlayed.xml")), onStick);
     QVERIFY(m_root->exists(QStringLiteral("/media/usb/book/ncc.html")));
