@@ -529,7 +529,7 @@ void MainClassTest::standbyTimeout()
     Platform::setTimeScale(0.0001);
     m_main->runMainClass();
 
-    QTest::ignoreMessage(QtDebugMsg, "void MainClass::standbyTimerTimeout()");
+    QTest::ignoreMessage(QtDebugMsg, "[ModeBase] standby: 30 minutes without a key in main, switching off");
     QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), finalMode, 10000);
 
     SimBoard *board = SimBoard::instance();

@@ -273,7 +273,7 @@ private Q_SLOTS:
         // Releasing the held key does not jump again.
         m_player->calls.clear();
         Q_EMIT m_input->released(key);
-        QCOMPARE(m_player->calls, QStringList{QStringLiteral("mute(0)")});
+        QCOMPARE(m_player->calls, QStringList());
     }
 
     void holdReachingAnEndAnswersOnce_data()
