@@ -16,6 +16,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "players/ttsaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -45,6 +46,7 @@ constexpr int kVolumeEdgeHigh = 21;
 
 const QString kDaisyPlayer = QStringLiteral("Daisy Player");
 const QString kEpubPlayer = QStringLiteral("Epub Player");
+const QString kTtsPlayer = QStringLiteral("Tts Player");
 
 // What messagesFinished() does when the current spoken answer ends.
 enum AfterMessage {
@@ -65,6 +67,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
         return new CddaAudioBookPlayer;
     if (mimeType == AudioBook::DigitalAudio)
         return new DigitalAudioBookPlayer;
+    if (mimeType == AudioBook::Text)
+        return new TtsAudioBookPlayer;
     return nullptr;
 }
 
@@ -91,7 +95,8 @@ public:
 
     bool playing() const { return player && player->isPlaying(); }
     QString playerName() const { return player ? player->name() : QString(); }
-    bool isDaisy() const { return playerName() == kDaisyPlayer; }
+    // A book read aloud walks levels and pages like a DAISY book.
+    bool isDaisy() const { return playerName() == kDaisyPlayer || playerName() == kTtsPlayer; }
     bool speaksBookEnds() const { return isDaisy() || playerName() == kEpubPlayer; }
     static int navigationMode() { return QSettings().value(QStringLiteral("navigationMode"), 1).toInt(); }
 
@@ -337,7 +342,7 @@ void AudioBookPlayerPrivate::windRelease(int key)
         break;
     case 3:
         messages->stop();
-        if (name == kDaisyPlayer) {
+        if (isDaisy()) {
             result = player->walkPage(held ? 0 : d, true);
         } else if (held) {
             return;
@@ -447,6 +452,9 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
         break;
     case AudioBook::DigitalAudio:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": other audio book";
+        break;
+    case AudioBook::Text:
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": book read aloud";
         break;
     default:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
