@@ -79,10 +79,10 @@ DEB_OUT      ?= build-deb
 DEB_PACKAGES := dpkg-dev binutils lintian
 deb: configure
 	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
-	cmake --build $(BUILD) -j $(JOBS) --target quimbo-basic
+	cmake --build $(BUILD) -j $(JOBS) --target quimbo-basic quimbo-update
 	tools/deb/make-deb.sh $(BUILD) $(DEB_OUT)
 	@if [ -f $(ARMHF_BUILD)/build.ninja ]; then \
-		nice -n 10 cmake --build $(ARMHF_BUILD) -j $(JOBS) --target quimbo-basic && tools/deb/make-deb.sh $(ARMHF_BUILD) $(DEB_OUT); \
+		nice -n 10 cmake --build $(ARMHF_BUILD) -j $(JOBS) --target quimbo-basic quimbo-update && tools/deb/make-deb.sh $(ARMHF_BUILD) $(DEB_OUT); \
 	else \
 		echo "deb: no cross build in $(ARMHF_BUILD) (make armhf makes it): only the amd64 package was made"; \
 	fi

@@ -16,6 +16,8 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <cstdio>
+
 namespace {
 
 void logBanner()
@@ -57,9 +59,9 @@ int main(int argc, char *argv[])
 
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--version"))) {
-        // No log handler yet: this goes to standard error in Qt's default form.
-        // Uncategorised: Qt's default form prints a category's name in front.
-        qDebug() << QUIMBO_VERSION_STRING;
+        // The updater reads the answer from standard output: never through the
+        // logging, which rules may silence or decorate.
+        std::fputs(QUIMBO_VERSION_STRING "\n", stdout);
         return 0;
     }
 

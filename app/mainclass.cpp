@@ -28,6 +28,7 @@
 #include "system/soundmanager.h"
 #include "system/systemsettings.h"
 #include "system/timerclass.h"
+#include "update/firmwaretrial.h"
 #include "update/kalupdatemanager.h"
 
 #include <QCoreApplication>
@@ -460,6 +461,8 @@ void MainClass::runPowerUp()
         d->usbFaultNotifier->setEnabled(true);
 
     d->messages->play(Message::welcome, true);
+    if (FirmwareTrial::confirmGoodStart())
+        d->messages->play(Message::update_failed, true);
     d->powerManager->refresh();
     QPointer<MediaClass> mediaClass = d->mediaClass;
     d->schedule(1000, [mediaClass] {

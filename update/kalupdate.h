@@ -34,6 +34,7 @@ struct KalUpdateItem
     QString href;
     QString dest;
     QString version; ///< firmware only: what the new program must answer to "--version"
+    bool reinstall = false; ///< firmware only: reinstall="true" allows the version already running
 };
 
 /** The parsed description of one update package (update.xml). */

@@ -3,6 +3,8 @@
 // Parses untrusted input: an update package is any zip file on any stick.
 #include "update/kalupdatemanager.h"
 
+#include "update/durablefile.h"
+#include "update/firmwaretrial.h"
 #include "update/logcategory.h"
 #include "update/updatetrust.h"
 
@@ -93,6 +95,7 @@ public:
     qint64 entrySize(const QString &href) const;
     enum class Copy { Done, Empty, Failed };
     Copy copyEntryToDestination(const QString &href, const QString &dest) const;
+    KalUpdateManager::Status installItems();
     KalUpdateManager::Status firmwareUpdate();
     KalUpdateManager::Status pluginsUpdate();
     KalUpdateManager::Status dataPackagesUpdate(KalUpdateType::Types type);
@@ -112,6 +115,7 @@ public:
     KalVersionNumber deviceVersion;
     QByteArray updateXml; // the bytes the current update was parsed from
     bool signatureRequired = false;
+    KalUpdateManager::Status refusal = KalUpdateManager::UpdateVerifyError; // why the last verification failed
     QHash<QString, QByteArray> signedHashes; // entry name → SHA-256, from a list whose signature held
 };
 
@@ -150,6 +154,16 @@ bool KalUpdateManagerPrivate::checkPayload()
     const auto planned = q->plannedFiles(&ok);
     if (!ok)
         return false;
+    // An empty entry would stop the installation half-way, after earlier files were replaced.
+    QHash<QString, qint64> sizes;
+    for (const ZipReader::FileInfo &info : zipReader->fileInfoList())
+        sizes.insert(info.filePath, info.size);
+    for (const KalUpdateManager::PlannedFile &file : planned) {
+        if (sizes.value(file.source, 0) <= 0) {
+            qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: entry is empty or missing, refused:" << file.source;
+            return false;
+        }
+    }
     if (signatureRequired)
         return checkSignedFiles(planned);
     for (const KalUpdateManager::PlannedFile &file : planned) {
@@ -346,13 +360,14 @@ KalUpdateManagerPrivate::Copy KalUpdateManagerPrivate::copyEntryToDestination(co
         return Copy::Failed;
     }
     // On the disk before the rename makes it the file: a power cut leaves the old file or the new one.
-    if (!temporary.flush() || ::fsync(temporary.handle()) != 0) {
+    if (!temporary.flush() || !DurableFile::syncFile(temporary.handle())) {
         qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: writing has failed for '" << dest << "': " << strerror(errno);
         return Copy::Failed;
     }
     temporary.close();
-    // rename() replaces a link at the destination itself, never the file it points to.
-    if (::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(dest).constData()) != 0) {
+    // rename() replaces a link at the destination itself, never the file it points to;
+    // the folder is synced with it, or a power cut may bring the old name back.
+    if (!DurableFile::rename(temporary.fileName(), dest)) {
         qCWarning(lcUpdate).nospace() << "[KalUpdateManager::copyFileDataToDestination]: destination file '" << dest << "' can't be replaced: " << strerror(errno);
         return Copy::Failed;
     }
@@ -443,19 +458,26 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
-    if (QFileInfo::exists(backup))
-        QFile::remove(backup);
-    if (!QFile::copy(dest, backup)) {
+    // While the program in place is itself on trial, its backup is the last one that started
+    // well, and stays. The backup is on the card before the swap: it is all a roll-back has.
+    const QString program = QDir::cleanPath(item.dest);
+    if (!(FirmwareTrial::isOnTrial(program) && QFileInfo::exists(backup)) && !DurableFile::copy(dest, backup)) {
         qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: creating backup failed";
         QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
     }
-
-    const int exitCode = QProcess::execute(QStringLiteral("mv"), { temporary, dest });
-    if (exitCode != 0) {
-        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << exitCode;
+    if (!FirmwareTrial::begin(program)) {
+        qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: the new program's trial cannot be recorded";
         QFile::remove(temporary);
-        QFile::remove(backup);
+        return KalUpdateManager::FirmwareUpdateFailed;
+    }
+
+    // rename(2) rather than "mv": the same swap, with no child process to start at this
+    // point and the folder synced right after it.
+    if (!DurableFile::rename(temporary, dest)) {
+        qCWarning(lcUpdate).noquote() << "[KalUpdataManager::firmwareUpdate]: live update failed. ExitCode:" << errno << strerror(errno);
+        FirmwareTrial::cancel();
+        QFile::remove(temporary);
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
@@ -463,14 +485,14 @@ KalUpdateManager::Status KalUpdateManagerPrivate::firmwareUpdate()
     if (installed != expected) {
         qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: firmware has incorrect version number, excpected:" << expected.toString()
                    << "got version number:" << installed.toString();
-        const int restored = QProcess::execute(QStringLiteral("mv"), { backup, dest });
-        if (restored != 0)
-            qCWarning(lcUpdate) << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed. ExitCode:" << restored;
+        if (!DurableFile::rename(backup, dest))
+            qCWarning(lcUpdate).noquote() << "[KalUpdataManager::firmwareUpdate]: restoring the backup failed:" << strerror(errno);
+        FirmwareTrial::cancel();
         return KalUpdateManager::FirmwareUpdateFailed;
     }
 
+    // The backup stays until the new program has come to the welcome (FirmwareTrial).
     qCDebug(lcUpdate) << "[KalUpdateManager::firmwareUpdate]: firmware updated to:" << expected.toString();
-    QFile::remove(backup);
     return KalUpdateManager::NoError;
 }
 
@@ -588,6 +610,7 @@ bool KalUpdateManager::parseUpdateXml(const QByteArray &data)
         item.href = firmware.attribute(QStringLiteral("href"));
         item.dest = firmware.attribute(QStringLiteral("dest"));
         item.version = firmware.attribute(QStringLiteral("version"));
+        item.reinstall = firmware.attribute(QStringLiteral("reinstall")) == QLatin1String("true");
         d->update.addKalUpdateItem(item);
     }
     const QDomElement plugins = d->elementByTagName(root, QStringLiteral("plugins"));
@@ -663,6 +686,7 @@ QVector<KalUpdateManager::PlannedFile> KalUpdateManager::plannedFiles(bool *ok) 
 
 bool KalUpdateManager::verifyKalUpdate()
 {
+    d->refusal = UpdateVerifyError;
     if (!d->zipReader) {
         qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: no zipreader available";
         return false;
@@ -688,7 +712,8 @@ bool KalUpdateManager::verifyKalUpdate()
     bool minimumParsed = false;
     bool packageParsed = false;
     KalVersionNumber::fromString(target.minimumVersionText, &minimumParsed);
-    KalVersionNumber::fromString(d->update.version(), &packageParsed);
+    // Only the package's own version may be written short ("3.6" is 3.6.0): nothing installs by it.
+    KalVersionNumber::fromShortString(d->update.version(), &packageParsed);
     if (!minimumParsed || !packageParsed) {
         qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: version text does not parse, minimumVersion:"
                    << target.minimumVersionText << "package version:" << d->update.version();
@@ -706,8 +731,19 @@ bool KalUpdateManager::verifyKalUpdate()
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: firmware destination wrong:" << item.dest;
             return false;
         }
-        if (KalVersionNumber::fromString(item.version).isNull()) {
+        const KalVersionNumber version = KalVersionNumber::fromString(item.version);
+        if (version.isNull()) {
             qCWarning(lcUpdate) << "[KalUpdateManager::verifyKalUpdate]: can't verify update version";
+            return false;
+        }
+        // An old package signed with the current key must not take the device back.
+        const int age = KalVersionNumber::compare(version, d->deviceVersion);
+        if (age < 0 || (age == 0 && !item.reinstall)) {
+            const QString why = age < 0
+                ? QStringLiteral("firmware %1 is older than the running %2, refused").arg(version.toString(), d->deviceVersion.toString())
+                : QStringLiteral("firmware %1 is the running version and update.xml does not say reinstall=\"true\", refused").arg(version.toString());
+            qCWarning(lcUpdate).noquote() << "[KalUpdateManager::verifyKalUpdate]:" << why;
+            d->refusal = FirmwareVersionRefused;
             return false;
         }
     }
@@ -750,28 +786,49 @@ bool KalUpdateManager::verifyKalUpdate()
 KalUpdateManager::Status KalUpdateManager::runUpdate()
 {
     if (!verifyKalUpdate())
-        return UpdateVerifyError;
+        return d->refusal;
     if (d->update.isEmpty()) {
         qCWarning(lcUpdate) << "[KalUpdateManager::runUpdate]: no update items available";
         return UpdateFileEmptyError;
     }
-    if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageFile)) {
-        const Status s = d->dataPackagesUpdate(KalUpdateType::DataPackageFile);
+    // What a power cut in the middle leaves is cleaned at the next start.
+    QString program;
+    QStringList folders;
+    for (const PlannedFile &file : plannedFiles()) {
+        if (file.type == KalUpdateType::Firmware)
+            program = file.destination;
+        else if (!folders.contains(QFileInfo(file.destination).path()))
+            folders.append(QFileInfo(file.destination).path());
+    }
+    if (!program.isEmpty())
+        folders.append(QFileInfo(program).path());
+    FirmwareTrial::beginInstall(program, folders);
+    const Status status = d->installItems();
+    FirmwareTrial::endInstall();
+    return status;
+}
+
+KalUpdateManager::Status KalUpdateManagerPrivate::installItems()
+{
+    using Status = KalUpdateManager::Status;
+    constexpr Status NoError = KalUpdateManager::NoError;
+    if (update.hasKalUpdateItemType(KalUpdateType::DataPackageFile)) {
+        const Status s = dataPackagesUpdate(KalUpdateType::DataPackageFile);
         if (s != NoError)
             return s;
     }
-    if (d->update.hasKalUpdateItemType(KalUpdateType::DataPackageDir)) {
-        const Status s = d->dataPackagesUpdate(KalUpdateType::DataPackageDir);
+    if (update.hasKalUpdateItemType(KalUpdateType::DataPackageDir)) {
+        const Status s = dataPackagesUpdate(KalUpdateType::DataPackageDir);
         if (s != NoError)
             return s;
     }
-    if (d->update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
-        const Status s = d->pluginsUpdate();
+    if (update.hasKalUpdateItemType(KalUpdateType::Plugin)) {
+        const Status s = pluginsUpdate();
         if (s != NoError)
             return s;
     }
-    if (d->update.hasKalUpdateItemType(KalUpdateType::Firmware)) {
-        const Status s = d->firmwareUpdate();
+    if (update.hasKalUpdateItemType(KalUpdateType::Firmware)) {
+        const Status s = firmwareUpdate();
         if (s != NoError)
             return s;
     }
@@ -805,13 +862,15 @@ QString KalUpdateManager::statusToString(Status status)
         return QStringLiteral("FirmwareUpdateFailed");
     case PluginsUpdateFailed:
         return QStringLiteral("PluginsUpdateFailed");
+    case FirmwareVersionRefused:
+        return QStringLiteral("FirmwareVersionRefused");
     }
     return QStringLiteral("NoError");
 }
 
 KalVersionNumber KalUpdateManager::versionUpdate() const
 {
-    return KalVersionNumber::fromString(d->update.version());
+    return KalVersionNumber::fromShortString(d->update.version());
 }
 
 const KalUpdate &KalUpdateManager::kalUpdate() const
@@ -840,7 +899,8 @@ KalVersionNumber KalUpdateManager::fileVersionNumber(const QString &file, KalUpd
 {
     Q_UNUSED(type)
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
+    // Only standard output answers: logging rules may silence, or add to, what goes to standard error.
+    process.setStandardErrorFile(QProcess::nullDevice());
     process.start(file, { QStringLiteral("--version") });
     if (!process.waitForStarted(kVersionQueryTimeoutMs))
         return {};
@@ -850,5 +910,5 @@ KalVersionNumber KalUpdateManager::fileVersionNumber(const QString &file, KalUpd
         process.waitForFinished();
         return {};
     }
-    return KalVersionNumber::fromString(QString::fromLocal8Bit(process.readAll()));
+    return KalVersionNumber::fromString(QString::fromLocal8Bit(process.readAllStandardOutput()));
 }

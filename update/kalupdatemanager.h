@@ -40,6 +40,7 @@ public:
         DataPackagesUpdateFailed = 9,
         FirmwareUpdateFailed = 10,
         PluginsUpdateFailed = 11,
+        FirmwareVersionRefused = 12, ///< older than the running firmware, or the same without reinstall="true"
     };
     Q_ENUM(Status)
 
@@ -88,7 +89,10 @@ public:
     /** Strips everything up to and including the last "/"; a path whose only "/" is the first stays. */
     static void resolveRootPath(QString &path);
 
-    /** The version that the program at the host path @p file prints for "--version" (null on failure). */
+    /**
+     * The version that the program at the host path @p file prints for "--version"
+     * on standard output (null on failure); what it logs on standard error is no answer.
+     */
     static KalVersionNumber fileVersionNumber(const QString &file, KalUpdateType::Types type);
 
 private:

@@ -6,16 +6,18 @@
 
 KalVersionNumber::KalVersionNumber(int major, int minor, int revision) : m_major(major), m_minor(minor), m_revision(revision) { }
 
-KalVersionNumber KalVersionNumber::fromString(const QString &text, bool *ok)
+namespace {
+
+KalVersionNumber parse(const QString &text, int fewestParts, bool *ok)
 {
     if (ok)
         *ok = false;
     // A program answering "--version" ends its line with a newline; nothing else is tolerated.
     const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    if (parts.size() != 3)
+    if (parts.size() < fewestParts || parts.size() > 3)
         return {};
-    int numbers[3];
-    for (int i = 0; i < 3; ++i) {
+    int numbers[3] = { 0, 0, 0 };
+    for (int i = 0; i < parts.size(); ++i) {
         const QString &part = parts.at(i);
         if (part.isEmpty() || part.size() > 9)
             return {};
@@ -28,6 +30,18 @@ KalVersionNumber KalVersionNumber::fromString(const QString &text, bool *ok)
     if (ok)
         *ok = true;
     return KalVersionNumber(numbers[0], numbers[1], numbers[2]);
+}
+
+} // namespace
+
+KalVersionNumber KalVersionNumber::fromString(const QString &text, bool *ok)
+{
+    return parse(text, 3, ok);
+}
+
+KalVersionNumber KalVersionNumber::fromShortString(const QString &text, bool *ok)
+{
+    return parse(text, 1, ok);
 }
 
 QString KalVersionNumber::toString() const

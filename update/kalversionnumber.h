@@ -17,6 +17,11 @@ public:
      * @p ok tells the two apart where "0.0.0" itself would be accepted.
      */
     static KalVersionNumber fromString(const QString &text, bool *ok = nullptr);
+    /**
+     * One to three "."-separated decimal numbers, the missing ones read as 0
+     * ("3.6" is 3.6.0), else the null version; for texts people write by hand.
+     */
+    static KalVersionNumber fromShortString(const QString &text, bool *ok = nullptr);
     QString toString() const;
 
     /** Negative, 0 or positive, by major, then minor, then revision. */

@@ -67,13 +67,15 @@ void StartTest::versionPrintsAndExits()
     QFETCH(QStringList, arguments);
 
     QProcess process;
-    process.setProcessEnvironment(environment());
+    QProcessEnvironment env = environment();
+    // The updater reads the answer: rules that silence the log must not silence it.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*=false"));
+    process.setProcessEnvironment(env);
     TestData::startBuiltProgram(&process, program(), arguments);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(process.readAllStandardError()).trimmed(), QStringLiteral(QUIMBO_VERSION_STRING));
-    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    QCOMPARE(process.readAllStandardOutput(), QByteArrayLiteral(QUIMBO_VERSION_STRING "\n"));
 
     // Nothing else ran: no log, no kernel messages, no settings.
     const QString folder = m_root->path(QStringLiteral("/root/quimbo"));

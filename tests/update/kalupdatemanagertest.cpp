@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "update/firmwaretrial.h"
 #include "update/kalupdatemanager.h"
 #include "quimboversion.h"
 
@@ -125,7 +126,9 @@ private Q_SLOTS:
     void refusesPackage_data();
     void refusesPackage();
     void installsDataOnly();
+    void updatesFirmware_data();
     void updatesFirmware();
+    void readsShortPackageVersion();
     void keepsOldProgramWhenFirmwareFails_data();
     void keepsOldProgramWhenFirmwareFails();
     void findsUpdateOnMedium();
@@ -165,20 +168,26 @@ void KalUpdateManagerTest::cleanup()
 
 void KalUpdateManagerTest::parsesVersionText_data()
 {
+    QTest::addColumn<bool>("shortForm");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parsed");
-    QTest::newRow("program output with newline") << "3.6.12\n" << "3.6.12";
-    QTest::newRow("leading zeros") << "03.05.01" << "3.5.1";
-    QTest::newRow("two parts") << "3.5" << "0.0.0";
-    QTest::newRow("not a number") << "3.x.0" << "0.0.0";
-    QTest::newRow("sign") << "3.-5.0" << "0.0.0";
+    QTest::newRow("program output with newline") << false << "3.6.12\n" << "3.6.12";
+    QTest::newRow("leading zeros") << false << "03.05.01" << "3.5.1";
+    QTest::newRow("two parts") << false << "3.5" << "0.0.0";
+    QTest::newRow("not a number") << false << "3.x.0" << "0.0.0";
+    QTest::newRow("sign") << false << "3.-5.0" << "0.0.0";
+    QTest::newRow("short: two parts") << true << "3.6" << "3.6.0";
+    QTest::newRow("short: one part") << true << "4" << "4.0.0";
+    QTest::newRow("short: four parts") << true << "3.6.0.1" << "0.0.0";
+    QTest::newRow("short: empty part") << true << "3..1" << "0.0.0";
 }
 
 void KalUpdateManagerTest::parsesVersionText()
 {
+    QFETCH(bool, shortForm);
     QFETCH(QString, text);
     QFETCH(QString, parsed);
-    const KalVersionNumber v = KalVersionNumber::fromString(text);
+    const KalVersionNumber v = shortForm ? KalVersionNumber::fromShortString(text) : KalVersionNumber::fromString(text);
     QCOMPARE(v.toString(), parsed);
     QCOMPARE(v.isNull(), parsed == QLatin1String("0.0.0"));
 }
@@ -250,6 +259,16 @@ void KalUpdateManagerTest::refusesPackage_data()
     QTest::newRow("plug-in on a product without plug-ins")
         << "plugin" << QStringList { v + QStringLiteral("plugin start destination wrong: \"/root/quimbo/plugins\"") } << verifyError;
     QTest::newRow("file payload missing") << "missing-file" << QStringList { v + QStringLiteral("failed to get file data") } << verifyError;
+    // Sorted after the directory's other files: nothing of it may be written first.
+    QTest::newRow("empty entry in a directory package")
+        << "empty-dir-entry" << QStringList { v + QStringLiteral("entry is empty or missing, refused: \"voices/eng/z.wav\"") } << verifyError;
+    const int versionRefused = KalUpdateManager::FirmwareVersionRefused;
+    QTest::newRow("firmware older than the running one")
+        << "firmware-older" << QStringList { v + QStringLiteral("firmware 1.0.0 is older than the running " QUIMBO_VERSION_STRING ", refused") } << versionRefused;
+    QTest::newRow("firmware of the running version")
+        << "firmware-same"
+        << QStringList { v + QStringLiteral("firmware " QUIMBO_VERSION_STRING " is the running version and update.xml does not say reinstall=\"true\", refused") }
+        << versionRefused;
     QTest::newRow("no update.xml") << "no-xml"
                                    << QStringList { QStringLiteral("[KalUpdateManager::open]: not a valid kal update file! Missing update.xml"),
                                           v + QStringLiteral("no zipreader available") }
@@ -323,18 +342,38 @@ void KalUpdateManagerTest::installsDataOnly()
     QCOMPARE(m_root->readFile(kProgram), kOldProgram);
 }
 
+void KalUpdateManagerTest::updatesFirmware_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("program");
+    // The program logs a line on standard error before its version: only standard output answers.
+    QTest::newRow("newer") << "firmware-good" << "firmware-good.sh";
+    QTest::newRow("the running version, reinstall=\"true\"") << "firmware-reinstall" << "firmware-wrong.sh";
+}
+
 void KalUpdateManagerTest::updatesFirmware()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, program);
     QVERIFY(m_root->writeFile(kProgram, kOldProgram));
     KalUpdateManager manager;
-    QVERIFY(manager.open(package(QStringLiteral("firmware-good"))));
+    QVERIFY(manager.open(package(name)));
     QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
-    QCOMPARE(m_root->readFile(kProgram), generatedFile(QStringLiteral("programs/firmware-good.sh")));
-    QCOMPARE(KalUpdateManager::fileVersionNumber(m_root->path(kProgram), KalUpdateType::Firmware).toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
+    QCOMPARE(m_root->readFile(kProgram), generatedFile(QStringLiteral("programs/") + program));
     QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
+    // The previous program stays until the new one has started well.
+    QCOMPARE(m_root->readFile(kProgram + QStringLiteral(".bak")), kOldProgram);
+    QVERIFY(!FirmwareTrial::confirmGoodStart());
     QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
-    // Data packages go first.
-    QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/config/settings.ini")));
+    QCOMPARE(QDir(m_root->path(QStringLiteral("/root/quimbo"))).entryList({ QStringLiteral("update.*") }, QDir::Files), QStringList());
+}
+
+void KalUpdateManagerTest::readsShortPackageVersion()
+{
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("short-version"))));
+    QVERIFY(manager.verifyKalUpdate());
+    QCOMPARE(manager.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
 }
 
 void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails_data()
@@ -361,6 +400,7 @@ void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails()
     QCOMPARE(m_root->readFile(kProgram), kOldProgram);
     QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
     QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+    QVERIFY(!FirmwareTrial::isOnTrial(kProgram));
 }
 
 void KalUpdateManagerTest::findsUpdateOnMedium()
@@ -625,7 +665,8 @@ void KalUpdateManagerTest::installsLargeEntry()
     QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
     // Compared, not shown: a failure would print megabytes.
     QVERIFY(m_root->readFile(destination) == expected);
-    QCOMPARE(filesIn(QFileInfo(m_root->path(destination)).absolutePath()), QStringList { QFileInfo(destination).fileName() });
+    // No temporary file stays behind (a replaced program keeps its backup until it has started well).
+    QCOMPARE(filesIn(QFileInfo(m_root->path(destination)).absolutePath()).filter(QRegularExpression(QStringLiteral("^\\."))), QStringList());
 }
 
 void KalUpdateManagerTest::refusesCorruptEntry_data()

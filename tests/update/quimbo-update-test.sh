@@ -41,6 +41,23 @@ check "$(result '[ $rc -eq 10 ] && [ "$(sh "$root/root/quimbo/bin/quimbo-basic")
 run_tool "$packages/firmware-good.zip" --install >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 0 ] && [ "$("$root/root/quimbo/bin/quimbo-basic" --version)" = "$next" ]')" "installs new firmware (exit $rc)"
 
+# A power cut while the new program is asked its version, after the data files: the
+# next start leaves the old program and the new data, and nothing half-written.
+rm -rf "$root/root"; mkdir -p "$root/root/quimbo/bin"
+printf '#!/bin/sh\necho %s\n' "$version" > "$root/root/quimbo/bin/quimbo-basic"
+chmod 755 "$root/root/quimbo/bin/quimbo-basic"
+run_tool "$packages/firmware-powercut.zip" --install >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -ne 0 ] && [ -e "$root/root/quimbo/bin/quimbo-basic_new" ]')" "the installer dies with the new program beside the old (exit $rc)"
+: > "$root/root/quimbo/messages/eng/.c.wav.x1Y2z3"
+: > "$root/root/quimbo/messages/eng/.keep"
+run_tool --at-start >/dev/null 2>&1; rc=$?
+check "$(result '[ $rc -eq 0 ] && [ "$(ls -A "$root/root/quimbo/bin")" = quimbo-basic ]')" "at start the unfinished program goes, the old one stays (exit $rc)"
+check "$(result '[ "$(ls -A "$root/root/quimbo/messages/eng" | tr "\n" " ")" = ".keep a c.wav " ] && [ "$(ls -A "$root/root/quimbo" | grep update)" = "" ]')" "the temporary files and the update state go"
+check "$(result '[ "$(sh "$root/root/quimbo/bin/quimbo-basic")" = "$version" ]')" "the old program still answers"
+cp "$root/root/quimbo/bin/quimbo-basic" "$root/root/quimbo/bin/quimbo-basic.bak"
+run_tool --at-start >/dev/null 2>&1
+check "$(result '[ ! -e "$root/root/quimbo/bin/quimbo-basic.bak" ]')" "a backup left outside a trial goes at start"
+
 run_tool "$packages/no-xml.zip" >/dev/null 2>&1; rc=$?
 check "$(result '[ $rc -eq 4 ]')" "a zip without update.xml exits 4 (got $rc)"
 

@@ -187,6 +187,9 @@ for deb in "$@"; do
     check "that program is built for $arch" elf_matches_arch "$root$program" "$arch"
     check "WorkingDirectory $(unit_value "$unit" WorkingDirectory) exists" [ -d "$root$(unit_value "$unit" WorkingDirectory)" ]
     check "the service is restarted whenever it ends" [ "$(unit_value "$unit" Restart)" = always ]
+    helper=$(unit_value "$unit" ExecStartPre)
+    helper=${helper#-}
+    check "ExecStartPre ${helper% *} is a $arch program" elf_matches_arch "$root${helper% *}" "$arch"
     check "the service is wanted at boot" grep -q '^WantedBy=multi-user.target' "$unit"
     rule="$root/etc/udev/rules.d/69-cdrom.rules"
     check "the udev rule is a conffile" grep -qx /etc/udev/rules.d/69-cdrom.rules "$control/conffiles"

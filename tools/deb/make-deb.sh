@@ -28,6 +28,8 @@ out="$(cd "$2" && pwd)"
 
 program="$build/bin/quimbo-basic"
 [ -x "$program" ] || fail "$program is missing; build the target quimbo-basic in $build first"
+helper="$build/bin/quimbo-update"
+[ -x "$helper" ] || fail "$helper is missing; build the target quimbo-update in $build first"
 
 version=$(sed -n 's/^#define QUIMBO_VERSION_STRING "\(.*\)"$/\1/p' "$build/generated/quimboversion.h" 2>/dev/null || true)
 [ -n "$version" ] || fail "no version in $build/generated/quimboversion.h"
@@ -71,6 +73,12 @@ chmod 0700 "$root/root"
 
 "$strip_tool" --strip-unneeded --remove-section=.comment --remove-section=.note -o "$root/usr/bin/quimbo-basic" "$program"
 chmod 0755 "$root/usr/bin/quimbo-basic"
+# The service runs it before each start of the program: it cleans what an interrupted
+# update left and takes a new program back that does not start. A firmware update never
+# replaces it, so it stays able to judge the program an update brought.
+mkdir -p "$root/usr/lib/$package"
+"$strip_tool" --strip-unneeded --remove-section=.comment --remove-section=.note -o "$root/usr/lib/$package/quimbo-update" "$helper"
+chmod 0755 "$root/usr/lib/$package/quimbo-update"
 # The device runs its program from below its own root, where a firmware update
 # puts a new one; the link keeps the packaged program the one in use until then.
 # Relative, so that it leads to the package's program in any root the files are
@@ -98,7 +106,7 @@ chmod 0644 "$doc/changelog.gz"
 # architecture (it wants a debian/control beside it, nothing of debhelper).
 mkdir -p "$work/debian"
 printf 'Source: %s\n\nPackage: %s\nArchitecture: any\n' "$package" "$package" > "$work/debian/control"
-shlibs=$(cd "$work" && DEB_HOST_ARCH="$arch" dpkg-shlibdeps -O -e"$root/usr/bin/quimbo-basic" 2>"$work/shlibdeps.log" \
+shlibs=$(cd "$work" && DEB_HOST_ARCH="$arch" dpkg-shlibdeps -O -e"$root/usr/bin/quimbo-basic" -e"$root/usr/lib/$package/quimbo-update" 2>"$work/shlibdeps.log" \
     | sed -n 's/^shlibs:Depends=//p') || true
 [ -n "$shlibs" ] || { cat "$work/shlibdeps.log" >&2; fail "dpkg-shlibdeps found no libraries for $arch (are the $arch libraries installed?)"; }
 rm -rf "$work/debian"

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/paths.h"
 #include "quimboversion.h"
+#include "update/firmwaretrial.h"
 #include "update/kalupdatemanager.h"
 
 #include <QCoreApplication>
@@ -39,12 +40,23 @@ int main(int argc, char *argv[])
     chooseLogging();
 
     QStringList args = app.arguments().mid(1);
+    // The service runs this before every start of the firmware; whatever happens here,
+    // the firmware starts next, so it always succeeds.
+    if (args.value(0) == QLatin1String("--at-start") && args.size() <= 2) {
+        const QStringList done = FirmwareTrial::atStart(args.value(1, FirmwareTrial::defaultProgram()));
+        for (const QString &line : done)
+            print(QStringLiteral("quimbo-update: ") + line);
+        return 0;
+    }
     const bool install = args.removeAll(QStringLiteral("--install")) > 0;
     if (args.size() != 1 || args.first().startsWith(QLatin1String("-"))) {
         std::fprintf(stderr,
             "usage: quimbo-update PACKAGE.zip [--install]\n"
+            "       quimbo-update --at-start [PROGRAM]\n"
             "  Verifies an update package as a quimbo-basic " QUIMBO_VERSION_STRING " device would and lists where each file goes.\n"
-            "  --install writes it below QUIMBO_ROOT (unset: /, the device). Exit status: the update status, 0 success.\n");
+            "  --install writes it below QUIMBO_ROOT (unset: /, the device). Exit status: the update status, 0 success.\n"
+            "  --at-start, before each start of PROGRAM (default /root/quimbo/bin/quimbo-basic), cleans what an interrupted\n"
+            "  update left and puts the previous program back after failed starts of a new one.\n");
         return 2;
     }
 

@@ -99,6 +99,8 @@ def main():
                     help="oldest device version that may install it (default: the version of this source tree)")
     ap.add_argument("--version", default=None, help="version of the package (default: the version of this source tree)")
     ap.add_argument("--firmware", nargs=3, metavar=("SRC", "DEST", "VERSION"))
+    ap.add_argument("--reinstall", action="store_true",
+                    help='reinstall="true": the device takes a firmware of the version it already runs')
     ap.add_argument("--plugin", nargs=2, action="append", default=[], metavar=("SRC", "DEST_DIR"))
     ap.add_argument("--file", nargs=2, action="append", default=[], metavar=("SRC", "DEST_DIR"))
     ap.add_argument("--dir", nargs=3, action="append", default=[], metavar=("SRC_DIR", "HREF", "DEST_DIR"))
@@ -126,7 +128,8 @@ def main():
         src, dest, version = args.firmware
         href = "firmware/" + os.path.basename(src)
         entries.append((href, src))
-        lines.append("  <firmware href=%s dest=%s version=%s/>" % (quoteattr(href), quoteattr(dest), quoteattr(version)))
+        lines.append("  <firmware href=%s dest=%s version=%s%s/>" % (quoteattr(href), quoteattr(dest), quoteattr(version),
+                                                                 ' reinstall="true"' if args.reinstall else ""))
     if args.plugin:
         lines.append("  <plugins>")
         for src, dest in args.plugin:
