@@ -148,6 +148,8 @@ public:
     {
     }
 
+    /** A narrated document: one entry per audio file, under one heading. */
+    void addRecorded(const QString &name, const QStringList &audio, const QString &label);
     /** Reads one document; false (and the book unchanged) when it was skipped. */
     bool readDocument(const QByteArray &data, const QString &name, Options options);
     /** The sentence an anchor "document#id" (or a document alone) leads to; -1 when unknown. */
@@ -462,6 +464,25 @@ bool TextBookBuilder::readDocument(const QByteArray &data, const QString &name, 
     return true;
 }
 
+void TextBookBuilder::addRecorded(const QString &name, const QStringList &audio, const QString &label)
+{
+    if (audio.isEmpty())
+        return;
+    const int document = int(m_book.m_documents.size());
+    m_documentStart.insert(name, int(m_book.m_sentences.size()));
+    m_book.m_headings.append({int(m_book.m_sentences.size()), 1, label});
+    for (qsizetype i = 0; i < audio.size(); ++i) {
+        TextSentence part;
+        part.text = label;
+        part.document = document;
+        part.offset = int(i);
+        part.paragraph = m_paragraph++;
+        part.audio = audio.at(i);
+        m_book.m_sentences.append(part);
+    }
+    m_book.m_documents.append(name);
+}
+
 int TextBookBuilder::anchor(const QString &target) const
 {
     const auto it = m_anchors.constFind(target);
@@ -577,6 +598,24 @@ bool readNcc(const QByteArray &source, const QString &path, NccContents &ncc)
     return false;
 }
 
+/** The audio files a media overlay plays, in order, as archive paths. */
+QStringList overlayAudio(const QByteArray &smil, const QString &smilPath)
+{
+    QStringList files;
+    QXmlStreamReader reader(smil);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("audio"))
+            continue;
+        const QString src = attribute(reader, QLatin1String("src"));
+        const QString file = ReferenceResolver::resolveFile(smilPath, src.left(src.indexOf(QLatin1Char('#'))));
+        if (!src.isEmpty() && (files.isEmpty() || files.constLast() != file))
+            files.append(file);
+    }
+    if (reader.hasError())
+        qCWarning(lcFormats).noquote() << "Text book: media overlay" << smilPath << "is not well formed:" << reader.errorString();
+    return files;
+}
+
 /** Where the text elements of a SMIL file lead: every id on the way to a text element, to its resolved src. */
 QHash<QString, QString> smilTextTargets(const QString &path)
 {
@@ -637,6 +676,18 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
             inSpine.insert(item.href);
             if (!item.mediaType.contains(QLatin1String("html")))
                 continue;
+            if (!item.mediaOverlay.isEmpty()) {
+                // A narrated part keeps its narration, under the heading its text gives.
+                const QString smil = parser.manifestItem(item.mediaOverlay).href;
+                TextBook text;
+                TextBookBuilder reader(text);
+                reader.readDocument(parser.itemData(item.href), item.href, {});
+                const QString label = !text.m_headings.isEmpty() ? text.m_headings.constFirst().label
+                                    : !text.m_sentences.isEmpty() ? text.m_sentences.constFirst().text
+                                                                  : item.href;
+                builder.addRecorded(item.href, overlayAudio(parser.itemData(smil), smil), label);
+                continue;
+            }
             builder.readDocument(parser.itemData(item.href), item.href, {});
         }
         // The page list usually sits in the navigation document outside the reading order.
@@ -756,10 +807,11 @@ bool TextBook::isTextOnly(const QString &path)
             return false;
         const QStringList spine = parser.spineItems();
         for (const QString &id : spine) {
-            if (!parser.manifestItem(id).mediaOverlay.isEmpty())
-                return false;
+            const ManifestItem item = parser.manifestItem(id);
+            if (item.mediaOverlay.isEmpty() && item.mediaType.contains(QLatin1String("html")))
+                return true;
         }
-        return !spine.isEmpty();
+        return false;
     }
     const QByteArray data = readFile(path, kMaxPackageBytes);
     if (suffix == QLatin1String("opf")) {

@@ -18,6 +18,12 @@ struct TextSentence
     int offset = 0; ///< character offset of its start in the document's read text
     int paragraph = 0; ///< paragraphs are numbered through the whole book
     int language = 0; ///< index into TextBook::languages(); 0 is the book's language
+    /**
+     * In a book with narrated and text-only parts: the archive path of a
+     * recorded audio file played in place of speech (then offset counts the
+     * document's audio files and text is the part's heading).
+     */
+    QString audio;
 };
 
 /** A heading (level 1-6) or a page (level 0) and the sentence it starts at. */
@@ -57,8 +63,10 @@ public:
     static std::unique_ptr<TextBook> fromDocument(const QByteArray &data, const QString &name);
 
     /**
-     * Whether @p path is a book this model should read aloud: an EPUB without
-     * media overlays, or a DAISY book whose metadata says it holds text only
+     * Whether @p path is a book this model should read aloud: an EPUB with a
+     * document in its reading order that has no media overlay (a book that
+     * mixes narrated and text-only parts counts: its narration is played,
+     * the rest read aloud), or a DAISY book whose metadata says it holds text only
      * (or, for DAISY 3, whose manifest names no audio). Cheap: the content is not read.
      */
     static bool isTextOnly(const QString &path);

@@ -5,6 +5,7 @@
 #include "audio/audiosettings.h"
 #include "audio/ttssynthesizer.h"
 #include "audio/vlcmediaplayer.h"
+#include "formats/epubparser.h"
 #include "formats/textbook.h"
 #include "library/resumemark.h"
 #include "platform/paths.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
@@ -53,6 +55,8 @@ public:
     QString languageOf(int sentence) const;
     /** Speaks @p sentence now unless a file of it is ready; false when it cannot be spoken. */
     bool ensureSpoken(int sentence);
+    /** The narration of a recorded part, copied out of the archive; false when it cannot be. */
+    bool copyRecording(int sentence, const QString &audio);
     void speakAhead();
     void spoken(int gen, int sentence, bool ok);
     /** Keeps the files of the sentences just before and ahead of the current one, removes the others. */
@@ -73,6 +77,7 @@ public:
 
     TtsAudioBookPlayer *const q;
     std::unique_ptr<TextBook> book;
+    EpubParser archive; ///< the recordings of a book with narrated parts
     QVector<qint64> starts;
     int sentence = 0;
     int navigationLevel = 1;
@@ -102,9 +107,29 @@ bool TtsAudioBookPlayerPrivate::ensureSpoken(int index)
 {
     if (files.contains(index) && QFile::exists(files.value(index)))
         return true;
+    const QString audio = book->sentences().at(index).audio;
+    if (!audio.isEmpty())
+        return copyRecording(index, audio);
     const QString file = fileOf(index);
     if (TtsSynthesizer::synthesize(book->sentences().at(index).text, languageOf(index), file) < 0) {
         qCWarning(lcPlayers) << "Tts Player: sentence" << index << "cannot be spoken";
+        return false;
+    }
+    files.insert(index, file);
+    return true;
+}
+
+bool TtsAudioBookPlayerPrivate::copyRecording(int index, const QString &audio)
+{
+    const QByteArray data = archive.itemData(audio);
+    if (data.isEmpty()) {
+        qCWarning(lcPlayers).noquote() << "Tts Player: the recording" << audio << "is missing or empty - skipped";
+        return false;
+    }
+    const QString file = tempDir + QStringLiteral("recorded-%1.").arg(index) + QFileInfo(audio).suffix();
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size()) {
+        qCWarning(lcPlayers).noquote() << "Tts Player: cannot copy the recording" << audio << "-" << out.errorString();
         return false;
     }
     files.insert(index, file);
@@ -115,7 +140,7 @@ void TtsAudioBookPlayerPrivate::speakAhead()
 {
     const int gen = generation.load();
     for (int index = sentence + 1; index <= qMin(sentence + kAhead, count() - 1); ++index) {
-        if (files.contains(index) || requested.contains(index))
+        if (files.contains(index) || requested.contains(index) || !book->sentences().at(index).audio.isEmpty())
             continue;
         requested.insert(index);
         const QString text = book->sentences().at(index).text;
@@ -318,6 +343,8 @@ bool TtsAudioBookPlayer::open(const QString &url)
         d->book.reset();
         return false;
     }
+    if (d->book->kind() == TextBook::Epub)
+        d->archive.open(url);
     d->starts.clear();
     d->starts.reserve(d->count());
     qint64 characters = 0;
@@ -339,6 +366,7 @@ void TtsAudioBookPlayer::close()
     d->drain();
     d->files.clear();
     d->book.reset();
+    d->archive.close();
     removeFiles(d->tempDir);
 }
 

@@ -154,6 +154,14 @@ void TextBookTest::recordedBooksAreNotText()
     // A narrated EPUB and the recorded DAISY books stay with their own players.
     QVERIFY(!TextBook::isTextOnly(QStringLiteral(QUIMBO_GENERATED_DATA "/epub/generated-3ch.epub")));
     QVERIFY(!TextBook::isTextOnly(QStringLiteral(QUIMBO_TEST_DATA "/daisy/broken202/ncc.html")));
+    // A book with a narrated and a text-only chapter: the narration stays, under its heading.
+    const QString mixed = generated("mixed.epub");
+    QVERIFY(TextBook::isTextOnly(mixed));
+    const std::unique_ptr<TextBook> book = TextBook::open(mixed);
+    QVERIFY(book);
+    QCOMPARE(describe(*book, book->headings()), QStringList({QStringLiteral("1:Narrated@Narrated"), QStringLiteral("1:Read aloud@Read aloud")}));
+    QCOMPARE(book->sentences().at(0).audio, QStringLiteral("OEBPS/audio/ch1.mp3"));
+    QCOMPARE(texts(*book).mid(1), QStringList({QStringLiteral("Read aloud"), QStringLiteral("This chapter is read aloud.")}));
 }
 
 QTEST_GUILESS_MAIN(TextBookTest)

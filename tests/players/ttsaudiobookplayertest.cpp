@@ -5,6 +5,7 @@
 #include "testroot.h"
 
 #include "audio/vlcmediaplayer.h"
+#include "formats/epubparser.h"
 #include "formats/textbook.h"
 #include "library/resumemark.h"
 #include "players/ttsaudiobookplayer.h"
@@ -39,6 +40,7 @@ private Q_SLOTS:
     void jumpsBySentenceAndParagraph_data();
     void jumpsBySentenceAndParagraph();
     void endOfBook();
+    void mixedBookPlaysItsNarration();
     void unreadableBookIsRefused();
 };
 
@@ -165,6 +167,27 @@ void TtsAudioBookPlayerTest::endOfBook()
     QSignalSpy spy(&player, &TtsAudioBookPlayer::sentenceStarted);
     QVERIFY(player.play());
     QCOMPARE(started(spy, player), QStringLiteral("Chapter one"));
+    player.stop();
+}
+
+void TtsAudioBookPlayerTest::mixedBookPlaysItsNarration()
+{
+    const QString path = TestData::generated(QStringLiteral("text/mixed.epub"));
+    TtsAudioBookPlayer player;
+    QSignalSpy spy(&player, &TtsAudioBookPlayer::sentenceStarted);
+    QVERIFY(player.open(path));
+    QVERIFY(player.play());
+    QCOMPARE(spy.count(), 1);
+    // The narrated chapter plays its recording, copied out of the book.
+    QFile recording(player.temporaryFolder() + QStringLiteral("recorded-0.mp3"));
+    QVERIFY(recording.open(QIODevice::ReadOnly));
+    EpubParser archive;
+    QVERIFY(archive.open(path));
+    QCOMPARE(recording.readAll(), archive.itemData(QStringLiteral("OEBPS/audio/ch1.mp3")));
+    // Then the text-only chapter is read aloud.
+    QVERIFY(spy.wait(10000));
+    QCOMPARE(started(spy, player), QStringLiteral("Read aloud"));
+    QVERIFY(QFile::exists(player.temporaryFolder() + QStringLiteral("sentence-1.wav")));
     player.stop();
 }
 

@@ -13,12 +13,17 @@ no audio.
 A section is LEVEL:HEADING:TEXT; "|" starts a paragraph, {LANG:text} is a
 passage in another language. Every section starts a new page (page 1, 2, ...),
 and --large PAGES makes a long book of that many pages instead (about 300
-words a page, a chapter every ten pages), for the benchmarks."""
+words a page, a chapter every ten pages), for the benchmarks. --narrate N (EPUB
+only, repeatable) gives chapter file N (a level-1 section and what follows it)
+a media overlay narrated by espeak-ng and lame: a book with recorded and
+text-only parts."""
 import argparse
 import html
 import os
 import re
 import shutil
+import subprocess
+import tempfile
 import zipfile
 
 WORDS = ("the reader walks along the quiet river and thinks about the long road home while the evening "
@@ -59,12 +64,14 @@ def inline(text, lang_attr):
 
 def epub(args, sections):
     lang = args.language
-    chapters, page_links, toc = [], [], []
+    chapters, page_links, toc, spoken = [], [], [], []
     current = None
     for n, (level, heading, paragraphs) in enumerate(sections, 1):
         if level == 1 or current is None:
             current = []
             chapters.append(current)
+            spoken.append([])
+        spoken[-1].extend(([heading] if level else []) + [re.sub(r"\{[A-Za-z-]+:([^}]*)\}", r"\1", p) for p in paragraphs])
         name = "ch%d.xhtml" % len(chapters)
         body = '<span epub:type="pagebreak" id="page%d" title="%d"/>' % (n, n)
         page_links.append('<li><a href="%s#page%d">%d</a></li>' % (name, n, n))
@@ -83,7 +90,23 @@ def epub(args, sections):
         '<?xml version="1.0" encoding="UTF-8"?>\n<html xmlns="http://www.w3.org/1999/xhtml" xmlns:epub="http://www.idpf.org/2007/ops">'
         '<head><title>Contents</title></head><body><nav epub:type="toc"><ol>%s</ol></nav>'
         '<nav epub:type="page-list"><ol>%s</ol></nav></body></html>\n' % ("".join(toc), "".join(page_links)))
-    items = "".join('<item id="ch%d" href="ch%d.xhtml" media-type="application/xhtml+xml"/>' % (i, i) for i in range(1, len(chapters) + 1))
+    overlays = {}
+    for i in args.narrate:
+        text = " ".join(spoken[i - 1])
+        with tempfile.TemporaryDirectory() as tmp:
+            wav, mp3 = os.path.join(tmp, "n.wav"), os.path.join(tmp, "n.mp3")
+            subprocess.run(["espeak-ng", "-v", args.language, "-w", wav, text], check=True)
+            subprocess.run(["lame", "--quiet", "-b", "32", wav, mp3], check=True)
+            with open(mp3, "rb") as f:
+                overlays[i] = f.read()
+        files["OEBPS/ch%d.smil" % i] = (
+            '<?xml version="1.0" encoding="UTF-8"?>\n<smil xmlns="http://www.w3.org/ns/SMIL" version="3.0"><body><seq>'
+            '<par id="p1"><text src="ch%d.xhtml"/><audio src="audio/ch%d.mp3"/></par></seq></body></smil>\n' % (i, i))
+        files["OEBPS/audio/ch%d.mp3" % i] = overlays[i]
+    items = "".join('<item id="ch%d" href="ch%d.xhtml" media-type="application/xhtml+xml"%s/>'
+                    % (i, i, ' media-overlay="mo%d"' % i if i in overlays else "") for i in range(1, len(chapters) + 1))
+    items += "".join('<item id="mo%d" href="ch%d.smil" media-type="application/smil+xml"/>'
+                     '<item id="au%d" href="audio/ch%d.mp3" media-type="audio/mpeg"/>' % (i, i, i, i) for i in overlays)
     spine = "".join('<itemref idref="ch%d"/>' % i for i in range(1, len(chapters) + 1))
     files["OEBPS/content.opf"] = (
         '<?xml version="1.0" encoding="UTF-8"?>\n<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="uid">'
@@ -97,8 +120,8 @@ def epub(args, sections):
     tmp = args.output + ".part"
     with zipfile.ZipFile(tmp, "w") as z:
         z.writestr(zipfile.ZipInfo("mimetype"), "application/epub+zip", compress_type=zipfile.ZIP_STORED)
-        for name, text in files.items():
-            z.writestr(name, text.encode("utf-8"), compress_type=zipfile.ZIP_DEFLATED)
+        for name, data in files.items():
+            z.writestr(name, data if isinstance(data, bytes) else data.encode("utf-8"), compress_type=zipfile.ZIP_DEFLATED)
     os.replace(tmp, args.output)
 
 
@@ -172,6 +195,7 @@ def main():
     ap.add_argument("--identifier", default=None)
     ap.add_argument("--section", action="append", default=[], help="LEVEL:HEADING:TEXT (repeatable)")
     ap.add_argument("--large", type=int, metavar="PAGES", help="a long book of this many pages")
+    ap.add_argument("--narrate", type=int, action="append", default=[], metavar="N", help="EPUB: narrate chapter file N")
     args = ap.parse_args()
     args.identifier = args.identifier or "urn:quimbo:" + re.sub(r"\W+", "-", args.title.lower())
     if args.large:
