@@ -3,7 +3,10 @@
 #include "formats/textbook.h"
 
 #include "logcapture.h"
+#include "testroot.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 class TextBookTest : public QObject
@@ -16,6 +19,8 @@ private Q_SLOTS:
     void documentText_data();
     void documentText();
     void recordedBooksAreNotText();
+    void realBooksText_data();
+    void realBooksText();
 };
 
 namespace {
@@ -162,6 +167,37 @@ void TextBookTest::recordedBooksAreNotText()
     QCOMPARE(describe(*book, book->headings()), QStringList({QStringLiteral("1:Narrated@Narrated"), QStringLiteral("1:Read aloud@Read aloud")}));
     QCOMPARE(book->sentences().at(0).audio, QStringLiteral("OEBPS/audio/ch1.mp3"));
     QCOMPARE(texts(*book).mid(1), QStringList({QStringLiteral("Read aloud"), QStringLiteral("This chapter is read aloud.")}));
+}
+
+void TextBookTest::realBooksText_data()
+{
+    // Real books made by others, recorded but with their full text: the text
+    // model reads their content as it would read a text-only copy. Every
+    // heading element of the navigation (NCC) or the DTBook becomes a heading.
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("headingsIn");
+    const QString painters = TestData::sharedBook(QStringLiteral("d202-great-painters/ncc.html"));
+    const QString health = TestData::sharedBook(QStringLiteral("d202-mental-health/ncc.html"));
+    const QString nccOnly = TestData::sharedBook(QStringLiteral("d202-dontworrybehappy-ncconly/ncc.html"));
+    QTest::newRow("DAISY 2.02, pages and notes") << painters << painters;
+    QTest::newRow("DAISY 2.02") << health << health;
+    QTest::newRow("DAISY 2.02, the text in the NCC") << nccOnly << nccOnly;
+    QTest::newRow("DAISY 3") << TestData::sharedBook(QStringLiteral("d3-dontworrybehappy/06-speechgen.opf"))
+                             << TestData::sharedBook(QStringLiteral("d3-dontworrybehappy/07-dtbook.xml"));
+}
+
+void TextBookTest::realBooksText()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, headingsIn);
+    QFile source(headingsIn);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const qsizetype headingElements = QString::fromUtf8(source.readAll()).count(QRegularExpression(QStringLiteral("<h[1-6][ >]")));
+    QString error;
+    const std::unique_ptr<TextBook> book = TextBook::open(path, &error);
+    QVERIFY2(book, qPrintable(error));
+    QVERIFY(book->sentences().size() >= headingElements);
+    QCOMPARE(book->headings().size(), headingElements);
 }
 
 QTEST_GUILESS_MAIN(TextBookTest)
