@@ -353,7 +353,7 @@ int VlcMediaPlayer::audioSetupCallback(void **opaque, char *format, unsigned *ra
 }
 
 VlcMediaPlayer::VlcMediaPlayer(QObject *parent)
-    : VlcMediaPlayer(std::make_unique<AoAudioOutput>(), parent)
+    : VlcMediaPlayer(Platform::listenedOutput(std::make_unique<AoAudioOutput>()), parent)
 {
 }
 
@@ -722,5 +722,16 @@ void VlcMediaPlayer::setMuted(bool muted)
         qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
-    d->muted.store(muted);
+    if (d->muted.exchange(muted) != muted)
+        d->report(muted ? QStringLiteral("mute on") : QStringLiteral("mute off"));
+}
+
+bool VlcMediaPlayer::isPaused() const
+{
+    return d->state() == libvlc_Paused;
+}
+
+bool VlcMediaPlayer::isMuted() const
+{
+    return d->muted.load();
 }

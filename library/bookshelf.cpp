@@ -12,6 +12,7 @@
 #include "library/logcategory.h"
 #include "library/texttitle.h"
 #include "library/resumemarkmanager.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
@@ -397,6 +398,9 @@ BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent
     qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
     connect(d->standbyTimer, &TimerClass::timeout, this, &BookShelf::standbyTimerTimeout);
+    // The simulator's status: the books listed, the shelf's standby countdown.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    Platform::provideStatus(this, QStringLiteral("shelf"), [this] { return QString::number(count()); });
 
     d->searchThread.setObjectName(QStringLiteral("BookSearch"));
     d->finder = new BookFinder;

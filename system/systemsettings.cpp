@@ -356,6 +356,7 @@ SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObje
     , d(std::make_unique<SystemSettingsPrivate>(this, audioSettings, input))
 {
     d->setInputEnabled(false);
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
     d->standbyTimer->setTime(kStandbySeconds);
     d->standbyTimer->stop();
     connect(d->standbyTimer, &TimerClass::timeout, this, &SystemSettings::standbyTimerTimeout);
