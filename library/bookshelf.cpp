@@ -2,13 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookshelf.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/markerfile.h"
 #include "library/logcategory.h"
 #include "library/texttitle.h"
 #include "library/resumemarkmanager.h"
@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
+#include "speech/messages.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -29,6 +30,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -140,7 +142,14 @@ public:
     // The word "bookshelf", then the title of the book under the cursor.
     void speakBookshelfAndTitle()
     {
-        messages->play(Message::bookshelf);
+        if (std::exchange(ejectFailedUnsaid, false)) {
+            messages->append(Message::eject, true);
+            messages->append(Message::failed);
+            messages->append(Message::bookshelf);
+            messages->playMessages();
+        } else {
+            messages->play(Message::bookshelf);
+        }
         whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
@@ -285,6 +294,36 @@ public:
         return mediaSource.mountPath() + LastPlayedFile;
     }
 
+    /**
+     * A stick or card is read in any slot: its marker names the book by its
+     * path below the medium's root, not through the mount point of one slot.
+     */
+    static QString pathOnMedium(const QString &url, const MediaSource &mediaSource)
+    {
+        for (const QString &root : {MarkerFile::hostPath(mediaSource.mountPath()), mediaSource.mountPath()}) {
+            if (url.startsWith(root + QLatin1Char('/')))
+                return url.mid(root.size() + 1);
+        }
+        return url;
+    }
+
+    /** The url of a marker's book on @p mediaSource; a full path, as markers were written before, is moved onto it. */
+    static QString urlOnMedium(const QString &source, const MediaSource &mediaSource)
+    {
+        const QString root = MarkerFile::hostPath(mediaSource.mountPath());
+        if (source.isEmpty() || source.contains(QLatin1String("://")))
+            return source;
+        if (!source.startsWith(QLatin1Char('/')))
+            return root + QLatin1Char('/') + source;
+        for (const char *mountPoint : {"/media/usb", "/media/mmc", "/media/cd"}) {
+            for (const QString &slot : {Platform::path(QLatin1String(mountPoint)), QString::fromLatin1(mountPoint)}) {
+                if (source.startsWith(slot + QLatin1Char('/')))
+                    return root + source.mid(slot.size());
+            }
+        }
+        return source;
+    }
+
     AudioBook readLastPlayed(const MediaSource &mediaSource) const
     {
         const bool cd = mediaSource.mediaType() == MediaSource::MediaTypeCdRom;
@@ -294,7 +333,7 @@ public:
             qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
-        const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
+        const AudioBook book = collection.audioBook(urlOnMedium(marker->source(), mediaSource), mediaSource.mediaType());
         if (book.isDefined())
             qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
@@ -332,6 +371,8 @@ public:
     BookFinder *finder = nullptr;
     QList<std::pair<int, MediaSource>> pending;
     int lastSerial = 0;
+    bool startRequested = false; // audioBooksAdded() went out; run() has not come yet
+    bool ejectFailedUnsaid = false; // the player quit for an eject that failed
 };
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
@@ -368,6 +409,15 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         return;
     }
 
+    if (startRequested && !active && !bookInUse.isDefined()) {
+        // Media arriving together at power-up: the shelf opens once, as the
+        // first medium (the one read last) decided, so its book resumes; the
+        // others wait on the shelf. Two media would otherwise mean normal mode.
+        qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, the shelf opens already in mode " << modeText(mode);
+        if (added > 1)
+            bookshelfAdded->play();
+        return;
+    }
     if (mediaSources.size() == 1)
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
@@ -386,6 +436,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
     }
     if (added > 1)
         bookshelfAdded->play();
+    startRequested = true;
     Q_EMIT q->audioBooksAdded();
 }
 
@@ -482,7 +533,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         return;
     }
     LastPlayedMarker marker;
-    marker.setSource(audioBook.url());
+    marker.setSource(BookShelfPrivate::pathOnMedium(audioBook.url(), *medium));
     marker.setMediaId(medium->mediaId());
     marker.setSingle(medium->mediaType() != MediaSource::MediaTypeCdRom);
     if (ResumeMarkManager::saveLastPlayedMarker(BookShelfPrivate::lastPlayedPath(*medium), &marker))
@@ -491,6 +542,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 
 void BookShelf::run()
 {
+    d->startRequested = false;
     d->active = true;
     d->setKeysEnabled(false);
     if (d->input)
@@ -559,7 +611,23 @@ void BookShelf::run()
 
 void BookShelf::runNormal()
 {
+    d->startRequested = false;
     d->mode = NormalMode;
+}
+
+void BookShelf::ejectFailed()
+{
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
+    // Ejecting disabled the keys; the disc and its books stay.
+    if (d->active) {
+        d->stopMessages();
+        d->messages->append(Message::eject, true);
+        d->messages->append(Message::failed);
+        d->messages->playMessages();
+        d->setKeysEnabled(true);
+    } else if (d->bookInUse.mediaType() == MediaSource::MediaTypeCdRom) {
+        d->ejectFailedUnsaid = true;
+    }
 }
 
 void BookShelf::playTitleFinished()
@@ -749,15 +817,19 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
 {
     d->pending.removeIf([&mediaSource](const auto &entry) { return entry.second == mediaSource; });
 
-    d->bookshelfRemoved->play();
     const AudioBook underCursor = d->collection.audioBook(d->index);
     const int mediaType = mediaSource.mediaType();
+    const int before = d->collection.count();
     d->collection.removeAudioBooksByMediaType(mediaType);
+    // Heard once per medium that brought books, not for every device node that goes with it.
+    if (d->collection.count() < before)
+        d->bookshelfRemoved->play();
     d->mediaSources.removeOne(mediaSource);
     QSettings settings;
     settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);
 
     if (d->collection.count() == 0) {
+        d->startRequested = false;
         settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
         if (d->active) {
             d->leave();

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/texttitle.h"
 
-#include "app/messages.h"
+#include "speech/messages.h"
 #include "audio/ttssynthesizer.h"
 #include "formats/textbook.h"
 #include "library/logcategory.h"

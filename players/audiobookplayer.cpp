@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/audiobookplayer.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/input.h"
@@ -18,6 +17,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "speech/messages.h"
 #include "players/ttsaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
@@ -49,6 +49,7 @@ constexpr int kVolumeEdgeHigh = 21;
 const QString kDaisyPlayer = QStringLiteral("Daisy Player");
 const QString kEpubPlayer = QStringLiteral("Epub Player");
 const QString kTtsPlayer = QStringLiteral("Tts Player");
+const QString kCdPlayer = QStringLiteral("Cdda Player");
 
 // What messagesFinished() does when the current spoken answer ends.
 enum AfterMessage {
@@ -100,6 +101,11 @@ public:
     // A book read aloud walks levels and pages like a DAISY book.
     bool isDaisy() const { return playerName() == kDaisyPlayer || playerName() == kTtsPlayer; }
     bool speaksBookEnds() const { return isDaisy() || playerName() == kEpubPlayer; }
+    // Only a disc ends as a CD: a folder of MP3 files and an EPUB are books to
+    // their reader, whatever the player underneath (the older answers said
+    // "end of CD" for every player but the DAISY one).
+    QString endPrompt() const { return playerName() == kCdPlayer ? Message::end_of_cd : Message::end_of_book; }
+    QString startPrompt() const { return playerName() == kCdPlayer ? Message::begin_of_cd : Message::start_of_book; }
     static int navigationMode() { return QSettings().value(QStringLiteral("navigationMode"), 1).toInt(); }
 
     /** Speaks the messages as one utterance; finished() of the messages follows its end. */
@@ -108,6 +114,10 @@ public:
     void disconnectKeys();
     void stopPlayer();
     void closePlayer();
+    /** Says that @p audioBook cannot be played; false, for open() to return. */
+    bool refuseBook(const AudioBook &audioBook);
+    /** Nothing of the book plays (its audio missing or broken): said, and the device may switch itself off. */
+    void answerPlayFailed();
 
     void windRelease(int key);
     void timeJump(int seconds);
@@ -138,8 +148,12 @@ public:
 
     // The accelerated seek of a held wind key, kept across its repeats.
     int seekCounter = 0;
-    int seekStep = 0; ///< minutes skipped so far, for the announcement
+    int seekStep = 0; ///< which of the minute jumps comes next
     int seekTime = 5; ///< seconds per step
+    int seekWound = 0; ///< seconds the hold has really moved the book, for the announcement
+    // Whether the last hold of a wind key wound by time (rather than stepping
+    // a level or a page): its release then has nothing more to do.
+    bool holdWound = false;
 
     // The key the reader held last; a press of any key forgets it.
     int lastHeld = BUTTON_NONE;
@@ -188,6 +202,26 @@ void AudioBookPlayerPrivate::closePlayer()
     }
 }
 
+bool AudioBookPlayerPrivate::refuseBook(const AudioBook &audioBook)
+{
+    // The reader hears why nothing plays before the shelf answers again;
+    // waited for, since this front end goes away with the refusal.
+    qCWarning(lcPlayers).noquote() << "[AudioBookPlayer::open]: the book cannot be played:" << audioBook.url();
+    messages->play(Message::failed, true);
+    return false;
+}
+
+void AudioBookPlayerPrivate::answerPlayFailed()
+{
+    qCWarning(lcPlayers) << "[AudioBookPlayer]: nothing of the book plays";
+    // The track players answer with their track number and move on by themselves.
+    if (speaksBookEnds()) {
+        notifier->stopNotify();
+        say({Message::failed});
+    }
+    standbyTimer->start();
+}
+
 bool AudioBookPlayerPrivate::discInDrive() const
 {
     if (auto *mediaClass = qobject_cast<MediaClass *>(notifier->mediaClass())) {
@@ -221,10 +255,10 @@ void AudioBookPlayerPrivate::timeJump(int seconds)
     const int result = seconds > 0 ? player->fastForward(seconds) : player->rewind(seconds);
     if (result == AudioBookPlayerInterface::EndOfBook) {
         notifier->stopNotify();
-        say({isDaisy() ? Message::end_of_book : Message::end_of_cd});
+        say({endPrompt()});
         standbyTimer->start();
     } else if (result == AudioBookPlayerInterface::BeginOfBook) {
-        say({isDaisy() ? Message::start_of_book : Message::begin_of_cd});
+        say({startPrompt()});
     }
 }
 
@@ -234,6 +268,8 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
     if (restart || seekCounter < 12) {
         seekCounter = restart ? 1 : seekCounter + 1;
         seekStep = 0;
+        if (restart)
+            seekWound = 0;
         seekTime = 5;
         afterMessageAction = EndOfSlowSeek;
         input->setAutoRepeatTime(kFastRepeatMsec);
@@ -257,10 +293,15 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
     const int result = direction > 0 ? player->fastForward(seekTime) : player->rewind(-seekTime);
     switch (result) {
     case AudioBookPlayerInterface::Done:
+        seekWound += seekTime;
         if (seekStep > 0) {
+            // The minutes the book has really moved, the 5-s steps before
+            // the first minute jump included: a reader who hears "5 minutes"
+            // is 5 minutes further on.
             QStringList words;
-            const int hours = seekStep / 60;
-            const int minutes = seekStep % 60;
+            const int wound = seekWound / 60;
+            const int hours = wound / 60;
+            const int minutes = wound % 60;
             if (hours > 0)
                 words << QString::number(hours) << Message::hour;
             words << QString::number(minutes) << (minutes == 1 ? Message::minute : Message::minutes);
@@ -273,12 +314,10 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
         input->setAutoRepeat(true);
         break;
     case AudioBookPlayerInterface::BeginOfBook:
-        if (speaksBookEnds())
-            say({Message::start_of_book});
+        say({startPrompt()});
         break;
     case AudioBookPlayerInterface::EndOfBook:
-        if (speaksBookEnds())
-            say({Message::end_of_book});
+        say({endPrompt()});
         afterMessageAction = ResumePaused;
         standbyTimer->start();
         break;
@@ -310,12 +349,16 @@ void AudioBookPlayerPrivate::windRelease(int key)
     notifier->stopNotify();
     input->setAutoRepeatTime(kWindRepeatMsec);
     const bool held = lastHeld == key;
-    if (held && playing()) {
-        // The hold has already moved the book.
-        messages->stop();
-        if (afterMessageAction == EndOfFastSeek || afterMessageAction == EndOfSlowSeek) {
-            afterMessageAction = ResumePaused;
-            player->mute(false);
+    if (held && (playing() || holdWound)) {
+        // The hold has already moved the book. When it reached an end the
+        // player has stopped and said so: the release adds no jump and no
+        // second answer, and the end's answer is left to finish.
+        if (playing()) {
+            messages->stop();
+            if (afterMessageAction == EndOfFastSeek || afterMessageAction == EndOfSlowSeek) {
+                afterMessageAction = ResumePaused;
+                player->mute(false);
+            }
         }
         return;
     }
@@ -474,16 +517,16 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
         break;
     default:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->player.reset(playerFactory()(audioBook.mimeType()));
     if (!d->player) {
         qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": no player for mime type " << int(audioBook.mimeType());
-        return false;
+        return d->refuseBook(audioBook);
     }
     if (!d->player->open(audioBook.url())) {
         d->player.reset();
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->book = audioBook;
     // Every player is a QObject with finished(); the interface itself is not
@@ -510,10 +553,12 @@ void AudioBookPlayer::run()
         d->messages->play(QString::number(d->player->trackNumber()), true);
     }
     d->standbyTimer->stop();
-    d->player->play();
+    const bool playing = d->player->play();
     d->connectKeys();
     d->input->setEnabled(true);
     d->input->setAutoRepeat(false);
+    if (!playing)
+        d->answerPlayFailed();
 }
 
 void AudioBookPlayer::runIdle()
@@ -681,9 +726,10 @@ void AudioBookPlayer::keyReleaseEvent(int key)
         if (d->playing()) {
             d->player->stop();
             d->standbyTimer->start();
-        } else {
-            d->player->play();
+        } else if (d->player->play()) {
             d->standbyTimer->stop();
+        } else {
+            d->answerPlayFailed();
         }
         d->afterMessageAction = ResumePaused;
         break;
@@ -724,7 +770,8 @@ void AudioBookPlayer::keyHoldEvent(int key)
             d->player->play();
         }
         d->input->setReleaseEnabled(true);
-        if (d->playing() || AudioBookPlayerPrivate::navigationMode() == 1)
+        d->holdWound = d->playing() || AudioBookPlayerPrivate::navigationMode() == 1;
+        if (d->holdWound)
             d->timeSeek(direction(key), true);
         else
             d->stepNavigation(direction(key));
@@ -807,6 +854,10 @@ void AudioBookPlayer::notifierStarted()
 
 void AudioBookPlayer::playerFinished()
 {
+    // A book whose files went from under it has not ended: its medium went,
+    // and the removal that follows stops the player with the stored place kept.
+    if (MediaClass::bookVanished(d->book))
+        return;
     d->notifier->stopNotify();
     d->say({Message::end_of_book});
     d->standbyTimer->start();

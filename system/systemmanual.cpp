@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemmanual.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "formats/daisytalkingbook.h"
@@ -14,6 +13,7 @@
 #include "input/keys.h"
 #include "platform/devicestatus.h"
 #include "platform/paths.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
