@@ -10,6 +10,7 @@
 #include "library/lastplayedmarker.h"
 #include "library/markerfile.h"
 #include "library/logcategory.h"
+#include "library/texttitle.h"
 #include "library/resumemarkmanager.h"
 #include "platform/devicestatus.h"
 #include "platform/paths.h"
@@ -116,7 +117,10 @@ public:
             return;
         }
         const QString medium = mediumWord(book.mediaType());
-        if (book.mimeType() != AudioBook::Daisy) {
+        if (book.mimeType() == AudioBook::Text && book.titleStopTime() > 0) {
+            // The title in the synthetic voice that will read the book.
+            messages->playDaisyTitle(medium, book.titleFilename(), 0, float(book.titleStopTime()) / 1000, TextTitle::kindMessage(book));
+        } else if (book.mimeType() != AudioBook::Daisy) {
             messages->append(book.titleFilename(), true);
             messages->append(medium);
             messages->append(QString::number(book.number()));

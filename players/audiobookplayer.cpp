@@ -18,6 +18,7 @@
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
 #include "speech/messages.h"
+#include "players/ttsaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/systemsettings.h"
@@ -35,6 +36,7 @@ constexpr int kFastRepeatMsec = 290;
 
 const QString kDaisyPlayer = QStringLiteral("Daisy Player");
 const QString kEpubPlayer = QStringLiteral("Epub Player");
+const QString kTtsPlayer = QStringLiteral("Tts Player");
 const QString kCdPlayer = QStringLiteral("Cdda Player");
 
 AudioBookPlayerInterface *createPlayer(int mimeType)
@@ -47,6 +49,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
         return new CddaAudioBookPlayer;
     if (mimeType == AudioBook::DigitalAudio)
         return new DigitalAudioBookPlayer;
+    if (mimeType == AudioBook::Text)
+        return new TtsAudioBookPlayer;
     return nullptr;
 }
 
@@ -73,7 +77,8 @@ public:
 
     bool playing() const { return player && player->isPlaying(); }
     QString playerName() const { return player ? player->name() : QString(); }
-    bool isDaisy() const { return playerName() == kDaisyPlayer; }
+    // A book read aloud walks levels and pages like a DAISY book.
+    bool isDaisy() const { return playerName() == kDaisyPlayer || playerName() == kTtsPlayer; }
     bool speaksBookEnds() const { return isDaisy() || playerName() == kEpubPlayer; }
     // Only a disc ends as a CD: a folder of MP3 files and an EPUB are books to
     // their reader, whatever the player underneath (the older answers said
@@ -301,7 +306,7 @@ void AudioBookPlayerPrivate::windRelease(int key)
         break;
     case 3:
         q->stopAnswer();
-        if (name == kDaisyPlayer) {
+        if (isDaisy()) {
             result = player->walkPage(held ? 0 : d, true);
         } else if (held) {
             return;
@@ -561,6 +566,9 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
         break;
     case AudioBook::DigitalAudio:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": other audio book";
+        break;
+    case AudioBook::Text:
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": book read aloud";
         break;
     default:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
