@@ -58,7 +58,6 @@ private Q_SLOTS:
     void hotPlugInsertAndRemove();
     void unusableMedia_data();
     void unusableMedia();
-    void removedWhileSearched();
     void mediaChangingDuringStartUp_data();
     void mediaChangingDuringStartUp();
     void staleResultLeavesTheNewMount();
@@ -212,20 +211,6 @@ void MediaClassTest::unusableMedia()
     QCOMPARE(reports.events, reported);
     // Only a medium that is reported stays mounted.
     QCOMPARE(SimMedia::instance()->mountedDevice(QStringLiteral("/media/usb")).isEmpty(), !reported.value(0).startsWith(QLatin1Char('+')));
-}
-
-void MediaClassTest::removedWhileSearched()
-{
-    startMonitoring();
-    Reports reports(m_media.get());
-    // Gone before the search thread could look at it: the events arrive together.
-    QVERIFY(SimMedia::instance()->insert(SimMedia::UsbSlot, m_root->medium(QStringLiteral("stick"), {QStringLiteral("a.mp3")})));
-    QVERIFY(SimMedia::instance()->remove(SimMedia::UsbSlot));
-    // Found gone: never announced as a medium with books.
-    QTRY_COMPARE(reports.events, QStringList{QStringLiteral("-/dev/sda1")});
-    QTRY_VERIFY(!m_media->isBusy());
-    QCOMPARE(reports.events.size(), 1);
-    QVERIFY(SimMedia::instance()->mounts().isEmpty());
 }
 
 void MediaClassTest::mediaChangingDuringStartUp_data()
