@@ -3,7 +3,6 @@
 #include "app/mainclass.h"
 
 #include "app/logcategory.h"
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
 #include "input/board.h"
@@ -14,11 +13,13 @@
 #include "library/mediaclass.h"
 #include "library/mediasource.h"
 #include "library/mediasourcemanager.h"
+#include "platform/devicestatus.h"
 #include "platform/gpio.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
 #include "players/audiobookplayer.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/idlemode.h"
 #include "system/notifier.h"
@@ -33,6 +34,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QMetaEnum>
 #include <QPointer>
 #include <QProcess>
 #include <QSettings>
@@ -222,6 +224,10 @@ MainClass::MainClass(QObject *parent)
     d->notifier = Notifier::instance();
     d->standbyTimer = new TimerClass(this);
     d->runTimer = new RunTimerClass(this);
+    // The simulator's status: the mode, whether keys are taken, main mode's standby countdown.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    Platform::provideStatus(this, QStringLiteral("mode"), [this] { return QString::fromLatin1(QMetaEnum::fromType<Mode>().valueToKey(int(d->mode))); });
+    Platform::provideStatus(this, QStringLiteral("keys"), [this] { return QString::fromLatin1(d->input && d->input->isEnabled() ? "on" : "off"); });
 
     // Starting the sound player once early makes the first voice message come quicker.
     d->warmUpPlayer = new QProcess(this);

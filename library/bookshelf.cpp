@@ -2,18 +2,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookshelf.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/markerfile.h"
 #include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
+#include "speech/messages.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -288,6 +290,36 @@ public:
         return mediaSource.mountPath() + LastPlayedFile;
     }
 
+    /**
+     * A stick or card is read in any slot: its marker names the book by its
+     * path below the medium's root, not through the mount point of one slot.
+     */
+    static QString pathOnMedium(const QString &url, const MediaSource &mediaSource)
+    {
+        for (const QString &root : {MarkerFile::hostPath(mediaSource.mountPath()), mediaSource.mountPath()}) {
+            if (url.startsWith(root + QLatin1Char('/')))
+                return url.mid(root.size() + 1);
+        }
+        return url;
+    }
+
+    /** The url of a marker's book on @p mediaSource; a full path, as markers were written before, is moved onto it. */
+    static QString urlOnMedium(const QString &source, const MediaSource &mediaSource)
+    {
+        const QString root = MarkerFile::hostPath(mediaSource.mountPath());
+        if (source.isEmpty() || source.contains(QLatin1String("://")))
+            return source;
+        if (!source.startsWith(QLatin1Char('/')))
+            return root + QLatin1Char('/') + source;
+        for (const char *mountPoint : {"/media/usb", "/media/mmc", "/media/cd"}) {
+            for (const QString &slot : {Platform::path(QLatin1String(mountPoint)), QString::fromLatin1(mountPoint)}) {
+                if (source.startsWith(slot + QLatin1Char('/')))
+                    return root + source.mid(slot.size());
+            }
+        }
+        return source;
+    }
+
     AudioBook readLastPlayed(const MediaSource &mediaSource) const
     {
         const bool cd = mediaSource.mediaType() == MediaSource::MediaTypeCdRom;
@@ -297,7 +329,7 @@ public:
             qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
-        const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
+        const AudioBook book = collection.audioBook(urlOnMedium(marker->source(), mediaSource), mediaSource.mediaType());
         if (book.isDefined())
             qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
@@ -413,6 +445,9 @@ BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent
     qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
     connect(d->standbyTimer, &TimerClass::timeout, this, &BookShelf::standbyTimerTimeout);
+    // The simulator's status: the books listed, the shelf's standby countdown.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    Platform::provideStatus(this, QStringLiteral("shelf"), [this] { return QString::number(count()); });
 
     d->searchThread.setObjectName(QStringLiteral("BookSearch"));
     d->finder = new BookFinder;
@@ -494,7 +529,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         return;
     }
     LastPlayedMarker marker;
-    marker.setSource(audioBook.url());
+    marker.setSource(BookShelfPrivate::pathOnMedium(audioBook.url(), *medium));
     marker.setMediaId(medium->mediaId());
     marker.setSingle(medium->mediaType() != MediaSource::MediaTypeCdRom);
     if (ResumeMarkManager::saveLastPlayedMarker(BookShelfPrivate::lastPlayedPath(*medium), &marker))

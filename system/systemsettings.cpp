@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemsettings.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/board.h"
@@ -10,6 +9,7 @@
 #include "input/keys.h"
 #include "library/bookmemory.h"
 #include "platform/platform.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -356,6 +356,7 @@ SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObje
     , d(std::make_unique<SystemSettingsPrivate>(this, audioSettings, input))
 {
     d->setInputEnabled(false);
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
     d->standbyTimer->setTime(kStandbySeconds);
     d->standbyTimer->stop();
     connect(d->standbyTimer, &TimerClass::timeout, this, &SystemSettings::standbyTimerTimeout);

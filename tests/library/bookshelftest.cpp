@@ -501,10 +501,12 @@ void BookShelfTest::lastPlayedMarkerRoundTrip_data()
     QTest::addColumn<QStringList>("tree");
     QTest::addColumn<int>("played");
     QTest::addColumn<bool>("written");
+    QTest::addColumn<bool>("moved"); // the stick's files come back in the card slot
 
-    QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
-    QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false;
-    QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true;
+    QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true << false;
+    QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false << false;
+    QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true << false;
+    QTest::newRow("stick read again as a card") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 1 << true << true;
 }
 
 void BookShelfTest::lastPlayedMarkerRoundTrip()
@@ -513,6 +515,7 @@ void BookShelfTest::lastPlayedMarkerRoundTrip()
     QFETCH(QStringList, tree);
     QFETCH(int, played);
     QFETCH(bool, written);
+    QFETCH(bool, moved);
 
     TestMedium medium(*m_root, cd ? QStringLiteral("/media/cd") : QStringLiteral("/media/usb"), cd ? MediaSource::MediaTypeCdRom : MediaSource::MediaTypeUsb);
     QVERIFY(medium.addAll(tree));
@@ -526,14 +529,19 @@ void BookShelfTest::lastPlayedMarkerRoundTrip()
     if (!written)
         return;
 
-    // Taken out and put back, the medium starts the book read last.
+    // Taken out and put back, in its slot or another, the medium starts the book read last.
     m_shelf->removeMediaSource(source);
     QCOMPARE(m_shelf->count(), 0);
-    QVERIFY(insert(source));
+    TestMedium card(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
+    if (moved) {
+        QVERIFY(QDir().rmdir(card.hostPath()));
+        QVERIFY(QDir().rename(medium.hostPath(), card.hostPath()));
+    }
+    QVERIFY(insert(moved ? card.source(mmcDevice) : source));
     QSignalSpy selected(m_shelf.get(), &BookShelf::audioBookSelected);
     m_shelf->run();
     QVERIFY(selected.wait(5000));
-    QCOMPARE(m_shelf->bookInUse(), book);
+    QCOMPARE(m_shelf->bookInUse().url(), moved ? card.hostPath(QStringLiteral("B")) : book.url());
 }
 
 void BookShelfTest::removalOfPlayingBooksMedium()

@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemsettings.h"
 
-#include "app/logcategory.h"
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/board.h"
 #include "input/input.h"
@@ -13,6 +11,8 @@
 #include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "speech/logcategory.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -278,7 +278,7 @@ void SystemSettingsTest::languageSelection()
         last = answer(forwards ? BUTTON_FAST_FORWARD : BUTTON_REWIND, Act::Press, 1);
     QCOMPARE(last, QStringList{eng(name)});
 
-    LogCapture log(lcApp()); // the voice messages say when they fall back
+    LogCapture log(lcSpeech()); // the voice messages say when they fall back
     QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), confirmation);
     QCOMPARE(QSettings().value(QStringLiteral("systemLanguage")).toString(), code);
     QCOMPARE(log.contains(QStringLiteral("[Messages::resolve]")), confirmation.filter(QStringLiteral("eng/")).size() > 0);
