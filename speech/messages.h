@@ -81,6 +81,7 @@ inline const QString cd = QStringLiteral("message075.wav");
 inline const QString usb = QStringLiteral("message076.wav");
 inline const QString sd_card = QStringLiteral("message077.wav");
 inline const QString daisy = QStringLiteral("message078.wav");
+inline const QString epub = QStringLiteral("message088.wav");
 inline const QString manual = QStringLiteral("message079.wav");
 inline const QString close = QStringLiteral("message080.wav");
 inline const QString start = QStringLiteral("message081.wav");
@@ -185,10 +186,11 @@ public:
     void playMessages();
 
     /**
-     * Plays the "daisy" message, the given message and then a clip of a book's
-     * audio file (start and length in seconds), as one player command.
+     * Plays the book's kind (the "daisy" message unless @p kind names another),
+     * the given message and then a clip of a book's audio file (start and
+     * length in seconds), as one player command.
      */
-    void playDaisyTitle(const QString &message, const QString &file, float start, float length);
+    void playDaisyTitle(const QString &message, const QString &file, float start, float length, const QString &kind = QString());
 
     /** Full paths of the queued messages, in order. */
     QStringList queue() const { return m_queue; }

@@ -3,27 +3,25 @@
 #ifndef QUIMBO_SYSTEM_KEYDESCRIBER_H
 #define QUIMBO_SYSTEM_KEYDESCRIBER_H
 
-#include <QObject>
+#include "system/modebase.h"
 
-#include <memory>
-
+class AudioSettings;
 class Input;
-class KeyDescriberPrivate;
 
 /**
  * The key describer, entered from the settings menu: each key press (and
  * each turn of the knob) speaks the key's name and what it does in a book,
  * without doing it, so that a reader can learn the keypad without losing the
  * place. Holding the menu key leaves it (quitToMenu()); holding the power
- * button still switches off, and so does the 30-minute standby timer
- * (shutdown()). Created by the menu for one visit; main thread.
+ * button still switches off, and so does the standby timer (shutdown()).
+ * Created by the menu for one visit; main thread.
  */
-class KeyDescriber : public QObject
+class KeyDescriber : public ModeBase
 {
     Q_OBJECT
 
 public:
-    explicit KeyDescriber(Input *input, QObject *parent = nullptr);
+    KeyDescriber(AudioSettings *audioSettings, Input *input, QObject *parent = nullptr);
     ~KeyDescriber() override;
 
 public Q_SLOTS:
@@ -31,16 +29,9 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void quitToMenu();
-    void shutdown();
-
-private Q_SLOTS:
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
-    void standbyTimerTimeout();
 
 private:
-    const std::unique_ptr<KeyDescriberPrivate> d;
+    void describe(int key);
 };
 
 #endif

@@ -12,12 +12,8 @@
 #include "system/keydescriber.h"
 #include "speech/messages.h"
 #include "system/logcategory.h"
-#include "system/notifier.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
 #include "system/systemmanual.h"
 #include "system/systemsettingslocale.h"
-#include "system/timerclass.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -32,7 +28,6 @@
 namespace {
 
 constexpr int kRev6Revision = 7;
-constexpr int kStandbySeconds = 1800;
 
 const QString kMainLevel = QStringLiteral("main");
 const QString kLanguageKey = QStringLiteral("systemLanguage");
@@ -66,27 +61,14 @@ const YesNoItem *yesNoItem(const QString &level)
     return nullptr;
 }
 
-Sound *sound(const QString &name)
-{
-    return SoundManager::instance()->effect(name);
-}
-
 } // namespace
 
 class SystemSettingsPrivate
 {
 public:
-    SystemSettingsPrivate(SystemSettings *q, AudioSettings *audioSettings, Input *input)
+    SystemSettingsPrivate(SystemSettings *q, Messages *messages)
         : q(q)
-        , audioSettings(audioSettings)
-        , messages(new Messages(q))
-        , notifier(Notifier::instance())
-        , input(input)
-        , standbyTimer(new TimerClass(q))
-        , beep(sound(QStringLiteral("beep")))
-        , doubleBeep(sound(QStringLiteral("doubleBeep")))
-        , alarmBeep(sound(QStringLiteral("alarmBeep")))
-        , tickBeep(sound(QStringLiteral("tickBeep")))
+        , messages(messages)
     {
     }
 
@@ -96,18 +78,11 @@ public:
 
     void buildOptionMap();
     void buildMainList();
-    void connectKeys();
-    void disconnectKeys();
-    void setInputEnabled(bool enabled);
 
-    void nextItem();
-    void previousItem();
     void step(int delta);
     void backToMain();
     void selectMainItem();
     void selectItem();
-    void quit();
-    void changeVolume(int delta);
     void watchSettingsFile();
 
     SystemSettings *const q;
@@ -118,19 +93,10 @@ public:
     int mainIndex = 0;
     int optionIndex = 0;
     SystemSettingsLocale locale;
-    AudioSettings *audioSettings;
     Messages *messages;
-    Notifier *notifier;
-    Input *input;
-    TimerClass *standbyTimer;
-    Sound *beep;
-    Sound *doubleBeep;
-    Sound *alarmBeep;
-    Sound *tickBeep;
     QPointer<VlcMediaPlayer> mediaPlayer;
 
     QFileSystemWatcher *watcher = nullptr;
-    QList<QMetaObject::Connection> keyConnections;
 };
 
 void SystemSettingsPrivate::buildOptionMap()
@@ -160,40 +126,6 @@ void SystemSettingsPrivate::buildMainList()
     // Coming back from the manual the list may have lost the bookshelf item meanwhile.
     if (mainIndex >= mainList.size())
         mainIndex = int(mainList.size()) - 1;
-}
-
-void SystemSettingsPrivate::connectKeys()
-{
-    disconnectKeys();
-    keyConnections << QObject::connect(notifier, &Notifier::startNotify, messages, &Messages::stop);
-    keyConnections << QObject::connect(input, &Input::pressed, q, &SystemSettings::keyPressEvent);
-    keyConnections << QObject::connect(input, &Input::released, q, &SystemSettings::keyReleaseEvent);
-    keyConnections << QObject::connect(input, &Input::holded, q, &SystemSettings::keyHoldEvent);
-    keyConnections << QObject::connect(input, &Input::released, standbyTimer, &TimerClass::restartTimer);
-}
-
-void SystemSettingsPrivate::disconnectKeys()
-{
-    for (const QMetaObject::Connection &connection : std::as_const(keyConnections))
-        QObject::disconnect(connection);
-    keyConnections.clear();
-}
-
-void SystemSettingsPrivate::setInputEnabled(bool enabled)
-{
-    input->setEnabled(enabled);
-    if (!enabled)
-        input->setAutoRepeat(false);
-}
-
-void SystemSettingsPrivate::nextItem()
-{
-    step(+1);
-}
-
-void SystemSettingsPrivate::previousItem()
-{
-    step(-1);
 }
 
 void SystemSettingsPrivate::step(int delta)
@@ -259,9 +191,7 @@ void SystemSettingsPrivate::selectMainItem()
     if (level == Message::bookshelf) {
         qCDebug(lcSystem) << "Quit menu and start bookshelf";
         level = kMainLevel;
-        standbyTimer->stop();
-        disconnectKeys();
-        setInputEnabled(false);
+        q->releaseKeys();
         Q_EMIT q->quitToBookshelf();
         return;
     }
@@ -352,22 +282,6 @@ void SystemSettingsPrivate::selectItem()
     messages->playMessages();
 }
 
-void SystemSettingsPrivate::quit()
-{
-    qCDebug(lcSystem) << "Quit menu!";
-    standbyTimer->stop();
-    disconnectKeys();
-    setInputEnabled(false);
-    messages->play(Message::exit_menu, true);
-    Q_EMIT q->finished();
-}
-
-void SystemSettingsPrivate::changeVolume(int delta)
-{
-    const int volume = audioSettings->changeVolume(delta);
-    SoundManager::instance()->play(SoundManager::volumeAnswer(volume, audioSettings->volumeMaxRS1Level()));
-}
-
 void SystemSettingsPrivate::watchSettingsFile()
 {
     // The store is rewritten by renaming a new file over the old one, which
@@ -389,14 +303,32 @@ void SystemSettingsPrivate::watchSettingsFile()
 }
 
 SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<SystemSettingsPrivate>(this, audioSettings, input))
+    : ModeBase(QStringLiteral("menu"), input, audioSettings, parent)
+    , d(std::make_unique<SystemSettingsPrivate>(this, messages()))
 {
-    d->setInputEnabled(false);
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
-    d->standbyTimer->setTime(kStandbySeconds);
-    d->standbyTimer->stop();
-    connect(d->standbyTimer, &TimerClass::timeout, this, &SystemSettings::standbyTimerTimeout);
+    onKeys(Press, allKeys(), [](int) { playSound(QStringLiteral("beep")); });
+    onKeys(Press, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
+        playSound(QStringLiteral("beep"));
+        d->step(key == BUTTON_FAST_FORWARD ? 1 : -1);
+    });
+    onKey(Press, BUTTON_EJECT, [this](int) {
+        playSound(QStringLiteral("beep"));
+        d->backToMain();
+    });
+    onKey(Release, BUTTON_PLAY_STOP, [this](int) { d->selectItem(); });
+    onKey(Release, BUTTON_SLEEP_MENU, [this](int) {
+        qCDebug(lcSystem) << "Quit menu!";
+        releaseKeys();
+        messages()->play(Message::exit_menu, true);
+        Q_EMIT finished();
+    });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
+    onKey(Hold, BUTTON_POWER, [this](int) {
+        qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
+        releaseKeys();
+        messages()->stop();
+        Q_EMIT shutdown();
+    });
     d->watchSettingsFile();
 }
 
@@ -415,88 +347,43 @@ void SystemSettings::run()
 
     d->level = kMainLevel;
     d->optionList.clear();
-    d->messages->append(Message::menu, true);
-    d->messages->append(d->currentItem(), false);
-    d->messages->playMessages();
-
-    d->connectKeys();
-    d->input->setEnabled(true);
-    d->standbyTimer->start();
+    messages()->append(Message::menu, true);
+    messages()->append(d->currentItem(), false);
+    messages()->playMessages();
+    takeKeys();
 }
 
-void SystemSettings::keyPressEvent(int key)
+void SystemSettings::keysTakenAway()
 {
-    d->beep->play();
-    switch (key) {
-    case BUTTON_REWIND:
-        d->previousItem();
-        break;
-    case BUTTON_FAST_FORWARD:
-        d->nextItem();
-        break;
-    case BUTTON_EJECT:
-        d->backToMain();
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemSettings::keyReleaseEvent(int key)
-{
-    switch (key) {
-    case BUTTON_PLAY_STOP:
-        d->selectItem();
-        break;
-    case BUTTON_SLEEP_MENU:
-        d->quit();
-        break;
-    case BUTTON_VOLUME_UP:
-        d->changeVolume(+1);
-        break;
-    case BUTTON_VOLUME_DOWN:
-        d->changeVolume(-1);
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemSettings::keyHoldEvent(int key)
-{
-    if (key != BUTTON_POWER)
-        return;
-    qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
-    d->standbyTimer->stop();
-    d->disconnectKeys();
-    d->setInputEnabled(false);
-    d->messages->stop();
-    Q_EMIT shutdown();
+    ModeBase::keysTakenAway();
+    // Whatever opened the menu has been left for another mode: the visit is over.
+    deleteLater();
 }
 
 void SystemSettings::runHelp()
 {
-    d->disconnectKeys();
-    d->standbyTimer->stop();
-    d->messages->stop();
-    d->setInputEnabled(false);
+    releaseKeys();
+    messages()->stop();
 
-    SystemManual *manual = SystemManual::createManual(d->audioSettings, d->input, d->mediaPlayer, nullptr);
+    SystemManual *manual = SystemManual::createManual(audioSettings(), input(), d->mediaPlayer, nullptr);
     if (!manual) {
         qCDebug(lcSystem) << "Help could not be created!";
-        d->messages->play(Message::manual, true);
-        d->messages->play(Message::not_available, true);
+        messages()->play(Message::manual, true);
+        messages()->play(Message::not_available, true);
         QTimer::singleShot(Platform::scaledMsec(1000), this, &SystemSettings::run);
         return;
     }
-    d->messages->play(Message::start, true);
-    d->messages->play(Message::manual, true);
+    messages()->play(Message::start, true);
+    messages()->play(Message::manual, true);
     // The menu's own signals end the menu's visit; the manual goes with them
     // or with its own end, whichever comes first.
     connect(manual, &SystemManual::shutdown, this, &SystemSettings::shutdown);
     connect(manual, &SystemManual::quit, this, &SystemSettings::finished);
     connect(manual, &SystemManual::quitToMenu, this, &SystemSettings::run, Qt::QueuedConnection);
-    for (auto signal : {&SystemManual::shutdown, &SystemManual::quit, &SystemManual::quitToMenu})
+    connect(manual, &SystemManual::keysLost, this, [this] { keysTakenAway(); });
+    for (auto signal : {&ModeBase::shutdown, &ModeBase::keysLost})
+        connect(manual, signal, manual, &QObject::deleteLater);
+    for (auto signal : {&SystemManual::quit, &SystemManual::quitToMenu})
         connect(manual, signal, manual, &QObject::deleteLater);
     connect(this, &QObject::destroyed, manual, &QObject::deleteLater);
     QTimer::singleShot(Platform::scaledMsec(500), manual, &SystemManual::run);
@@ -504,26 +391,16 @@ void SystemSettings::runHelp()
 
 void SystemSettings::runKeyDescriber()
 {
-    d->disconnectKeys();
-    d->standbyTimer->stop();
-    d->messages->stop();
-    d->setInputEnabled(false);
-    auto *describer = new KeyDescriber(d->input, this);
-    connect(describer, &KeyDescriber::shutdown, this, &SystemSettings::shutdown);
+    releaseKeys();
+    messages()->stop();
+    auto *describer = new KeyDescriber(audioSettings(), input(), this);
+    connect(describer, &ModeBase::shutdown, this, &SystemSettings::shutdown);
     connect(describer, &KeyDescriber::quitToMenu, this, &SystemSettings::run, Qt::QueuedConnection);
-    for (auto signal : {&KeyDescriber::shutdown, &KeyDescriber::quitToMenu})
+    connect(describer, &ModeBase::keysLost, this, [this] { keysTakenAway(); });
+    for (auto signal : {&ModeBase::shutdown, &ModeBase::keysLost})
         connect(describer, signal, describer, &QObject::deleteLater);
+    connect(describer, &KeyDescriber::quitToMenu, describer, &QObject::deleteLater);
     describer->run();
-}
-
-void SystemSettings::standbyTimerTimeout()
-{
-    qCDebug(lcSystem) << Q_FUNC_INFO;
-    d->disconnectKeys();
-    d->messages->stop();
-    d->doubleBeep->play();
-    d->setInputEnabled(false);
-    Q_EMIT shutdown();
 }
 
 void SystemSettings::settingsFileChanged()
@@ -540,7 +417,7 @@ void SystemSettings::settingsFileChanged()
         d->mainList.removeFirst();
         if (d->mainIndex == 0) {
             if (d->atMainLevel())
-                d->messages->play(d->currentItem(), false);
+                messages()->play(d->currentItem(), false);
         } else {
             --d->mainIndex;
         }
