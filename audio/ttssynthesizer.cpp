@@ -56,9 +56,9 @@ bool trySetVoice(const QString &language)
     if (language.isEmpty())
         return false;
     const QByteArray name = language.toLower().toUtf8();
-    espeak_VOICE spec{};
-    spec.languages = name.constData();
-    return espeak_SetVoiceByProperties(&spec) == EE_OK;
+    espeak_VOICE wanted{};
+    wanted.languages = name.constData();
+    return espeak_SetVoiceByProperties(&wanted) == EE_OK;
 }
 
 void setVoice(const QString &language)

@@ -47,8 +47,8 @@ def large_sections(pages):
     return sections
 
 
-def parse_section(spec):
-    level, heading, text = spec.split(":", 2)
+def parse_section(argument):
+    level, heading, text = argument.split(":", 2)
     return int(level), heading, [p.strip() for p in text.split("|") if p.strip()]
 
 
