@@ -608,6 +608,11 @@ void TextBookBuilder::resolve(const QVector<Reference> &references, QVector<Text
 
 void TextBookBuilder::finish()
 {
+    // A recording no heading named is called by its file.
+    for (TextSentence &sentence : m_book.m_sentences) {
+        if (sentence.text.isEmpty() && !sentence.audio.isEmpty())
+            sentence.text = QFileInfo(sentence.audio).completeBaseName();
+    }
     // Marks collected after the last sentence point past the end; they lead to the last one.
     const int count = int(m_book.m_sentences.size());
     for (QVector<TextMark> *marks : {&m_book.m_headings, &m_book.m_pages}) {
