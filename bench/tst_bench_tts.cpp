@@ -14,19 +14,42 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <cstdio>
 
 namespace {
 
-/** CPU milliseconds per second of speech while the player reads on for @p wallMs at @p tempo; @p sentences counts those started. */
+/** Seconds of speech in a sentence's WAV file (the synthesizer writes a plain 44-byte header). */
+double wavSeconds(const QString &path)
+{
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(44) : QByteArray();
+    const quint32 byteRate = header.size() == 44 ? qFromLittleEndian<quint32>(header.constData() + 28) : 0;
+    return byteRate ? double(file.size() - 44) / byteRate : 0;
+}
+
+/**
+ * CPU milliseconds per second of speech while the player reads on for @p wallMs at @p tempo;
+ * @p sentences counts those started. The speech is what the sentences played hold, not the
+ * wall time times the tempo: the null audio device of a machine without a sound card takes
+ * sound as fast as it comes.
+ */
 double cpuPerSpeechSecond(TtsAudioBookPlayer &player, float tempo, int wallMs, int *sentences)
 {
-    QSignalSpy started(&player, &TtsAudioBookPlayer::sentenceStarted);
+    QObject context;
+    double speech = 0;
+    double current = 0;
+    *sentences = 0;
+    QObject::connect(&player, &TtsAudioBookPlayer::sentenceStarted, &context, [&](int sentence) {
+        speech += current;
+        current = wavSeconds(player.temporaryFolder() + QStringLiteral("sentence-%1.wav").arg(sentence));
+        ++*sentences;
+    });
     AudioSettings().setTempo(tempo);
     player.setResume(false);
     player.play();
@@ -36,9 +59,9 @@ double cpuPerSpeechSecond(TtsAudioBookPlayer &player, float tempo, int wallMs, i
     while (wall.elapsed() < wallMs)
         QTest::qWait(100);
     const double used = Bench::cpuMs() - cpu;
+    speech += qMin(current, double(player.mediaPlayer()->currentTime()) / 1000);
     player.stop();
-    *sentences = int(started.count());
-    return used / (double(wall.elapsed()) / 1000 * double(tempo));
+    return speech > 0 ? used / speech : -1;
 }
 
 } // namespace
