@@ -131,6 +131,24 @@ QList<int> ModeBase::allKeys()
     return keys;
 }
 
+QList<int> ModeBase::settingKeys()
+{
+    return {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN};
+}
+
+int ModeBase::step(int key)
+{
+    switch (key) {
+    case BUTTON_FAST_FORWARD:
+    case BUTTON_VOLUME_UP:
+    case BUTTON_PITCH_UP:
+    case BUTTON_SPEED_UP:
+        return 1;
+    default:
+        return -1;
+    }
+}
+
 void ModeBase::takeKeys()
 {
     if (s_holder && s_holder != this) {
@@ -391,6 +409,11 @@ void ModeBase::answerSetting(Setting setting, int delta)
     if (value < 0)
         words << Message::minus;
     say(words << QString::number(std::abs(value)));
+}
+
+void ModeBase::answerSettingKey(int key)
+{
+    answerSetting(key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN ? Pitch : Speed, step(key));
 }
 
 void ModeBase::stepSleepTimer()
