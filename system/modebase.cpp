@@ -37,6 +37,16 @@ int secondsLeft(const TimerClass *timer)
     return timer->isActive() ? timer->remainingSeconds() : -1;
 }
 
+// A countdown of the whole device, shown in the simulator's status as @p field.
+// It lives as long as the process: the device's timers outlast every mode.
+TimerClass *deviceTimer(const QString &field, const std::function<void()> &expired)
+{
+    auto *timer = new TimerClass;
+    timer->publishStatus(field);
+    QObject::connect(timer, &TimerClass::timeout, timer, expired);
+    return timer;
+}
+
 } // namespace
 
 ModeBase::ModeBase(const QString &name, Input *input, AudioSettings *audioSettings, QObject *parent)
@@ -61,21 +71,18 @@ ModeBase::~ModeBase()
 
 TimerClass *ModeBase::sleepTimer()
 {
-    // Lives as long as the process: the device's timer outlasts every mode.
     static TimerClass *timer = [] {
-        auto *sleep = new TimerClass;
-        sleep->setWarningTime(SleepWarningSeconds);
-        sleep->publishStatus(QStringLiteral("sleep"));
-        QObject::connect(sleep, &TimerClass::timeoutWarning, sleep, [] {
-            if (s_holder)
-                s_holder->sleepWarning();
-        });
-        QObject::connect(sleep, &TimerClass::timeout, sleep, [] {
+        TimerClass *sleep = deviceTimer(QStringLiteral("sleep"), [] {
             qCDebug(lcSystem).noquote() << "[ModeBase] sleep timer expired in" << (s_holder ? s_holder->modeName() : QStringLiteral("no mode"));
             if (s_holder)
                 s_holder->sleepExpired();
             else
                 s_sleepExpiredUnheld = true;
+        });
+        sleep->setWarningTime(SleepWarningSeconds);
+        QObject::connect(sleep, &TimerClass::timeoutWarning, sleep, [] {
+            if (s_holder)
+                s_holder->sleepWarning();
         });
         return sleep;
     }();
@@ -85,13 +92,11 @@ TimerClass *ModeBase::sleepTimer()
 TimerClass *ModeBase::standbyTimer()
 {
     static TimerClass *timer = [] {
-        auto *standby = new TimerClass;
-        standby->setTime(StandbySeconds);
-        standby->publishStatus(QStringLiteral("standby"));
-        QObject::connect(standby, &TimerClass::timeout, standby, [] {
+        TimerClass *standby = deviceTimer(QStringLiteral("standby"), [] {
             if (s_holder)
                 s_holder->standbyExpired();
         });
+        standby->setTime(StandbySeconds);
         return standby;
     }();
     return timer;
