@@ -57,7 +57,8 @@ private:
         const QStringList mutes = Platform::SimBoard::instance()->engineEventLog().filter(QStringLiteral("mute "));
         return !mutes.isEmpty() && mutes.last() == QLatin1String("mute on");
     }
-    QStringList sounds() const;
+    /** Whether the sound effect of that name was played. */
+    bool played(const QString &sound) const { return !m_player->lines().filter(SoundManager::instance()->getSound(sound)->fileName()).isEmpty(); }
 
     std::unique_ptr<TestRoot> m_root;
     std::unique_ptr<FakePlayer> m_player;
@@ -133,18 +134,6 @@ ModeBase *ModeBaseTest::start(const QString &name)
     return m_mode.get();
 }
 
-QStringList ModeBaseTest::sounds() const
-{
-    QStringList names;
-    const QStringList lines = m_player->lines();
-    for (const QString &name : {QStringLiteral("doubleBeep"), QStringLiteral("beep")}) {
-        const Sound *sound = SoundManager::instance()->getSound(name);
-        if (sound && !lines.filter(sound->fileName()).isEmpty())
-            names << name;
-    }
-    return names;
-}
-
 void ModeBaseTest::standby_data()
 {
     QTest::addColumn<QString>("mode");
@@ -201,7 +190,7 @@ void ModeBaseTest::standby()
         return;
     }
     QVERIFY(shutdown.wait(5000));
-    QCOMPARE(sounds(), QStringList{QStringLiteral("doubleBeep")});
+    QVERIFY(played(QStringLiteral("doubleBeep")));
     QCOMPARE(ModeBase::keyHolder(), nullptr);
     QVERIFY(!m_input->isEnabled());
 }

@@ -302,7 +302,6 @@ void SystemManualTest::leaving_data()
     QTest::addColumn<QStringList>("spoken");
 
     QTest::newRow("sleep/menu released while stopped") << BUTTON_SLEEP_MENU << false << true << "quit" << QStringList({Message::close, Message::manual});
-    QTest::newRow("sleep/menu held") << BUTTON_SLEEP_MENU << true << false << "quitToMenu" << QStringList({Message::close, Message::manual});
     QTest::newRow("power held") << BUTTON_POWER << true << false << "shutdown" << QStringList();
 }
 
