@@ -120,30 +120,28 @@ private Q_SLOTS:
     void volumeStepsAndBounds_data()
     {
         QTest::addColumn<int>("start");
+        QTest::addColumn<int>("mixer"); // what the mixer holds before the turn; -1: the start's own value
         QTest::addColumn<int>("delta");
         QTest::addColumn<int>("expected");
-        QTest::newRow("up inside the safe range") << 10 << +1 << 11;
-        QTest::newRow("down at the minimum") << 7 << -1 << 7;
-        QTest::newRow("up to 16") << 15 << +1 << 16;
+        QTest::newRow("up inside the safe range") << 10 << -1 << +1 << 11;
+        QTest::newRow("down at the minimum") << 7 << -1 << -1 << 7;
+        QTest::newRow("up to 16") << 15 << -1 << +1 << 16;
+        // Mixer value 2 reads as step 0, which clamps to 7 after +1.
+        QTest::newRow("unreadable mixer starts from the minimum") << 9 << 2 << +1 << 7;
     }
 
     void volumeStepsAndBounds()
     {
         QFETCH(int, start);
+        QFETCH(int, mixer);
         QFETCH(int, delta);
         QFETCH(int, expected);
         auto settings = settingsAt(start);
+        if (mixer >= 0)
+            SimMixer::setValue(Control, mixer);
         QCOMPARE(settings->changeVolume(delta), expected);
         QCOMPARE(SimMixer::value(Control), expected * 3);
         QCOMPARE(QSettings().value(QStringLiteral("speakerVolume")).toInt(), expected);
-    }
-
-    void unreadableMixerStartsFromTheMinimum()
-    {
-        // Mixer value 2 reads as step 0, which clamps to 7 after +1.
-        auto settings = settingsAt(9);
-        SimMixer::setValue(Control, 2);
-        QCOMPARE(settings->changeVolume(+1), 7);
     }
 
     void rs1NeedsConfirmationInsideTheWindow()

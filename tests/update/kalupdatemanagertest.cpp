@@ -129,8 +129,7 @@ private Q_SLOTS:
     void updatesFirmware_data();
     void updatesFirmware();
     void readsShortPackageVersion();
-    void keepsOldProgramWhenFirmwareFails_data();
-    void keepsOldProgramWhenFirmwareFails();
+    void findsUpdateOnMedium_data();
     void findsUpdateOnMedium();
     void findsImageStickOrNothing();
     void refusesDeepUpdateXml();
@@ -138,7 +137,6 @@ private Q_SLOTS:
     void decidesByDeviceKey();
     void installsSignedFirmware();
     void refusesPackageChangedAfterCheck();
-    void findsSignedUpdateAmongUnsignedOnes();
     void keepsOldFileWhenEntryChangesWhileInstalling_data();
     void keepsOldFileWhenEntryChangesWhileInstalling();
     void installsLargeEntry_data();
@@ -350,22 +348,37 @@ void KalUpdateManagerTest::installsDataOnly()
 void KalUpdateManagerTest::updatesFirmware_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("program"); // installed; empty: the old program stays
+    QTest::addColumn<QString>("logged");
+    const QString f = QStringLiteral("[KalUpdataManager::firmwareUpdate]: ");
     // The program logs a line on standard error before its version: only standard output answers.
-    QTest::newRow("newer") << "firmware-good" << "firmware-good.sh";
-    QTest::newRow("the running version, reinstall=\"true\"") << "firmware-reinstall" << "firmware-wrong.sh";
+    QTest::newRow("newer") << "firmware-good" << "firmware-good.sh" << "";
+    QTest::newRow("the running version, reinstall=\"true\"") << "firmware-reinstall" << "firmware-wrong.sh" << "";
+    QTest::newRow("new program has the wrong version")
+        << "firmware-wrong" << ""
+        << f + QStringLiteral("temporary firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"" QUIMBO_VERSION_STRING "\"");
+    QTest::newRow("installed program fails: rolled back")
+        << "firmware-flaky" << "" << f + QStringLiteral("firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"0.0.1\"");
 }
 
 void KalUpdateManagerTest::updatesFirmware()
 {
     QFETCH(QString, name);
     QFETCH(QString, program);
+    QFETCH(QString, logged);
     QVERIFY(m_root->writeFile(kProgram, kOldProgram));
     KalUpdateManager manager;
     QVERIFY(manager.open(package(name)));
-    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
-    QCOMPARE(m_root->readFile(kProgram), generatedFile(QStringLiteral("programs/") + program));
+    if (!logged.isEmpty())
+        expectWarning(logged);
+    QCOMPARE(manager.runUpdate(), program.isEmpty() ? KalUpdateManager::FirmwareUpdateFailed : KalUpdateManager::NoError);
+    QCOMPARE(m_root->readFile(kProgram), program.isEmpty() ? kOldProgram : generatedFile(QStringLiteral("programs/") + program));
     QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
+    if (program.isEmpty()) {
+        QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
+        QVERIFY(!FirmwareTrial::isOnTrial(kProgram));
+        return;
+    }
     // The previous program stays until the new one has started well.
     QCOMPARE(m_root->readFile(kProgram + QStringLiteral(".bak")), kOldProgram);
     QVERIFY(!FirmwareTrial::confirmGoodStart());
@@ -381,47 +394,38 @@ void KalUpdateManagerTest::readsShortPackageVersion()
     QCOMPARE(manager.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
 }
 
-void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails_data()
+void KalUpdateManagerTest::findsUpdateOnMedium_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("logged");
-    const QString f = QStringLiteral("[KalUpdataManager::firmwareUpdate]: ");
-    QTest::newRow("new program has the wrong version")
-        << "firmware-wrong"
-        << f + QStringLiteral("temporary firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"" QUIMBO_VERSION_STRING "\"");
-    QTest::newRow("installed program fails: rolled back")
-        << "firmware-flaky" << f + QStringLiteral("firmware has incorrect version number, excpected: \"" QUIMBO_TEST_UPDATE_VERSION "\" got version number: \"0.0.1\"");
-}
-
-void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, logged);
-    QVERIFY(m_root->writeFile(kProgram, kOldProgram));
-    KalUpdateManager manager;
-    QVERIFY(manager.open(package(name)));
-    expectWarning(logged);
-    QCOMPARE(manager.runUpdate(), KalUpdateManager::FirmwareUpdateFailed);
-    QCOMPARE(m_root->readFile(kProgram), kOldProgram);
-    QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
-    QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
-    QVERIFY(!FirmwareTrial::isOnTrial(kProgram));
+    QTest::addColumn<bool>("keyed");
+    QTest::addColumn<QStringList>("packages"); // on the stick in this order
+    QTest::addColumn<QStringList>("logged");
+    const QString v = QStringLiteral("[KalUpdateManager::verifyKalUpdate]: ");
+    // The refused packages sort first: each is skipped, the next one is taken.
+    QTest::newRow("a foreign package before ours") << false << QStringList { "other-device", "data-only", "minimum-next" }
+                                                   << QStringList { v + QStringLiteral("update for other device") };
+    QTest::newRow("unsigned and foreign-signed before the signed one")
+        << true << QStringList { "data-only", "signed-other-key", "signed-data" }
+        << QStringList { v + QStringLiteral("package is not signed, refused"), v + QStringLiteral("signature refused: the signature does not match the device key") };
 }
 
 void KalUpdateManagerTest::findsUpdateOnMedium()
 {
+    QFETCH(bool, keyed);
+    QFETCH(QStringList, packages);
+    QFETCH(QStringList, logged);
+    if (keyed)
+        QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
     const QString medium = m_root->path(QStringLiteral("/media/usb"));
     QVERIFY(QDir().mkpath(medium));
-    // Names sort the foreign package first: it is skipped, the next one is taken.
-    QVERIFY(QFile::copy(package(QStringLiteral("other-device")), medium + QStringLiteral("/a-other.zip")));
-    QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/b-ours.zip")));
-    QVERIFY(QFile::copy(package(QStringLiteral("minimum-next")), medium + QStringLiteral("/c-newer.zip")));
+    for (int i = 0; i < packages.size(); ++i)
+        QVERIFY(QFile::copy(package(packages.at(i)), medium + QStringLiteral("/%1-%2.zip").arg(QChar(u'a' + i)).arg(packages.at(i))));
 
     KalUpdateManager manager;
-    expectWarning(QStringLiteral("update for other device"));
+    for (const QString &line : std::as_const(logged))
+        expectWarning(line);
     QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
     QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
-    QVERIFY(m_root->exists(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")));
+    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/a/b.wav")), payload(QStringLiteral("voices/eng/a/b.wav")));
 }
 
 void KalUpdateManagerTest::findsImageStickOrNothing()
@@ -545,23 +549,6 @@ void KalUpdateManagerTest::refusesPackageChangedAfterCheck()
     QCOMPARE(manager.runUpdate(), KalUpdateManager::UpdateVerifyError);
     QStringList after = listing(m_root->root());
     QCOMPARE(after.filter(QStringLiteral("/root/quimbo/")), before.filter(QStringLiteral("/root/quimbo/")));
-}
-
-void KalUpdateManagerTest::findsSignedUpdateAmongUnsignedOnes()
-{
-    QVERIFY(m_root->writeFile(kDeviceKey, generatedFile(QStringLiteral("keys/a/update.pub"))));
-    const QString medium = m_root->path(QStringLiteral("/media/usb"));
-    QVERIFY(QDir().mkpath(medium));
-    QVERIFY(QFile::copy(package(QStringLiteral("data-only")), medium + QStringLiteral("/a-unsigned.zip")));
-    QVERIFY(QFile::copy(package(QStringLiteral("signed-other-key")), medium + QStringLiteral("/b-other-key.zip")));
-    QVERIFY(QFile::copy(package(QStringLiteral("signed-data")), medium + QStringLiteral("/c-signed.zip")));
-
-    KalUpdateManager manager;
-    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: package is not signed, refused"));
-    expectWarning(QStringLiteral("[KalUpdateManager::verifyKalUpdate]: signature refused: the signature does not match the device key"));
-    QCOMPARE(manager.checkForUpdates(medium), KalUpdateManager::KalUpdateFound);
-    QCOMPARE(manager.runUpdate(), KalUpdateManager::NoError);
-    QCOMPARE(m_root->readFile(QStringLiteral("/root/quimbo/messages/eng/c.wav")), payload(QStringLiteral("voices/eng/c.wav")));
 }
 
 void KalUpdateManagerTest::keepsOldFileWhenEntryChangesWhileInstalling_data()
