@@ -155,6 +155,23 @@ public:
         booksAddedConnection = {};
     }
 
+    /**
+     * Schedules the next mode once the visit's object (a player, a menu) is
+     * gone. Deleted later, never here: a shutdown may come from a nested wait
+     * of that very object (a player's power hold, a battery-empty warning).
+     * Idle mode must not begin beside a player that still holds a book.
+     */
+    void afterVisit(int msec, void (MainClass::*slot)())
+    {
+        QObject *visit = modeObject.data();
+        if (!visit) {
+            schedule(msec, slot);
+            return;
+        }
+        QObject::connect(visit, &QObject::destroyed, q, [this, msec, slot] { schedule(msec, slot); });
+        visit->deleteLater();
+    }
+
     void connectBooksAdded()
     {
         if (bookShelf && !booksAddedConnection)
@@ -464,9 +481,14 @@ void MainClass::runPowerUp()
         connect(d->mediaClass, &MediaClass::mediaSourceInserted, d->bookShelf, &BookShelf::addMediaSource);
         connect(d->mediaClass, &MediaClass::mediaSourceRemoved, d->bookShelf, &BookShelf::removeMediaSource);
         connect(d->mediaClass, &MediaClass::ejectFailed, d->bookShelf, &BookShelf::ejectFailed);
-        // The player quit for the disc, which stayed: back to the shelf, where the reader chooses.
+        // The player quit for the disc, which stayed: back to the shelf, where
+        // the reader chooses. A player reading another medium says it itself.
         connect(d->mediaClass, &MediaClass::ejectFailed, this, [this] {
-            if (d->mode == Mode::Player && !d->modeObject && d->bookShelf) {
+            if (d->mode != Mode::Player)
+                return;
+            if (auto *player = qobject_cast<AudioBookPlayer *>(d->modeObject.data())) {
+                player->ejectFailed();
+            } else if (!d->modeObject && d->bookShelf) {
                 d->bookShelf->runNormal();
                 runBookShelf();
             }
@@ -652,7 +674,7 @@ void MainClass::runShutdown()
         qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
         d->powerManager->shutdownTurnedIntoCharging();
         d->shuttingDown = false;
-        d->schedule(50, &MainClass::runIdleMode);
+        d->afterVisit(50, &MainClass::runIdleMode);
         return;
     }
 

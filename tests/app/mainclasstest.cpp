@@ -15,6 +15,7 @@
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
+#include "system/modebase.h"
 #include "system/notifier.h"
 #include "system/powermanager.h"
 #include "system/sound.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -81,6 +83,7 @@ private Q_SLOTS:
     void freshShelfAfterCharging();
     void failedEject_data();
     void failedEject();
+    void adapterDuringBatteryEmptyWarning_data();
     void adapterDuringBatteryEmptyWarning();
     void bookFilesVanishWhilePlaying();
 
@@ -821,18 +824,21 @@ void MainClassTest::freshShelfAfterCharging()
 void MainClassTest::failedEject_data()
 {
     QTest::addColumn<bool>("stick"); // with two books: the shelf stays open; without, the disc's book starts
-    QTest::addColumn<MainClass::Mode>("from");
+    QTest::addColumn<bool>("chooseStick"); // the stick's first book is chosen on the shelf
+    QTest::addColumn<MainClass::Mode>("from"); // and where the reader is left
     QTest::addColumn<QStringList>("told");
 
     const QString eject = QStringLiteral("message007.wav");
     const QString failed = QStringLiteral("message084.wav");
-    QTest::newRow("in the player: back to the shelf") << false << MainClass::Mode::Player << QStringList{eject, failed, QStringLiteral("message074.wav")};
-    QTest::newRow("on the shelf") << true << MainClass::Mode::BookShelf << QStringList{eject, failed};
+    QTest::newRow("in the player: back to the shelf") << false << false << MainClass::Mode::Player << QStringList{eject, failed, QStringLiteral("message074.wav")};
+    QTest::newRow("on the shelf") << true << false << MainClass::Mode::BookShelf << QStringList{eject, failed};
+    QTest::newRow("a stick's book playing") << true << true << MainClass::Mode::Player << QStringList{eject, failed};
 }
 
 void MainClassTest::failedEject()
 {
     QFETCH(bool, stick);
+    QFETCH(bool, chooseStick);
     QFETCH(MainClass::Mode, from);
 
     Platform::SimMedia *sim = Platform::SimMedia::instance();
@@ -847,27 +853,52 @@ void MainClassTest::failedEject()
     createController(4, false);
     m_main->runPowerUp();
     QTRY_COMPARE_WITH_TIMEOUT(m_main->bookShelf()->count(), stick ? 3 : 1, 20000);
-    QTRY_COMPARE(m_main->mode(), from);
     QTRY_VERIFY(stick ? m_main->bookShelf()->isActive() : m_main->input()->isEnabled());
+    if (chooseStick) {
+        // The disc's book comes first on the shelf.
+        Q_EMIT m_main->input()->released(BUTTON_FAST_FORWARD);
+        Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
+    }
+    QTRY_COMPARE(m_main->mode(), from);
+    QTRY_VERIFY(m_main->input()->isEnabled());
     sim->setEjectFailures(CdRomWorker::kEjectAttempts);
     QTRY_VERIFY(!m_main->mediaClass()->isBusy());
     m_player->clear();
 
     QTest::ignoreMessage(QtDebugMsg, "[MediaClass::ejectCd] the drive did not eject the disc");
     Q_EMIT m_main->input()->pressed(BUTTON_EJECT);
-    QTRY_VERIFY(!m_main->input()->isEnabled());
-    // Told, and on the shelf with the keys back.
-    QTRY_VERIFY(!utterances().isEmpty());
+    // Told, and where the reader was (the disc's own book: on the shelf), with the keys back.
+    QTRY_VERIFY_WITH_TIMEOUT(!utterances().isEmpty(), 10000);
     QTEST(utterances().first(), "told");
-    QCOMPARE(m_main->mode(), MainClass::Mode::BookShelf);
+    QCOMPARE(m_main->mode(), chooseStick ? from : MainClass::Mode::BookShelf);
     QTRY_VERIFY(m_main->input()->isEnabled());
     QCOMPARE(m_main->bookShelf()->count(), stick ? 3 : 1);
     QVERIFY(!sim->isTrayOpen());
 }
 
+void MainClassTest::adapterDuringBatteryEmptyWarning_data()
+{
+    QTest::addColumn<bool>("reading"); // a book plays when the battery runs out
+    QTest::newRow("in main mode") << false;
+    QTest::newRow("while a book plays") << true;
+}
+
 void MainClassTest::adapterDuringBatteryEmptyWarning()
 {
+    QFETCH(bool, reading);
     enterMainMode();
+    QPointer<ModeBase> player;
+    if (reading) {
+        TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+        QVERIFY(stick.add(QStringLiteral("mp3:A/01.mp3")));
+        Q_EMIT m_main->mediaClass()->mediaSourceInserted(stick.source(QStringLiteral("/dev/sda1")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Player, 20000);
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        player = ModeBase::keyHolder();
+    }
+    // Idle mode never begins beside the book's player.
+    bool playerAtIdle = false;
+    connect(m_main.get(), &MainClass::modeChanged, m_main.get(), [&](MainClass::Mode mode) { playerAtIdle |= mode == MainClass::Mode::Idle && player; });
     // The adapter comes in while the reader hears "battery empty, will power off".
     QObject plugging; // the connection ends with this test
     connect(Notifier::instance(), &Notifier::startNotify, &plugging, [] { SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, true); });
@@ -875,6 +906,7 @@ void MainClassTest::adapterDuringBatteryEmptyWarning()
     Platform::Axp209Model::instance().setBatteryMillivolts(3300);
     m_main->powerManager()->refresh();
     QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Idle, 20000);
+    QVERIFY(!playerAtIdle);
     QVERIFY(!SimBoard::instance()->isPoweredOff());
     QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
 

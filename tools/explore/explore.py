@@ -580,7 +580,10 @@ def random_steps(seed, count):
     for _ in range(count):
         choice = rng.choices(
             ["tap", "hold", "knob", "power tap", "power hold", "headphones", "usb", "sd", "cd", "adapter", "battery", "wait"],
-            weights=[34, 7, 6, 3, 2, 2, 7, 4, 3, 3, 2, 6])[0]
+            # Media and power events (a fifth of the steps and more) weigh
+            # enough for every 40-step walk to hold several, and most walks a
+            # power cycle or an empty battery.
+            weights=[30, 7, 6, 3, 3, 2, 7, 5, 4, 4, 4, 6])[0]
         if choice == "tap":
             steps.append("tap %s %d" % (rng.choice(KEYS), rng.choice([60, 80, 120, 200, 300])))
         elif choice == "hold":
@@ -605,7 +608,7 @@ def random_steps(seed, count):
         elif choice == "adapter":
             steps.append("adapter %s" % rng.choice(["in", "out"]))
         elif choice == "battery":
-            steps.append("battery %d" % rng.choice([3650, 3550, 3300, 4100]))
+            steps.append("battery %d" % rng.choice([3650, 3550, 3300, 3300, 4100]))
         elif choice == "wait":
             steps.append("wait %d" % rng.choice([1000, 3000, 8000, 30000, 120000]))
         else:
