@@ -312,6 +312,7 @@ class Walk:
         self.headphones = False
         self.revision = 4
         self.off = False
+        self.emptied = False  # ran empty on battery: the firmware remembers it
 
     def environment(self):
         env = dict(os.environ)
@@ -352,10 +353,13 @@ class Walk:
     def power_up(self, again=False):
         # A battery left empty is charged before the reader tries again: the
         # device stays off on battery until it has charged (idle mode, the
-        # adapter in).
-        if self.battery < 3500:
-            self.battery = 3900
+        # adapter in). Once it has run empty on battery, the next start must
+        # be on the adapter too, whatever the battery reads by then: on
+        # battery it would say "battery empty" and switch off again.
+        if self.battery < 3500 or self.emptied:
+            self.battery = max(self.battery, 3900)
             self.adapter = True
+            self.emptied = False
         self.off = False
         if not self.firmware.start(self.board_lines()):
             return False
@@ -407,6 +411,7 @@ class Walk:
             self.adapter = words[1] == "in"
         elif words[0] == "battery" and len(words) == 2 and words[1].isdigit():
             self.battery = int(words[1])
+            self.emptied |= self.battery < 3500 and not self.adapter
         elif words[0] == "headphones":
             self.headphones = words[1] == "in"
         elif words[0] == "revision":
