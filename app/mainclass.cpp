@@ -219,6 +219,7 @@ public:
     MainClass::Mode mode = MainClass::Mode::Starting;
     bool audioInitialized = false;
     bool shuttingDown = false;
+    int idleVisits = 0;
     QProcess *warmUpPlayer = nullptr;
     QMetaObject::Connection booksAddedConnection;
     QPointer<QObject> modeObject; // the player, settings menu or idle mode of the current visit
@@ -631,10 +632,20 @@ void MainClass::runIdleMode()
     auto *idleMode = new IdleMode(d->input);
     d->modeObject = idleMode;
     connect(idleMode, &IdleMode::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
-    connect(idleMode, &IdleMode::quit, this, &MainClass::runPowerUp, Qt::QueuedConnection);
+    // The start-up tune (a wait of two seconds) plays here, after idle mode's
+    // key handler has returned: waited for within that handler, an adapter
+    // pulled meanwhile shut the device down and deleted idle mode under it.
+    connect(
+        idleMode, &IdleMode::quit, this,
+        [this, visit = ++d->idleVisits] {
+            d->powerManager->playStartupSound();
+            // Unless a shutdown came during the tune.
+            if (d->mode == Mode::Idle && d->idleVisits == visit)
+                runPowerUp();
+        },
+        Qt::QueuedConnection);
     connect(idleMode, &IdleMode::shutdown, idleMode, &QObject::deleteLater);
     connect(idleMode, &IdleMode::quit, idleMode, &QObject::deleteLater);
-    connect(idleMode, &IdleMode::aboutToQuit, d->powerManager, &PowerManager::playStartupSound);
     connect(d->powerManager, &PowerManager::adapterStatusChanged, idleMode, &IdleMode::adapterStatusChanged);
     connect(d->powerManager, &PowerManager::batteryStatusChanged, idleMode, &IdleMode::batteryStatusChanged);
     QTimer::singleShot(Platform::scaledMsec(10), idleMode, &IdleMode::run);

@@ -444,8 +444,12 @@ class Walk:
         answer = fw.send(command, self.step_timeout(command))
         ended = time.monotonic()
         if answer is None and not self.ended_cleanly(5):
-            self.violate("alive", index, "no answer to \"%s\"" % command)
-            fw.process.kill()
+            if fw.running():
+                self.violate("alive", index, "no answer to \"%s\"" % command)
+                fw.process.kill()
+            else:
+                self.check_exit(index)  # a crash names its signal
+            self.off = True
             return True
         self.check(index, command, before, started, ended, stored)
         return True
