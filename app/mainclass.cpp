@@ -47,6 +47,7 @@
 #include <sys/prctl.h>
 
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -387,26 +388,16 @@ void MainClass::start(int bootStatus)
 {
     if (d->errorCode != NoError || d->halted())
         return;
-    switch (bootStatus) {
-    case 0:
-        d->schedule(500, &MainClass::runPowerUp);
-        break;
-    case 1:
-        d->schedule(1000, &MainClass::runIdleMode);
-        break;
-    case 2:
-        d->schedule(1000, &MainClass::runUpdate);
-        break;
-    case 3:
-        d->schedule(1000, &MainClass::runLogBackup);
-        break;
-    case 4:
-        d->schedule(500, &MainClass::runShutdown);
-        break;
-    default:
+    // The start slot of each boot status, after its delay.
+    static const struct {
+        int msec;
+        void (MainClass::*slot)();
+    } starts[] = {{500, &MainClass::runPowerUp}, {1000, &MainClass::runIdleMode}, {1000, &MainClass::runUpdate},
+                  {1000, &MainClass::runLogBackup}, {500, &MainClass::runShutdown}};
+    if (bootStatus >= 0 && bootStatus < int(std::size(starts)))
+        d->schedule(starts[bootStatus].msec, starts[bootStatus].slot);
+    else
         d->schedule(500, &MainClass::runErrorHandler);
-        break;
-    }
 }
 
 int MainClass::errorCode() const

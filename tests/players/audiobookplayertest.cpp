@@ -414,7 +414,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("signal");
         QTest::newRow("power button held") << "power" << true << "shutdown";
         QTest::newRow("sleep timer") << "sleep" << true << "shutdown";
-        QTest::newRow("standby timer") << "standby" << false << "shutdown";
         QTest::newRow("medium pulled or shutdown") << "quit" << true << "quit";
     }
     void everyWayOutStoresThePosition()
