@@ -556,6 +556,9 @@ void MainClassTest::transitions_data()
         << QStringList();
     QTest::newRow("book's medium removed, nothing left: main mode at once") << QStringList{"usb 1>player", "-inuse>main~10"}
                                                                             << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Main} << QStringList();
+    // The shelf's own menu is ended by the shelf that follows: one mode acts on the keys.
+    QTest::newRow("book's medium removed while the shelf's menu is open") << QStringList{"usb 2>shelf", "sd 1>shelf", "hold menu>menu", "-inuse>shelf"}
+                                                                          << QList<Mode>{Mode::BookShelf} << QStringList();
     QTest::newRow("eject and quit") << QStringList{"disc>player", "eject>main"} << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Main}
                                     << QStringList();
     QTest::newRow("eject on the shelf") << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "eject>shelf", "books 2>shelf"} << QList<Mode>{Mode::BookShelf} << QStringList();

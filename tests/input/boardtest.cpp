@@ -221,11 +221,9 @@ void BoardTest::digitalReadOfGarbageIsZero_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<bool>("logged");
 
-    QTest::newRow("one") << QByteArray("1\n") << 1 << false;
-    QTest::newRow("zero") << QByteArray("0\n") << 0 << false;
-    QTest::newRow("any non-zero number") << QByteArray("42") << 1 << false;
+    // How a value file reads is LinuxGpioTest's; here what a failed read gives and says.
+    QTest::newRow("read") << QByteArray("1\n") << 1 << false;
     QTest::newRow("letters") << QByteArray("on\n") << 0 << true;
-    QTest::newRow("empty") << QByteArray() << 0 << true;
 }
 
 void BoardTest::digitalReadOfGarbageIsZero()

@@ -24,7 +24,6 @@ private Q_SLOTS:
     void resolvesNames();
     void missingPromptComesFromEnglish_data();
     void missingPromptComesFromEnglish();
-    void emptyNameIsIgnored();
     void sequenceIsOnePlaylistInOrder();
     void emptyQueueOnlyLogs();
     void interruptedPlaybackIsSilent_data();
@@ -139,23 +138,6 @@ void MessagesTest::missingPromptComesFromEnglish()
     QCOMPARE(messages.queue().last(), m_root->path(QStringLiteral("/root/quimbo/messages/ged/7.wav")));
 }
 
-void MessagesTest::emptyNameIsIgnored()
-{
-    Messages messages;
-    messages.append(Message::welcome, true);
-    messages.append(QStringLiteral("3"), false);
-    const QStringList before = {messagePath(Message::welcome), messagePath(QStringLiteral("3.wav"))};
-    QCOMPARE(messages.queue(), before);
-
-    messages.append(QString(), true);
-    QCOMPARE(messages.queue(), before);
-    messages.append(QString(), false);
-    QCOMPARE(messages.queue(), before);
-
-    messages.append(Message::eject, true);
-    QCOMPARE(messages.queue(), QStringList{messagePath(Message::eject)});
-}
-
 void MessagesTest::sequenceIsOnePlaylistInOrder()
 {
     const QStringList names = {Message::battery_level, QStringLiteral("42"), Message::minutes, Message::battery_level};
@@ -172,6 +154,9 @@ void MessagesTest::sequenceIsOnePlaylistInOrder()
     messages.append(Message::eject, true); // cleared by the next clearing append
     for (int i = 0; i < names.size(); ++i)
         messages.append(names.at(i), i == 0);
+    // An empty name is no message and clears nothing.
+    messages.append(QString(), true);
+    messages.append(QString(), false);
     messages.playMessages();
 
     QVERIFY(finished.wait());

@@ -350,13 +350,14 @@ void SystemSettingsTest::factoryDefaults()
 {
     QFETCH(bool, yes);
 
-    {
-        QSettings settings;
-        settings.setValue(QStringLiteral("systemLanguage"), QStringLiteral("enu"));
-        settings.setValue(QStringLiteral("navigationMode"), 3);
-        settings.setValue(QStringLiteral("automaticPlay"), false);
-        settings.setValue(QStringLiteral("daisyLevel"), 5);
-    }
+    // Each setting as the reader left it, and its factory value.
+    const struct {
+        const char *key;
+        QVariant before;
+        QVariant reset;
+    } stored[] = {{"systemLanguage", QStringLiteral("enu"), QStringLiteral("eng")}, {"navigationMode", 3, 2}, {"automaticPlay", false, true}, {"daisyLevel", 5, 2}};
+    for (const auto &setting : stored)
+        QSettings().setValue(QLatin1String(setting.key), setting.before);
     writePrompts(QStringLiteral("enu"));
     ResumemarkData mark;
     mark.title = QStringLiteral("A book");
@@ -385,28 +386,15 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{enu + Message::yes});
 
     const QStringList confirmation = answer(BUTTON_PLAY_STOP, Act::Release, yes ? 3 : 1);
-    QSettings settings;
+    // Confirmed in the language the defaults bring back.
+    QCOMPARE(confirmation, yes ? QStringList({eng(Message::settings_saved), eng(Message::factory_defaults), eng(Message::yes)}) : QStringList{enu + Message::no});
+    for (const auto &setting : stored)
+        QCOMPARE(QSettings().value(QLatin1String(setting.key)).toString(), (yes ? setting.reset : setting.before).toString());
     ResumemarkData read;
     read.title = mark.title;
-    if (yes) {
-        // Confirmed in the language the defaults bring back.
-        QCOMPARE(confirmation, QStringList({eng(Message::settings_saved), eng(Message::factory_defaults), eng(Message::yes)}));
-        QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("eng"));
-        QCOMPARE(settings.value(QStringLiteral("navigationMode")).toInt(), 2);
-        QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), true);
-        QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 2);
-        QVERIFY(!Resumemark().read(read));
-        QCOMPARE(daisyPlace(), 0);
-    } else {
-        QCOMPARE(confirmation, QStringList{enu + Message::no});
-        QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("enu"));
-        QCOMPARE(settings.value(QStringLiteral("navigationMode")).toInt(), 3);
-        QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), false);
-        QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 5);
-        QVERIFY(Resumemark().read(read));
-        QCOMPARE(read.playerTime, mark.playerTime);
-        QCOMPARE(daisyPlace(), 98765);
-    }
+    QCOMPARE(Resumemark().read(read), !yes);
+    QCOMPARE(read.playerTime, yes ? 0 : mark.playerTime);
+    QCOMPARE(daisyPlace(), yes ? 0 : 98765);
     QCOMPARE(m_root->readFile(QStringLiteral("/media/usb/lastPlayed.xml")), onStick);
     QVERIFY(m_root->exists(QStringLiteral("/media/usb/book/ncc.html")));
 }
