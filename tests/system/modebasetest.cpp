@@ -48,6 +48,7 @@ private Q_SLOTS:
     void sleepTimer_data() { standby_data(); }
     void sleepTimer();
     void answerCutShortGivesTheSoundBack();
+    void keysTheAnnouncementIgnoresClick();
 
 private:
     /** Runs the mode of that name; a player or manual plays. */
@@ -245,6 +246,27 @@ void ModeBaseTest::answerCutShortGivesTheSoundBack()
         QVERIFY(!player->audioMuted());
         QVERIFY(!engineMuted());
     }
+}
+
+void ModeBaseTest::keysTheAnnouncementIgnoresClick()
+{
+    ModeBase *player = start(QStringLiteral("player"));
+    QVERIFY(player);
+    QTRY_VERIFY(player->audioPlaying());
+    // A long position announcement: held sleep/menu while the book plays.
+    m_player->setSeconds(5);
+    Q_EMIT m_input->pressed(BUTTON_SLEEP_MENU);
+    Q_EMIT m_input->holded(BUTTON_SLEEP_MENU);
+    QTRY_VERIFY(!player->audioPlaying());
+    for (int key : {BUTTON_SPEED_DOWN, BUTTON_PITCH_UP, BUTTON_EJECT}) {
+        m_player->clear();
+        Q_EMIT m_input->pressed(key);
+        Q_EMIT m_input->released(key);
+        QTRY_VERIFY(played(QStringLiteral("beep")));
+    }
+    // Clicked, not done.
+    QCOMPARE(m_audio->speed(), 0);
+    QCOMPARE(m_audio->pitch(), 0);
 }
 
 QTEST_GUILESS_MAIN(ModeBaseTest)
