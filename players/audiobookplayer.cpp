@@ -104,6 +104,7 @@ public:
     /** Hold and repeat of a wind key: a time seek, or the navigation mode's step while stopped. */
     void windHeld(int key, bool restart);
     void restartBook();
+    void clickDuringAnnouncement();
     bool discInDrive() const;
     /** The reader's play from the stored place: with the recap after a pause. */
     bool resumePlaying();
@@ -435,8 +436,10 @@ void AudioBookPlayerPrivate::windHeld(int key, bool restart)
 
 void AudioBookPlayerPrivate::eject()
 {
-    if (info->isActive())
+    if (info->isActive()) {
+        clickDuringAnnouncement();
         return;
+    }
     if (!discInDrive()) {
         if (playing()) {
             AudioBookPlayer::playSound(QStringLiteral("doubleBeep"));
@@ -458,6 +461,13 @@ void AudioBookPlayerPrivate::eject()
             say({Message::eject});
         Q_EMIT q->ejectCd();
     }
+}
+
+// The keys the position announcement ignores still click, as the others do:
+// a key that makes no sound at all leaves the reader unsure it was pressed.
+void AudioBookPlayerPrivate::clickDuringAnnouncement()
+{
+    AudioBookPlayer::playSound(QStringLiteral("beep"));
 }
 
 void AudioBookPlayerPrivate::restartBook()
@@ -501,8 +511,10 @@ void AudioBookPlayerPrivate::buildKeyTable()
         q->dropFollowUp();
         q->input()->setAutoRepeat(false);
         lastHeld = BUTTON_NONE;
-        if (info->isActive())
+        if (info->isActive()) {
+            clickDuringAnnouncement();
             return;
+        }
         if (key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN)
             pitchBeforePress = q->audioSettings()->pitch();
         q->answerSettingKey(key);
