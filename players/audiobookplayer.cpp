@@ -728,6 +728,17 @@ void AudioBookPlayer::aboutToQuit()
     Q_EMIT quit();
 }
 
+void AudioBookPlayer::ejectFailed()
+{
+    qCDebug(lcPlayers) << Q_FUNC_INFO;
+    if (keyHolder() != this)
+        return;
+    stopNotifier();
+    Answer answer;
+    answer.pause = true;
+    say({Message::eject, Message::failed}, answer);
+}
+
 bool AudioBookPlayer::audioPlaying() const
 {
     return d->playing();

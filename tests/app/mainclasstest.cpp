@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
@@ -69,6 +70,7 @@ private Q_SLOTS:
     void startSlotWithoutMedia();
     void transitions_data();
     void transitions();
+    void adapterDuringBatteryEmptyWarning_data();
     void adapterDuringBatteryEmptyWarning();
     void bookFilesVanishWhilePlaying();
 
@@ -563,6 +565,9 @@ void MainClassTest::transitions_data()
     QTest::newRow("eject failing in the player: back to the shelf") << QStringList{"disc>player", "eject fails>shelf"}
                                                                     << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf}
                                                                     << QStringList{eject, failed, bookshelf};
+    QTest::newRow("eject failing while a stick's book plays")
+        << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "release ff>shelf", "play>player", "eject fails>player"}
+        << QList<Mode>{Mode::BookShelf, Mode::Player} << QStringList{eject, failed};
     QTest::newRow("eject failing on the shelf") << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "eject fails>shelf", "books 3>shelf"} << QList<Mode>{Mode::BookShelf}
                                                 << QStringList{eject, failed};
     // A medium pulled as the shutdown begins queues the shelf; the shutdown's own waits let it through.
@@ -595,6 +600,8 @@ void MainClassTest::transitions_data()
                                                 << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
     QTest::newRow("idle mode: fully charged") << QStringList{"charging", "hold power>idle", "charged>off"}
                                               << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
+    QTest::newRow("idle mode: power held, adapter removed in the start-up tune") << QStringList{"charging", "hold power>idle", "hold power unplugging>off"}
+                                                                                 << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
 }
 
 void MainClassTest::transitions()
@@ -658,7 +665,9 @@ void MainClassTest::transitions()
                 sim->setEjectFailures(CdRomWorker::kEjectAttempts);
             m_player->clear();
             Q_EMIT input->pressed(BUTTON_EJECT);
-            QTRY_VERIFY(!input->isEnabled());
+            // A book on another medium plays on with the keys.
+            if (holder != QLatin1String("player"))
+                QTRY_VERIFY(!input->isEnabled());
         } else if (words.first() == QLatin1String("start")) {
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("dropped, the device is in idle mode$")));
             const char *slot = words.last() == QLatin1String("shelf") ? "runBookShelf" : words.last() == QLatin1String("main") ? "runMainClass" : "runPlayer";
@@ -679,13 +688,17 @@ void MainClassTest::transitions()
                 connect(m_main.get(), &MainClass::aboutToShutdown, this, [this] { QMetaObject::invokeMethod(m_main.get(), "runBookShelf", Qt::QueuedConnection); });
             }
             const QString name = words.value(1, words.first());
-            const int key = name == QLatin1String("play") ? BUTTON_PLAY_STOP : name == QLatin1String("menu") ? BUTTON_SLEEP_MENU : BUTTON_POWER;
+            int key = name == QLatin1String("play") ? BUTTON_PLAY_STOP : name == QLatin1String("menu") ? BUTTON_SLEEP_MENU : BUTTON_POWER;
+            if (name == QLatin1String("ff"))
+                key = BUTTON_FAST_FORWARD;
             if (words.first() != QLatin1String("release"))
                 Q_EMIT input->pressed(key);
             if (words.first() == QLatin1String("hold"))
                 Q_EMIT input->holded(key);
             else
                 Q_EMIT input->released(key);
+            if (words.contains(QLatin1String("unplugging")))
+                SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
         }
 
         if (holder == QLatin1String("off")) {
@@ -718,9 +731,29 @@ void MainClassTest::transitions()
     QCOMPARE(changes.size(), modes.size());
 }
 
+void MainClassTest::adapterDuringBatteryEmptyWarning_data()
+{
+    QTest::addColumn<bool>("reading"); // a book plays when the battery runs out
+    QTest::newRow("in main mode") << false;
+    QTest::newRow("while a book plays") << true;
+}
+
 void MainClassTest::adapterDuringBatteryEmptyWarning()
 {
+    QFETCH(bool, reading);
     enterMainMode();
+    QPointer<ModeBase> player;
+    if (reading) {
+        TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+        QVERIFY(stick.add(QStringLiteral("mp3:A/01.mp3")));
+        Q_EMIT m_main->mediaClass()->mediaSourceInserted(stick.source(QStringLiteral("/dev/sda1")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Player, 20000);
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        player = ModeBase::keyHolder();
+    }
+    // Idle mode never begins beside the book's player.
+    bool playerAtIdle = false;
+    connect(m_main.get(), &MainClass::modeChanged, m_main.get(), [&](MainClass::Mode mode) { playerAtIdle |= mode == MainClass::Mode::Idle && player; });
     // The adapter comes in while the reader hears "battery empty, will power off".
     QObject plugging; // the connection ends with this test
     connect(Notifier::instance(), &Notifier::startNotify, &plugging, [] { SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, true); });
@@ -728,6 +761,7 @@ void MainClassTest::adapterDuringBatteryEmptyWarning()
     Platform::Axp209Model::instance().setBatteryMillivolts(3300);
     m_main->powerManager()->refresh();
     QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Idle, 20000);
+    QVERIFY(!playerAtIdle);
     QVERIFY(!SimBoard::instance()->isPoweredOff());
     QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
 
