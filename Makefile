@@ -20,7 +20,7 @@ ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
 # ("cpu_exec: assertion failed: (cpu == current_cpu)"), so a failed test gets one more run there.
 ARMHF_CTEST_ARGS ?= -LE native --repeat until-pass:2
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz armhf deb deb-check clean
+.PHONY: all deps configure build run test test-sanitize explore explore-ci bench fuzz armhf deb deb-check clean
 
 all: build
 
@@ -43,6 +43,15 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# Seeded random walks of a reader through the firmware on the simulated board
+# (tools/explore): SEED=N [STEPS=M] runs one walk; alone, a fixed set for about
+# ten minutes; explore-ci the short set CI runs. EXPLORE_ARGS passes more options.
+explore: build
+	nice -n 10 tools/explore/explore.py --build $(BUILD) $(if $(SEED),--seed $(SEED)) $(if $(STEPS),--steps $(STEPS)) $(EXPLORE_ARGS)
+
+explore-ci: build
+	nice -n 10 tools/explore/explore.py --build $(BUILD) --ci $(EXPLORE_ARGS)
 
 # The same tests, built with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer into a folder of its own.

@@ -6,7 +6,7 @@
 #include <QLoggingCategory>
 
 /**
- * "quimbo.app": every log line of app/ (start-up, the controller and the voice messages).
+ * "quimbo.app": every log line of app/ (start-up, the log handler and the controller).
  * Enabled for all levels unless the logging rules say otherwise.
  */
 Q_DECLARE_LOGGING_CATEGORY(lcApp)

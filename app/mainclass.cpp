@@ -3,7 +3,6 @@
 #include "app/mainclass.h"
 
 #include "app/logcategory.h"
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
 #include "input/board.h"
@@ -14,11 +13,13 @@
 #include "library/mediaclass.h"
 #include "library/mediasource.h"
 #include "library/mediasourcemanager.h"
+#include "platform/devicestatus.h"
 #include "platform/gpio.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
 #include "players/audiobookplayer.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/idlemode.h"
 #include "system/notifier.h"
@@ -33,6 +34,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QMetaEnum>
 #include <QPointer>
 #include <QProcess>
 #include <QSettings>
@@ -118,7 +120,8 @@ public:
     }
 
     bool isRev6() const { return Board::getInstance()->revision() == s_rev6Revision; }
-    bool mediaBusy() const { return mediaClass && mediaClass->isBusy(); }
+    // A medium being read into books still says "please wait", as one being mounted does.
+    bool mediaBusy() const { return (mediaClass && mediaClass->isBusy()) || (bookShelf && bookShelf->pendingSearches() > 0); }
 
     void presetVolume()
     {
@@ -135,6 +138,17 @@ public:
             standbyTimer->stop();
         if (messages)
             messages->stop();
+    }
+
+    // The media are unmounted here, and the shelf's books go with them: the
+    // next power-up, after charging, starts from an empty shelf.
+    void dropMedia()
+    {
+        delete mediaClass;
+        mediaClass = nullptr;
+        delete bookShelf;
+        bookShelf = nullptr;
+        booksAddedConnection = {};
     }
 
     void connectBooksAdded()
@@ -210,6 +224,10 @@ MainClass::MainClass(QObject *parent)
     d->notifier = Notifier::instance();
     d->standbyTimer = new TimerClass(this);
     d->runTimer = new RunTimerClass(this);
+    // The simulator's status: the mode, whether keys are taken, main mode's standby countdown.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    Platform::provideStatus(this, QStringLiteral("mode"), [this] { return QString::fromLatin1(QMetaEnum::fromType<Mode>().valueToKey(int(d->mode))); });
+    Platform::provideStatus(this, QStringLiteral("keys"), [this] { return QString::fromLatin1(d->input && d->input->isEnabled() ? "on" : "off"); });
 
     // Starting the sound player once early makes the first voice message come quicker.
     d->warmUpPlayer = new QProcess(this);
@@ -454,6 +472,14 @@ void MainClass::runPowerUp()
         connect(d->bookShelf, &BookShelf::ejectCd, d->mediaClass, &MediaClass::ejectCd);
         connect(d->mediaClass, &MediaClass::mediaSourceInserted, d->bookShelf, &BookShelf::addMediaSource);
         connect(d->mediaClass, &MediaClass::mediaSourceRemoved, d->bookShelf, &BookShelf::removeMediaSource);
+        connect(d->mediaClass, &MediaClass::ejectFailed, d->bookShelf, &BookShelf::ejectFailed);
+        // The player quit for the disc, which stayed: back to the shelf, where the reader chooses.
+        connect(d->mediaClass, &MediaClass::ejectFailed, this, [this] {
+            if (d->mode == Mode::Player && !d->modeObject && d->bookShelf) {
+                d->bookShelf->runNormal();
+                runBookShelf();
+            }
+        });
     }
     d->notifier->setPowerManager(d->powerManager);
     d->notifier->setMediaClass(d->mediaClass);
@@ -626,8 +652,7 @@ void MainClass::runShutdown()
         d->shutdownSound->play(true);
     d->audioSubsystem->powerDown();
 
-    delete d->mediaClass;
-    d->mediaClass = nullptr;
+    d->dropMedia();
     Delay::msec(500);
     Board *board = Board::getInstance();
     board->switchUsbDrive(0, false);
@@ -637,6 +662,7 @@ void MainClass::runShutdown()
 
     if (d->powerManager->batteryStatus() == 1 && !d->updateFinished) {
         qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
+        d->powerManager->shutdownTurnedIntoCharging();
         d->shuttingDown = false;
         d->schedule(50, &MainClass::runIdleMode);
         return;
@@ -852,7 +878,7 @@ void MainClass::runSystemSettings()
 void MainClass::runBookShelf()
 {
     qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
     d->leaveMainMode();
     d->setMode(Mode::BookShelf);
@@ -863,7 +889,7 @@ void MainClass::runPlayer(bool autoPlay)
 {
     qCDebug(lcApp) << "runPlayer"
              << "autoPlay:" << autoPlay;
-    if (d->halted() || !d->bookShelf || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
     d->leaveMainMode();
     d->setMode(Mode::Player);

@@ -4,6 +4,7 @@
 
 #include "audio/aoaudiooutput.h"
 #include "audio/logcategory.h"
+#include "audio/mpegaudioframes.h"
 #include "platform/audiooutput.h"
 #include "platform/cdaudio.h"
 #include "platform/engineevents.h"
@@ -175,6 +176,119 @@ public:
         releaseMedia();
     }
 
+    /**
+     * Starts the media set up in `media` and waits for its first decoded block;
+     * false (logged under @p function, the start undone) when it gives none.
+     */
+    bool startMedia(const char *function)
+    {
+        blocksPlayed.store(0);
+        libvlc_media_player_set_media(player, media);
+        if (libvlc_media_player_play(player) < 0) {
+            qCWarning(lcAudio, "%s: failed to play media", function);
+            abandonStart();
+            return false;
+        }
+        libvlc_state_t s = waitForState({libvlc_Playing, libvlc_Error, libvlc_Ended});
+        if (s != libvlc_Playing) {
+            qCWarning(lcAudio, "%s: failed to play media, state: %d", function, int(s));
+            abandonStart();
+            return false;
+        }
+        // Playing is reached before a single sample is decoded, even for a file
+        // that holds no audio at all; only the first block proves it plays.
+        QElapsedTimer clock;
+        clock.start();
+        while (blocksPlayed.load() == 0) {
+            s = state();
+            if (s != libvlc_Playing && s != libvlc_Opening && s != libvlc_Buffering) {
+                qCWarning(lcAudio, "%s: failed to play media, no audio decoded, state: %d", function, int(s));
+                abandonStart();
+                return false;
+            }
+            if (clock.elapsed() > FirstAudioLimitMsec)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    /** The frames of the VBR file playing, walked once per file: false when it holds none. */
+    bool ensureIndex()
+    {
+        if (index.frameOffsets.isEmpty() && !path.isEmpty()) {
+            QElapsedTimer clock;
+            clock.start();
+            index = MpegAudioFrames::measure(path, nullptr, true);
+            qCDebug(lcAudio, "[VlcMediaPlayer::ensureIndex] %lld frames of %s walked in %lld ms", qlonglong(index.frames),
+                    qUtf8Printable(path), qlonglong(clock.elapsed()));
+        }
+        return !index.frameOffsets.isEmpty();
+    }
+
+    /**
+     * Plays the VBR file from @p msec: from the frame before the one holding
+     * it (its bits may be needed to decode that one), through a media that
+     * reads the file from there. libvlc's own seek goes by the average bit
+     * rate, which in a long file of quiet and loud parts lands minutes away.
+     */
+    bool restartAt(qint64 msec, const char *function)
+    {
+        if (!ensureIndex())
+            return false;
+        const auto it = std::upper_bound(index.frameTimes.cbegin(), index.frameTimes.cend(), msec);
+        const qsizetype frame = qMax<qsizetype>(0, (it - index.frameTimes.cbegin()) - 2);
+        ++generation;
+        stopAndWait();
+        libvlc_media_player_set_media(player, nullptr);
+        releaseMedia();
+        slice = std::make_unique<Slice>(Slice{path, index.frameOffsets.at(frame)});
+        media = libvlc_media_new_callbacks(instance, &sliceOpen, &sliceRead, &sliceSeek, &sliceClose, slice.get());
+        if (!media) {
+            qCWarning(lcAudio, "%s: failed to create media", function);
+            return false;
+        }
+        libvlc_media_add_option(media, ":clock-synchro=0");
+        libvlc_media_add_option(media, ":clock-jitter=0");
+        base = index.frameTimes.at(frame);
+        return startMedia(function);
+    }
+
+    /** What a media made by restartAt() reads: the file from a frame on. */
+    struct Slice {
+        QString path;
+        qint64 start = 0;
+    };
+    struct SliceReader {
+        QFile file;
+        qint64 start = 0;
+    };
+    static int sliceOpen(void *opaque, void **data, uint64_t *size)
+    {
+        const auto *slice = static_cast<const Slice *>(opaque);
+        auto reader = std::make_unique<SliceReader>();
+        reader->file.setFileName(slice->path);
+        reader->start = slice->start;
+        if (!reader->file.open(QIODevice::ReadOnly) || !reader->file.seek(slice->start))
+            return -1;
+        *size = uint64_t(qMax<qint64>(0, reader->file.size() - slice->start));
+        *data = reader.release();
+        return 0;
+    }
+    static ssize_t sliceRead(void *data, unsigned char *buffer, size_t length)
+    {
+        return ssize_t(static_cast<SliceReader *>(data)->file.read(reinterpret_cast<char *>(buffer), qint64(length)));
+    }
+    static int sliceSeek(void *data, uint64_t offset)
+    {
+        auto *reader = static_cast<SliceReader *>(data);
+        return reader->file.seek(reader->start + qint64(offset)) ? 0 : -1;
+    }
+    static void sliceClose(void *data)
+    {
+        delete static_cast<SliceReader *>(data);
+    }
+
     void report(const QString &event) const { Platform::reportEngineEvent(event); }
     void reportPlay(qint64 from) const { report(QStringLiteral("play %1 at %2").arg(shownUrl).arg(from)); }
     qint64 time() const { return qMax<qint64>(0, libvlc_media_player_get_time(player)); }
@@ -333,6 +447,13 @@ public:
     libvlc_event_manager_t *eventManager = nullptr;
     std::vector<libvlc_event_type_t> events;
     libvlc_media_t *media = nullptr;
+    // The VBR MP3 file playing is restarted at a frame instead of seeked in
+    // (restartAt); the media's time 0 is then `base` ms into the file.
+    QString path; ///< the local file playing; empty for a CD track
+    bool variableBitRate = false;
+    MpegAudioFrames::Scan index;
+    qint64 base = 0;
+    std::unique_ptr<Slice> slice; ///< read by the media restartAt() made; outlives it
     QString shownUrl; ///< the medium as engine events name it: an absolute path or a CD url
 
     // Audio thread only while a stream plays.
@@ -353,7 +474,7 @@ int VlcMediaPlayer::audioSetupCallback(void **opaque, char *format, unsigned *ra
 }
 
 VlcMediaPlayer::VlcMediaPlayer(QObject *parent)
-    : VlcMediaPlayer(std::make_unique<AoAudioOutput>(), parent)
+    : VlcMediaPlayer(Platform::listenedOutput(std::make_unique<AoAudioOutput>()), parent)
 {
 }
 
@@ -456,33 +577,14 @@ bool VlcMediaPlayer::play(const QString &url)
     if (!trackOption.isEmpty())
         libvlc_media_add_option(d->media, trackOption.toUtf8().constData());
 
-    d->blocksPlayed.store(0);
-    libvlc_media_player_set_media(d->player, d->media);
-    if (libvlc_media_player_play(d->player) < 0) {
-        qCWarning(lcAudio, "%s: failed to play media", Q_FUNC_INFO);
-        d->abandonStart();
+    if (!d->startMedia(Q_FUNC_INFO))
         return false;
-    }
-    libvlc_state_t s = d->waitForState({libvlc_Playing, libvlc_Error, libvlc_Ended});
-    if (s != libvlc_Playing) {
-        qCWarning(lcAudio, "%s: failed to play media, state: %d", Q_FUNC_INFO, int(s));
-        d->abandonStart();
-        return false;
-    }
-    // Playing is reached before a single sample is decoded, even for a file
-    // that holds no audio at all; only the first block proves it plays.
-    QElapsedTimer clock;
-    clock.start();
-    while (d->blocksPlayed.load() == 0) {
-        s = d->state();
-        if (s != libvlc_Playing && s != libvlc_Opening && s != libvlc_Buffering) {
-            qCWarning(lcAudio, "%s: failed to play media, no audio decoded, state: %d", Q_FUNC_INFO, int(s));
-            d->abandonStart();
-            return false;
-        }
-        if (clock.elapsed() > FirstAudioLimitMsec)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    d->base = 0;
+    const bool file = !url.contains(QLatin1String("://"));
+    if (d->path != url || (file && d->index.fileSize != QFileInfo(url).size())) {
+        d->path = file ? url : QString();
+        d->index = MpegAudioFrames::Scan();
+        d->variableBitRate = file && url.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive) && MpegAudioFrames::probe(url).variableBitRate;
     }
     d->shownUrl = url.contains(QLatin1String(CddaPrefix)) ? url : QFileInfo(url).absoluteFilePath();
     d->reportPlay(0);
@@ -521,6 +623,12 @@ void VlcMediaPlayer::pause(bool p)
     } else if (s == libvlc_Paused && !p) {
         // A resumed stream starts where the pause left it, but libvlc's own
         // resume leaves the callback output out of step: restart instead.
+        if (d->variableBitRate) {
+            const qint64 time = currentTime();
+            if (d->restartAt(time, Q_FUNC_INFO))
+                d->reportPlay(time);
+            return;
+        }
         const libvlc_time_t time = libvlc_media_player_get_time(d->player);
         d->stopAndWait();
         libvlc_media_player_play(d->player);
@@ -562,8 +670,8 @@ qint64 VlcMediaPlayer::seek(qint64 offset)
         qCWarning(lcAudio, "%s: no valid media available", Q_FUNC_INFO);
         return -1;
     }
-    const qint64 target = libvlc_media_player_get_time(d->player) + offset;
-    const qint64 duration = libvlc_media_get_duration(d->media);
+    const qint64 target = currentTime() + offset;
+    const qint64 duration = totalTime();
     if (target < 0) {
         qCDebug(lcAudio, "%s: begin of track", Q_FUNC_INFO);
         return -target;
@@ -571,6 +679,12 @@ qint64 VlcMediaPlayer::seek(qint64 offset)
     if (target >= duration) {
         qCDebug(lcAudio, "%s: end of track", Q_FUNC_INFO);
         return target - duration;
+    }
+    if (d->variableBitRate && d->ensureIndex()) {
+        if (!d->restartAt(target, Q_FUNC_INFO))
+            return -1;
+        d->report(QStringLiteral("seek %1").arg(target));
+        return 0;
     }
     const qint64 oldTime = libvlc_media_player_get_time(d->player);
     libvlc_media_player_set_time(d->player, target);
@@ -585,7 +699,8 @@ qint64 VlcMediaPlayer::currentTime() const
         qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return -1;
     }
-    return libvlc_media_player_get_time(d->player);
+    const qint64 time = libvlc_media_player_get_time(d->player);
+    return time < 0 ? time : d->base + time;
 }
 
 qint64 VlcMediaPlayer::totalTime() const
@@ -598,6 +713,9 @@ qint64 VlcMediaPlayer::totalTime() const
         qCWarning(lcAudio, "%s: no valid media available", Q_FUNC_INFO);
         return -1;
     }
+    // A VBR file's header may claim any length; its frames tell.
+    if (d->variableBitRate && d->ensureIndex())
+        return d->index.durationMsec;
     return libvlc_media_get_duration(d->media);
 }
 
@@ -719,5 +837,16 @@ void VlcMediaPlayer::setMuted(bool muted)
         qCWarning(lcAudio, "%s: vlc media player is not initialized", Q_FUNC_INFO);
         return;
     }
-    d->muted.store(muted);
+    if (d->muted.exchange(muted) != muted)
+        d->report(muted ? QStringLiteral("mute on") : QStringLiteral("mute off"));
+}
+
+bool VlcMediaPlayer::isPaused() const
+{
+    return d->state() == libvlc_Paused;
+}
+
+bool VlcMediaPlayer::isMuted() const
+{
+    return d->muted.load();
 }

@@ -59,6 +59,7 @@ public:
     qint64 totalTimeFile(const QString &path);
     /** True while Playing or Paused. */
     bool isPlaying();
+    bool isPaused() const;
 
     /** Rate while not playing; ignored while playing. */
     void setTempo(float rate);
@@ -69,6 +70,7 @@ public:
     /** Pitch while playing, applied by the audio thread before its next block. */
     void changePitch(float semitones);
     void setMuted(bool muted);
+    bool isMuted() const;
 
 public Q_SLOTS:
     void pause();

@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookfinder.h"
 
-#include "app/messages.h"
 #include "formats/daisytalkingbook.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
 #include "library/logcategory.h"
+#include "speech/messages.h"
 
 #include <QDebug>
 #include <QHash>

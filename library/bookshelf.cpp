@@ -2,18 +2,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/bookshelf.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/bookcollection.h"
 #include "library/bookfinder.h"
 #include "library/lastplayedmarker.h"
+#include "library/markerfile.h"
 #include "library/logcategory.h"
 #include "library/resumemarkmanager.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "platform/systemactions.h"
+#include "speech/messages.h"
 #include "system/notifier.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -27,6 +29,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -138,7 +141,14 @@ public:
     // The word "bookshelf", then the title of the book under the cursor.
     void speakBookshelfAndTitle()
     {
-        messages->play(Message::bookshelf);
+        if (std::exchange(ejectFailedUnsaid, false)) {
+            messages->append(Message::eject, true);
+            messages->append(Message::failed);
+            messages->append(Message::bookshelf);
+            messages->playMessages();
+        } else {
+            messages->play(Message::bookshelf);
+        }
         whenSpoken([this] { q->playTitle(collection.audioBook(index)); });
     }
 
@@ -280,6 +290,36 @@ public:
         return mediaSource.mountPath() + LastPlayedFile;
     }
 
+    /**
+     * A stick or card is read in any slot: its marker names the book by its
+     * path below the medium's root, not through the mount point of one slot.
+     */
+    static QString pathOnMedium(const QString &url, const MediaSource &mediaSource)
+    {
+        for (const QString &root : {MarkerFile::hostPath(mediaSource.mountPath()), mediaSource.mountPath()}) {
+            if (url.startsWith(root + QLatin1Char('/')))
+                return url.mid(root.size() + 1);
+        }
+        return url;
+    }
+
+    /** The url of a marker's book on @p mediaSource; a full path, as markers were written before, is moved onto it. */
+    static QString urlOnMedium(const QString &source, const MediaSource &mediaSource)
+    {
+        const QString root = MarkerFile::hostPath(mediaSource.mountPath());
+        if (source.isEmpty() || source.contains(QLatin1String("://")))
+            return source;
+        if (!source.startsWith(QLatin1Char('/')))
+            return root + QLatin1Char('/') + source;
+        for (const char *mountPoint : {"/media/usb", "/media/mmc", "/media/cd"}) {
+            for (const QString &slot : {Platform::path(QLatin1String(mountPoint)), QString::fromLatin1(mountPoint)}) {
+                if (source.startsWith(slot + QLatin1Char('/')))
+                    return root + source.mid(slot.size());
+            }
+        }
+        return source;
+    }
+
     AudioBook readLastPlayed(const MediaSource &mediaSource) const
     {
         const bool cd = mediaSource.mediaType() == MediaSource::MediaTypeCdRom;
@@ -289,7 +329,7 @@ public:
             qCDebug(lcLibrary) << "[BookShelf::readlastPlayed]: no last played marker found";
             return AudioBook();
         }
-        const AudioBook book = collection.audioBook(marker->source(), mediaSource.mediaType());
+        const AudioBook book = collection.audioBook(urlOnMedium(marker->source(), mediaSource), mediaSource.mediaType());
         if (book.isDefined())
             qCDebug(lcLibrary).noquote() << "[BookShelf::readlastPlayed]: last played audiobook:" << book.url();
         else
@@ -327,6 +367,8 @@ public:
     BookFinder *finder = nullptr;
     QList<std::pair<int, MediaSource>> pending;
     int lastSerial = 0;
+    bool startRequested = false; // audioBooksAdded() went out; run() has not come yet
+    bool ejectFailedUnsaid = false; // the player quit for an eject that failed
 };
 
 void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QList<AudioBook> &found)
@@ -363,6 +405,15 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         return;
     }
 
+    if (startRequested && !active && !bookInUse.isDefined()) {
+        // Media arriving together at power-up: the shelf opens once, as the
+        // first medium (the one read last) decided, so its book resumes; the
+        // others wait on the shelf. Two media would otherwise mean normal mode.
+        qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, the shelf opens already in mode " << modeText(mode);
+        if (added > 1)
+            bookshelfAdded->play();
+        return;
+    }
     if (mediaSources.size() == 1)
         mode = collection.count() == 1 ? BookShelf::SingleMode : BookShelf::LastPlayedMode;
     else
@@ -381,6 +432,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
     }
     if (added > 1)
         bookshelfAdded->play();
+    startRequested = true;
     Q_EMIT q->audioBooksAdded();
 }
 
@@ -393,6 +445,9 @@ BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent
     qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
     connect(d->standbyTimer, &TimerClass::timeout, this, &BookShelf::standbyTimerTimeout);
+    // The simulator's status: the books listed, the shelf's standby countdown.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    Platform::provideStatus(this, QStringLiteral("shelf"), [this] { return QString::number(count()); });
 
     d->searchThread.setObjectName(QStringLiteral("BookSearch"));
     d->finder = new BookFinder;
@@ -474,7 +529,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
         return;
     }
     LastPlayedMarker marker;
-    marker.setSource(audioBook.url());
+    marker.setSource(BookShelfPrivate::pathOnMedium(audioBook.url(), *medium));
     marker.setMediaId(medium->mediaId());
     marker.setSingle(medium->mediaType() != MediaSource::MediaTypeCdRom);
     if (ResumeMarkManager::saveLastPlayedMarker(BookShelfPrivate::lastPlayedPath(*medium), &marker))
@@ -483,6 +538,7 @@ void BookShelf::setLastPlayedAudioBook(const AudioBook &audioBook)
 
 void BookShelf::run()
 {
+    d->startRequested = false;
     d->active = true;
     d->setKeysEnabled(false);
     if (d->input)
@@ -551,7 +607,23 @@ void BookShelf::run()
 
 void BookShelf::runNormal()
 {
+    d->startRequested = false;
     d->mode = NormalMode;
+}
+
+void BookShelf::ejectFailed()
+{
+    qCDebug(lcLibrary) << Q_FUNC_INFO;
+    // Ejecting disabled the keys; the disc and its books stay.
+    if (d->active) {
+        d->stopMessages();
+        d->messages->append(Message::eject, true);
+        d->messages->append(Message::failed);
+        d->messages->playMessages();
+        d->setKeysEnabled(true);
+    } else if (d->bookInUse.mediaType() == MediaSource::MediaTypeCdRom) {
+        d->ejectFailedUnsaid = true;
+    }
 }
 
 void BookShelf::playTitleFinished()
@@ -741,15 +813,19 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
 {
     d->pending.removeIf([&mediaSource](const auto &entry) { return entry.second == mediaSource; });
 
-    d->bookshelfRemoved->play();
     const AudioBook underCursor = d->collection.audioBook(d->index);
     const int mediaType = mediaSource.mediaType();
+    const int before = d->collection.count();
     d->collection.removeAudioBooksByMediaType(mediaType);
+    // Heard once per medium that brought books, not for every device node that goes with it.
+    if (d->collection.count() < before)
+        d->bookshelfRemoved->play();
     d->mediaSources.removeOne(mediaSource);
     QSettings settings;
     settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);
 
     if (d->collection.count() == 0) {
+        d->startRequested = false;
         settings.setValue(QStringLiteral("lastPlayedMedia"), 0);
         if (d->active) {
             d->leave();

@@ -63,6 +63,8 @@ public Q_SLOTS:
     void keyHoldEvent(int key);
     void addMediaSource(MediaSource mediaSource);
     void removeMediaSource(MediaSource mediaSource);
+    /** The drive kept the disc: said at once on the shelf, else when the shelf opens next. */
+    void ejectFailed();
 
 Q_SIGNALS:
     void quit();

@@ -14,13 +14,18 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
-#include <QSet>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
+// The instance that watches the media since power-up (another one may scan for the update).
+QPointer<MediaClass> s_watching;
 const QString kCdDevice = QStringLiteral("/dev/cd-rom");
 const QStringList kFileNameFilters = {QStringLiteral("ncc.html"), QStringLiteral("*.opf"), QStringLiteral("*.mp3"), QStringLiteral("*.epub")};
 } // namespace
@@ -28,6 +33,12 @@ const QStringList kFileNameFilters = {QStringLiteral("ncc.html"), QStringLiteral
 class MediaClassPrivate
 {
 public:
+    struct Search {
+        int serial;
+        MediaSource source;
+        bool stale; // the medium went while it was searched
+    };
+
     explicit MediaClassPrivate(MediaClass *qq)
         : q(qq)
     {
@@ -54,6 +65,73 @@ public:
         return sources;
     }
 
+    /** Being searched (and not gone since) or reported present. */
+    bool isKnown(const QString &device) const
+    {
+        for (const Search &search : searches) {
+            if (!search.stale && search.source.device() == device)
+                return true;
+        }
+        for (const MediaSource &source : present) {
+            if (source.device() == device)
+                return true;
+        }
+        return false;
+    }
+
+    bool mountPathInUse(const QString &mountPath) const
+    {
+        for (const Search &search : searches) {
+            if (!search.stale && search.source.mountPath() == mountPath)
+                return true;
+        }
+        for (const MediaSource &source : present) {
+            if (source.mountPath() == mountPath)
+                return true;
+        }
+        return false;
+    }
+
+    /**
+     * Whether a removed device takes a known medium with it: the same node,
+     * or the disk a known partition is on (sda for sda1). The drive's own
+     * node going takes any disc with it.
+     */
+    static bool takesWith(const MediaSource &removed, const MediaSource &known)
+    {
+        if (removed.mediaType() != known.mediaType())
+            return false;
+        return removed.mediaType() == MediaSource::MediaTypeCdRom || known.device().startsWith(removed.device());
+    }
+
+    void startStorageSearch(const MediaSource &source, const char *function)
+    {
+        if (isKnown(source.device())) {
+            qCDebug(lcLibrary).noquote() << function << "already searched or present:" << source.device();
+            return;
+        }
+        q->searchFilesMediaSource(source);
+    }
+
+    void mediumVanished(int mediaType)
+    {
+        for (const MediaSource &source : std::as_const(present)) {
+            if (source.mediaType() == mediaType) {
+                mediumGone(source, "[MediaClass::bookVanished]");
+                return;
+            }
+        }
+        // Not known as present (searched before a restart of the watch): the
+        // shelf still drops the books of that kind of medium.
+        MediaSource gone;
+        gone.setMediaType(MediaSource::MediaType(mediaType));
+        Q_EMIT q->mediaSourceRemoved(gone);
+    }
+
+    void searchReported(int serial, const MediaSource &found);
+    void mediumGone(const MediaSource &removed, const char *function);
+    void releaseHeldReports();
+
     MediaClass *const q;
     int cdromStatus = 5;
     int activeTasks = 0;
@@ -62,9 +140,91 @@ public:
     QThread *workerThread = nullptr;
     std::unique_ptr<UdevClass> udev;
     UdevMonitor *monitor = nullptr;
-    QSet<QString> searching; // devices being searched now
-    QSet<QString> removedWhileSearched;
+    int lastSerial = 0;
+    QList<Search> searches; // running, in start order
+    QList<MediaSource> present; // reported with books or as an audio CD
+
+    // At power-up: media plugged in during the priority wait are searched
+    // after it, and nothing is reported before the priority medium.
+    bool holdingHotPlug = false;
+    QList<MediaSource> heldInsertions;
+    int prioritySerial = 0; // the priority medium's search while it runs
+    QList<MediaSource> heldReports;
 };
+
+void MediaClassPrivate::searchReported(int serial, const MediaSource &found)
+{
+    const auto it = std::find_if(searches.begin(), searches.end(), [serial](const Search &search) { return search.serial == serial; });
+    if (it == searches.end())
+        return;
+    const bool stale = it->stale;
+    searches.erase(it);
+    if (stale) {
+        // Its removal has been reported already; an insertion now would
+        // announce a medium that is gone. The mount it may have made after
+        // the removal goes too, unless a newer medium uses that mount point.
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] mediaSource was removed while it was searched:" << found.device();
+        if (!mountPathInUse(found.mountPath()))
+            MediaSourceManager(found).unmount();
+        --activeTasks;
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] active tasks:" << activeTasks;
+        return;
+    }
+    if (prioritySerial != 0 && serial != prioritySerial) {
+        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] held until the priority medium has reported:" << found.device();
+        heldReports.append(found);
+        return;
+    }
+    q->searchingFilesReady(found);
+    if (serial == prioritySerial) {
+        prioritySerial = 0;
+        releaseHeldReports();
+    }
+}
+
+void MediaClassPrivate::releaseHeldReports()
+{
+    const QList<MediaSource> held = std::exchange(heldReports, {});
+    for (const MediaSource &found : held)
+        q->searchingFilesReady(found);
+}
+
+void MediaClassPrivate::mediumGone(const MediaSource &removed, const char *function)
+{
+    QList<MediaSource> gone;
+    auto note = [&gone](const MediaSource &source) {
+        if (!gone.contains(source))
+            gone << source;
+    };
+    for (Search &search : searches) {
+        if (search.stale || !takesWith(removed, search.source))
+            continue;
+        search.stale = true;
+        note(search.source);
+        if (search.serial == prioritySerial)
+            prioritySerial = 0;
+    }
+    for (qsizetype i = present.size() - 1; i >= 0; --i) {
+        if (takesWith(removed, present.at(i)))
+            note(present.takeAt(i));
+    }
+    heldInsertions.removeIf([&removed](const MediaSource &source) { return takesWith(removed, source); });
+    const qsizetype heldBefore = heldReports.size();
+    heldReports.removeIf([&removed](const MediaSource &source) { return takesWith(removed, source); });
+    activeTasks -= int(heldBefore - heldReports.size());
+
+    if (gone.isEmpty()) {
+        // A disk after its partition, or a medium that was never usable: the
+        // reader has nothing to be told, and its mount point may be another's.
+        qCDebug(lcLibrary).noquote() << function << "no medium in use on" << removed.device();
+    }
+    for (const MediaSource &source : std::as_const(gone)) {
+        MediaSourceManager(source).unmount();
+        Q_EMIT q->mediaSourceRemoved(source);
+    }
+    if (prioritySerial == 0)
+        releaseHeldReports();
+}
 
 MediaClass::MediaClass(QObject *parent)
     : QObject(parent)
@@ -134,6 +294,13 @@ void MediaClass::waitForPriorityDevice()
     settings.sync();
     qCDebug(lcLibrary) << "[MediaClass::waitForPriorityDevice] device priority:" << priority;
 
+    // Watching starts before the scan: a medium pulled or plugged in while
+    // the others are searched is never missed. Insertions wait for the end
+    // of the search; removals count at once.
+    d->holdingHotPlug = true;
+    d->monitor->start();
+    s_watching = this;
+
     MediaSource prioritySource;
     QList<MediaSource> otherSources;
     for (const MediaSource &source : d->storageSources()) {
@@ -155,11 +322,12 @@ void MediaClass::waitForPriorityDevice()
     };
     connect(this, &MediaClass::mediaSourceInserted, &loop, arrived);
     connect(this, &MediaClass::mediaSourceUnsupported, &loop, arrived);
+    connect(this, &MediaClass::mediaSourceRemoved, &loop, arrived);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
 
     if (priority == MediaSource::MediaTypeUsb || priority == MediaSource::MediaTypeMmc) {
         if (!prioritySource.device().isEmpty()) {
-            searchFilesMediaSource(prioritySource);
+            d->prioritySerial = searchFilesMediaSource(prioritySource);
             timer.start(Platform::scaledMsec(kStorageWaitMsec));
             loop.exec();
         } else {
@@ -174,24 +342,50 @@ void MediaClass::waitForPriorityDevice()
         return;
 
     for (const MediaSource &source : std::as_const(otherSources)) {
-        searchFilesMediaSource(source);
+        d->startStorageSearch(source, "[MediaClass::waitForPriorityDevice]");
         Delay::msec(kSearchSpacingMsec);
         if (!self)
             return;
     }
 
-    QTimer::singleShot(Platform::scaledMsec(100), this, [this] {
-        d->monitor->start();
-        d->startWorkerThread();
-    });
+    d->holdingHotPlug = false;
+    for (const MediaSource &source : std::exchange(d->heldInsertions, {}))
+        d->startStorageSearch(source, "[MediaClass::waitForPriorityDevice]");
+    QTimer::singleShot(Platform::scaledMsec(100), this, [this] { d->startWorkerThread(); });
     --d->activeTasks;
     qCDebug(lcLibrary) << "[MediaClass::waitForPriorityDevice] active tasks:" << d->activeTasks;
+}
+
+bool MediaClass::bookVanished(const AudioBook &book)
+{
+    // A disc's going is always seen by the drive's poll; sticks and cards can go unreported.
+    const bool stickOrCard = book.mediaType() == MediaSource::MediaTypeUsb || book.mediaType() == MediaSource::MediaTypeMmc;
+    if (!book.isDefined() || !stickOrCard || book.url().isEmpty() || QFileInfo::exists(book.url()))
+        return false;
+    qCDebug(lcLibrary).noquote() << "[MediaClass::bookVanished] the files of the book are gone:" << book.url();
+    if (MediaClass *media = s_watching.data()) {
+        const int mediaType = book.mediaType();
+        QMetaObject::invokeMethod(media, [media, mediaType] { media->d->mediumVanished(mediaType); }, Qt::QueuedConnection);
+    }
+    return true;
 }
 
 void MediaClass::ejectCd()
 {
     qCDebug(lcLibrary) << "[MediaClass::ejectCd]";
-    QTimer::singleShot(Platform::scaledMsec(10), d->worker, [worker = d->worker] { worker->eject(); });
+    // The worker gives up after its last attempt; the reader must hear that
+    // the disc is still in and get the keys back.
+    QTimer::singleShot(Platform::scaledMsec(10), d->worker, [this, worker = d->worker] {
+        if (worker->eject() == 0)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                qCDebug(lcLibrary) << "[MediaClass::ejectCd] the drive did not eject the disc";
+                Q_EMIT ejectFailed();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MediaClass::cdromStatusChanged(int status)
@@ -207,17 +401,20 @@ void MediaClass::cdromStatusChanged(int status)
     case 2:
         source.setMimeType(MediaSource::MimeTypeCdda);
         source.setMountPath(QStringLiteral("cdda://"));
+        d->present.removeIf([](const MediaSource &known) { return known.mediaType() == MediaSource::MediaTypeCdRom; });
+        d->present << source;
         Q_EMIT mediaSourceInserted(source);
         break;
     case 3:
         source.setMimeType(MediaSource::MimeTypeFileSystem);
+        d->present.removeIf([](const MediaSource &known) { return known.mediaType() == MediaSource::MediaTypeCdRom; });
         searchFilesMediaSource(source);
         break;
     case 1:
-        if (previous != 5) {
-            MediaSourceManager(source).unmount();
-            Q_EMIT mediaSourceRemoved(source);
-        }
+        // Only a disc that was reported or is being searched goes: an empty
+        // drive's tray, or the first report after start-up, takes nothing.
+        if (previous != 5)
+            d->mediumGone(source, "[MediaClass::cdromStatusChanged]");
         break;
     default:
         break;
@@ -246,8 +443,14 @@ void MediaClass::udevDeviceAdded(const UdevDevice &device)
         qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] boot device ignored:" << device.devNode();
         return;
     }
+    if (d->holdingHotPlug) {
+        qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded] searched after the start-up search:" << device.devNode();
+        d->heldInsertions.removeIf([&source](const MediaSource &held) { return held.device() == source.device(); });
+        d->heldInsertions << source;
+        return;
+    }
     qCDebug(lcLibrary) << "[MediaClass::udevDeviceAdded]:" << device.devNode();
-    searchFilesMediaSource(source);
+    d->startStorageSearch(source, "[MediaClass::udevDeviceAdded]");
 }
 
 void MediaClass::udevDeviceRemoved(const UdevDevice &device)
@@ -264,44 +467,43 @@ void MediaClass::udevDeviceRemoved(const UdevDevice &device)
     case MediaSource::MediaTypeNone:
         break;
     }
-    if (d->searching.contains(source.device()))
-        d->removedWhileSearched.insert(source.device());
-    MediaSourceManager(source).unmount();
-    Q_EMIT mediaSourceRemoved(source);
+    d->mediumGone(source, "[MediaClass::udevDeviceRemoved]");
 }
 
-void MediaClass::searchFilesMediaSource(const MediaSource &mediaSource)
+int MediaClass::searchFilesMediaSource(const MediaSource &mediaSource)
 {
     qCDebug(lcLibrary) << "[MediaClass::searchFilesMediaSource] type of source:" << int(mediaSource.mediaType());
     auto *manager = new MediaSourceManager(mediaSource);
     manager->setFileNameFilters(kFileNameFilters);
     auto *thread = new QThread;
     manager->moveToThread(thread);
+    const int serial = ++d->lastSerial;
     connect(thread, &QThread::started, manager, &MediaSourceManager::startSearchingFiles);
     connect(manager, &MediaSourceManager::finished, thread, &QThread::quit);
     connect(manager, &MediaSourceManager::finished, manager, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(manager, &MediaSourceManager::readySearchingFiles, this, &MediaClass::searchingFilesReady, Qt::QueuedConnection);
+    // The serial tells this search's result from that of an earlier search of
+    // the same device (a stick pulled and put back before it reported).
+    connect(
+        manager, &MediaSourceManager::readySearchingFiles, this, [this, serial](const MediaSource &found) { d->searchReported(serial, found); },
+        Qt::QueuedConnection);
 
-    d->searching.insert(mediaSource.device());
+    d->searches.append({serial, mediaSource, false});
     ++d->activeTasks;
     qCDebug(lcLibrary) << "[MediaClass::searchFilesMediaSource] active tasks:" << d->activeTasks;
     thread->start(QThread::LowestPriority);
+    return serial;
 }
 
 void MediaClass::searchingFilesReady(const MediaSource &mediaSource)
 {
-    d->searching.remove(mediaSource.device());
-    if (d->removedWhileSearched.remove(mediaSource.device())) {
-        // Its removal has been reported already; an insertion now would announce a medium that is gone.
-        qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] mediaSource was removed while it was searched:" << mediaSource.device();
-        MediaSourceManager(mediaSource).unmount();
-    } else if (mediaSource.fileInfoList().isEmpty()) {
+    if (mediaSource.fileInfoList().isEmpty()) {
         qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] mediaSource is empty.";
         MediaSourceManager(mediaSource).unmount();
         Q_EMIT mediaSourceUnsupported(mediaSource);
     } else {
         qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] files:" << mediaSource.fileInfoList().size();
+        d->present << mediaSource;
         Q_EMIT mediaSourceInserted(mediaSource);
     }
     --d->activeTasks;

@@ -3,6 +3,7 @@
 #ifndef QUIMBO_LIBRARY_MEDIACLASS_H
 #define QUIMBO_LIBRARY_MEDIACLASS_H
 
+#include "library/audiobook.h"
 #include "library/mediasource.h"
 
 #include <QList>
@@ -49,11 +50,22 @@ public:
      */
     QList<MediaSource> mediaSources(int mediaTypeMask) const;
 
+    /**
+     * Whether a book's files are gone (its folder or file no longer exists)
+     * although its medium was never reported removed, as when a removal
+     * event was lost. Its medium is then reported removed from the event
+     * loop, as if it had just been pulled, by the media class watching the
+     * media. A player asks this before it declares the end of a book.
+     */
+    static bool bookVanished(const AudioBook &book);
+
 public Q_SLOTS:
     /**
-     * Once at power-up: waits (bounded, with the event loop running) for the
-     * medium a book was last played from, then searches the others and
-     * starts hot-plug monitoring and CD polling.
+     * Once at power-up: starts hot-plug monitoring, waits (bounded, with the
+     * event loop running) for the medium a book was last played from, then
+     * searches the others and starts CD polling. Media plugged in meanwhile
+     * are searched after the wait; no other medium is reported before the
+     * priority medium has reported or gone.
      */
     void waitForPriorityDevice();
     /** Asks the CD drive to eject its disc. */
@@ -63,8 +75,11 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void mediaSourceInserted(MediaSource mediaSource);
+    /** Once per medium that was reported or being searched; never for a device nobody knew. */
     void mediaSourceRemoved(MediaSource mediaSource);
     void mediaSourceUnsupported(MediaSource mediaSource);
+    /** The drive gave up ejecting: the disc is still in it. */
+    void ejectFailed();
 
 private Q_SLOTS:
     void udevDeviceAdded(const UdevDevice &device);
@@ -72,7 +87,8 @@ private Q_SLOTS:
     void searchingFilesReady(const MediaSource &mediaSource);
 
 private:
-    void searchFilesMediaSource(const MediaSource &mediaSource);
+    /** Starts the search of a medium on its own thread; its serial number. */
+    int searchFilesMediaSource(const MediaSource &mediaSource);
 
     friend class MediaClassPrivate;
     const std::unique_ptr<MediaClassPrivate> d;

@@ -3,6 +3,8 @@
 #ifndef QUIMBO_PLATFORM_AUDIOOUTPUT_H
 #define QUIMBO_PLATFORM_AUDIOOUTPUT_H
 
+#include <memory>
+
 namespace Platform {
 
 /**
@@ -23,6 +25,28 @@ public:
     /** Writes @p bytes bytes of frames; must not allocate on the heap. */
     virtual void write(const char *data, int bytes) = 0;
 };
+
+/**
+ * Hears what the engines hand to the amplifier, after pitch, tempo and
+ * volume: the simulator's ear. Voice prompts and sounds are played by the
+ * sound player and never pass here. Called from the engines' audio threads
+ * (more than one engine may play at a time); must not allocate on the heap.
+ */
+class AudioListener
+{
+public:
+    virtual ~AudioListener();
+    virtual void heard(int sampleRate, int channels, const char *data, int bytes) = 0;
+};
+
+/** Sets the process's listener (the simulator does, once, before any engine plays); null: none. */
+void setAudioListener(AudioListener *listener);
+
+/**
+ * The live output as the engines use it: @p output itself, or, once a
+ * listener is set, @p output with the listener hearing every write.
+ */
+std::unique_ptr<AudioOutput> listenedOutput(std::unique_ptr<AudioOutput> output);
 
 } // namespace Platform
 

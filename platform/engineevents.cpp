@@ -13,4 +13,10 @@ void reportEngineEvent(const QString &event)
         SimBoard::instance()->recordEngineEvent(event);
 }
 
+void reportSound(const QString &name)
+{
+    if (backend() == Backend::Simulated)
+        SimBoard::instance()->recordSound(name);
+}
+
 } // namespace Platform

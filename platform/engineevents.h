@@ -15,6 +15,13 @@ namespace Platform {
  */
 void reportEngineEvent(const QString &event);
 
+/**
+ * Tells the outside world that a sound effect starts, by the name of its
+ * file ("charger_connect" for charger_connect.wav). On the simulated board it
+ * becomes a "[sim] sound NAME" line; on the device nobody listens.
+ */
+void reportSound(const QString &name);
+
 } // namespace Platform
 
 #endif

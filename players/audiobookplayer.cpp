@@ -2,12 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/audiobookplayer.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
+#include "audio/vlcmediaplayer.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/cdromworker.h"
 #include "library/mediaclass.h"
+#include "platform/devicestatus.h"
 #include "platform/platform.h"
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
@@ -16,6 +17,7 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "speech/messages.h"
 #include "system/delay.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -401,6 +403,20 @@ AudioBookPlayer::AudioBookPlayer(AudioSettings *audioSettings, Input *input, QOb
     d->notifier = Notifier::instance();
     d->standbyTimer = new TimerClass(this);
     d->sleepTimer = new TimerClass(this);
+    // For the simulator's status: the book by kind and url, the engine's state and muting.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    d->sleepTimer->publishStatus(QStringLiteral("sleep"));
+    Platform::provideStatus(this, QStringLiteral("book"), [this] {
+        return d->book.isDefined() ? QString::number(int(d->book.mimeType())) + QLatin1Char(':') + d->book.url() : QString();
+    });
+    Platform::provideStatus(this, QStringLiteral("player"), [this] {
+        VlcMediaPlayer *engine = d->player ? d->player->mediaPlayer() : nullptr;
+        return engine ? QString::fromLatin1(engine->isPaused() ? "paused" : engine->isPlaying() ? "playing" : "stopped") : QString();
+    });
+    Platform::provideStatus(this, QStringLiteral("muted"), [this] {
+        VlcMediaPlayer *engine = d->player ? d->player->mediaPlayer() : nullptr;
+        return engine ? QString::fromLatin1(engine->isMuted() ? "yes" : "no") : QString();
+    });
 
     SoundManager *sounds = SoundManager::instance();
     d->beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
@@ -783,6 +799,10 @@ void AudioBookPlayer::notifierStarted()
 
 void AudioBookPlayer::playerFinished()
 {
+    // A book whose files went from under it has not ended: its medium went,
+    // and the removal that follows stops the player with the stored place kept.
+    if (MediaClass::bookVanished(d->book))
+        return;
     d->notifier->stopNotify();
     d->say({Message::end_of_book});
     d->standbyTimer->start();

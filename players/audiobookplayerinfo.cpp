@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/audiobookplayerinfo.h"
 
-#include "app/messages.h"
 #include "players/audiobookplayerinterface.h"
 #include "players/logcategory.h"
+#include "speech/messages.h"
 
 #include <QDebug>
 

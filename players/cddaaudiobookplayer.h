@@ -12,7 +12,6 @@
 #include <memory>
 
 class CddaAudioBookPlayerPrivate;
-struct ResumemarkData;
 
 namespace Platform {
 struct CdTocEntry;
@@ -39,29 +38,17 @@ public:
     QString name() override;
     bool open(const QString &url) override;
     void close() override;
-    bool play() override;
-    void stop() override;
-    int trackNumber() override;
-    int changeTrackNumber(int step) override;
-    int totalTracks() override;
-    int fastForward(int seconds) override;
-    int rewind(int seconds) override;
-    bool isPlaying() override;
-    void setResume(bool resume) override;
-    void resetResumeMark() override;
     int totalTime() override;
-    int elapsedTime() override;
-    VlcMediaPlayer *mediaPlayer() override;
 
     /** The CDDB disc id of the open disc (0 without one): the resume mark's key. */
     quint32 discId() const;
-    /** Milliseconds of an audio track; -1 for a data track or no such track. */
-    qint64 trackLength(int track) const;
+    /** Milliseconds of an audio track; 0 for a data track or no such track. */
+    qint64 trackLength(int track) const override;
 
     /** What a disc's table of contents says. */
     struct Disc {
         quint32 discId = 0; ///< the CDDB disc id
-        int totalTracks = 0; ///< the last track number, data tracks included
+        int totalTracks = 0; ///< the last audio track's number: a data session after it is no track
         int totalTime = 0; ///< seconds up to the lead-out, pregap included
         QMap<int, qint64> trackLengths; ///< ms per audio track
     };
@@ -74,11 +61,15 @@ Q_SIGNALS:
 private Q_SLOTS:
     void mediaPlayerFinished();
 
+protected:
+    LogNames logNames() const override;
+    QString markTitle() const override;
+    QString trackUrl(int track) const override;
+    void bookEnded() override;
+
 private:
-    friend class CddaAudioBookPlayerPrivate;
-    // Members of the player itself: their log lines carry its signature.
+    // A member of the player itself: its log lines carry its signature.
     bool readDiscId();
-    ResumemarkData readResumemarkData();
     const std::unique_ptr<CddaAudioBookPlayerPrivate> d;
 };
 

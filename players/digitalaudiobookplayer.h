@@ -17,11 +17,12 @@ class DigitalAudioBookPlayerPrivate;
  * and by seconds across track ends. Track durations are measured once per
  * book by a scanner thread and kept in "/root/quimbo/toc.xml"; the first
  * track plays while the others are still measured. The position is a resume
- * mark keyed by the book id.
+ * mark keyed by the book id, which travels with the folder (its path below
+ * the medium's root and its file names).
  *
- * Owned by the player front end; owns its engine. Main thread. Files that are
- * empty or unreadable are left out with a log line; a track that does not
- * play is skipped when playing on.
+ * Owned by the player front end; owns its engine. Main thread. Hidden files,
+ * and files that are empty, unreadable or hold no MPEG audio, are left out
+ * with a log line; a track that gives no audio is skipped.
  */
 class DigitalAudioBookPlayer : public QObject, public TrackWalkPlayer
 {
@@ -34,19 +35,7 @@ public:
     QString name() override;
     bool open(const QString &url) override;
     void close() override;
-    bool play() override;
-    void stop() override;
-    int trackNumber() override;
-    int changeTrackNumber(int step) override;
-    int totalTracks() override;
-    int fastForward(int seconds) override;
-    int rewind(int seconds) override;
-    bool isPlaying() override;
-    void setResume(bool resume) override;
-    void resetResumeMark() override;
     int totalTime() override;
-    int elapsedTime() override;
-    VlcMediaPlayer *mediaPlayer() override;
 
     /** The identity of the open book (0 without one): the resume mark's key. */
     quint64 bookId() const;
@@ -62,6 +51,15 @@ Q_SIGNALS:
 private Q_SLOTS:
     void digitalAudioBookScannerFinished();
     void mediaPlayerFinished();
+
+protected:
+    LogNames logNames() const override;
+    QString markTitle() const override;
+    qint64 trackLength(int track) const override;
+    QString trackUrl(int track) const override;
+    void learnLength(int track, qint64 msec) override;
+    bool readStoredMark(ResumemarkData &mark) override;
+    void bookEnded() override;
 
 private:
     friend class DigitalAudioBookPlayerPrivate;

@@ -2,11 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "players/digitalaudiobookscanner.h"
 
-#include "audio/vlcmediaplayer.h"
+#include "audio/mpegaudioframes.h"
 #include "players/logcategory.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include <climits>
 
@@ -16,15 +15,8 @@ DigitalAudioBookScanner::DigitalAudioBookScanner(const QMap<int, MpegTrack> &tra
 {
 }
 
-bool DigitalAudioBookScanner::stopRequested()
-{
-    QMutexLocker lock(&m_mutex);
-    return m_stopRequested;
-}
-
 void DigitalAudioBookScanner::stop()
 {
-    QMutexLocker lock(&m_mutex);
     m_stopRequested = true;
 }
 
@@ -35,23 +27,18 @@ void DigitalAudioBookScanner::start()
         Q_EMIT quit();
         return;
     }
-    VlcMediaPlayer engine;
-    if (!engine.init()) {
-        qCWarning(lcPlayers) << Q_FUNC_INFO << "engine failed to start, nothing measured";
-        Q_EMIT quit();
-        return;
-    }
-    bool stopped = false;
     for (auto it = m_tracks.cbegin(); it != m_tracks.cend(); ++it) {
-        // A file the decoder cannot read counts as 0 ms: measured once, never retried.
-        const qint64 duration = engine.totalTimeFile(it->fileName);
-        Q_EMIT trackMeasured(it.key(), int(qBound<qint64>(0, duration, qint64(INT_MAX))));
-        if (stopRequested()) {
-            qCDebug(lcPlayers) << Q_FUNC_INFO << "stop scanning";
-            stopped = true;
+        const MpegAudioFrames::Scan scan = MpegAudioFrames::measure(it->fileName, &m_stopRequested);
+        if (m_stopRequested)
             break;
-        }
+        // A file with no frames counts as 0 ms: measured once, never retried.
+        if (!scan.found)
+            qCWarning(lcPlayers).noquote() << Q_FUNC_INFO << it->fileName << scan.reason;
+        Q_EMIT trackMeasured(it.key(), int(qBound<qint64>(0, scan.durationMsec, qint64(INT_MAX))));
     }
+    const bool stopped = m_stopRequested;
+    if (stopped)
+        qCDebug(lcPlayers) << Q_FUNC_INFO << "stop scanning";
     qCDebug(lcPlayers) << Q_FUNC_INFO << "stop by used:" << stopped;
     if (stopped)
         Q_EMIT quit();

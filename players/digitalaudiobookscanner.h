@@ -4,9 +4,10 @@
 #define QUIMBO_PLAYERS_DIGITALAUDIOBOOKSCANNER_H
 
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QString>
+
+#include <atomic>
 
 /** One file of a folder book. */
 struct MpegTrack
@@ -18,10 +19,11 @@ struct MpegTrack
 /**
  * Measures the tracks of a folder book one after another in its own thread.
  *
- * It works on its own copy of the track list and with an engine of its own
- * made in that thread (the player's engine belongs to the main thread), and
- * hands each duration over by trackMeasured(), delivered queued to the
- * player: nothing is shared between the threads but the stop request.
+ * A track is as long as the MPEG frames it holds (MpegAudioFrames), not as
+ * long as a header claims: a cut-short file whose Xing or LAME header still
+ * promises an hour is a few seconds. It works on its own copy of the track
+ * list and hands each duration over by trackMeasured(), delivered queued to
+ * the player: nothing is shared between the threads but the stop request.
  */
 class DigitalAudioBookScanner : public QObject
 {
@@ -32,7 +34,7 @@ public:
 
 public Q_SLOTS:
     void start();
-    /** Any thread: the scan ends after the file being measured. */
+    /** Any thread: the scan ends within the file being measured. */
     void stop();
 
 Q_SIGNALS:
@@ -44,11 +46,8 @@ Q_SIGNALS:
     void quit();
 
 private:
-    bool stopRequested();
-
-    bool m_stopRequested = false;
+    std::atomic_bool m_stopRequested{false};
     QMap<int, MpegTrack> m_tracks;
-    QMutex m_mutex;
 };
 
 #endif

@@ -2,19 +2,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simcommandrunner.h"
 
+#include "platform/devicestatus.h"
 #include "platform/platform.h"
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simear.h"
 #include "platform/sim/simmedia.h"
 
 #include "platform/paths.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QQueue>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
@@ -87,6 +92,7 @@ public:
     int keyDown = 0; ///< the key of a tap or hold in progress
     qint64 logPosition = -1; ///< after the last line an "await" matched
     qsizetype enginePosition = 0; ///< after the last engine line an "await" matched
+    qsizetype soundPosition = 0; ///< the same for the sound lines
     QElapsedTimer awaitClock;
 };
 
@@ -145,20 +151,23 @@ void SimCommandRunnerPrivate::afterScans(int ticks, std::function<void()> then)
 {
     // The keypad counts scans, not milliseconds: on a loaded machine a scan
     // takes longer than its period, and a hold timed on the clock would end
-    // before the keypad saw 200 scans. The first row line is read once per scan.
+    // before the keypad saw 200 scans. Rows are no measure of scans: a scan
+    // reads them until it meets the key, so a key in the last column would
+    // count three times and a hold of play would end at half its length.
     const SimBoard *board = SimBoard::instance();
-    const int rowLine = board->revision() == 7 ? 67 : 70;
-    const int start = board->lineReadCount(rowLine);
+    const int start = board->keypadScanCount();
     QElapsedTimer clock;
     clock.start();
     const qint64 clockMsec = SimCommandRunner::keyMsec(ticks * 10);
     timer.disconnect();
-    QObject::connect(&timer, &QTimer::timeout, q, [this, board, rowLine, start, clock, clockMsec, ticks, then] {
-        const int scans = board->lineReadCount(rowLine) - start;
+    QObject::connect(&timer, &QTimer::timeout, q, [this, board, start, clock, clockMsec, ticks, then] {
+        // A scan is over once the next one starts: only then has it read
+        // every row, the key's too, however the scan thread was held up.
+        const int scans = board->keypadScanCount() - start - 1;
         const qint64 elapsed = clock.elapsed();
         // Without scans (keypad disabled) the clock decides; a keypad that
         // scans only now and then never holds the command for long.
-        if (scans >= ticks || (scans == 0 && elapsed >= clockMsec) || elapsed >= 20 * clockMsec + 1000) {
+        if (scans >= ticks || (scans < 0 && elapsed >= clockMsec) || elapsed >= 20 * clockMsec + 1000) {
             then();
             return;
         }
@@ -195,17 +204,21 @@ bool SimCommandRunnerPrivate::findInLog(const QString &text)
 
 bool SimCommandRunnerPrivate::findInEngineEvents(const QString &text)
 {
-    const QStringList events = SimBoard::instance()->engineEventLog();
-    if (enginePosition > events.size())
-        enginePosition = 0;
-    for (qsizetype i = enginePosition; i < events.size(); ++i) {
-        if (QString(QStringLiteral("[sim] engine ") + events.at(i)).contains(text)) {
-            enginePosition = i + 1;
-            return true;
+    const auto find = [&text](const QStringList &events, const QString &prefix, qsizetype *position) {
+        if (*position > events.size())
+            *position = 0;
+        for (qsizetype i = *position; i < events.size(); ++i) {
+            if (QString(prefix + events.at(i)).contains(text)) {
+                *position = i + 1;
+                return true;
+            }
         }
-    }
-    enginePosition = events.size();
-    return false;
+        *position = events.size();
+        return false;
+    };
+    const SimBoard *board = SimBoard::instance();
+    return find(board->engineEventLog(), QStringLiteral("[sim] engine "), &enginePosition)
+        || find(board->soundLog(), QStringLiteral("[sim] sound "), &soundPosition);
 }
 
 void SimCommandRunnerPrivate::pollAwait(const SimCommand &command)
@@ -416,7 +429,65 @@ QString SimCommandRunner::statusText()
              QString::number(board->lineValue(kUsbFaultLine)),
              board->revision() == 7 ? QStringLiteral("6") : QStringLiteral("4"),
              board->isPoweredOff() ? QStringLiteral("yes") : QStringLiteral("no"))
-        + mediaText + powerText();
+        + mediaText + powerText() + firmwareText();
+}
+
+QString SimCommandRunner::firmwareText()
+{
+    const SimBoard *board = SimBoard::instance();
+    // The controller's own names for its modes, as a reader would call them.
+    static const QHash<QString, QString> modeNames = {
+        {QStringLiteral("Starting"), QStringLiteral("start")}, {QStringLiteral("PowerUp"), QStringLiteral("start")},
+        {QStringLiteral("Main"), QStringLiteral("main")}, {QStringLiteral("BookShelf"), QStringLiteral("shelf")},
+        {QStringLiteral("Player"), QStringLiteral("player")}, {QStringLiteral("SystemSettings"), QStringLiteral("menu")},
+        {QStringLiteral("Idle"), QStringLiteral("idle")}, {QStringLiteral("Shutdown"), QStringLiteral("shutdown")},
+        {QStringLiteral("PoweredOff"), QStringLiteral("off")}, {QStringLiteral("LogBackup"), QStringLiteral("logbackup")},
+    };
+    // The newest answer wins: the manual reads inside the menu's mode.
+    const QStringList modes = Platform::statusAnswers(QStringLiteral("mode"));
+    QString mode = board->isPoweredOff() ? QStringLiteral("off") : QStringLiteral("start");
+    if (!board->isPoweredOff() && !modes.isEmpty())
+        mode = modeNames.value(modes.last(), modes.last().toLower());
+
+    // A book is KIND:NAME, its folder or file name with blanks and other
+    // separators percent-encoded, so the line still splits at blanks.
+    static const QHash<QString, QString> kinds = {{QStringLiteral("0"), QStringLiteral("daisy")}, {QStringLiteral("1"), QStringLiteral("epub")},
+                                                  {QStringLiteral("2"), QStringLiteral("cd")}, {QStringLiteral("3"), QStringLiteral("mp3")}};
+    const QStringList books = Platform::statusAnswers(QStringLiteral("book"));
+    QString book = QStringLiteral("none");
+    QString player = QStringLiteral("none");
+    if (!books.isEmpty()) {
+        const QString answer = books.last();
+        const qsizetype colon = answer.indexOf(QLatin1Char(':'));
+        // A DAISY book is named by its folder, not by its "ncc.html" or package file.
+        const QFileInfo url(answer.mid(colon + 1));
+        const QString suffix = url.suffix().toLower();
+        const bool navigation = suffix == QLatin1String("html") || suffix == QLatin1String("htm") || suffix == QLatin1String("opf");
+        const QString name = navigation ? url.dir().dirName() : url.fileName();
+        book = kinds.value(answer.left(colon), QStringLiteral("other")) + QLatin1Char(':') + QString::fromLatin1(QUrl::toPercentEncoding(name));
+        const QStringList players = Platform::statusAnswers(QStringLiteral("player"));
+        player = players.isEmpty() ? QStringLiteral("stopped") : players.last();
+    }
+    const QStringList muted = Platform::statusAnswers(QStringLiteral("muted"));
+
+    // Of several countdowns (a mode's and the controller's) the first to end decides.
+    const auto soonest = [](const QString &field) {
+        int best = -1;
+        for (const QString &answer : Platform::statusAnswers(field)) {
+            bool ok = false;
+            const int left = answer.toInt(&ok);
+            if (ok && (best < 0 || left < best))
+                best = left;
+        }
+        return best < 0 ? QStringLiteral("off") : QString::number(best);
+    };
+    const QStringList shelf = Platform::statusAnswers(QStringLiteral("shelf"));
+    const QStringList input = Platform::statusAnswers(QStringLiteral("keys"));
+    return QStringLiteral(" mode=%1 book=%2 player=%3 muted=%4 standby=%5 sleep=%6 shelf=%7 input=%8 ear=%9")
+        .arg(mode, book, player, muted.isEmpty() ? QStringLiteral("no") : muted.last(), soonest(QStringLiteral("standby")),
+             soonest(QStringLiteral("sleep")), shelf.isEmpty() ? QStringLiteral("0") : shelf.last(),
+             input.isEmpty() ? QStringLiteral("off") : input.last(),
+             Platform::SimEar::instance()->isAudible() ? QStringLiteral("audible") : QStringLiteral("silent"));
 }
 
 QString SimCommandRunner::powerText()

@@ -53,6 +53,11 @@ public:
     static QString statusText();
     /** The adapter, battery and e-fuse part of the status line. */
     static QString powerText();
+    /**
+     * What the firmware says of itself: mode, book, player, muted, standby,
+     * sleep, shelf and input (the keys taken or not).
+     */
+    static QString firmwareText();
 
     /**
      * Real milliseconds a key must stay down to last ms of device time. The

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
+#include "platform/sim/simear.h"
 #include "sim/logcategory.h"
 #include "sim/simcommandrunner.h"
 #include "sim/simcontrolserver.h"
@@ -100,7 +101,7 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
         }
         const bool wantsValue = name == QLatin1String("--script") || name == QLatin1String("--control")
             || name == QLatin1String("--revision") || name == QLatin1String("--usb") || name == QLatin1String("--sd")
-            || name == QLatin1String("--audio-cd");
+            || name == QLatin1String("--audio-cd") || name == QLatin1String("--ear");
         if (wantsValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 qCWarning(lcSim).noquote() << "[SimController::parseArguments]" << name << "needs a value";
@@ -126,6 +127,8 @@ bool SimController::parseArguments(const QStringList &arguments, Options *option
             options->sdFolder = value;
         } else if (name == QLatin1String("--audio-cd")) {
             options->audioCdFolder = value;
+        } else if (name == QLatin1String("--ear")) {
+            options->earFile = value;
         } else if (name == QLatin1String("--demo")) {
             options->demo = true;
         }
@@ -156,6 +159,12 @@ bool SimController::start()
     SimCommandRunner::setLogStart(QFile(Platform::path(QStringLiteral("/root/quimbo/log"))).size());
     d->display = std::make_unique<SimDisplay>(voiceFile, Platform::path(QStringLiteral("/root/quimbo/log")));
 
+    // The ear listens to the engines from the start; "status" tells whether it hears the book.
+    Platform::setAudioListener(Platform::SimEar::instance());
+    bool ok = true;
+    if (!d->options.earFile.isEmpty())
+        ok = Platform::SimEar::instance()->record(d->options.earFile);
+
     // Powering off the simulated board ends the simulation, as it ends the device.
     board->setQuitOnPowerOff(true);
     // The battery drains and charges as the simulated time goes by.
@@ -163,7 +172,6 @@ bool SimController::start()
     if (d->options.revision != 0)
         board->setRevision(d->options.revision == 6 ? 7 : 0);
 
-    bool ok = true;
     d->server = std::make_unique<SimControlServer>();
     const QString socket = d->options.socketPath.isEmpty() ? Platform::path(QStringLiteral("/tmp/quimbo-sim.sock"))
                                                            : d->options.socketPath;

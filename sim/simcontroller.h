@@ -33,12 +33,13 @@ public:
         QString usbFolder; ///< --usb DIR: the stick inserted once the firmware is up (terminal key 1)
         QString sdFolder; ///< --sd DIR: the card of terminal key 3
         QString audioCdFolder; ///< --audio-cd DIR: the audio disc of terminal key 2
+        QString earFile; ///< --ear FILE: what the engines hand the amplifier, as a WAV file
     };
 
     /**
      * Called once by main() after the application object exists. Does nothing
      * unless the simulated backend is active; otherwise reads --script,
-     * --control, --revision, --demo, --usb, --sd and --audio-cd from the arguments, creates the
+     * --control, --revision, --demo, --usb, --sd, --audio-cd and --ear from the arguments, creates the
      * controller as a child of the application and starts it.
      */
     static void attach(QCoreApplication *app, const QStringList &arguments);

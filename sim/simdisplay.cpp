@@ -61,6 +61,9 @@ SimDisplay::SimDisplay(const QString &voiceFile, const QString &logFile, QObject
     connect(board, &SimBoard::engineEvent, this, [](const QString &event) {
         show(QStringLiteral("engine ") + event);
     }, Qt::QueuedConnection);
+    connect(board, &SimBoard::soundStarted, this, [](const QString &name) {
+        show(QStringLiteral("sound ") + name);
+    }, Qt::QueuedConnection);
     connect(board, &SimBoard::systemAction, this, [this](const QString &action) {
         poll();
         show(QStringLiteral("system: ") + action);

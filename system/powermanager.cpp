@@ -76,8 +76,11 @@ PowerManager::PowerManager(QObject *parent)
         connect(d->adapterNotifier, &QSocketNotifier::activated, this, &PowerManager::adapterEventChange);
         // A plug or pull while it was away.
         const int status = adapterStatus();
-        if (status != d->adapterStatusWhenLost)
+        if (status != d->adapterStatusWhenLost) {
+            if (status == AdapterDisconnected)
+                d->fullChargeAnnounced = false;
             Q_EMIT adapterStatusChanged(status);
+        }
     });
 }
 
@@ -224,6 +227,16 @@ void PowerManager::shutdown(bool good)
     qCDebug(lcSystem) << "wait for started poweroff:" << started;
 }
 
+void PowerManager::shutdownTurnedIntoCharging()
+{
+    QSettings settings;
+    if (!settings.value(QStringLiteral("batteryEmpty"), false).toBool())
+        return;
+    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": the adapter came in time, the battery charges: batteryEmpty reset";
+    settings.setValue(QStringLiteral("batteryEmpty"), false);
+    settings.sync();
+}
+
 void PowerManager::reboot()
 {
     qCDebug(lcSystem) << Q_FUNC_INFO;
@@ -324,6 +337,9 @@ void PowerManager::adapterEventChange()
             Q_EMIT adapterStatusChanged(AdapterConnected);
         } else if (event.value == 0) {
             qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": adapter disconnected";
+            // A pull and plug quicker than the chip's poll must still end in
+            // the next full-charge announcement, which idle mode waits for.
+            d->fullChargeAnnounced = false;
             Q_EMIT adapterStatusChanged(AdapterDisconnected);
             refresh();
         }

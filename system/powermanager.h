@@ -58,6 +58,12 @@ public:
      */
     void shutdown(bool good);
     void reboot();
+    /**
+     * The shutdown found the battery charging and the device stays on in
+     * idle mode: an empty battery of this run is no reason to refuse the
+     * next start.
+     */
+    void shutdownTurnedIntoCharging();
 
     float batteryVoltage() const;
     float batteryChargeCurrent() const;

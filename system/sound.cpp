@@ -3,12 +3,14 @@
 #include "system/sound.h"
 
 #include "audio/audiosettings.h"
+#include "platform/engineevents.h"
 #include "platform/paths.h"
 #include "system/logcategory.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 
@@ -105,6 +107,7 @@ bool Sound::isPlaying() const
 void Sound::play(bool wait)
 {
     stop();
+    Platform::reportSound(QFileInfo(m_path).completeBaseName());
     m_process->start(QStringLiteral("play"), arguments());
     m_process->waitForStarted(StartLimit);
     if (wait && m_process->state() != QProcess::NotRunning)

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemmanual.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "formats/daisytalkingbook.h"
@@ -12,7 +11,9 @@
 #include "formats/smilmediagroup.h"
 #include "input/input.h"
 #include "input/keys.h"
+#include "platform/devicestatus.h"
 #include "platform/paths.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -259,6 +260,10 @@ SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *
     connect(d->standbyTimer, &TimerClass::timeout, this, &SystemManual::standbyTimerTimeout);
     connect(d->sleepTimer, &TimerClass::timeout, this, &SystemManual::sleepTimerTimeout);
     connect(d->sleepTimer, &TimerClass::timeoutWarning, this, &SystemManual::sleepTimerWarning);
+    // The simulator's status: the menu's mode while the manual reads is the manual.
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    d->sleepTimer->publishStatus(QStringLiteral("sleep"));
+    Platform::provideStatus(this, QStringLiteral("mode"), [] { return QStringLiteral("manual"); });
 }
 
 SystemManual::~SystemManual()

@@ -2,14 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemsettings.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/board.h"
 #include "input/input.h"
 #include "input/keys.h"
-#include "library/resumemark.h"
+#include "library/bookmemory.h"
 #include "platform/platform.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/notifier.h"
 #include "system/sound.h"
@@ -301,8 +301,8 @@ void SystemSettingsPrivate::selectItem()
         settings.setValue(kAutomaticPlayKey, true);
         settings.setValue(QStringLiteral("daisyLevel"), 2);
         settings.sync();
-        // Only the device's own store of positions: markers on a medium belong to the medium.
-        Resumemark().clear();
+        // Every book is forgotten; markers on a medium belong to the medium.
+        BookMemory::forgetAll();
         qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": factor default set:";
         messages->append(Message::settings_saved, true);
         messages->append(Message::factory_defaults, false);
@@ -356,6 +356,7 @@ SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObje
     , d(std::make_unique<SystemSettingsPrivate>(this, audioSettings, input))
 {
     d->setInputEnabled(false);
+    d->standbyTimer->publishStatus(QStringLiteral("standby"));
     d->standbyTimer->setTime(kStandbySeconds);
     d->standbyTimer->stop();
     connect(d->standbyTimer, &TimerClass::timeout, this, &SystemSettings::standbyTimerTimeout);

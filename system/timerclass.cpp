@@ -2,11 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/timerclass.h"
 
+#include "platform/devicestatus.h"
 #include "platform/platform.h"
 #include "system/logcategory.h"
 
 #include <QDebug>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -83,6 +85,26 @@ void TimerClass::stop()
 bool TimerClass::isActive() const
 {
     return m_timer.isActive();
+}
+
+int TimerClass::remainingSeconds() const
+{
+    if (!m_timer.isActive())
+        return 0;
+    // A coarse timer may run a little long; the countdown never shows more than its length.
+    const qint64 deviceMsec = std::min(qint64(m_timer.remainingTime() / Platform::timeScale()), m_time);
+    return int((deviceMsec + 999) / 1000);
+}
+
+void TimerClass::publishStatus(const QString &field)
+{
+    const bool minutes = field == QLatin1String("sleep");
+    Platform::provideStatus(this, field, [this, minutes] {
+        if (!isActive())
+            return QStringLiteral("off");
+        const int seconds = remainingSeconds();
+        return QString::number(minutes ? (seconds + 59) / 60 : seconds);
+    });
 }
 
 void TimerClass::restartTimer()

@@ -36,6 +36,14 @@ public:
     void stop();
 
     bool isActive() const;
+    /** Device seconds left until timeout(), rounded up; 0 while stopped. */
+    int remainingSeconds() const;
+
+    /**
+     * Shows the countdown in the simulator's status under field (seconds
+     * left, or "off"; "sleep" shows minutes). Nothing on the device.
+     */
+    void publishStatus(const QString &field);
 
 public Q_SLOTS:
     /** Starts a running countdown again from its full length; a stopped one stays stopped. */

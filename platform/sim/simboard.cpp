@@ -219,6 +219,7 @@ public:
     QHash<int, Line> lines;
     QHash<int, int> external;
     mutable QHash<int, int> readCounts;
+    int scans = 0;
     QHash<int, Watch> watches; // by read descriptor
     QHash<int, Device> devices; // by read descriptor
     QSet<QString> presentDevices = defaultDevices();
@@ -230,6 +231,7 @@ public:
     QHash<QString, QSet<qint64>> states;
     QStringList actions;
     QStringList engineEvents;
+    QStringList sounds;
     bool poweredOff = false;
     bool quitOnPowerOff = false;
 };
@@ -256,10 +258,12 @@ void SimBoard::reset()
     d->lines.clear();
     d->external.clear();
     d->readCounts.clear();
+    d->scans = 0;
     d->presentDevices = SimBoardPrivate::defaultDevices();
     d->states.clear();
     d->actions.clear();
     d->engineEvents.clear();
+    d->sounds.clear();
     d->poweredOff = false;
     for (auto &device : d->devices)
         device.queued.clear();
@@ -409,6 +413,12 @@ int SimBoard::lineReadCount(int line) const
     return d->readCounts.value(line);
 }
 
+int SimBoard::keypadScanCount() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->scans;
+}
+
 bool SimBoard::isOutput(int line) const
 {
     QMutexLocker lock(&d->mutex);
@@ -526,6 +536,8 @@ bool SimBoard::writeLine(int line, int value)
             return false; // sysfs refuses writes to an input line
         const int before = d->valueLocked(line);
         it->written = value ? 1 : 0;
+        if (line == ColumnLines[0] && value)
+            ++d->scans;
         d->noteChangeLocked(line, before, d->valueLocked(line), &changes);
     }
     d->emitChanges(changes);
@@ -637,6 +649,21 @@ void SimBoard::recordEngineEvent(const QString &event)
         d->engineEvents.append(event);
     }
     Q_EMIT engineEvent(event);
+}
+
+QStringList SimBoard::soundLog() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->sounds;
+}
+
+void SimBoard::recordSound(const QString &name)
+{
+    {
+        QMutexLocker lock(&d->mutex);
+        d->sounds.append(name);
+    }
+    Q_EMIT soundStarted(name);
 }
 
 } // namespace Platform

@@ -90,6 +90,12 @@ public:
     bool isExported(int line) const;
     /** How often the firmware has read the line since the last reset (a keypad scan reads its rows). */
     int lineReadCount(int line) const;
+    /**
+     * How many keypad scans have started since the last reset: the board's
+     * clock for key times. Every scan drives the first column high once,
+     * however many rows it reads before it finds a key.
+     */
+    int keypadScanCount() const;
     bool isOutput(int line) const;
     /** The edge setting of the line ("none" unless set). */
     QByteArray edge(int line) const;
@@ -134,6 +140,10 @@ public:
     QStringList engineEventLog() const;
     /** @internal Records an engine event and emits engineEvent(). */
     void recordEngineEvent(const QString &event);
+    /** The sound effects started so far by name, oldest first. */
+    QStringList soundLog() const;
+    /** @internal Records a sound effect and emits soundStarted(). */
+    void recordSound(const QString &name);
 
 Q_SIGNALS:
     /** A line's value changed (not emitted for the keypad columns 64-66, which toggle every scan). */
@@ -144,6 +154,7 @@ Q_SIGNALS:
     void systemAction(const QString &action);
     void poweredOff();
     void engineEvent(const QString &event);
+    void soundStarted(const QString &name);
 
 private:
     SimBoard();

@@ -466,6 +466,14 @@ QList<CdTocEntry> SimMedia::tableOfContents() const
         toc.append({i + 1, false, lba});
         lba += int(qMin<qint64>(trackFrames(QDir(directory).filePath(files.at(i))), 100 * 60 * kFramesPerSecond));
     }
+    // A file named "data-session" makes the disc an enhanced CD: a data track
+    // after the audio, in a session of its own behind the 11400-frame gap.
+    const QFileInfo data(QDir(directory).filePath(QStringLiteral("data-session")));
+    if (data.isFile() && !files.isEmpty() && files.size() < 99) {
+        lba += 11400;
+        toc.append({int(files.size()) + 1, true, lba});
+        lba += int(qMax<qint64>(data.size() / 2048, 1));
+    }
     toc.append({CdDrive::kLeadOut, false, lba});
     return toc;
 }

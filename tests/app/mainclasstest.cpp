@@ -8,12 +8,14 @@
 #include "input/keys.h"
 #include "library/audiobook.h"
 #include "library/bookshelf.h"
+#include "library/cdromworker.h"
 #include "library/mediaclass.h"
 #include "library/mediasource.h"
 #include "platform/platform.h"
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
+#include "system/notifier.h"
 #include "system/powermanager.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -21,6 +23,7 @@
 #include "simsession.h"
 #include "testmedium.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
@@ -55,6 +58,7 @@ private Q_SLOTS:
     void keyPressSpeaksItsFunction_data();
     void keyPressSpeaksItsFunction();
     void firstPressFlagIsSetOnEveryEntry();
+    void keysWhileMediaBusy_data();
     void keysWhileMediaBusy();
     void volumeBeep_data();
     void volumeBeep();
@@ -73,6 +77,12 @@ private Q_SLOTS:
     void noModeStartsWhileShuttingDown();
     void shelfTransitions_data();
     void shelfTransitions();
+    void freshShelfAfterCharging_data();
+    void freshShelfAfterCharging();
+    void failedEject_data();
+    void failedEject();
+    void adapterDuringBatteryEmptyWarning();
+    void bookFilesVanishWhilePlaying();
 
 private:
     /** Builds the board (revision 4 or 6, adapter plugged or not) and the controller. */
@@ -402,22 +412,35 @@ void MainClassTest::firstPressFlagIsSetOnEveryEntry()
     QCOMPARE(utterances().size(), 3);
 }
 
+void MainClassTest::keysWhileMediaBusy_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("CD drive spinning up") << "drive";
+    QTest::newRow("shelf reading a stick's books") << "shelf";
+}
+
 void MainClassTest::keysWhileMediaBusy()
 {
+    QFETCH(QString, cause);
+
     enterMainMode();
-    // A CD drive that is not ready yet keeps the media class busy.
-    m_main->mediaClass()->cdromStatusChanged(0);
-    QVERIFY(m_main->mediaClass()->isBusy());
     QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
+    TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+    if (cause == QLatin1String("drive")) {
+        m_main->mediaClass()->cdromStatusChanged(0);
+    } else {
+        // A file that makes no book: the shelf reads it and stays closed.
+        QVERIFY(stick.add(QStringLiteral("junk:Book/ncc.html")));
+        Q_EMIT m_main->mediaClass()->mediaSourceInserted(stick.source(QStringLiteral("/dev/sda1")));
+    }
 
     QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyPressEvent(int): mediaClass is busy.");
-    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
-    QTRY_COMPARE(spokenFiles(), QStringList{QStringLiteral("message030.wav")});
-
     QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyReleaseEvent(int): mediaClass is busy.");
-    Q_EMIT m_main->input()->released(BUTTON_SLEEP_MENU);
     QTest::ignoreMessage(QtDebugMsg, "void MainClass::keyHoldEvent(int): mediaClass is busy.");
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    Q_EMIT m_main->input()->released(BUTTON_SLEEP_MENU);
     Q_EMIT m_main->input()->holded(BUTTON_SLEEP_MENU);
+    QTRY_COMPARE(spokenFiles(), QStringList{QStringLiteral("message030.wav")});
 
     // The settings menu would have opened 10 ms (scaled) after the hold.
     QVERIFY(!modes.wait(200));
@@ -748,6 +771,147 @@ void MainClassTest::shelfTransitions()
     QCOMPARE(m_main->bookShelf()->mode(), int(BookShelf::NormalMode));
     QVERIFY(m_main->bookShelf()->isActive());
     QCOMPARE(changes.size(), modes.size());
+}
+
+void MainClassTest::freshShelfAfterCharging_data()
+{
+    QTest::addColumn<bool>("played"); // a book was playing at the switch-off
+    QTest::addColumn<MainClass::Mode>("again"); // where the second power-up leads
+
+    QTest::newRow("switched off on the shelf") << false << MainClass::Mode::BookShelf;
+    // The stick remembers the book: it starts again by itself.
+    QTest::newRow("switched off while a book played") << true << MainClass::Mode::Player;
+}
+
+void MainClassTest::freshShelfAfterCharging()
+{
+    QFETCH(bool, played);
+    QFETCH(MainClass::Mode, again);
+
+    const QString stick = m_root->path(QStringLiteral("/host/stick"));
+    TestMedium books(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
+    QVERIFY(books.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
+    QVERIFY(Platform::SimMedia::instance()->insert(Platform::SimMedia::UsbSlot, stick));
+    // On the adapter: switching off goes into idle mode, which charges.
+    createController(4, true);
+    m_main->runPowerUp();
+    for (int run = 0; run < 2; ++run) {
+        const MainClass::Mode expected = run == 0 ? MainClass::Mode::BookShelf : again;
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), expected, 20000);
+        QTRY_COMPARE(m_main->bookShelf()->count(), 2);
+        QCOMPARE(m_main->bookShelf()->bookAt(1).number(), 2);
+        if (run == 1)
+            break;
+        QTRY_VERIFY(m_main->bookShelf()->isActive());
+        if (played) {
+            Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
+            QTRY_COMPARE(m_main->mode(), MainClass::Mode::Player);
+            QTRY_VERIFY(m_main->input()->isEnabled());
+        }
+        Q_EMIT m_main->input()->holded(BUTTON_POWER);
+        QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        Q_EMIT m_main->input()->holded(BUTTON_POWER);
+    }
+    // Settled: the media were searched once.
+    QTRY_VERIFY(!m_main->mediaClass()->isBusy());
+    QCOMPARE(m_main->bookShelf()->count(), 2);
+}
+
+void MainClassTest::failedEject_data()
+{
+    QTest::addColumn<bool>("stick"); // with two books: the shelf stays open; without, the disc's book starts
+    QTest::addColumn<MainClass::Mode>("from");
+    QTest::addColumn<QStringList>("told");
+
+    const QString eject = QStringLiteral("message007.wav");
+    const QString failed = QStringLiteral("message084.wav");
+    QTest::newRow("in the player: back to the shelf") << false << MainClass::Mode::Player << QStringList{eject, failed, QStringLiteral("message074.wav")};
+    QTest::newRow("on the shelf") << true << MainClass::Mode::BookShelf << QStringList{eject, failed};
+}
+
+void MainClassTest::failedEject()
+{
+    QFETCH(bool, stick);
+    QFETCH(MainClass::Mode, from);
+
+    Platform::SimMedia *sim = Platform::SimMedia::instance();
+    TestMedium tracks(*m_root, QStringLiteral("/host/disc"), MediaSource::MediaTypeCdRom);
+    QVERIFY(tracks.add(QStringLiteral("mp3:01.mp3")));
+    QVERIFY(sim->insertDisc(Platform::SimMedia::AudioDisc, tracks.hostPath()));
+    TestMedium books(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
+    if (stick) {
+        QVERIFY(books.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
+        QVERIFY(sim->insert(Platform::SimMedia::UsbSlot, books.hostPath()));
+    }
+    createController(4, false);
+    m_main->runPowerUp();
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->bookShelf()->count(), stick ? 3 : 1, 20000);
+    QTRY_COMPARE(m_main->mode(), from);
+    QTRY_VERIFY(stick ? m_main->bookShelf()->isActive() : m_main->input()->isEnabled());
+    sim->setEjectFailures(CdRomWorker::kEjectAttempts);
+    QTRY_VERIFY(!m_main->mediaClass()->isBusy());
+    m_player->clear();
+
+    QTest::ignoreMessage(QtDebugMsg, "[MediaClass::ejectCd] the drive did not eject the disc");
+    Q_EMIT m_main->input()->pressed(BUTTON_EJECT);
+    QTRY_VERIFY(!m_main->input()->isEnabled());
+    // Told, and on the shelf with the keys back.
+    QTRY_VERIFY(!utterances().isEmpty());
+    QTEST(utterances().first(), "told");
+    QCOMPARE(m_main->mode(), MainClass::Mode::BookShelf);
+    QTRY_VERIFY(m_main->input()->isEnabled());
+    QCOMPARE(m_main->bookShelf()->count(), stick ? 3 : 1);
+    QVERIFY(!sim->isTrayOpen());
+}
+
+void MainClassTest::adapterDuringBatteryEmptyWarning()
+{
+    enterMainMode();
+    // The adapter comes in while the reader hears "battery empty, will power off".
+    QObject plugging; // the connection ends with this test
+    connect(Notifier::instance(), &Notifier::startNotify, &plugging, [] { SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, true); });
+    Platform::Axp209Model::instance().setBatteryMillivolts(3300);
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Idle, 20000);
+    QVERIFY(!SimBoard::instance()->isPoweredOff());
+    QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
+
+    // Charged and started again on battery: the device starts as usual.
+    m_main.reset();
+    Platform::Axp209Model::instance().setBatteryMillivolts(4100);
+    createController(4, false);
+    QCOMPARE(m_main->bootStatus(), 0);
+}
+
+void MainClassTest::bookFilesVanishWhilePlaying()
+{
+    enterMainMode();
+    TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+    QVERIFY(stick.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:A/02.mp3")}));
+    Q_EMIT m_main->mediaClass()->mediaSourceInserted(stick.source(QStringLiteral("/dev/sda1")));
+    // The only book starts by itself.
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Player, 20000);
+    QTRY_VERIFY(m_main->input()->isEnabled());
+
+    // Stopped once, so a place is stored, then on again.
+    const QString marks = QStringLiteral("/root/quimbo/resumemark.xml");
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
+    QTRY_VERIFY(m_root->exists(marks));
+    const QByteArray stored = m_root->readFile(marks);
+    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
+    Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
+    m_player->clear();
+
+    // Gone without a removal report: the playing file ends, the next one is missing.
+    QVERIFY(QDir(stick.hostPath(QStringLiteral("A"))).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Main, 20000);
+    QCOMPARE(m_main->bookShelf()->count(), 0);
+    QStringList heard = spokenFiles();
+    for (const QStringList &utterance : utterances())
+        heard += utterance;
+    QVERIFY2(!heard.contains(QStringLiteral("message008.wav")) && !heard.contains(QStringLiteral("message070.wav")), qPrintable(heard.join(QLatin1Char(' '))));
+    QCOMPARE(m_root->readFile(marks), stored);
 }
 
 QTEST_GUILESS_MAIN(MainClassTest)

@@ -23,6 +23,7 @@ const QString MonoWav = QStringLiteral("audio/tone440-mono44k.wav");
 const QString Mono22Wav = QStringLiteral("audio/tone440-mono22k.wav");
 const QString StereoMp3 = QStringLiteral("audio/tone440-stereo44k.mp3");
 const QString Garbage = QStringLiteral("audio/garbage.mp3");
+const QString SilenceAndNoise = QStringLiteral("mp3/vbr-silence-noise.mp3");
 
 /**
  * Frequency of channel 0 between two frame positions, from the upward zero
@@ -162,6 +163,36 @@ private Q_SLOTS:
         QTRY_VERIFY(player->currentTime() < pausedAt - 500);
         const qint64 resumedAt = player->currentTime();
         QTRY_VERIFY(player->currentTime() > resumedAt + 200);
+    }
+
+    void jumpInAVbrFileLandsOnItsTime_data()
+    {
+        QTest::addColumn<int>("target"); // ms into 40 s of silence and noise by turns, 10 s each
+        QTest::addColumn<bool>("loud");
+        QTest::newRow("into the first silence") << 4000 << false;
+        QTest::newRow("into the first noise") << 14000 << true;
+        QTest::newRow("into the second silence") << 24000 << false;
+        QTest::newRow("into the second noise") << 34000 << true;
+    }
+    void jumpInAVbrFileLandsOnItsTime()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, loud);
+        auto player = makePlayer();
+        QVERIFY(player);
+        QVERIFY(player->play(TestData::generated(SilenceAndNoise)));
+        QVERIFY2(std::abs(player->totalTime() - 40000) < 200, qPrintable(QString::number(player->totalTime())));
+        QCOMPARE(player->seek(target - qMax<qint64>(0, player->currentTime())), 0);
+        const qsizetype atJump = m_capture->frames();
+        QTRY_VERIFY(m_capture->frames() > atJump + 44100 * 3 / 2);
+        QVERIFY(std::abs(player->currentTime() - target) < 3000);
+        // The last half second delivered lies a second or so after the target, in the same stretch.
+        const QVector<qint16> samples = m_capture->copy();
+        double sum = 0;
+        const qsizetype from = samples.size() - 22050;
+        for (qsizetype i = from; i < samples.size(); ++i)
+            sum += double(samples[i]) * samples[i];
+        QCOMPARE(std::sqrt(sum / 22050) > 1000, loud);
     }
 
     void pitchShift_data()

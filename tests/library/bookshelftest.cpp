@@ -84,6 +84,7 @@ private Q_SLOTS:
     void removalWhileShelfIsActive_data();
     void removalWhileShelfIsActive();
     void reinsertedDataCdReplacesItself();
+    void removalSoundOncePerMediumWithBooks();
     void settingsMenuReturnsToTheSameBook();
     void standbyTimeoutShutsDown();
 
@@ -272,8 +273,11 @@ void BookShelfTest::modeChoice_data()
         << twoFolders << QStringList() << "B" << false << 2 << QStringList{"message074", "message055 message076 2"} << 1 << false;
     QTest::newRow("marker naming no book on the medium")
         << twoFolders << QStringList() << "Gone" << true << 2 << QStringList{"message074", "message055 message076 1"} << 0 << false;
-    QTest::newRow("several media") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 0
-                                   << QStringList{"message074", "message055 message076 1"} << 0 << false;
+    // Media arriving together at power-up: the first one, the one read last, decides, and the shelf opens once.
+    QTest::newRow("two media, one book on the first") << QStringList{"mp3:A/01.mp3"} << QStringList{"mp3:C/01.mp3"} << QString() << true << 1
+                                                      << QStringList{"message055 message076 1"} << 0 << true;
+    QTest::newRow("two media, marker on the first") << twoFolders << QStringList{"mp3:C/01.mp3"} << "B" << true << 2
+                                                    << QStringList{"message055 message076 2"} << 1 << true;
 }
 
 void BookShelfTest::modeChoice()
@@ -304,7 +308,7 @@ void BookShelfTest::modeChoice()
         QVERIFY(insert(mmc.source(mmcDevice)));
     }
     QCOMPARE(m_shelf->mode(), mode);
-    QCOMPARE(added.count(), card.isEmpty() ? 1 : 2);
+    QCOMPARE(added.count(), 1);
 
     clearPlayer();
     m_shelf->run();
@@ -497,10 +501,12 @@ void BookShelfTest::lastPlayedMarkerRoundTrip_data()
     QTest::addColumn<QStringList>("tree");
     QTest::addColumn<int>("played");
     QTest::addColumn<bool>("written");
+    QTest::addColumn<bool>("moved"); // the stick's files come back in the card slot
 
-    QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true;
-    QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false;
-    QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true;
+    QTest::newRow("stick, several books: the marker is written") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 2 << true << false;
+    QTest::newRow("one book: nothing written") << false << QStringList{"mp3:A/01.mp3"} << 0 << false << false;
+    QTest::newRow("data CD: kept on the device by disc") << true << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3"} << 1 << true << false;
+    QTest::newRow("stick read again as a card") << false << QStringList{"mp3:A/01.mp3", "mp3:B/01.mp3", "mp3:C/01.mp3"} << 1 << true << true;
 }
 
 void BookShelfTest::lastPlayedMarkerRoundTrip()
@@ -509,6 +515,7 @@ void BookShelfTest::lastPlayedMarkerRoundTrip()
     QFETCH(QStringList, tree);
     QFETCH(int, played);
     QFETCH(bool, written);
+    QFETCH(bool, moved);
 
     TestMedium medium(*m_root, cd ? QStringLiteral("/media/cd") : QStringLiteral("/media/usb"), cd ? MediaSource::MediaTypeCdRom : MediaSource::MediaTypeUsb);
     QVERIFY(medium.addAll(tree));
@@ -522,14 +529,19 @@ void BookShelfTest::lastPlayedMarkerRoundTrip()
     if (!written)
         return;
 
-    // Taken out and put back, the medium starts the book read last.
+    // Taken out and put back, in its slot or another, the medium starts the book read last.
     m_shelf->removeMediaSource(source);
     QCOMPARE(m_shelf->count(), 0);
-    QVERIFY(insert(source));
+    TestMedium card(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
+    if (moved) {
+        QVERIFY(QDir().rmdir(card.hostPath()));
+        QVERIFY(QDir().rename(medium.hostPath(), card.hostPath()));
+    }
+    QVERIFY(insert(moved ? card.source(mmcDevice) : source));
     QSignalSpy selected(m_shelf.get(), &BookShelf::audioBookSelected);
     m_shelf->run();
     QVERIFY(selected.wait(5000));
-    QCOMPARE(m_shelf->bookInUse(), book);
+    QCOMPARE(m_shelf->bookInUse().url(), moved ? card.hostPath(QStringLiteral("B")) : book.url());
 }
 
 void BookShelfTest::removalOfPlayingBooksMedium()
@@ -628,6 +640,27 @@ void BookShelfTest::reinsertedDataCdReplacesItself()
     // One removal takes it away for good.
     m_shelf->removeMediaSource(disc.source(QStringLiteral("/dev/sr0")));
     QCOMPARE(m_shelf->count(), 1);
+}
+
+void BookShelfTest::removalSoundOncePerMediumWithBooks()
+{
+    TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+    QVERIFY(usb.add(QStringLiteral("mp3:A/01.mp3")));
+    TestMedium mmc(*m_root, QStringLiteral("/media/mmc"), MediaSource::MediaTypeMmc);
+    QVERIFY(mmc.add(QStringLiteral("junk:Book/ncc.html")));
+    QVERIFY(insert(usb.source(usbDevice)));
+    QVERIFY(insert(mmc.source(mmcDevice)));
+    QCOMPARE(m_shelf->count(), 1);
+    clearPlayer();
+
+    m_shelf->removeMediaSource(mmc.source(mmcDevice));
+    m_shelf->removeMediaSource(usb.source(usbDevice));
+    // The disk the partition was on.
+    m_shelf->removeMediaSource(usb.source(QStringLiteral("/dev/sda")));
+    QTRY_VERIFY(soundPlayed(QStringLiteral("bookshelfRemoved")));
+    const auto sounds = [this] { return m_player->lines().filter(QRegularExpression(QStringLiteral("^argv:"))).size(); };
+    QVERIFY(!QTest::qWaitFor([&] { return sounds() > 1; }, 300));
+    QCOMPARE(m_shelf->count(), 0);
 }
 
 void BookShelfTest::settingsMenuReturnsToTheSameBook()

@@ -4,7 +4,6 @@
 #include "logcapture.h"
 #include "testroot.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/input.h"
 #include "input/keys.h"
@@ -12,6 +11,7 @@
 #include "players/audiobookplayer.h"
 #include "players/audiobookplayerinfo.h"
 #include "players/audiobookplayerinterface.h"
+#include "speech/messages.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -11,6 +11,7 @@
 #include "players/cddaaudiobookplayer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -44,10 +45,15 @@ class CddaAudioBookPlayerTest : public QObject
 private:
     std::unique_ptr<SimStorageRoot> m_root;
 
-    /** Tracks of 2, 3 and 4 s: the drive reports them at LBA 0, 150 and 375, the lead-out at 675. */
-    void insertDisc()
+    /**
+     * Tracks of 2, 3 and 4 s: the drive reports them at LBA 0, 150 and 375, the lead-out at 675.
+     * @p enhanced adds a data session after them.
+     */
+    void insertDisc(bool enhanced = false)
     {
         const QString disc = m_root->medium(QStringLiteral("audio disc"));
+        if (enhanced)
+            QVERIFY(QFile(QDir(disc).filePath(QStringLiteral("data-session"))).open(QIODevice::WriteOnly));
         const QList<int> seconds = {2, 3, 4};
         for (int i = 0; i < seconds.size(); ++i)
             QVERIFY(makeTrack(QDir(disc).filePath(QStringLiteral("track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'))), seconds.at(i)));
@@ -84,7 +90,7 @@ private Q_SLOTS:
         QCOMPARE(player.totalTime(), 11);
         QCOMPARE(player.trackLength(1), qint64(2000));
         QCOMPARE(player.trackLength(3), qint64(4000));
-        QCOMPARE(player.trackLength(4), qint64(-1));
+        QCOMPARE(player.trackLength(4), qint64(0));
     }
 
     void enhancedCdEndsBeforeItsDataSession()
@@ -95,10 +101,43 @@ private Q_SLOTS:
         // By hand: starts at 2, 202 and 554 s (digit sums 2 + 4 + 14 = 20), lead-out
         // at 802 s, 800 s after the first track, 3 tracks: (20 << 24) | (800 << 8) | 3.
         QCOMPARE(disc.discId, quint32(0x14032003));
-        QCOMPARE(disc.totalTracks, 3);
+        QCOMPARE(disc.totalTracks, 2);
         QCOMPARE(disc.trackLengths.value(1), qint64(200000));
         QCOMPARE(disc.trackLengths.value(2), qint64(200000));
         QVERIFY(!disc.trackLengths.contains(3));
+    }
+
+    void enhancedCdsDataSessionIsNoTrack_data()
+    {
+        QTest::addColumn<int>("markTrack"); // stored before
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("track"); // where the player is after it
+        QTest::newRow("back from track 1") << 1 << "back" << 3;
+        QTest::newRow("on from the last audio track") << 3 << "on" << 1;
+        QTest::newRow("a mark on the data track") << 4 << "play" << 1;
+        QTest::newRow("forward past the end") << 3 << "wind" << 3;
+    }
+    void enhancedCdsDataSessionIsNoTrack()
+    {
+        QFETCH(int, markTrack);
+        QFETCH(QString, action);
+        QFETCH(int, track);
+        insertDisc(true);
+        CddaAudioBookPlayer player;
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        QCOMPARE(player.totalTracks(), 3);
+        storeMark(player.discId(), markTrack, 500);
+        player.setResume(true);
+        QVERIFY(player.open(QStringLiteral("cdda://")));
+        if (action == QLatin1String("back") || action == QLatin1String("on"))
+            QCOMPARE(player.changeTrackNumber(action == QLatin1String("on") ? 1 : -1), track);
+        else if (action == QLatin1String("wind"))
+            QCOMPARE(player.fastForward(30), int(AudioBookPlayerInterface::EndOfBook));
+        else
+            QVERIFY(player.play());
+        QCOMPARE(player.trackNumber(), track);
+        player.stop();
+        QCOMPARE(storedMark(player.discId()).navListPos, track);
     }
 
     void refusesWhatIsNoReadableDisc_data()

@@ -26,12 +26,17 @@ constexpr int kProcessTimeoutMsec = 30000;
 
 // Records every start of "play": its arguments, then each line of a playlist
 // it was given (the firmware rewrites the playlist for the next utterance).
+// A playlist holding $PLAY_SLOW lasts two seconds, so what the device does
+// while an answer sounds can be seen.
 const char kStandInPlay[] = "#!/bin/sh\n"
                             "echo \"play $*\" >> \"$PLAY_RECORD\"\n"
                             "for a in \"$@\"; do\n"
-                            "  case \"$a\" in *.m3u) sed 's/^/  /' \"$a\" >> \"$PLAY_RECORD\";; esac\n"
+                            "  case \"$a\" in *.m3u) sed 's/^/  /' \"$a\" >> \"$PLAY_RECORD\"\n"
+                            "    [ -n \"$PLAY_SLOW\" ] && grep -qs \"$PLAY_SLOW\" \"$a\" && sleep 2;; esac\n"
                             "done\n"
                             "exit 0\n";
+const QString kRoadBook = QStringLiteral(QUIMBO_GENERATED_DATA "/daisy/road202");
+const QString kManual = QStringLiteral(QUIMBO_BINARY_DIR "/emanuals/eng");
 } // namespace
 
 class SimulatorTest : public QObject
@@ -50,10 +55,18 @@ private Q_SLOTS:
     void playWrapperNamesPrompts();
     void adapterStartWithMenuHeldInstallsUpdate();
     void adapterStartWithFastForwardHeldCopiesLogs();
+    void holdsAndTapsReachTheFirmware_data();
+    void holdsAndTapsReachTheFirmware();
+    void statusAlongARoad();
+    void playWrapperTakesTheClipsTime();
 
 private:
     void start(const QStringList &arguments);
+    /** Starts the firmware with a control socket and connects to it. */
+    void startWithSocket(const QStringList &arguments);
     QString send(const QString &line);
+    /** A stick holding the road book; its folder. */
+    QString roadStick();
     /** The playlists handed to play, each as its list of message file names. */
     QList<QStringList> playlists() const;
 
@@ -106,6 +119,7 @@ void SimulatorTest::start(const QStringList &arguments)
     env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
     env.insert(QStringLiteral("QUIMBO_TIME_SCALE"), QString::fromLatin1(kTimeScale));
     env.insert(QStringLiteral("PLAY_RECORD"), m_record);
+    env.insert(QStringLiteral("PLAY_SLOW"), QStringLiteral("message037"));
     env.insert(QStringLiteral("PATH"), m_bin->path() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
     m_firmware = std::make_unique<QProcess>();
     m_firmware->setProcessEnvironment(env);
@@ -125,6 +139,23 @@ QString SimulatorTest::send(const QString &line)
     while (!m_socket->canReadLine() && timer.elapsed() < kProcessTimeoutMsec)
         m_socket->waitForReadyRead(100);
     return QString::fromUtf8(m_socket->readLine()).trimmed();
+}
+
+void SimulatorTest::startWithSocket(const QStringList &arguments)
+{
+    const QString socketPath = m_root->path(QStringLiteral("/tmp/sim.sock"));
+    start(arguments + QStringList{QStringLiteral("--control"), socketPath});
+    m_socket = std::make_unique<QLocalSocket>();
+    QTRY_VERIFY_WITH_TIMEOUT((m_socket->abort(), m_socket->connectToServer(socketPath), m_socket->waitForConnected(100)), 10000);
+}
+
+QString SimulatorTest::roadStick()
+{
+    const QString stick = m_root->path(QStringLiteral("/host/stick"));
+    QDir().mkpath(stick + QStringLiteral("/road202"));
+    for (const QString &file : QDir(kRoadBook).entryList(QDir::Files))
+        QFile::copy(kRoadBook + QLatin1Char('/') + file, stick + QStringLiteral("/road202/") + file);
+    return stick;
 }
 
 QList<QStringList> SimulatorTest::playlists() const
@@ -356,6 +387,112 @@ void SimulatorTest::playWrapperNamesPrompts()
     QCOMPARE(m_root->readFile(QStringLiteral("/tmp/voice.log")), QByteArray("047 Welcome\n029 Play, stop\nnumber 12\n"));
     QCOMPARE(playlists().size(), 1);
     QVERIFY(QString::fromUtf8(m_root->readFile(QStringLiteral("/tmp/play-record"))).startsWith(QLatin1String("play -v 0.5 -q ")));
+}
+
+void SimulatorTest::holdsAndTapsReachTheFirmware_data()
+{
+    QTest::addColumn<QString>("revision");
+    QTest::addColumn<bool>("stick");
+    QTest::addColumn<QStringList>("commands");
+    // Every command must answer "ok"; an await that times out fails the row.
+    QTest::newRow("play held in a playing book: its start, then on from there")
+        << QStringLiteral("4") << true
+        << QStringList{QStringLiteral("await engine play"), QStringLiteral("wait 3000"), QStringLiteral("hold play 2500"),
+                       QStringLiteral("await message037.wav"),
+                       QStringLiteral("await engine play %ROOT%/media/usb/road202/audio0001.mp3 at 0"),
+                       QStringLiteral("await engine mute off")};
+    QTest::newRow("play held in the manual: the contents")
+        << QStringLiteral("6") << false
+        << QStringList{QStringLiteral("await void MainClass::runMainClass()"), QStringLiteral("hold menu 2500"),
+                       QStringLiteral("await void SystemSettings::run()"), QStringLiteral("tap play 200"),
+                       QStringLiteral("await engine play %ROOT%/root/quimbo/emanuals/eng/audio0001.mp3"), QStringLiteral("hold play 2500"),
+                       QStringLiteral("await engine play %ROOT%/root/quimbo/emanuals/eng/audio0002.mp3")};
+    // The shortest tap the keypad takes (its debounce) on each key; the power
+    // button and the adapter answer with named sounds.
+    QStringList taps{QStringLiteral("await void MainClass::runMainClass()")};
+    for (const char *key : {"ff", "rew", "menu", "speeddown", "eject", "play", "pitchup", "pitchdown", "speedup"})
+        taps << QStringLiteral("tap %1 60").arg(QLatin1String(key)) << QStringLiteral("await void MainClass::keyPressEvent(int)");
+    taps << QStringLiteral("knob +1") << QStringLiteral("await [sim] sound tick_beep") << QStringLiteral("adapter in")
+         << QStringLiteral("await [sim] sound charger_connect");
+    QTest::newRow("taps of 60 ms on every key in main mode") << QStringLiteral("4") << false << taps;
+}
+
+void SimulatorTest::holdsAndTapsReachTheFirmware()
+{
+    QFETCH(QString, revision);
+    QFETCH(bool, stick);
+    QFETCH(QStringList, commands);
+    if (revision == QLatin1String("6")) {
+        QVERIFY(QDir().mkpath(m_root->path(QStringLiteral("/root/quimbo/emanuals"))));
+        QVERIFY(QFile::link(kManual, m_root->path(QStringLiteral("/root/quimbo/emanuals/eng"))));
+    }
+    QStringList arguments{QStringLiteral("--revision"), revision};
+    if (stick)
+        arguments << QStringLiteral("--usb") << roadStick();
+    startWithSocket(arguments);
+    for (QString command : std::as_const(commands)) {
+        command.replace(QLatin1String("%ROOT%"), m_root->root());
+        QCOMPARE(send(command) + QLatin1Char(' ') + command, QStringLiteral("ok ") + command);
+    }
+    QCOMPARE(send(QStringLiteral("quit")), QStringLiteral("ok"));
+    QVERIFY(m_firmware->waitForFinished(kProcessTimeoutMsec));
+    QCOMPARE(m_firmware->exitCode(), 0);
+}
+
+void SimulatorTest::statusAlongARoad()
+{
+    startWithSocket({QStringLiteral("--usb"), roadStick()});
+    // Each command, then the status fields it must lead to (polled).
+    const QList<std::pair<QString, QStringList>> road = {
+        {QStringLiteral("await engine play"), {"mode=player", "book=daisy:road202", "player=playing", "muted=no", "ear=audible", "input=on", "shelf=1"}},
+        {QStringLiteral("tap play 200"), {"player=stopped", "ear=silent", "muted=no"}},
+        {QStringLiteral("tap menu 200"), {"sleep=15", "player=stopped"}},
+        {QStringLiteral("tap play 200"), {"player=playing", "ear=audible", "standby=off"}},
+        // "Start of book" lasts two seconds here: the book waits, silent.
+        {QStringLiteral("hold play 2500"), {"muted=yes", "ear=silent"}},
+        {QStringLiteral("await engine mute off"), {"player=playing", "muted=no", "ear=audible"}},
+        {QStringLiteral("usb remove"), {"mode=main", "book=none", "player=none", "shelf=0", "ear=silent", "sleep=off"}},
+    };
+    const QRegularExpression counting(QStringLiteral(" standby=\\d+ "));
+    for (const auto &[command, fields] : road) {
+        QCOMPARE(send(command), QStringLiteral("ok"));
+        QString status;
+        const auto matches = [&] {
+            status = send(QStringLiteral("status"));
+            for (const QString &field : fields) {
+                if (!QString(status + QLatin1Char(' ')).contains(QLatin1Char(' ') + field + QLatin1Char(' ')))
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(matches(), qPrintable(command + QStringLiteral(": ") + status), 10000);
+        // Stopped on the shelf, in a book or in main mode, the device counts down to switching itself off.
+        if (status.contains(QLatin1String("player=stopped")) || status.contains(QLatin1String("mode=main")))
+            QVERIFY2(counting.match(status).hasMatch(), qPrintable(status));
+    }
+}
+
+void SimulatorTest::playWrapperTakesTheClipsTime()
+{
+    // A clip of 1.2 s at half its length, on a null device that takes it at once.
+    const QString clip = m_root->path(QStringLiteral("/tmp/clip.wav"));
+    QVERIFY(QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-q"), QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("8000"), clip,
+                                                     QStringLiteral("synth"), QStringLiteral("1.2"), QStringLiteral("sine"), QStringLiteral("440")}) == 0);
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUIMBO_SIM_VOICE_LOG"), m_root->path(QStringLiteral("/tmp/voice.log")));
+        env.insert(QStringLiteral("PLAY_RECORD"), m_record);
+        env.insert(QStringLiteral("PATH"), QFileInfo(kPlayWrapper).absolutePath() + QLatin1Char(':') + m_bin->path() + QStringLiteral(":/usr/bin:/bin"));
+        env.insert(QStringLiteral("QUIMBO_SIM_PLAY_SCALE"), QStringLiteral("0.5"));
+        QProcess play;
+        play.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        play.start(kPlayWrapper, {QStringLiteral("-q"), clip});
+        QVERIFY(play.waitForFinished(10000));
+        QCOMPARE(play.exitCode(), 0);
+        QVERIFY2(clock.elapsed() >= 600, qPrintable(QString::number(clock.elapsed())));
+    }
 }
 
 QTEST_GUILESS_MAIN(SimulatorTest)

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/notifier.h"
 
-#include "app/messages.h"
+#include "speech/messages.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
 

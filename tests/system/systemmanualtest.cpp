@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemmanual.h"
 
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "formats/daisytalkingbook.h"
@@ -16,6 +15,7 @@
 #include "platform/audiooutput.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "speech/messages.h"
 #include "system/soundmanager.h"
 #include "system/systemsettings.h"
 

@@ -2,15 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "system/systemsettings.h"
 
-#include "app/logcategory.h"
-#include "app/messages.h"
 #include "audio/audiosettings.h"
 #include "input/board.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/resumemark.h"
+#include "library/resumemarker.h"
+#include "library/resumemarkmanager.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "speech/logcategory.h"
+#include "speech/messages.h"
 #include "system/logcategory.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
@@ -276,7 +278,7 @@ void SystemSettingsTest::languageSelection()
         last = answer(forwards ? BUTTON_FAST_FORWARD : BUTTON_REWIND, Act::Press, 1);
     QCOMPARE(last, QStringList{eng(name)});
 
-    LogCapture log(lcApp()); // the voice messages say when they fall back
+    LogCapture log(lcSpeech()); // the voice messages say when they fall back
     QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), confirmation);
     QCOMPARE(QSettings().value(QStringLiteral("systemLanguage")).toString(), code);
     QCOMPARE(log.contains(QStringLiteral("[Messages::resolve]")), confirmation.filter(QStringLiteral("eng/")).size() > 0);
@@ -359,6 +361,14 @@ void SystemSettingsTest::factoryDefaults()
     mark.title = QStringLiteral("A book");
     mark.playerTime = 123456;
     QVERIFY(Resumemark().write(mark));
+    // A DAISY book's place, kept in a store of its own.
+    ResumeMarker daisy(QStringLiteral("A DAISY book"));
+    daisy.setTimeOffset(98765);
+    QVERIFY(ResumeMarkManager::saveResumeMarker(&daisy));
+    const auto daisyPlace = [] {
+        const std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(QStringLiteral("A DAISY book")));
+        return marker->timeOffset();
+    };
     // What a medium holds is the medium's: a marker and a book on a stick.
     const QByteArray onStick = "<lastPlayed><mediaId>42</mediaId></lastPlayed>";
     QVERIFY(m_root->writeFile(QStringLiteral("/media/usb/lastPlayed.xml"), onStick));
@@ -385,6 +395,7 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), true);
         QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 2);
         QVERIFY(!Resumemark().read(read));
+        QCOMPARE(daisyPlace(), 0);
     } else {
         QCOMPARE(confirmation, QStringList{enu + Message::no});
         QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("enu"));
@@ -393,6 +404,7 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 5);
         QVERIFY(Resumemark().read(read));
         QCOMPARE(read.playerTime, mark.playerTime);
+        QCOMPARE(daisyPlace(), 98765);
     }
     QCOMPARE(m_root->readFile(QStringLiteral("/media/usb/lastPlayed.xml")), onStick);
     QVERIFY(m_root->exists(QStringLiteral("/media/usb/book/ncc.html")));

@@ -14,7 +14,7 @@ namespace {
 
 const QString Script = QStringLiteral(QUIMBO_SOURCE_DIR "/tools/prompts/generate-prompts.sh");
 const QString Table = QStringLiteral(QUIMBO_SOURCE_DIR "/tools/prompts/messages.tsv");
-const QString MessagesHeader = QStringLiteral(QUIMBO_SOURCE_DIR "/app/messages.h");
+const QString MessagesHeader = QStringLiteral(QUIMBO_SOURCE_DIR "/speech/messages.h");
 
 // Numbers spoken by the test run: enough for the ones, teens, tens and a hundred.
 constexpr int LastNumber = 120;

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/messages.h"
+#include "speech/messages.h"
 
-#include "app/logcategory.h"
+#include "speech/logcategory.h"
 #include "platform/paths.h"
 
 #include <QDebug>
@@ -71,7 +71,7 @@ QString Messages::resolve(const QString &name) const
     const QString english = languageDirectory(English) + file;
     if (!QFileInfo::exists(english))
         return path;
-    qCDebug(lcApp).noquote() << "[Messages::resolve]" << file << "is missing in" << code << "- speaking it in English";
+    qCDebug(lcSpeech).noquote() << "[Messages::resolve]" << file << "is missing in" << code << "- speaking it in English";
     return english;
 }
 
@@ -86,7 +86,7 @@ bool Messages::startPlayer(const QStringList &arguments)
     m_process->waitForStarted(StartLimit);
     if (m_process->state() == QProcess::NotRunning) {
         // Treated like a player that failed on its file: the owner's sequence goes on.
-        qCWarning(lcApp).noquote() << "[Messages::startPlayer] cannot start the sound player:" << m_process->errorString();
+        qCWarning(lcSpeech).noquote() << "[Messages::startPlayer] cannot start the sound player:" << m_process->errorString();
         return false;
     }
     return true;
@@ -96,7 +96,7 @@ void Messages::play(const QString &name, bool wait)
 {
     stop();
     const QString path = resolve(name);
-    qCDebug(lcApp).noquote() << "[Messages::play]:" << path << "waitForFinished:" << (wait ? "true" : "false");
+    qCDebug(lcSpeech).noquote() << "[Messages::play]:" << path << "waitForFinished:" << (wait ? "true" : "false");
 
     m_waited = wait;
     const bool started = startPlayer({QStringLiteral("-v"), QStringLiteral("0.5"), QStringLiteral("-q"), path});
@@ -124,7 +124,7 @@ void Messages::append(const QString &name, bool clear)
 void Messages::playMessages()
 {
     if (m_queue.isEmpty()) {
-        qCDebug(lcApp, "%s: nothing to play for!", Q_FUNC_INFO);
+        qCDebug(lcSpeech, "%s: nothing to play for!", Q_FUNC_INFO);
         return;
     }
     stop();
@@ -133,13 +133,13 @@ void Messages::playMessages()
     QFile::remove(playlist);
     QFile file(playlist);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        qCWarning(lcApp, "%s: error opening file for playlist!", Q_FUNC_INFO);
+        qCWarning(lcSpeech, "%s: error opening file for playlist!", Q_FUNC_INFO);
         return;
     }
     QTextStream out(&file);
     for (const QString &path : std::as_const(m_queue)) {
         out << path << '\n';
-        qCDebug(lcApp).noquote() << "[Messages::playMessages]:" << path;
+        qCDebug(lcSpeech).noquote() << "[Messages::playMessages]:" << path;
     }
     out.flush();
     file.close();
@@ -171,7 +171,7 @@ void Messages::playDaisyTitle(const QString &message, const QString &file, float
     QStringList shown = arguments;
     for (const int i : {3, 6, 7})
         shown[i] = quote + shown.at(i) + quote;
-    qCDebug(lcApp).noquote() << "[Messages::playDaisyTitle]:" << Player + QLatin1Char(' ') + shown.join(QLatin1Char(' ')) << "from media:" << file;
+    qCDebug(lcSpeech).noquote() << "[Messages::playDaisyTitle]:" << Player + QLatin1Char(' ') + shown.join(QLatin1Char(' ')) << "from media:" << file;
 
     m_waited = false;
     if (!startPlayer(arguments))

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#ifndef QUIMBO_APP_MESSAGES_H
-#define QUIMBO_APP_MESSAGES_H
+#ifndef QUIMBO_SPEECH_MESSAGES_H
+#define QUIMBO_SPEECH_MESSAGES_H
 
 #include <QObject>
 #include <QString>

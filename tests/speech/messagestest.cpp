@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/messages.h"
+#include "speech/messages.h"
 
 #include "fakeplayer.h"
 #include "testroot.h"
