@@ -6,7 +6,7 @@ JOBS     ?= $(shell nproc)
 PACKAGES := qt6-base-dev libvlc-dev vlc-plugin-base libvlc-bin libsoundtouch-dev \
             libao-dev libudev-dev libxml2-dev zlib1g-dev libssl-dev sox libsox-fmt-mp3 \
             espeak-ng lame alsa-utils zip unzip cmake ninja-build pkg-config g++ python3 \
-            python3-cryptography
+            python3-cryptography libespeak-ng-dev
 # The board's build: cross compiler, user emulation, and the board's libraries
 # as armhf multiarch packages (the amd64 Qt host tools stay in use). libvlc's MP3
 # decoders and libao's ALSA output load their libraries as plug-ins, so those are named.
@@ -14,7 +14,7 @@ ARMHF_BUILD    ?= build-armhf
 ARMHF_JOBS     ?= 2
 ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
-                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libmpg123-0 libmad0 libasound2)
+                  libudev-dev libxml2-dev zlib1g-dev libssl-dev libespeak-ng-dev libmpg123-0 libmad0 libasound2)
 # A test that cannot run under user emulation is labelled native (none is at present).
 # The tests run under Debian 13's qemu-arm (tools/armhf/qemu.sh): Debian 12's
 # aborts now and then in a many-threaded guest, which no retry made reliable.

@@ -3,6 +3,7 @@
 #include "app/mainclass.h"
 
 #include "app/logcategory.h"
+#include "app/mainmode.h"
 #include "audio/audiosettings.h"
 #include "audio/audiosubsystem.h"
 #include "input/board.h"
@@ -51,7 +52,6 @@ namespace {
 
 constexpr int s_usbFaultLine = 202;
 constexpr int s_rev6Revision = 7;
-constexpr int s_standbyTime = 1800; // seconds without a key release before the device switches off
 
 const QString s_logBackupSuccessTone = QStringLiteral(
     "play -q -n synth pl G2 pl B2 pl D3 pl G3 pl D4 pl G4 pl delay 0 .05 .1 .15 .2 .25 remix - fade 0 4 .1 norm -1");
@@ -129,15 +129,19 @@ public:
             audioSettings->presetVolume(audioSubsystem->audioEndpointDevice());
     }
 
-    void leaveMainMode()
+    /**
+     * The hand-over: main mode gives the keys back, and no other mode may
+     * still hold them when the next one starts; one that does (a menu left
+     * open by a mode that was ended) is ended by the next mode's takeKeys().
+     */
+    void leaveMainMode(const char *slot)
     {
-        for (const QMetaObject::Connection &connection : std::as_const(mainModeConnections))
-            QObject::disconnect(connection);
-        mainModeConnections.clear();
-        if (standbyTimer)
-            standbyTimer->stop();
+        if (mainMode)
+            mainMode->leave();
         if (messages)
             messages->stop();
+        if (ModeBase *holder = ModeBase::keyHolder())
+            qCWarning(lcApp).noquote() << slot << ": the" << holder->modeName() << "mode still holds the keys";
     }
 
     // The media are unmounted here, and the shelf's books go with them: the
@@ -178,7 +182,6 @@ public:
 
     MainClass *const q;
 
-    bool firstMainModePress = true;
     bool updateFinished = false;
     int errorCode = MainClass::NoError;
     AudioSubsystem *audioSubsystem = nullptr;
@@ -189,13 +192,9 @@ public:
     Input *input = nullptr;
     Messages *messages = nullptr;
     Notifier *notifier = nullptr;
-    TimerClass *standbyTimer = nullptr;
+    MainMode *mainMode = nullptr;
     RunTimerClass *runTimer = nullptr;
-    Sound *beep = nullptr;
-    Sound *shortBeep = nullptr;
     Sound *doubleBeep = nullptr;
-    Sound *alarmBeep = nullptr;
-    Sound *tickBeep = nullptr;
     Sound *shutdownSound = nullptr;
     int usbFaultFd = -1;
     QSocketNotifier *usbFaultNotifier = nullptr;
@@ -204,7 +203,6 @@ public:
     bool audioInitialized = false;
     bool shuttingDown = false;
     QProcess *warmUpPlayer = nullptr;
-    QList<QMetaObject::Connection> mainModeConnections;
     QMetaObject::Connection booksAddedConnection;
     QPointer<QObject> modeObject; // the player, settings menu or idle mode of the current visit
     QTimer *blinkTimer = nullptr;
@@ -222,10 +220,8 @@ MainClass::MainClass(QObject *parent)
     d->input = new Input(this);
     d->messages = new Messages(this);
     d->notifier = Notifier::instance();
-    d->standbyTimer = new TimerClass(this);
     d->runTimer = new RunTimerClass(this);
     // The simulator's status: the mode, whether keys are taken, main mode's standby countdown.
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
     Platform::provideStatus(this, QStringLiteral("mode"), [this] { return QString::fromLatin1(QMetaEnum::fromType<Mode>().valueToKey(int(d->mode))); });
     Platform::provideStatus(this, QStringLiteral("keys"), [this] { return QString::fromLatin1(d->input && d->input->isEnabled() ? "on" : "off"); });
 
@@ -276,16 +272,10 @@ MainClass::MainClass(QObject *parent)
     }
 
     SoundManager *sounds = SoundManager::instance();
-    sounds->effect(QStringLiteral("normalBeep"));
-    sounds->effect(QStringLiteral("bookshelfAdded"));
-    sounds->effect(QStringLiteral("bookshelfRemoved"));
-    sounds->effect(QStringLiteral("chargerConnect"));
-    sounds->effect(QStringLiteral("chargerDisconnect"));
-    d->beep = sounds->effect(QStringLiteral("beep"));
-    d->shortBeep = sounds->effect(QStringLiteral("shortBeep"));
-    d->alarmBeep = sounds->effect(QStringLiteral("alarmBeep"));
+    for (const char *name : {"normalBeep", "bookshelfAdded", "bookshelfRemoved", "chargerConnect", "chargerDisconnect", "beep", "shortBeep",
+                             "alarmBeep", "tickBeep"})
+        sounds->effect(QString::fromLatin1(name));
     d->doubleBeep = sounds->effect(QStringLiteral("doubleBeep"));
-    d->tickBeep = sounds->effect(QStringLiteral("tickBeep"));
     d->shutdownSound = sounds->effect(QStringLiteral("shutdown"));
 
     connect(d->audioSettings, &AudioSettings::pauseTimerReady, this, [this] {
@@ -296,10 +286,11 @@ MainClass::MainClass(QObject *parent)
     connect(d->audioSubsystem, &AudioSubsystem::audioEnpointDeviceChange, d->audioSettings, &AudioSettings::presetVolume);
     connect(d->notifier, &Notifier::startNotify, d->messages, &Messages::stop);
     connect(d->notifier, &Notifier::batteryEmpty, this, &MainClass::runShutdown);
-    connect(d->standbyTimer, &TimerClass::timeout, this, &MainClass::standbyTimerTimeout);
-
-    d->standbyTimer->setTime(s_standbyTime);
-    d->standbyTimer->stop();
+    // The device's sleep timer may still run from a controller before this one (tests).
+    ModeBase::sleepTimer()->stop();
+    d->mainMode = new MainMode(d->input, d->audioSettings, [this] { return d->mediaBusy(); }, this);
+    connect(d->mainMode, &MainMode::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
+    connect(d->mainMode, &MainMode::menuRequested, this, &MainClass::runSystemSettings);
     d->runTimer->start();
 }
 
@@ -500,20 +491,15 @@ void MainClass::runPowerUp()
 
 void MainClass::runMainClass()
 {
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
+    if (d->halted() || d->dropsModeStart(Q_FUNC_INFO)) {
+        qCDebug(lcApp) << Q_FUNC_INFO;
         return;
-    d->leaveMainMode();
+    }
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Main);
-    d->mainModeConnections << connect(d->input, &Input::pressed, this, &MainClass::keyPressEvent)
-                           << connect(d->input, &Input::released, this, &MainClass::keyReleaseEvent)
-                           << connect(d->input, &Input::holded, this, &MainClass::keyHoldEvent)
-                           // Every key release starts the standby count again.
-                           << connect(d->input, &Input::released, d->standbyTimer, &TimerClass::restartTimer);
-    d->input->setAutoRepeat(false);
-    d->input->setEnabled(true);
-    d->firstMainModePress = true;
-    d->standbyTimer->start();
+    d->mainMode->run();
+    // Logged once the keys are on: scripts wait for this line before they press one.
+    qCDebug(lcApp) << Q_FUNC_INFO;
 }
 
 void MainClass::runUpdate()
@@ -611,7 +597,7 @@ void MainClass::runIdleMode()
     qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted())
         return;
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Idle);
 
     d->powerManager->setChargerLed(true);
@@ -642,8 +628,10 @@ void MainClass::runShutdown()
     d->setMode(Mode::Shutdown);
 
     Q_EMIT aboutToShutdown();
+    // A device switched off (or charging, looking switched off) sets no alarm.
+    ModeBase::sleepTimer()->stop();
 
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->input->setEnabled(false);
     d->notifier->clear();
     d->messages->stop();
@@ -670,9 +658,9 @@ void MainClass::runShutdown()
 
     Platform::systemActions()->runShell(QStringLiteral("dmesg > ") + Platform::path(QStringLiteral("/root/quimbo/dmesg_shutdown")));
     SoundManager::destroy();
-    d->beep = d->shortBeep = d->doubleBeep = d->alarmBeep = d->tickBeep = d->shutdownSound = nullptr;
-    delete d->standbyTimer;
-    d->standbyTimer = nullptr;
+    d->doubleBeep = d->shutdownSound = nullptr;
+    delete d->mainMode;
+    d->mainMode = nullptr;
     delete d->runTimer;
     d->runTimer = nullptr;
     delete d->modeObject.data();
@@ -699,7 +687,7 @@ void MainClass::runErrorHandler()
     qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->mode == Mode::Error)
         return;
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Error);
 
     Board *board = Board::getInstance();
@@ -726,112 +714,6 @@ void MainClass::runErrorHandler()
     d->blinkTimer->start(Platform::scaledMsec(500));
 }
 
-void MainClass::keyPressEvent(int key)
-{
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->mediaBusy()) {
-        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
-        d->messages->play(Message::please_wait, false);
-        return;
-    }
-
-    const QString noMedia = d->isRev6() ? Message::no_media : Message::cd_not_detectable;
-    switch (key) {
-    case BUTTON_EJECT:
-        d->messages->append(Message::eject, true);
-        d->messages->append(Message::cd_not_detectable, false);
-        break;
-    case BUTTON_PITCH_UP:
-    case BUTTON_PITCH_DOWN: {
-        d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
-        const int pitch = d->audioSettings->pitch();
-        d->messages->append(Message::pitch, true);
-        if (pitch < 0)
-            d->messages->append(Message::minus, false);
-        d->messages->append(QString::number(std::abs(pitch)), false);
-        break;
-    }
-    case BUTTON_SPEED_UP:
-    case BUTTON_SPEED_DOWN: {
-        d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
-        const int speed = d->audioSettings->speed();
-        d->messages->append(Message::speed, true);
-        if (speed < 0)
-            d->messages->append(Message::minus, false);
-        d->messages->append(QString::number(std::abs(speed)), false);
-        break;
-    }
-    case BUTTON_REWIND:
-    case BUTTON_FAST_FORWARD:
-    case BUTTON_PLAY_STOP:
-        d->messages->append(key == BUTTON_REWIND ? Message::rewind : key == BUTTON_FAST_FORWARD ? Message::fast_forward : Message::play_stop, true);
-        if (d->firstMainModePress)
-            d->messages->append(noMedia, false);
-        d->firstMainModePress = false;
-        break;
-    default:
-        // Power, sleep/menu and the knob act on release or hold; the press only clicks.
-        if (d->beep)
-            d->beep->play();
-        return;
-    }
-    d->notifier->stopNotify();
-    d->messages->playMessages();
-}
-
-void MainClass::keyReleaseEvent(int key)
-{
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    if (d->mediaBusy()) {
-        qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
-        return;
-    }
-
-    switch (key) {
-    case BUTTON_POWER:
-        d->messages->stop();
-        d->notifier->batteryStatus();
-        break;
-    case BUTTON_SLEEP_MENU:
-        d->notifier->stopNotify();
-        d->messages->append(Message::sleep_timer, true);
-        d->messages->playMessages();
-        break;
-    case BUTTON_VOLUME_UP:
-    case BUTTON_VOLUME_DOWN: {
-        const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
-        const QString answer = SoundManager::volumeAnswer(volume, d->audioSettings->volumeMaxRS1Level());
-        // The controller answers the upper range with the short beep.
-        if (answer != QLatin1String("beep"))
-            SoundManager::instance()->play(answer);
-        else if (d->shortBeep)
-            d->shortBeep->play();
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void MainClass::keyHoldEvent(int key)
-{
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    switch (key) {
-    case BUTTON_POWER:
-        d->schedule(100, &MainClass::runShutdown);
-        break;
-    case BUTTON_SLEEP_MENU:
-        if (d->mediaBusy()) {
-            qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": mediaClass is busy.";
-            break;
-        }
-        d->schedule(10, &MainClass::runSystemSettings);
-        break;
-    default:
-        break;
-    }
-}
-
 void MainClass::systemSettingsIsFinished()
 {
     const int count = d->bookShelf ? d->bookShelf->count() : 0;
@@ -853,7 +735,7 @@ void MainClass::runSystemSettings()
     qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted() || d->dropsModeStart(Q_FUNC_INFO))
         return;
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::SystemSettings);
     // A medium inserted while the menu is open must not pull the device into the bookshelf.
     if (d->booksAddedConnection) {
@@ -868,7 +750,7 @@ void MainClass::runSystemSettings()
     connect(menu, &SystemSettings::quitToBookshelf, this, &MainClass::runBookShelf, Qt::QueuedConnection);
     if (d->bookShelf)
         connect(menu, &SystemSettings::quitToBookshelf, d->bookShelf, &BookShelf::runNormal);
-    for (auto signal : {&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf}) {
+    for (auto signal : std::initializer_list<void (SystemSettings::*)()>{&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf}) {
         connect(menu, signal, menu, &QObject::deleteLater);
         connect(menu, signal, this, [this] { d->connectBooksAdded(); });
     }
@@ -880,7 +762,7 @@ void MainClass::runBookShelf()
     qCDebug(lcApp) << Q_FUNC_INFO;
     if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::BookShelf);
     QTimer::singleShot(Platform::scaledMsec(10), d->bookShelf, &BookShelf::run);
 }
@@ -891,9 +773,12 @@ void MainClass::runPlayer(bool autoPlay)
              << "autoPlay:" << autoPlay;
     if (d->halted() || d->dropsModeStart(Q_FUNC_INFO) || !d->bookShelf)
         return;
-    d->leaveMainMode();
+    d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Player);
 
+    // Back from the menu with one book on the shelf: that book, though the shelf never handed it over.
+    if (!d->bookShelf->bookInUse().isDefined() && d->bookShelf->count() == 1)
+        d->bookShelf->setBookInUse(d->bookShelf->bookAt(0));
     const AudioBook audioBook = d->bookShelf->bookInUse();
     auto *player = new AudioBookPlayer(d->audioSettings, d->input);
     if (!player->open(audioBook)) {
@@ -908,7 +793,7 @@ void MainClass::runPlayer(bool autoPlay)
 
     d->modeObject = player;
     d->bookShelf->setLastPlayedAudioBook(audioBook);
-    for (auto signal : {&AudioBookPlayer::quit, &AudioBookPlayer::shutdown, &AudioBookPlayer::ejectCdAndQuit, &AudioBookPlayer::quitToBookshelf})
+    for (auto signal : std::initializer_list<void (AudioBookPlayer::*)()>{&AudioBookPlayer::quit, &AudioBookPlayer::shutdown, &AudioBookPlayer::ejectCdAndQuit, &AudioBookPlayer::quitToBookshelf})
         connect(player, signal, player, &QObject::deleteLater);
     connect(player, &AudioBookPlayer::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
     connect(player, &AudioBookPlayer::quitToBookshelf, this, &MainClass::runBookShelf, Qt::QueuedConnection);
@@ -937,16 +822,6 @@ void MainClass::audioBookInUseRemoved()
         d->schedule(1000, &MainClass::runBookShelf);
     else
         d->schedule(10, &MainClass::runMainClass);
-}
-
-void MainClass::standbyTimerTimeout()
-{
-    qCDebug(lcApp) << Q_FUNC_INFO;
-    d->messages->stop();
-    if (d->doubleBeep)
-        d->doubleBeep->play();
-    d->input->setEnabled(false);
-    d->schedule(500, &MainClass::runShutdown);
 }
 
 void MainClass::rs2TimerTimeoutEvent()

@@ -97,16 +97,12 @@ Q_SIGNALS:
     void modeChanged(MainClass::Mode mode);
 
 private Q_SLOTS:
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
     void systemSettingsIsFinished();
     void runSystemSettings();
     void runBookShelf();
     void runPlayer(bool autoPlay);
     void runPlayer();
     void audioBookInUseRemoved();
-    void standbyTimerTimeout();
     void rs2TimerTimeoutEvent();
     void usbFaultEvent();
 

@@ -31,12 +31,14 @@ struct TempoStep {
     float tempo;
     int speed;
 };
-constexpr std::array<TempoStep, 5> TempoTable{{
-    {AudioSetting::Tempo::Minimum, -1},
+constexpr std::array<TempoStep, 7> TempoTable{{
+    {AudioSetting::Tempo::Minimum, AudioSetting::Speed::Lowest},
     {AudioSetting::Tempo::Normal, 0},
     {AudioSetting::Tempo::Fast, 1},
     {AudioSetting::Tempo::Faster, 2},
-    {AudioSetting::Tempo::Maximum, 3},
+    {AudioSetting::Tempo::Double, 3},
+    {AudioSetting::Tempo::DoubleAndHalf, 4},
+    {AudioSetting::Tempo::Maximum, AudioSetting::Speed::Highest},
 }};
 
 int tempoIndex(float tempo)

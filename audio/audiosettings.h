@@ -13,8 +13,17 @@ constexpr float Minimum = 0.75f;
 constexpr float Normal = 1.0f;
 constexpr float Fast = 1.25f;
 constexpr float Faster = 1.5f;
-constexpr float Maximum = 2.0f;
+constexpr float Double = 2.0f;
+// Readers who skim a known book or study at speed ask for well past 2x; the
+// two steps above it only lengthen the table, so every key keeps its meaning.
+constexpr float DoubleAndHalf = 2.5f;
+constexpr float Maximum = 3.0f;
 } // namespace Tempo
+/** The spoken speed values at the ends of the tempo table, where the keys answer with the double beep. */
+namespace Speed {
+constexpr int Lowest = -1;
+constexpr int Highest = 5;
+} // namespace Speed
 } // namespace AudioSetting
 
 class AudioSettingsPrivate;
@@ -50,7 +59,7 @@ public:
     void setTempo(float tempo);
     /** Moves the tempo by @p delta steps of the tempo table. */
     void changeTempo(int delta);
-    /** Spoken speed value of the current tempo (-1 to 3); 0 for a tempo off the table. */
+    /** Spoken speed value of the current tempo (-1 to 5); 0 for a tempo off the table. */
     int speed() const;
 
     int pitch() const;

@@ -190,7 +190,10 @@ public:
             return false;
         }
         libvlc_state_t s = waitForState({libvlc_Playing, libvlc_Error, libvlc_Ended});
-        if (s != libvlc_Playing) {
+        // A clip shorter than libvlc's read-ahead (a spoken sentence of a second) can
+        // be decoded whole and end before Playing is seen: it did play.
+        const bool endedAfterPlaying = s == libvlc_Ended && blocksPlayed.load() > 0;
+        if (s != libvlc_Playing && !endedAfterPlaying) {
             qCWarning(lcAudio, "%s: failed to play media, state: %d", function, int(s));
             abandonStart();
             return false;

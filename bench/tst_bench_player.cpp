@@ -14,6 +14,7 @@
 #include "players/daisyaudiobookplayer.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -71,6 +72,8 @@ bool makeBook(const QString &from, const QString &speech, const QString &to)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Only the figures: the firmware's category lines would come between them, as the tools keep them out.
+    QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*=false"));
     // The key source has no keypad here and says so at every key; only the figures count.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
         if (type == QtCriticalMsg || type == QtFatalMsg)

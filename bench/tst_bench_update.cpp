@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -72,6 +73,8 @@ double installPrompts(bool sync)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Only the figures: the firmware's category lines would come between them, as the tools keep them out.
+    QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*=false"));
     QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUIMBO_VERSION_STRING));
     QTemporaryDir root;

@@ -62,31 +62,30 @@ void SmilMediaGroup::setCurrentAudioTrack(AudioNode *node)
         return;
     for (int i = 0; i < m_audioTracks.size(); ++i) {
         AudioNode *track = m_audioTracks.at(i);
-        if (track->source() == node->source()) {
+        if (track->source() == node->source() && track->clipBegin() <= node->clipBegin()
+            && (node->clipBegin() < track->clipEnd() || track->clipBegin() == node->clipBegin())) {
             m_currentIndex = i;
             m_currentAudioTrack = track;
-            track->setClipBegin(node->clipBegin());
             return;
         }
     }
+}
+
+bool SmilMediaGroup::followsOn(const AudioNode *track, const AudioNode *clip)
+{
+    return track && clip && track->source() == clip->source() && qAbs(clip->clipBegin() - track->clipEnd()) <= kFollowOnMsec;
 }
 
 void SmilMediaGroup::addAudioClipToAudioTrack(AudioNode *clip)
 {
     if (!clip)
         return;
-    AudioNode *track = nullptr;
-    for (AudioNode *candidate : std::as_const(m_audioTracks)) {
-        if (candidate->source() == clip->source()) {
-            track = candidate;
-            break;
-        }
-    }
-    if (track) {
-        if (track->clipEnd() < clip->clipEnd())
-            track->setClipEnd(clip->clipEnd());
-    } else {
+    // Clips, not files: a file the SMIL returns to later (a chorus, a quotation)
+    // is heard there again from that clip, not run on to its end from the first.
+    AudioNode *last = m_audioTracks.isEmpty() ? nullptr : m_audioTracks.last();
+    if (followsOn(last, clip))
+        last->setClipEnd(qMax(last->clipEnd(), clip->clipEnd()));
+    else
         m_audioTracks.append(clip->clone());
-    }
     addAudioClip(clip);
 }

@@ -9,9 +9,11 @@
 #include <QtGlobal>
 
 /**
- * A SMIL file rendered for playing: one audio track per audio file (the
- * stretch from the first clip of that file to the latest end of any of its
- * clips), the rendered clips in document order and the last rendered text.
+ * A SMIL file rendered for playing: its audio tracks in document order, each
+ * a run of clips that follow each other in one audio file (a new track
+ * begins where the file changes or a clip does not start where the one
+ * before it ended), the rendered clips in document order and the last
+ * rendered text.
  * Everything in it is its own copy, so the group outlives the SmilTree it was
  * rendered from; the destructor deletes the tracks and the contents.
  */
@@ -35,10 +37,15 @@ public:
     /** Sum of the durations of the tracks before the current one, in ms. */
     qint64 elapsedTime() const;
 
-    /** Makes the track of the node's file current and lets it begin at the node's clip begin. */
+    /** Makes the track that holds the node's clip begin current; nothing changes when none does. */
     void setCurrentAudioTrack(AudioNode *node);
-    /** Takes ownership of @p clip: extends or starts the track of its file and keeps the clip. */
+    /** Takes ownership of @p clip: extends the last track when the clip follows on in its file, else starts one. */
     void addAudioClipToAudioTrack(AudioNode *clip);
+
+    /** How far apart (ms) the end of a clip and the begin of the next may be for the two to play as one. */
+    static constexpr qint64 kFollowOnMsec = 100;
+    /** Whether @p clip, in @p track's file, begins where the track ends. */
+    static bool followsOn(const AudioNode *track, const AudioNode *clip);
 
 private:
     AudioNode *select(int index);

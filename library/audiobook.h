@@ -21,6 +21,7 @@ public:
         Epub = 1, ///< EPUB 3 with media overlays
         Cdda = 2, ///< audio CD
         DigitalAudio = 3, ///< a folder of MP3 files
+        Text = 4, ///< EPUB 3 or DAISY without recorded audio, read aloud
     };
 
     AudioBook() = default;

@@ -5,8 +5,10 @@
 #include "formats/daisytalkingbook.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
+#include "formats/textbook.h"
 #include "library/logcategory.h"
 #include "speech/messages.h"
+#include "library/texttitle.h"
 
 #include <QDebug>
 #include <QHash>
@@ -111,7 +113,9 @@ QList<AudioBook> BookFinder::findAudioBooks(const MediaSource &mediaSource)
     for (const QFileInfo &info : files) {
         if (!isDaisyFile(info))
             continue;
-        const AudioBook book = daisyBook(info, mediaType);
+        // A book without recorded audio is read aloud rather than refused or
+        // played as silence: a kind of book beyond the recorded ones, on purpose.
+        const AudioBook book = TextBook::isTextOnly(info.absoluteFilePath()) ? TextTitle::textBook(info, mediaType) : daisyBook(info, mediaType);
         if (!book.isDefined())
             continue;
         books.append(book);
@@ -128,6 +132,12 @@ QList<AudioBook> BookFinder::findAudioBooks(const MediaSource &mediaSource)
             book.setUrl(folder);
             claimed.claim(folder);
         } else if (info.suffix().compare(QLatin1String("epub"), Qt::CaseInsensitive) == 0) {
+            if (TextBook::isTextOnly(info.absoluteFilePath())) {
+                book = TextTitle::textBook(info, mediaType);
+                if (book.isDefined())
+                    books.append(book);
+                continue;
+            }
             book.setMimeType(AudioBook::Epub);
             book.setUrl(info.absoluteFilePath());
         } else {

@@ -10,6 +10,7 @@
 #include "library/lastplayedmarker.h"
 #include "library/markerfile.h"
 #include "library/logcategory.h"
+#include "library/texttitle.h"
 #include "library/resumemarkmanager.h"
 #include "platform/devicestatus.h"
 #include "platform/paths.h"
@@ -17,10 +18,7 @@
 #include "platform/systemactions.h"
 #include "speech/messages.h"
 #include "system/notifier.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
 #include "system/systemsettings.h"
-#include "system/timerclass.h"
 
 #include <QDebug>
 #include <QPointer>
@@ -32,8 +30,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int StandbySeconds = 1800;
 
 const QString LastPlayedFile = QStringLiteral("/lastPlayed.xml");
 
@@ -59,49 +55,17 @@ QString mediumWord(int mediaType)
 class BookShelfPrivate
 {
 public:
-    BookShelfPrivate(BookShelf *q, AudioSettings *audioSettings, Input *input)
+    BookShelfPrivate(BookShelf *q, Messages *messages)
         : q(q)
-        , audioSettings(audioSettings)
-        , messages(new Messages(q))
-        , notifier(Notifier::instance())
-        , input(input)
-        , standbyTimer(new TimerClass(q))
+        , messages(messages)
     {
-        SoundManager *sounds = SoundManager::instance();
-        beep = sounds->effect(QStringLiteral("beep"));
-        alarmBeep = sounds->effect(QStringLiteral("alarmBeep"));
-        normalBeep = sounds->effect(QStringLiteral("normalBeep"));
-        doubleBeep = sounds->effect(QStringLiteral("doubleBeep"));
-        tickBeep = sounds->effect(QStringLiteral("tickBeep"));
-        bookshelfAdded = sounds->effect(QStringLiteral("bookshelfAdded"));
-        bookshelfRemoved = sounds->effect(QStringLiteral("bookshelfRemoved"));
-        standbyTimer->setTime(StandbySeconds);
     }
 
+    // Ejecting the CD disables the keys until the disc is out.
     void setKeysEnabled(bool enabled)
     {
-        if (input)
-            input->setEnabled(enabled);
-    }
-
-    void connectKeys()
-    {
-        disconnectKeys();
-        if (!input)
-            return;
-        keyConnections = {
-            QObject::connect(input, &Input::pressed, q, &BookShelf::keyPressEvent),
-            QObject::connect(input, &Input::released, q, &BookShelf::keyReleaseEvent),
-            QObject::connect(input, &Input::holded, q, &BookShelf::keyHoldEvent),
-            QObject::connect(input, &Input::released, standbyTimer, &TimerClass::restartTimer),
-        };
-    }
-
-    void disconnectKeys()
-    {
-        for (const QMetaObject::Connection &connection : std::as_const(keyConnections))
-            QObject::disconnect(connection);
-        keyConnections.clear();
+        if (q->holdsKeys())
+            q->input()->setEnabled(enabled);
     }
 
     // Stops the shelf's speech, including whatever was to follow it.
@@ -109,21 +73,15 @@ public:
     {
         QObject::disconnect(afterSpeech);
         afterSpeech = {};
-        messages->stop();
+        q->stopAnswer();
     }
 
-    void stopNotifications()
-    {
-        if (notifier)
-            notifier->stopNotify();
-    }
+    void stopNotifications() { q->stopNotifier(); }
 
     void leave()
     {
         active = false;
-        setKeysEnabled(false);
-        standbyTimer->stop();
-        disconnectKeys();
+        q->releaseKeys();
     }
 
     // Runs once when the current speech ends by itself.
@@ -159,7 +117,10 @@ public:
             return;
         }
         const QString medium = mediumWord(book.mediaType());
-        if (book.mimeType() != AudioBook::Daisy) {
+        if (book.mimeType() == AudioBook::Text && book.titleStopTime() > 0) {
+            // The title in the synthetic voice that will read the book.
+            messages->playDaisyTitle(medium, book.titleFilename(), 0, float(book.titleStopTime()) / 1000, TextTitle::kindMessage(book));
+        } else if (book.mimeType() != AudioBook::Daisy) {
             messages->append(book.titleFilename(), true);
             messages->append(medium);
             messages->append(QString::number(book.number()));
@@ -173,26 +134,6 @@ public:
             const float start = float(book.titleStartTime()) / 1000;
             const float length = float(book.titleStopTime() - book.titleStartTime()) / 1000;
             messages->playDaisyTitle(medium, book.titleFilename(), start, length);
-        }
-    }
-
-    // A changed pitch or speed: spoken in normal mode; a beep where a book
-    // starts by itself, so as not to hold up its announcement.
-    void answerSetting(const QString &word, int value, bool atLimit)
-    {
-        if (mode == BookShelf::NormalMode) {
-            stopMessages();
-            messages->append(word, true);
-            if (value < 0)
-                messages->append(Message::minus);
-            messages->append(QString::number(qAbs(value)));
-            messages->playMessages();
-        } else if (value == 0) {
-            normalBeep->play();
-        } else if (atLimit) {
-            doubleBeep->play();
-        } else {
-            beep->play();
         }
     }
 
@@ -212,7 +153,7 @@ public:
     void refuseBrowsing(const char *function, const char *reason)
     {
         qCDebug(lcLibrary).nospace() << function << reason;
-        doubleBeep->play();
+        BookShelf::playSound(QStringLiteral("doubleBeep"));
     }
 
     bool browsingAllowed()
@@ -232,7 +173,7 @@ public:
         const int target = index + step;
         if (target < 0 || target >= collection.count()) {
             qCDebug(lcLibrary).nospace() << function << (target < 0 ? ": we are the first book" : ": we are at the last book");
-            doubleBeep->play();
+            BookShelf::playSound(QStringLiteral("doubleBeep"));
             q->playTitle(collection.audioBook(index));
             return;
         }
@@ -345,21 +286,9 @@ public:
     int index = 0;
     AudioBook bookInUse;
     BookCollection collection;
-    AudioSettings *audioSettings;
     Messages *messages;
-    QPointer<Notifier> notifier;
-    QPointer<Input> input;
-    TimerClass *standbyTimer;
     QList<MediaSource> mediaSources;
-    Sound *beep = nullptr;
-    Sound *alarmBeep = nullptr;
-    Sound *normalBeep = nullptr;
-    Sound *doubleBeep = nullptr;
-    Sound *tickBeep = nullptr;
-    Sound *bookshelfAdded = nullptr;
-    Sound *bookshelfRemoved = nullptr;
 
-    QList<QMetaObject::Connection> keyConnections;
     QMetaObject::Connection afterSpeech;
 
     // The search thread and the media handed to it, in arrival order.
@@ -411,7 +340,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         // others wait on the shelf. Two media would otherwise mean normal mode.
         qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, the shelf opens already in mode " << modeText(mode);
         if (added > 1)
-            bookshelfAdded->play();
+            BookShelf::playSound(QStringLiteral("bookshelfAdded"));
         return;
     }
     if (mediaSources.size() == 1)
@@ -421,7 +350,7 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
     qCDebug(lcLibrary).nospace() << function << ": " << added << " books added, mode " << modeText(mode);
 
     if (active || bookInUse.isDefined()) {
-        bookshelfAdded->play();
+        BookShelf::playSound(QStringLiteral("bookshelfAdded"));
         if (active) {
             setKeysEnabled(true);
             if (mode == BookShelf::LastPlayedMode)
@@ -431,22 +360,21 @@ void BookShelfPrivate::applyFoundBooks(const MediaSource &mediaSource, const QLi
         return;
     }
     if (added > 1)
-        bookshelfAdded->play();
+        BookShelf::playSound(QStringLiteral("bookshelfAdded"));
     startRequested = true;
     Q_EMIT q->audioBooksAdded();
 }
 
 BookShelf::BookShelf(AudioSettings *audioSettings, Input *input, QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<BookShelfPrivate>(this, audioSettings, input))
+    : ModeBase(QStringLiteral("shelf"), input, audioSettings, parent)
+    , d(std::make_unique<BookShelfPrivate>(this, messages()))
 {
     qRegisterMetaType<MediaSource>("MediaSource");
     qRegisterMetaType<AudioBook>("AudioBook");
     qRegisterMetaType<QList<AudioBook>>();
     QSettings().setValue(QStringLiteral("bookshelfMenuItem"), false);
-    connect(d->standbyTimer, &TimerClass::timeout, this, &BookShelf::standbyTimerTimeout);
-    // The simulator's status: the books listed, the shelf's standby countdown.
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
+    buildKeyTable();
+    // The simulator's status: the books listed.
     Platform::provideStatus(this, QStringLiteral("shelf"), [this] { return QString::number(count()); });
 
     d->searchThread.setObjectName(QStringLiteral("BookSearch"));
@@ -473,6 +401,11 @@ int BookShelf::count() const
 AudioBook BookShelf::bookInUse() const
 {
     return d->bookInUse;
+}
+
+void BookShelf::setBookInUse(const AudioBook &audioBook)
+{
+    d->bookInUse = audioBook;
 }
 
 AudioBook BookShelf::bookAt(int index) const
@@ -540,9 +473,6 @@ void BookShelf::run()
 {
     d->startRequested = false;
     d->active = true;
-    d->setKeysEnabled(false);
-    if (d->input)
-        d->input->setAutoRepeat(false);
 
     if (d->bookInUse.isDefined()) {
         d->index = qMax(0, d->collection.indexOf(d->bookInUse));
@@ -600,9 +530,7 @@ void BookShelf::run()
         d->speakBookshelfAndTitle();
     }
 
-    d->setKeysEnabled(true);
-    d->standbyTimer->start();
-    d->connectKeys();
+    takeKeys();
 }
 
 void BookShelf::runNormal()
@@ -637,98 +565,79 @@ void BookShelf::playTitleFinished()
     Q_EMIT audioBookSelected(automaticPlay());
 }
 
-void BookShelf::keyPressEvent(int key)
+void BookShelf::buildKeyTable()
 {
-    switch (key) {
-    case BUTTON_EJECT:
+    onKeys(Press, allKeys(), [](int) { playSound(QStringLiteral("beep")); });
+    onKey(Press, BUTTON_EJECT, [this](int) {
         if (!d->collection.containsMediaType(MediaSource::MediaTypeCdRom))
             return;
         d->setKeysEnabled(false);
         d->stopNotifications();
         d->stopMessages();
-        d->messages->play(Message::eject);
+        messages()->play(Message::eject);
         Q_EMIT ejectCd();
-        return;
-    case BUTTON_PITCH_UP:
-    case BUTTON_PITCH_DOWN: {
-        if (d->audioSettings)
-            d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
-        const int pitch = d->audioSettings ? d->audioSettings->pitch() : 0;
-        d->answerSetting(Message::pitch, pitch, qAbs(pitch) == 4);
-        return;
-    }
-    case BUTTON_SPEED_UP:
-    case BUTTON_SPEED_DOWN: {
-        if (d->audioSettings)
-            d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
-        const int speed = d->audioSettings ? d->audioSettings->speed() : 0;
-        d->answerSetting(Message::speed, speed, speed == 3 || speed == -1);
-        return;
-    }
-    default:
-        d->beep->play();
-        return;
-    }
-}
+    });
+    const Action setting = [this](int key) {
+        if (d->mode == NormalMode)
+            d->stopMessages();
+        const bool pitch = key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN;
+        answerSetting(pitch ? Pitch : Speed, key == BUTTON_PITCH_UP || key == BUTTON_SPEED_UP ? 1 : -1);
+    };
+    onKeys(Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, setting);
 
-void BookShelf::keyReleaseEvent(int key)
-{
-    switch (key) {
-    case BUTTON_POWER:
+    onKey(Release, BUTTON_POWER, [this](int) {
         if (d->mode == SingleMode)
             return;
         d->stopMessages();
-        if (d->notifier)
-            d->notifier->batteryStatus();
-        return;
-    case BUTTON_VOLUME_UP:
-    case BUTTON_VOLUME_DOWN: {
-        if (!d->audioSettings)
-            return;
-        const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
-        SoundManager::instance()->play(SoundManager::volumeAnswer(volume, d->audioSettings->volumeMaxRS1Level()));
-        return;
-    }
-    case BUTTON_REWIND:
-        walkAudioBook(-1);
-        return;
-    case BUTTON_FAST_FORWARD:
-        walkAudioBook(+1);
-        return;
-    case BUTTON_PLAY_STOP:
-        selectAudioBook(d->collection.audioBook(d->index));
-        return;
-    default:
-        return;
-    }
-}
+        answerBatteryStatus();
+    });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
+    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBook(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+    onKey(Release, BUTTON_PLAY_STOP, [this](int) { selectAudioBook(d->collection.audioBook(d->index)); });
 
-void BookShelf::keyHoldEvent(int key)
-{
-    switch (key) {
-    case BUTTON_POWER:
+    onKey(Hold, BUTTON_POWER, [this](int) {
         qCDebug(lcLibrary) << "Shutdown from BookShelf";
         d->leave();
         d->stopMessages();
         d->stopNotifications();
         Q_EMIT shutdown();
-        return;
-    case BUTTON_SLEEP_MENU:
+    });
+    onKey(Hold, BUTTON_SLEEP_MENU, [this](int) {
         if (d->mode == SingleMode)
             return;
         d->stopMessages();
         d->stopNotifications();
         QTimer::singleShot(Platform::scaledMsec(10), this, &BookShelf::runSystemSettings);
-        return;
-    case BUTTON_REWIND:
-        walkAudioBookMediaType(-1);
-        return;
-    case BUTTON_FAST_FORWARD:
-        walkAudioBookMediaType(+1);
-        return;
-    default:
-        return;
-    }
+    });
+    onKeys(Hold, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBookMediaType(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+}
+
+bool BookShelf::answersWithBeeps() const
+{
+    // Where a book starts by itself a beep does not hold up its announcement.
+    return d->mode != NormalMode;
+}
+
+void BookShelf::keysTakenAway()
+{
+    d->stopMessages();
+    d->active = false;
+    ModeBase::keysTakenAway();
+}
+
+void BookShelf::sleepExpired()
+{
+    d->stopMessages();
+    d->active = false;
+    ModeBase::sleepExpired();
+}
+
+void BookShelf::standbyExpired()
+{
+    qCDebug(lcLibrary) << "void BookShelf::standbyTimerTimeout()";
+    d->stopMessages();
+    d->active = false;
+    ModeBase::standbyExpired();
 }
 
 void BookShelf::runSystemSettings()
@@ -737,31 +646,20 @@ void BookShelf::runSystemSettings()
         qCDebug(lcLibrary).nospace() << Q_FUNC_INFO << ": system settings only available in normal mode";
         return;
     }
-    d->disconnectKeys();
-    d->standbyTimer->stop();
     d->stopMessages();
-    d->active = false;
+    d->leave();
     // run() comes back to this book.
     d->bookInUse = d->collection.audioBook(d->index);
 
     // No nested event loop: the menu's end signals start the follow-up from
     // the event loop, as the main controller does with its modes.
-    auto *menu = new SystemSettings(d->audioSettings, d->input);
+    auto *menu = new SystemSettings(audioSettings(), input());
     connect(menu, &SystemSettings::shutdown, this, &BookShelf::shutdown, Qt::QueuedConnection);
     connect(menu, &SystemSettings::finished, this, &BookShelf::run, Qt::QueuedConnection);
     connect(menu, &SystemSettings::quitToBookshelf, this, &BookShelf::run, Qt::QueuedConnection);
-    for (auto signal : {&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
+    for (auto signal : std::initializer_list<void (SystemSettings::*)()>{&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
         connect(menu, signal, menu, &QObject::deleteLater);
     QTimer::singleShot(Platform::scaledMsec(10), menu, &SystemSettings::run);
-}
-
-void BookShelf::standbyTimerTimeout()
-{
-    qCDebug(lcLibrary) << Q_FUNC_INFO;
-    d->stopMessages();
-    d->doubleBeep->play();
-    d->leave();
-    Q_EMIT shutdown();
 }
 
 // The shelf's moves are done by its private record; these entries give
@@ -819,7 +717,7 @@ void BookShelf::removeMediaSource(MediaSource mediaSource)
     d->collection.removeAudioBooksByMediaType(mediaType);
     // Heard once per medium that brought books, not for every device node that goes with it.
     if (d->collection.count() < before)
-        d->bookshelfRemoved->play();
+        playSound(QStringLiteral("bookshelfRemoved"));
     d->mediaSources.removeOne(mediaSource);
     QSettings settings;
     settings.setValue(QStringLiteral("bookshelfMenuItem"), d->collection.count() > 1);

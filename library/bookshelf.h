@@ -5,8 +5,7 @@
 
 #include "library/audiobook.h"
 #include "library/mediasource.h"
-
-#include <QObject>
+#include "system/modebase.h"
 
 #include <memory>
 
@@ -25,7 +24,7 @@ class BookShelfPrivate;
  * One instance, created by the main controller at power-up; lives until the
  * process ends. Main thread.
  */
-class BookShelf : public QObject
+class BookShelf : public ModeBase
 {
     Q_OBJECT
 
@@ -43,6 +42,8 @@ public:
     int count() const;
     /** The book handed to the player (or to return to); undefined otherwise. */
     AudioBook bookInUse() const;
+    /** The book the player reads, when the controller starts it without the shelf's choice (back from the menu). */
+    void setBookInUse(const AudioBook &audioBook);
     /** The book at a position; the undefined book (and a log line) when there is none. */
     AudioBook bookAt(int index) const;
     /** Remembers on the book's medium that it was read last (only on media with several books). */
@@ -58,9 +59,6 @@ public:
 public Q_SLOTS:
     void run();
     void runNormal();
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
     void addMediaSource(MediaSource mediaSource);
     void removeMediaSource(MediaSource mediaSource);
     /** The drive kept the disc: said at once on the shelf, else when the shelf opens next. */
@@ -68,7 +66,6 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void quit();
-    void shutdown();
     void audioBooksAdded();
     void audioBookSelected(bool autoPlay);
     void audioBookInUseRemoved();
@@ -77,11 +74,17 @@ Q_SIGNALS:
 private Q_SLOTS:
     void runSystemSettings();
     void playTitleFinished();
-    void standbyTimerTimeout();
     void audioBooksFound(const MediaSource &mediaSource, int serial, const QList<AudioBook> &audioBooks);
+
+protected:
+    bool answersWithBeeps() const override;
+    void keysTakenAway() override;
+    void sleepExpired() override;
+    void standbyExpired() override;
 
 private:
     friend class BookShelfPrivate;
+    void buildKeyTable();
     void playTitle(const AudioBook &book);
     void walkAudioBook(int step);
     void walkAudioBookMediaType(int step);

@@ -173,6 +173,17 @@ void MediaClassPrivate::searchReported(int serial, const MediaSource &found)
     if (prioritySerial != 0 && serial != prioritySerial) {
         qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] held until the priority medium has reported:" << found.device();
         heldReports.append(found);
+        // A priority medium whose search hangs must not hide the others for ever.
+        if (heldReports.size() == 1) {
+            const int waitingFor = prioritySerial;
+            QTimer::singleShot(Platform::scaledMsec(MediaClass::kPriorityHoldMsec), q, [this, waitingFor] {
+                if (prioritySerial != waitingFor)
+                    return;
+                qCDebug(lcLibrary) << "[MediaClass::searchingFilesReady] the priority medium takes too long: the others are reported";
+                prioritySerial = 0;
+                releaseHeldReports();
+            });
+        }
         return;
     }
     q->searchingFilesReady(found);

@@ -35,6 +35,8 @@ public:
     static constexpr int kSearchSpacingMsec = 500;
     /** Longest time a drive that is not ready keeps the media class busy. */
     static constexpr int kNotReadyBusyMsec = 30000;
+    /** Longest time the other media's books wait for a priority medium that is still searched. */
+    static constexpr int kPriorityHoldMsec = 60000;
 
     explicit MediaClass(QObject *parent = nullptr);
     ~MediaClass() override;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemark.h"
 
+#include "library/bookextras.h"
 #include "library/logcategory.h"
 #include "library/markerfile.h"
 #include "library/markerxml.h"
@@ -20,6 +21,8 @@ const QString smilListPosName = QStringLiteral("smilListPos");
 const QString navListPosName = QStringLiteral("navListPos");
 const QString clipNodePosName = QStringLiteral("clipNodePos");
 const QString playerTimeName = QStringLiteral("playerTime");
+// An attribute, not a sixth child: firmware that predates it reads the entry as before.
+const QString identifierName = QStringLiteral("identifier");
 
 constexpr int entryChildren = 5;
 constexpr int indentation = 1;
@@ -37,6 +40,17 @@ MarkerXml::Node textElement(const QString &name, const QString &text)
     MarkerXml::Node node = element(name);
     node.text = text;
     return node;
+}
+
+void setIdentifier(MarkerXml::Node &entry, const QString &identifier)
+{
+    for (auto &attribute : entry.attributes) {
+        if (attribute.first == identifierName) {
+            attribute.second = identifier;
+            return;
+        }
+    }
+    entry.attributes.append({identifierName, identifier});
 }
 
 } // namespace
@@ -84,7 +98,7 @@ bool Resumemark::write(ResumemarkData &data)
         textElement(playerTimeName, QString::number(data.playerTime)),
     };
 
-    MarkerXml::Node *entry = findResumemark(root, data.title);
+    MarkerXml::Node *entry = findResumemark(root, data.title, data.identifier);
     if (!entry) {
         qCDebug(lcLibrary, "%s: No existing resumemark found, create new for adding!", Q_FUNC_INFO);
         root.children.push_back(element(entryName));
@@ -104,13 +118,82 @@ bool Resumemark::write(ResumemarkData &data)
         }
         qCDebug(lcLibrary, "%s: old nodes are replaced!", Q_FUNC_INFO);
     }
+    if (!data.identifier.isEmpty())
+        setIdentifier(*entry, data.identifier);
+    // When the place was stored: a book resumed after a long pause starts a
+    // little earlier, so the reader finds the thread again.
+    BookExtras extras;
+    extras.read(*entry);
+    extras.storedAt = BookClock::now();
+    extras.write(*entry);
 
+    return save(root, Q_FUNC_INFO);
+}
+
+bool Resumemark::save(const MarkerXml::Node &root, const char *function)
+{
     const QByteArray content = MarkerXml::write(root, declaration, indentation);
     if (MarkerFile::save(fileName(), content) != MarkerFile::SaveResult::Saved) {
-        qCWarning(lcLibrary, "%s: Failed to open file for writing new xml!", Q_FUNC_INFO);
+        qCWarning(lcLibrary, "%s: Failed to open file for writing new xml!", function);
         return false;
     }
     return true;
+}
+
+bool Resumemark::readBook(const QString &title, const QString &identifier, BookPlace *place, BookExtras *extras)
+{
+    if (!m_valid)
+        return false;
+    MarkerXml::Node root;
+    if (!rootElement(root))
+        return false;
+    const MarkerXml::Node *entry = findResumemark(root, title, identifier);
+    ResumemarkData data;
+    if (!entry || !readNumbers(*entry, data, Q_FUNC_INFO))
+        return false;
+    *place = {data.smilListPos, data.navListPos, data.clipNodePos, data.playerTime};
+    extras->read(*entry);
+    return true;
+}
+
+bool Resumemark::updateBook(const QString &title, const QString &identifier, const std::function<void(BookPlace &, BookExtras &)> &change)
+{
+    if (!m_valid)
+        return false;
+    MarkerXml::Node root;
+    if (!rootElement(root)) {
+        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
+        return false;
+    }
+    ResumemarkData data;
+    BookExtras extras;
+    MarkerXml::Node *entry = findResumemark(root, title, identifier);
+    if (entry) {
+        if (!readNumbers(*entry, data, Q_FUNC_INFO)) {
+            // Not patched piecemeal: the player's next stop rewrites the whole entry.
+            qCWarning(lcLibrary, "%s: the entry of %s cannot be read, left as it is", Q_FUNC_INFO, qUtf8Printable(title));
+            return false;
+        }
+        extras.read(*entry);
+    }
+    BookPlace place{data.smilListPos, data.navListPos, data.clipNodePos, data.playerTime};
+    change(place, extras);
+
+    if (!entry) {
+        root.children.push_back(element(entryName));
+        entry = &root.children.back();
+        entry->children.push_back(textElement(titleName, MarkerFile::titleToFile(title)));
+        for (const QString *name : {&smilListPosName, &navListPosName, &clipNodePosName, &playerTimeName})
+            entry->children.push_back(element(*name));
+    }
+    entry->child(smilListPosName)->text = QString::number(place.first);
+    entry->child(navListPosName)->text = QString::number(place.second);
+    entry->child(clipNodePosName)->text = QString::number(place.third);
+    entry->child(playerTimeName)->text = QString::number(place.time);
+    if (!identifier.isEmpty())
+        setIdentifier(*entry, identifier);
+    extras.write(*entry);
+    return save(root, Q_FUNC_INFO);
 }
 
 bool Resumemark::read(ResumemarkData &data)
@@ -124,13 +207,18 @@ bool Resumemark::read(ResumemarkData &data)
         return false;
     }
 
-    const MarkerXml::Node *entry = findResumemark(root, data.title);
+    const MarkerXml::Node *entry = findResumemark(root, data.title, data.identifier);
     if (!entry) {
         qCDebug(lcLibrary, "%s: no resumemark found for %s", Q_FUNC_INFO, qUtf8Printable(data.title));
         return false;
     }
-    if (entry->children.size() != entryChildren) {
-        qCWarning(lcLibrary, "%s: wrong number of nodes available!", Q_FUNC_INFO);
+    return readNumbers(*entry, data, Q_FUNC_INFO);
+}
+
+bool Resumemark::readNumbers(const MarkerXml::Node &entry, ResumemarkData &data, const char *function)
+{
+    if (entry.children.size() != entryChildren) {
+        qCWarning(lcLibrary, "%s: wrong number of nodes available!", function);
         return false;
     }
 
@@ -138,9 +226,9 @@ bool Resumemark::read(ResumemarkData &data)
     const QString *const names[] = { &smilListPosName, &navListPosName, &clipNodePosName, &playerTimeName };
     int *const intFields[] = { &data.smilListPos, &data.navListPos, &data.clipNodePos, nullptr };
     for (int i = 0; i < 4; ++i) {
-        const MarkerXml::Node *child = entry->child(*names[i]);
+        const MarkerXml::Node *child = entry.child(*names[i]);
         if (!child) {
-            qCWarning(lcLibrary, "%s: %s is not found!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            qCWarning(lcLibrary, "%s: %s is not found!", function, qUtf8Printable(*names[i]));
             return false;
         }
         bool ok = false;
@@ -150,7 +238,7 @@ bool Resumemark::read(ResumemarkData &data)
         if (!ok) {
             // A damaged number reads as 0, like any text that is no number: the
             // other fields still bring the reader near the place.
-            qCWarning(lcLibrary, "%s: %s is not a number!", Q_FUNC_INFO, qUtf8Printable(*names[i]));
+            qCWarning(lcLibrary, "%s: %s is not a number!", function, qUtf8Printable(*names[i]));
             value = 0;
         }
         if (intFields[i])
@@ -222,22 +310,33 @@ bool Resumemark::rootElement(MarkerXml::Node &root)
     return true;
 }
 
-MarkerXml::Node *Resumemark::findResumemark(MarkerXml::Node &root, const QString &title)
+MarkerXml::Node *Resumemark::findResumemark(MarkerXml::Node &root, const QString &title, const QString &identifier)
 {
     const QString key = MarkerFile::titleToFile(title);
     bool any = false;
+    MarkerXml::Node *titleOnly = nullptr;
     for (MarkerXml::Node &entry : root.children) {
         if (entry.isText || entry.name != entryName)
             continue;
         any = true;
         const MarkerXml::Node *entryTitle = entry.child(titleName);
         const QString text = entryTitle ? entryTitle->allText() : QString();
-        if (text == key) {
+        if (text != key)
+            continue;
+        const QString stored = entry.attribute(identifierName);
+        if (stored == identifier) {
             qCDebug(lcLibrary, "%s: book title is found.. return resumemark..", Q_FUNC_INFO);
             return &entry;
         }
+        if (stored.isEmpty() && !titleOnly)
+            titleOnly = &entry;
     }
     if (!any)
         qCDebug(lcLibrary, "%s: no resumemark items found!", Q_FUNC_INFO);
+    if (titleOnly && !identifier.isEmpty()) {
+        // Stored before identifiers were kept: still this book's place.
+        qCDebug(lcLibrary, "%s: resumemark of %s found by its title alone", Q_FUNC_INFO, qUtf8Printable(title));
+        return titleOnly;
+    }
     return nullptr;
 }

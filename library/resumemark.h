@@ -5,17 +5,29 @@
 
 #include <QString>
 
+#include <functional>
+
+struct BookExtras;
+struct BookPlace;
 namespace MarkerXml {
 struct Node;
 }
 
 /**
  * One book's position as the CD, digital-book and EPUB players keep it. The
- * meaning of the numbers is each player's own; title is the key.
+ * meaning of the numbers is each player's own; title and identifier are the key.
  */
 struct ResumemarkData
 {
     QString title;
+    /**
+     * The book's own identifier where it has one (an EPUB's dc:identifier), so
+     * that two books of one title (the volumes of a work, the issues of a
+     * magazine) keep a place each. An entry stored before identifiers were
+     * kept has none: it is still found by its title, and takes the
+     * identifier at its next write.
+     */
+    QString identifier;
     int smilListPos = 0;
     int navListPos = 0;
     int clipNodePos = 0;
@@ -46,13 +58,26 @@ public:
     /** Empties the store (the factory-defaults action); false when there is no file. */
     bool clear();
 
+    /**
+     * A book's place and extras (see BookExtras); false when the store holds
+     * no entry for it (then both are left as they are).
+     */
+    bool readBook(const QString &title, const QString &identifier, BookPlace *place, BookExtras *extras);
+    /**
+     * Changes a book's place or extras in one atomic write; a book without an
+     * entry gets one at the start of the book. False when nothing was written.
+     */
+    bool updateBook(const QString &title, const QString &identifier, const std::function<void(BookPlace &, BookExtras &)> &change);
+
     /** "/root/quimbo/resumemark.xml" below the platform root. */
     static QString fileName();
 
 private:
     bool createFile();
     bool rootElement(MarkerXml::Node &root);
-    MarkerXml::Node *findResumemark(MarkerXml::Node &root, const QString &title);
+    MarkerXml::Node *findResumemark(MarkerXml::Node &root, const QString &title, const QString &identifier);
+    bool readNumbers(const MarkerXml::Node &entry, ResumemarkData &data, const char *function);
+    bool save(const MarkerXml::Node &root, const char *function);
 
     bool m_valid = true;
 };

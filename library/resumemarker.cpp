@@ -2,7 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemarker.h"
 
-ResumeMarker::ResumeMarker(const QString &title) : m_title(title) { }
+ResumeMarker::ResumeMarker(const QString &title, const QString &identifier)
+    : m_title(title)
+    , m_identifier(identifier)
+{
+}
 
 void ResumeMarker::clear()
 {

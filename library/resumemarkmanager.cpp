@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemarkmanager.h"
 
+#include "library/bookextras.h"
 #include "library/lastplayedmarker.h"
 #include "library/logcategory.h"
 #include "library/markerfile.h"
@@ -35,15 +36,16 @@ QString ResumeMarkManager::resumeMarkerFile()
     return Platform::path(QStringLiteral("/root/quimbo/resumemarker.xml"));
 }
 
-ResumeMarker *ResumeMarkManager::loadResumeMarker(const QString &title)
+ResumeMarker *ResumeMarkManager::loadResumeMarker(const QString &title, const QString &identifier)
 {
-    auto *marker = new ResumeMarker(title);
+    auto *marker = new ResumeMarker(title, identifier);
     ResumeMarkManager manager;
     manager.readXml(resumeMarkerFile(), MarkerFile::kMaxStoreSize);
-    if (const ResumeMarker *stored = manager.find(title)) {
+    if (const ResumeMarker *stored = manager.find(title, identifier)) {
         marker->setTimeOffset(stored->timeOffset());
         marker->setSpineIndex(stored->spineIndex());
         marker->setClipIndex(stored->clipIndex());
+        marker->setExtras(stored->extras());
     }
     return marker;
 }
@@ -62,14 +64,15 @@ bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
         return false;
     }
 
-    ResumeMarker *stored = manager.find(marker->title());
-    if (!stored) {
-        manager.resumeMarkers.push_back(std::make_unique<ResumeMarker>(marker->title()));
-        stored = manager.resumeMarkers.back().get();
-    }
+    ResumeMarker *stored = manager.findOrAppend(marker->title(), marker->identifier());
     stored->setTimeOffset(marker->timeOffset());
     stored->setSpineIndex(marker->spineIndex());
     stored->setClipIndex(marker->clipIndex());
+    // When the place was stored: a book resumed after a long pause starts a
+    // little earlier, so the reader finds the thread again.
+    BookExtras extras = stored->extras();
+    extras.storedAt = BookClock::now();
+    stored->setExtras(extras);
 
     if (!manager.writeXml(path))
         return false;
@@ -80,6 +83,37 @@ bool ResumeMarkManager::saveResumeMarker(const ResumeMarker *marker)
     qCDebug(lcLibrary).noquote() << "SpineIndex:" << marker->spineIndex();
     qCDebug(lcLibrary).noquote() << "ClipIndex :" << marker->clipIndex();
     return true;
+}
+
+bool ResumeMarkManager::readBook(const QString &title, const QString &identifier, BookPlace *place, BookExtras *extras)
+{
+    ResumeMarkManager manager;
+    manager.readXml(resumeMarkerFile(), MarkerFile::kMaxStoreSize);
+    const ResumeMarker *stored = manager.find(title, identifier);
+    if (!stored)
+        return false;
+    *place = {stored->spineIndex(), stored->clipIndex(), 0, stored->timeOffset()};
+    *extras = stored->extras();
+    return true;
+}
+
+bool ResumeMarkManager::updateBook(const QString &title, const QString &identifier, const std::function<void(BookPlace &, BookExtras &)> &change)
+{
+    const QString path = resumeMarkerFile();
+    ResumeMarkManager manager;
+    if (manager.readXml(path, MarkerFile::kMaxStoreSize) == ReadStatus::Refused) {
+        qCWarning(lcLibrary).noquote() << "[ResumeMarkManager::updateBook] cannot read" << path << "- change refused, the stored markers are kept";
+        return false;
+    }
+    ResumeMarker *stored = manager.findOrAppend(title, identifier);
+    BookPlace place{stored->spineIndex(), stored->clipIndex(), 0, stored->timeOffset()};
+    BookExtras extras = stored->extras();
+    change(place, extras);
+    stored->setSpineIndex(place.first);
+    stored->setClipIndex(place.second);
+    stored->setTimeOffset(place.time);
+    stored->setExtras(extras);
+    return manager.writeXml(path);
 }
 
 LastPlayedMarker *ResumeMarkManager::loadLastPlayedMarker(const QString &path, const QString &mediaId)
@@ -209,6 +243,9 @@ bool ResumeMarkManager::writeXml(const QString &path)
                 { QStringLiteral("spineIndex"), QString::number(marker->spineIndex()) },
                 { QStringLiteral("clipIndex"), QString::number(marker->clipIndex()) },
             };
+            if (!marker->identifier().isEmpty())
+                element.attributes.append({ QStringLiteral("identifier"), marker->identifier() });
+            marker->extras().write(element);
         }
     } else if (!lastPlayedMarkers.empty()) {
         root.name = lastPlayedRoot;
@@ -244,15 +281,45 @@ bool ResumeMarkManager::writeXml(const QString &path)
     return false;
 }
 
-ResumeMarker *ResumeMarkManager::find(const QString &title) const
+ResumeMarker *ResumeMarkManager::find(const QString &title, const QString &identifier) const
 {
     // Titles are held as read from the file; bring the key into the same form.
     const QString key = MarkerFile::titleFromFile(MarkerFile::titleToFile(title));
+    ResumeMarker *titleOnly = nullptr;
     for (const auto &marker : resumeMarkers) {
-        if (marker->title() == key)
+        if (marker->title() != key)
+            continue;
+        if (marker->identifier() == identifier)
             return marker.get();
+        if (marker->identifier().isEmpty() && !titleOnly)
+            titleOnly = marker.get();
     }
-    return nullptr;
+    // Stored before identifiers were kept: still this book's place.
+    return identifier.isEmpty() ? nullptr : titleOnly;
+}
+
+ResumeMarker *ResumeMarkManager::findOrAppend(const QString &title, const QString &identifier)
+{
+    ResumeMarker *stored = find(title, identifier);
+    if (stored && stored->identifier() == identifier)
+        return stored;
+    auto fresh = std::make_unique<ResumeMarker>(title, identifier);
+    if (stored) {
+        // The old title-only marker becomes this book's, in its place in the file.
+        qCDebug(lcLibrary).noquote() << "[ResumeMarkManager] marker of" << title << "now kept with its identifier" << identifier;
+        fresh->setTimeOffset(stored->timeOffset());
+        fresh->setSpineIndex(stored->spineIndex());
+        fresh->setClipIndex(stored->clipIndex());
+        fresh->setExtras(stored->extras());
+        for (auto &marker : resumeMarkers) {
+            if (marker.get() == stored) {
+                marker = std::move(fresh);
+                return marker.get();
+            }
+        }
+    }
+    resumeMarkers.push_back(std::move(fresh));
+    return resumeMarkers.back().get();
 }
 
 LastPlayedMarker *ResumeMarkManager::findLastPlayed(quint64 mediaId) const
@@ -272,7 +339,10 @@ void ResumeMarkManager::processResumeMark(const MarkerXml::Node &element)
         return;
     }
     // Missing or empty numbers count as 0: the start of the book.
-    auto marker = std::make_unique<ResumeMarker>(MarkerFile::titleFromFile(title));
+    auto marker = std::make_unique<ResumeMarker>(MarkerFile::titleFromFile(title), element.attribute(QStringLiteral("identifier")));
+    BookExtras extras;
+    extras.read(element);
+    marker->setExtras(extras);
     marker->setTimeOffset(element.attribute(QStringLiteral("timeOffset")).toLongLong());
     marker->setSpineIndex(element.attribute(QStringLiteral("spineIndex")).toInt());
     marker->setClipIndex(element.attribute(QStringLiteral("clipIndex")).toInt());

@@ -6,9 +6,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+struct BookExtras;
+struct BookPlace;
 class LastPlayedMarker;
 class ResumeMarker;
 namespace MarkerXml {
@@ -37,11 +40,21 @@ public:
     static QString resumeMarkerFile();
 
     /**
-     * The marker stored for title, or a new one at the start of the book.
-     * Never null; the caller owns it.
+     * The marker stored for the book, or a new one at the start of the book.
+     * Never null; the caller owns it. A marker stored with the title alone
+     * is the book's too (see ResumeMarker).
      */
-    static ResumeMarker *loadResumeMarker(const QString &title);
+    static ResumeMarker *loadResumeMarker(const QString &title, const QString &identifier = QString());
+    /** Stores the place (and when it was stored); the extras kept in the file stay. */
     static bool saveResumeMarker(const ResumeMarker *marker);
+
+    /**
+     * A book's place (first: spine index, second: clip index, third: 0, time:
+     * time offset) and extras; false when the file holds no marker for it.
+     */
+    static bool readBook(const QString &title, const QString &identifier, BookPlace *place, BookExtras *extras);
+    /** Changes a book's place or extras in one atomic write; false when nothing was written. */
+    static bool updateBook(const QString &title, const QString &identifier, const std::function<void(BookPlace &, BookExtras &)> &change);
 
     /**
      * The first marker of the file whose medium identifier is mediaId (decimal
@@ -62,7 +75,9 @@ private:
     };
     ReadStatus readXml(const QString &path, qint64 maxSize);
     bool writeXml(const QString &path);
-    ResumeMarker *find(const QString &title) const;
+    ResumeMarker *find(const QString &title, const QString &identifier) const;
+    /** The book's marker; a new one appended when there is none, one stored with the title alone given the identifier. */
+    ResumeMarker *findOrAppend(const QString &title, const QString &identifier);
     LastPlayedMarker *findLastPlayed(quint64 mediaId) const;
     void readElements(const MarkerXml::Node &node);
     void processResumeMark(const MarkerXml::Node &element);

@@ -17,13 +17,12 @@
 #include "players/digitalaudiobookplayer.h"
 #include "players/epubaudiobookplayer.h"
 #include "players/logcategory.h"
+#include "players/readerextras.h"
 #include "speech/messages.h"
+#include "players/ttsaudiobookplayer.h"
 #include "system/delay.h"
 #include "system/notifier.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
 #include "system/systemsettings.h"
-#include "system/timerclass.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -32,30 +31,14 @@
 
 namespace {
 
-constexpr int kStandbySeconds = 1800;
-constexpr int kSleepWarningSeconds = 60;
-constexpr int kSleepStepSeconds = 900;
-constexpr int kSleepMaxSeconds = 3600;
 constexpr int kShortJumpSeconds = 10;
 constexpr int kWindRepeatMsec = 2000;
 constexpr int kFastRepeatMsec = 290;
-constexpr int kPitchEnd = 4;
-constexpr int kSpeedLowest = -1;
-constexpr int kSpeedHighest = 3;
-constexpr int kVolumeEdgeLow = 7;
-constexpr int kVolumeEdgeHigh = 21;
 
 const QString kDaisyPlayer = QStringLiteral("Daisy Player");
 const QString kEpubPlayer = QStringLiteral("Epub Player");
-
-// What messagesFinished() does when the current spoken answer ends.
-enum AfterMessage {
-    ResumePaused = 0, ///< unpause a paused player, unmute
-    PlayAfterStartOfBook = 1,
-    EndOfFastSeek = 2,
-    EndOfSlowSeek = 3,
-    EndOfLevelAnnouncement = 4,
-};
+const QString kTtsPlayer = QStringLiteral("Tts Player");
+const QString kCdPlayer = QStringLiteral("Cdda Player");
 
 AudioBookPlayerInterface *createPlayer(int mimeType)
 {
@@ -67,6 +50,8 @@ AudioBookPlayerInterface *createPlayer(int mimeType)
         return new CddaAudioBookPlayer;
     if (mimeType == AudioBook::DigitalAudio)
         return new DigitalAudioBookPlayer;
+    if (mimeType == AudioBook::Text)
+        return new TtsAudioBookPlayer;
     return nullptr;
 }
 
@@ -93,17 +78,27 @@ public:
 
     bool playing() const { return player && player->isPlaying(); }
     QString playerName() const { return player ? player->name() : QString(); }
-    bool isDaisy() const { return playerName() == kDaisyPlayer; }
+    // A book read aloud walks levels and pages like a DAISY book.
+    bool isDaisy() const { return playerName() == kDaisyPlayer || playerName() == kTtsPlayer; }
     bool speaksBookEnds() const { return isDaisy() || playerName() == kEpubPlayer; }
+    // Only a disc ends as a CD: a folder of MP3 files and an EPUB are books to
+    // their reader, whatever the player underneath (the older answers said
+    // "end of CD" for every player but the DAISY one).
+    QString endPrompt() const { return playerName() == kCdPlayer ? Message::end_of_cd : Message::end_of_book; }
+    QString startPrompt() const { return playerName() == kCdPlayer ? Message::begin_of_cd : Message::start_of_book; }
     static int navigationMode() { return QSettings().value(QStringLiteral("navigationMode"), 1).toInt(); }
 
-    /** Speaks the messages as one utterance; finished() of the messages follows its end. */
-    void say(const QStringList &names);
-    void connectKeys();
-    void disconnectKeys();
-    void stopPlayer();
+    void say(const QStringList &words, AudioBookPlayer::Answer answer = AudioBookPlayer::Answer()) { q->say(words, std::move(answer)); }
     void closePlayer();
+    /** Plays from where the book stands, unless it plays already. */
+    void playIfStopped();
+    /** Says that @p audioBook cannot be played; false, for open() to return. */
+    bool refuseBook(const AudioBook &audioBook);
+    /** Nothing of the book plays (its audio missing or broken): said; the device may switch itself off. */
+    void answerPlayFailed();
 
+    void buildKeyTable();
+    void eject();
     void windRelease(int key);
     void timeJump(int seconds);
     void timeSeek(int direction, bool restart);
@@ -111,69 +106,38 @@ public:
     void answerWalk(int result);
     /** Hold and repeat of a wind key while stopped in navigation mode 2 or 3. */
     void stepNavigation(int direction);
-    void stepSleepTimer();
+    /** Hold and repeat of a wind key: a time seek, or the navigation mode's step while stopped. */
+    void windHeld(int key, bool restart);
+    void restartBook();
     bool discInDrive() const;
+    /** The reader's play from the stored place: with the recap after a pause. */
+    bool resumePlaying();
+    /** Stopped, navigation mode 4: plays from the next or previous bookmark. */
+    void walkBookmark(int direction);
+    /** The held pitch keys: their press changed the pitch, the hold puts it back and acts on bookmarks. */
+    void bookmarkHold(int key);
 
     AudioBookPlayer *const q;
     AudioBook book;
     AudioBookPlayerInfo *info = nullptr;
-    AudioSettings *audioSettings = nullptr;
-    Messages *messages = nullptr;
-    Notifier *notifier = nullptr;
-    Input *input = nullptr;
-    TimerClass *standbyTimer = nullptr;
-    TimerClass *sleepTimer = nullptr;
     std::unique_ptr<AudioBookPlayerInterface> player;
-    Sound *beep = nullptr;
-    Sound *normalBeep = nullptr;
-    Sound *doubleBeep = nullptr;
-    Sound *alarmBeep = nullptr;
-    Sound *tickBeep = nullptr;
-    int afterMessageAction = ResumePaused;
 
     // The accelerated seek of a held wind key, kept across its repeats.
     int seekCounter = 0;
-    int seekStep = 0; ///< minutes skipped so far, for the announcement
+    int seekStep = 0; ///< which of the minute jumps comes next
     int seekTime = 5; ///< seconds per step
+    int seekWound = 0; ///< seconds the hold has really moved the book, for the announcement
+    // Whether the last hold of a wind key wound by time (rather than stepping
+    // a level or a page): its release then has nothing more to do.
+    bool holdWound = false;
 
     // The key the reader held last; a press of any key forgets it.
     int lastHeld = BUTTON_NONE;
-    QList<QMetaObject::Connection> keyConnections;
+    int pitchBeforePress = 0;
+    // The bookmark set or walked to last: the one a hold of pitch down deletes.
+    BookPlace lastBookmark;
+    bool hasLastBookmark = false;
 };
-
-void AudioBookPlayerPrivate::say(const QStringList &names)
-{
-    if (names.isEmpty())
-        return;
-    messages->append(names.first(), true);
-    for (qsizetype i = 1; i < names.size(); ++i)
-        messages->append(names.at(i), false);
-    messages->playMessages();
-}
-
-void AudioBookPlayerPrivate::connectKeys()
-{
-    disconnectKeys();
-    keyConnections << QObject::connect(input, &Input::pressed, q, &AudioBookPlayer::keyPressEvent)
-                   << QObject::connect(input, &Input::released, q, &AudioBookPlayer::keyReleaseEvent)
-                   << QObject::connect(input, &Input::holded, q, &AudioBookPlayer::keyHoldEvent)
-                   << QObject::connect(input, &Input::repeated, q, &AudioBookPlayer::keyRepeatEvent)
-                   << QObject::connect(notifier, &Notifier::startNotify, q, &AudioBookPlayer::notifierStarted, Qt::DirectConnection)
-                   << QObject::connect(notifier, &Notifier::finishedNotify, q, &AudioBookPlayer::messagesFinished);
-}
-
-void AudioBookPlayerPrivate::disconnectKeys()
-{
-    for (const QMetaObject::Connection &connection : std::as_const(keyConnections))
-        QObject::disconnect(connection);
-    keyConnections.clear();
-}
-
-void AudioBookPlayerPrivate::stopPlayer()
-{
-    if (player)
-        player->stop();
-}
 
 void AudioBookPlayerPrivate::closePlayer()
 {
@@ -183,9 +147,35 @@ void AudioBookPlayerPrivate::closePlayer()
     }
 }
 
+void AudioBookPlayerPrivate::playIfStopped()
+{
+    if (player && !playing() && !player->play())
+        answerPlayFailed();
+}
+
+bool AudioBookPlayerPrivate::refuseBook(const AudioBook &audioBook)
+{
+    // The reader hears why nothing plays before the shelf answers again;
+    // waited for, since this front end goes away with the refusal.
+    qCWarning(lcPlayers).noquote() << "[AudioBookPlayer::open]: the book cannot be played:" << audioBook.url();
+    q->messages()->play(Message::failed, true);
+    return false;
+}
+
+void AudioBookPlayerPrivate::answerPlayFailed()
+{
+    qCWarning(lcPlayers) << "[AudioBookPlayer]: nothing of the book plays";
+    // The track players answer with their track number and move on by themselves.
+    if (speaksBookEnds()) {
+        q->stopNotifier();
+        say({Message::failed});
+    }
+    q->updateStandby();
+}
+
 bool AudioBookPlayerPrivate::discInDrive() const
 {
-    if (auto *mediaClass = qobject_cast<MediaClass *>(notifier->mediaClass())) {
+    if (auto *mediaClass = qobject_cast<MediaClass *>(Notifier::instance()->mediaClass())) {
         const int status = mediaClass->cdromStatus();
         // Not ready (still spinning up), an audio CD or a data disc.
         return status == 0 || status == 2 || status == 3;
@@ -193,17 +183,63 @@ bool AudioBookPlayerPrivate::discInDrive() const
     return CdRomWorker::diskOk();
 }
 
-void AudioBookPlayerPrivate::stepSleepTimer()
+bool AudioBookPlayerPrivate::resumePlaying()
 {
-    const int set = sleepTimer->time();
-    if (set >= kSleepMaxSeconds) {
-        sleepTimer->stop();
-    } else {
-        const int next = set - set % kSleepStepSeconds + kSleepStepSeconds;
-        sleepTimer->start(next);
-        messages->append(QString::number(next / 60));
+    ReaderExtras::prepareResume(player.get());
+    return player->play();
+}
+
+void AudioBookPlayerPrivate::walkBookmark(int direction)
+{
+    BookPlace place;
+    const int number = ReaderExtras::walkBookmark(player.get(), direction, &place);
+    if (number <= 0) {
+        say({Message::no_bookmark});
+        return;
     }
-    messages->append(sleepTimer->isActive() ? Message::minutes : Message::off);
+    lastBookmark = place;
+    hasLastBookmark = true;
+    // The book plays from the bookmark once its number has been said.
+    say({Message::bookmark, QString::number(number)}, {false, false, false, [this] { playIfStopped(); }});
+}
+
+void AudioBookPlayerPrivate::bookmarkHold(int key)
+{
+    // The 3 x 3 keypad has no free key, and the pitch keys act on press; a
+    // hold of them is the least used gesture left. Their press has changed
+    // the pitch: the hold puts it back before it acts.
+    q->audioSettings()->setPitch(pitchBeforePress);
+    ReaderExtras::keepSound(player.get(), q->audioSettings());
+    const bool wasPlaying = playing();
+    if (wasPlaying)
+        player->stop(); // stores the place the bookmark takes
+    q->stopNotifier();
+    q->stopAnswer();
+    QStringList answer;
+    if (key == BUTTON_PITCH_UP) {
+        BookPlace place;
+        const int number = ReaderExtras::addBookmark(player.get(), &place);
+        if (number > 0) {
+            lastBookmark = place;
+            hasLastBookmark = true;
+            answer << Message::bookmark << QString::number(number);
+        } else {
+            answer << (number == ReaderExtras::BookmarksFull ? Message::bookmarks_full : Message::failed);
+        }
+    } else {
+        const int number = hasLastBookmark ? ReaderExtras::deleteBookmark(player.get(), lastBookmark) : 0;
+        if (number > 0) {
+            hasLastBookmark = false;
+            answer << Message::bookmark_deleted << QString::number(number);
+        } else {
+            answer << Message::no_bookmark;
+        }
+    }
+    if (wasPlaying)
+        say(answer, {false, false, false, [this] { playIfStopped(); }});
+    else
+        say(answer);
+    q->updateStandby();
 }
 
 void AudioBookPlayerPrivate::timeJump(int seconds)
@@ -212,54 +248,59 @@ void AudioBookPlayerPrivate::timeJump(int seconds)
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": 0 seconds jump not possible";
         return;
     }
-    standbyTimer->stop();
     const int result = seconds > 0 ? player->fastForward(seconds) : player->rewind(seconds);
     if (result == AudioBookPlayerInterface::EndOfBook) {
-        notifier->stopNotify();
-        say({isDaisy() ? Message::end_of_book : Message::end_of_cd});
-        standbyTimer->start();
+        q->stopNotifier();
+        say({endPrompt()});
     } else if (result == AudioBookPlayerInterface::BeginOfBook) {
-        say({isDaisy() ? Message::start_of_book : Message::begin_of_cd});
+        say({startPrompt()});
     }
 }
 
 void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
 {
-    standbyTimer->stop();
+    Input *input = q->input();
     if (restart || seekCounter < 12) {
         seekCounter = restart ? 1 : seekCounter + 1;
         seekStep = 0;
+        if (restart)
+            seekWound = 0;
         seekTime = 5;
-        afterMessageAction = EndOfSlowSeek;
         input->setAutoRepeatTime(kFastRepeatMsec);
     } else if (seekCounter == 12) {
         seekCounter = 13;
         seekStep = 1;
         seekTime = 60;
-        afterMessageAction = EndOfFastSeek;
         input->setAutoRepeatTime(kWindRepeatMsec);
     } else if (seekCounter == 13) {
         seekCounter = 14;
         seekStep = 2;
         seekTime = 180;
-        afterMessageAction = EndOfFastSeek;
     } else {
         seekStep += seekStep == 2 ? 3 : 5;
         seekTime = 300;
-        afterMessageAction = EndOfFastSeek;
     }
     qCDebug(lcPlayers) << "step:" << seekStep << "restart:" << restart << "counter:" << seekCounter << "seekTime:" << seekTime;
     const int result = direction > 0 ? player->fastForward(seekTime) : player->rewind(-seekTime);
     switch (result) {
     case AudioBookPlayerInterface::Done:
+        seekWound += seekTime;
         if (seekStep > 0) {
+            // The minutes the book has really moved, the 5-s steps before
+            // the first minute jump included: a reader who hears "5 minutes"
+            // is 5 minutes further on.
             QStringList words;
-            const int hours = seekStep / 60;
-            const int minutes = seekStep % 60;
+            const int wound = seekWound / 60;
+            const int hours = wound / 60;
+            const int minutes = wound % 60;
             if (hours > 0)
                 words << QString::number(hours) << Message::hour;
             words << QString::number(minutes) << (minutes == 1 ? Message::minute : Message::minutes);
-            say(words);
+            // Read on from where the seek got to once the minutes are said.
+            say(words, {false, false, false, [this] {
+                    playIfStopped();
+                    q->input()->setAutoRepeat(true);
+                }});
         }
         input->setAutoRepeat(true);
         break;
@@ -268,14 +309,10 @@ void AudioBookPlayerPrivate::timeSeek(int direction, bool restart)
         input->setAutoRepeat(true);
         break;
     case AudioBookPlayerInterface::BeginOfBook:
-        if (speaksBookEnds())
-            say({Message::start_of_book});
+        say({startPrompt()}, {false, false, false, [this] { playIfStopped(); }});
         break;
     case AudioBookPlayerInterface::EndOfBook:
-        if (speaksBookEnds())
-            say({Message::end_of_book});
-        afterMessageAction = ResumePaused;
-        standbyTimer->start();
+        say({endPrompt()});
         break;
     default:
         break;
@@ -287,11 +324,12 @@ void AudioBookPlayerPrivate::answerWalk(int result)
     if (result == AudioBookPlayerInterface::EndOfBook) {
         if (speaksBookEnds())
             say({Message::end_of_book});
-        standbyTimer->start();
     } else if (result == AudioBookPlayerInterface::BeginOfBook) {
-        afterMessageAction = PlayAfterStartOfBook;
+        // The reader went back past the first heading: the book starts once that is said.
         if (speaksBookEnds())
-            say({Message::start_of_book});
+            say({Message::start_of_book}, {false, false, false, [this] { playIfStopped(); }});
+        else
+            playIfStopped();
     }
 }
 
@@ -302,20 +340,19 @@ void AudioBookPlayerPrivate::windRelease(int key)
         info->stop();
         player->play();
     }
-    notifier->stopNotify();
-    input->setAutoRepeatTime(kWindRepeatMsec);
+    q->stopNotifier();
+    q->input()->setAutoRepeatTime(kWindRepeatMsec);
     const bool held = lastHeld == key;
-    if (held && playing()) {
-        // The hold has already moved the book.
-        messages->stop();
-        if (afterMessageAction == EndOfFastSeek || afterMessageAction == EndOfSlowSeek) {
-            afterMessageAction = ResumePaused;
-            player->mute(false);
-        }
+    if (held && (playing() || holdWound)) {
+        // The hold has already moved the book. When it reached an end the
+        // player has stopped and said so: the release adds no jump and no
+        // second answer, and the end's answer is left to finish.
+        if (playing())
+            q->stopAnswer();
         return;
     }
     if (playing()) {
-        messages->stop();
+        q->stopAnswer();
         timeJump(kShortJumpSeconds * d);
         return;
     }
@@ -323,13 +360,13 @@ void AudioBookPlayerPrivate::windRelease(int key)
     int result = AudioBookPlayerInterface::Done;
     switch (navigationMode()) {
     case 1:
-        messages->stop();
+        q->stopAnswer();
         timeJump(kShortJumpSeconds * d);
         return;
     case 2:
         if (held)
             return;
-        messages->stop();
+        q->stopAnswer();
         if (speaksBookEnds()) {
             result = player->walkHeading(d);
         } else {
@@ -338,8 +375,8 @@ void AudioBookPlayerPrivate::windRelease(int key)
         }
         break;
     case 3:
-        messages->stop();
-        if (name == kDaisyPlayer) {
+        q->stopAnswer();
+        if (isDaisy()) {
             result = player->walkPage(held ? 0 : d, true);
         } else if (held) {
             return;
@@ -350,6 +387,13 @@ void AudioBookPlayerPrivate::windRelease(int key)
             return;
         }
         break;
+    case 4:
+        // Bookmarks: a mode of its own, so that no key changes its meaning.
+        if (held)
+            return;
+        q->stopAnswer();
+        walkBookmark(d);
+        return;
     default:
         return;
     }
@@ -363,14 +407,13 @@ void AudioBookPlayerPrivate::stepNavigation(int direction)
     switch (navigationMode()) {
     case 2:
         player->setLevel(player->level() + direction);
-        afterMessageAction = EndOfLevelAnnouncement;
-        say({Message::level, QString::number(player->level())});
+        say({Message::level, QString::number(player->level())}, {false, false, false, [this] { q->input()->setAutoRepeat(true); }});
         break;
     case 3:
         switch (player->walkPage(direction, false)) {
         case AudioBookPlayerInterface::Done:
-            beep->play();
-            input->setAutoRepeat(true);
+            AudioBookPlayer::playSound(QStringLiteral("beep"));
+            q->input()->setAutoRepeat(true);
             break;
         case AudioBookPlayerInterface::BeginOfBook:
             say({Message::start_of_book});
@@ -387,25 +430,191 @@ void AudioBookPlayerPrivate::stepNavigation(int direction)
     }
 }
 
+void AudioBookPlayerPrivate::windHeld(int key, bool restart)
+{
+    if (playing() || navigationMode() == 1)
+        timeSeek(direction(key), restart);
+    else
+        stepNavigation(direction(key));
+}
+
+void AudioBookPlayerPrivate::eject()
+{
+    if (info->isActive())
+        return;
+    if (!discInDrive()) {
+        if (playing()) {
+            AudioBookPlayer::playSound(QStringLiteral("doubleBeep"));
+        } else {
+            q->stopNotifier();
+            say({Message::eject, Message::cd_not_detectable});
+        }
+    } else if (book.mediaType() == 1) {
+        // The book itself leaves with the disc.
+        q->releaseKeys();
+        closePlayer();
+        q->stopNotifier();
+        q->messages()->play(Message::eject, true);
+        Q_EMIT q->ejectCdAndQuit();
+    } else {
+        if (playing())
+            AudioBookPlayer::playSound(QStringLiteral("beep"));
+        else
+            say({Message::eject});
+        Q_EMIT q->ejectCd();
+    }
+}
+
+void AudioBookPlayerPrivate::restartBook()
+{
+    if (info->isActive())
+        return;
+    // Back to the beginning of the book, silent and paused until the answer ends.
+    if (playing())
+        player->stop();
+    player->mute(true);
+    player->resetResumeMark();
+    player->setResume(false);
+    player->play();
+    player->setResume(true);
+    player->pause();
+    say({Message::start_of_book}, {false, true, true, nullptr});
+}
+
+void AudioBookPlayerPrivate::buildKeyTable()
+{
+    using Key = AudioBookPlayer;
+    // A press or a hold is a new request: what an answer was to do after it is dropped.
+    q->onKeys(Key::Press, AudioBookPlayer::allKeys(), [this](int) {
+        q->dropFollowUp();
+        q->input()->setAutoRepeat(false);
+        lastHeld = BUTTON_NONE;
+    });
+    q->onKeys(Key::Press, {BUTTON_POWER, BUTTON_SLEEP_MENU, BUTTON_REWIND, BUTTON_FAST_FORWARD, BUTTON_PLAY_STOP}, [this](int) {
+        q->dropFollowUp();
+        q->input()->setAutoRepeat(false);
+        lastHeld = BUTTON_NONE;
+        AudioBookPlayer::playSound(QStringLiteral("beep"));
+    });
+    q->onKey(Key::Press, BUTTON_EJECT, [this](int) {
+        q->dropFollowUp();
+        q->input()->setAutoRepeat(false);
+        lastHeld = BUTTON_NONE;
+        eject();
+    });
+    q->onKeys(Key::Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, [this](int key) {
+        q->dropFollowUp();
+        q->input()->setAutoRepeat(false);
+        lastHeld = BUTTON_NONE;
+        if (info->isActive())
+            return;
+        const bool pitch = key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN;
+        if (pitch)
+            pitchBeforePress = q->audioSettings()->pitch();
+        q->answerSetting(pitch ? AudioBookPlayer::Pitch : AudioBookPlayer::Speed, key == BUTTON_PITCH_UP || key == BUTTON_SPEED_UP ? 1 : -1);
+        ReaderExtras::keepSound(player.get(), q->audioSettings());
+    });
+
+    q->onKeys(Key::Release, AudioBookPlayer::allKeys(), [this](int) { q->input()->setAutoRepeat(false); });
+    q->onKey(Key::Release, BUTTON_POWER, [this](int) {
+        q->input()->setAutoRepeat(false);
+        if (!info->isActive())
+            q->answerBatteryStatus();
+    });
+    q->onKey(Key::Release, BUTTON_SLEEP_MENU, [this](int) {
+        q->input()->setAutoRepeat(false);
+        if (!info->isActive())
+            q->stepSleepTimer();
+    });
+    q->onKeys(Key::Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) {
+        q->input()->setAutoRepeat(false);
+        q->answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
+    });
+    q->onKeys(Key::Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
+        q->input()->setAutoRepeat(false);
+        windRelease(key);
+    });
+    q->onKey(Key::Release, BUTTON_PLAY_STOP, [this](int) {
+        q->input()->setAutoRepeat(false);
+        if (info->isActive())
+            info->stop();
+        q->stopNotifier();
+        q->stopAnswer();
+        if (playing())
+            player->stop();
+        else if (!resumePlaying())
+            answerPlayFailed();
+    });
+
+    q->onKeys(Key::Hold, AudioBookPlayer::allKeys(), [this](int key) {
+        q->dropFollowUp();
+        lastHeld = key;
+    });
+    q->onKey(Key::Hold, BUTTON_POWER, [this](int) {
+        q->releaseKeys();
+        q->stopAnswer();
+        info->stop();
+        closePlayer();
+        Delay::msec(500);
+        Q_EMIT q->shutdown();
+    });
+    q->onKey(Key::Hold, BUTTON_SLEEP_MENU, [this](int key) {
+        q->dropFollowUp();
+        lastHeld = key;
+        if (info->isActive())
+            return;
+        q->stopNotifier();
+        q->stopAnswer();
+        if (playing())
+            info->start(player.get());
+        else
+            QTimer::singleShot(Platform::scaledMsec(10), q, &AudioBookPlayer::runSystemSettings);
+    });
+    q->onKeys(Key::Hold, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
+        q->dropFollowUp();
+        lastHeld = key;
+        if (info->isActive()) {
+            info->stop();
+            player->play();
+        }
+        q->input()->setReleaseEnabled(true);
+        holdWound = playing() || navigationMode() == 1;
+        windHeld(key, true);
+    });
+    q->onKeys(Key::Hold, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN}, [this](int key) {
+        q->dropFollowUp();
+        lastHeld = key;
+        if (!info->isActive())
+            bookmarkHold(key);
+    });
+    q->onKey(Key::Hold, BUTTON_PLAY_STOP, [this](int key) {
+        q->dropFollowUp();
+        lastHeld = key;
+        restartBook();
+    });
+
+    q->onKeys(Key::Repeat, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
+        q->input()->setAutoRepeat(false);
+        if (info->isActive())
+            info->stop();
+        windHeld(key, !playing());
+    });
+}
+
 void AudioBookPlayer::setPlayerFactory(PlayerFactory factory)
 {
     playerFactory() = factory ? std::move(factory) : PlayerFactory(createPlayer);
 }
 
 AudioBookPlayer::AudioBookPlayer(AudioSettings *audioSettings, Input *input, QObject *parent)
-    : QObject(parent)
+    : ModeBase(QStringLiteral("player"), input, audioSettings, parent)
     , d(std::make_unique<AudioBookPlayerPrivate>(this))
 {
-    d->audioSettings = audioSettings;
-    d->input = input;
     d->info = new AudioBookPlayerInfo(this);
-    d->messages = new Messages(this);
-    d->notifier = Notifier::instance();
-    d->standbyTimer = new TimerClass(this);
-    d->sleepTimer = new TimerClass(this);
+    d->buildKeyTable();
+    input->setEnabled(false);
+    input->setAutoRepeat(false);
     // For the simulator's status: the book by kind and url, the engine's state and muting.
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
-    d->sleepTimer->publishStatus(QStringLiteral("sleep"));
     Platform::provideStatus(this, QStringLiteral("book"), [this] {
         return d->book.isDefined() ? QString::number(int(d->book.mimeType())) + QLatin1Char(':') + d->book.url() : QString();
     });
@@ -417,31 +626,11 @@ AudioBookPlayer::AudioBookPlayer(AudioSettings *audioSettings, Input *input, QOb
         VlcMediaPlayer *engine = d->player ? d->player->mediaPlayer() : nullptr;
         return engine ? QString::fromLatin1(engine->isMuted() ? "yes" : "no") : QString();
     });
-
-    SoundManager *sounds = SoundManager::instance();
-    d->beep = sounds->create(QStringLiteral(":/sounds/beep.wav"), QStringLiteral("beep"));
-    d->normalBeep = sounds->create(QStringLiteral(":/sounds/normal_beep.wav"), QStringLiteral("normalBeep"));
-    d->doubleBeep = sounds->create(QStringLiteral(":/sounds/double_beep.wav"), QStringLiteral("doubleBeep"));
-    d->alarmBeep = sounds->create(QStringLiteral(":/sounds/alarm_beep.wav"), QStringLiteral("alarmBeep"));
-    d->tickBeep = sounds->create(QStringLiteral(":/sounds/tick_beep.wav"), QStringLiteral("tickBeep"));
-    d->doubleBeep->normalize = true;
-    d->alarmBeep->normalize = true;
-
-    d->input->setEnabled(false);
-    d->input->setAutoRepeat(false);
-    d->standbyTimer->setTime(kStandbySeconds);
-    d->standbyTimer->stop();
-    d->sleepTimer->setWarningTime(kSleepWarningSeconds);
-    d->sleepTimer->stop();
-    connect(d->standbyTimer, &TimerClass::timeout, this, &AudioBookPlayer::standbyTimerTimeout);
-    connect(d->sleepTimer, &TimerClass::timeout, this, &AudioBookPlayer::sleepTimerTimeout);
-    connect(d->sleepTimer, &TimerClass::timeoutWarning, this, &AudioBookPlayer::sleepTimerWarning);
-    connect(d->messages, &Messages::finished, this, &AudioBookPlayer::messagesFinished);
 }
 
 AudioBookPlayer::~AudioBookPlayer()
 {
-    d->disconnectKeys();
+    releaseKeys();
     d->closePlayer();
 }
 
@@ -464,18 +653,21 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
     case AudioBook::DigitalAudio:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": other audio book";
         break;
+    case AudioBook::Text:
+        qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": book read aloud";
+        break;
     default:
         qCDebug(lcPlayers).nospace() << Q_FUNC_INFO << ": unsupported audiobook";
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->player.reset(playerFactory()(audioBook.mimeType()));
     if (!d->player) {
         qCWarning(lcPlayers).nospace() << Q_FUNC_INFO << ": no player for mime type " << int(audioBook.mimeType());
-        return false;
+        return d->refuseBook(audioBook);
     }
     if (!d->player->open(audioBook.url())) {
         d->player.reset();
-        return false;
+        return d->refuseBook(audioBook);
     }
     d->book = audioBook;
     // Every player is a QObject with finished(); the interface itself is not
@@ -487,6 +679,7 @@ bool AudioBookPlayer::open(const AudioBook &audioBook)
             connect(object, object->metaObject()->method(signal), this, metaObject()->method(slot));
     }
     QSettings().setValue(QStringLiteral("lastPlayedMedia"), audioBook.mediaType());
+    ReaderExtras::restoreSound(d->player.get(), audioSettings());
     return true;
 }
 
@@ -498,14 +691,13 @@ void AudioBookPlayer::run()
         return;
     }
     if (d->book.mimeType() == AudioBook::Cdda || d->book.mimeType() == AudioBook::DigitalAudio) {
-        d->messages->play(Message::track, true);
-        d->messages->play(QString::number(d->player->trackNumber()), true);
+        messages()->play(Message::track, true);
+        messages()->play(QString::number(d->player->trackNumber()), true);
     }
-    d->standbyTimer->stop();
-    d->player->play();
-    d->connectKeys();
-    d->input->setEnabled(true);
-    d->input->setAutoRepeat(false);
+    const bool playing = d->resumePlaying();
+    takeKeys();
+    if (!playing)
+        d->answerPlayFailed();
 }
 
 void AudioBookPlayer::runIdle()
@@ -515,286 +707,66 @@ void AudioBookPlayer::runIdle()
         Q_EMIT quit();
         return;
     }
-    d->connectKeys();
-    d->input->setEnabled(true);
-    d->input->setAutoRepeat(false);
-    d->standbyTimer->start();
+    takeKeys();
 }
 
 void AudioBookPlayer::aboutToQuit()
 {
     qCDebug(lcPlayers) << Q_FUNC_INFO;
-    disconnect(d->messages, nullptr, this, nullptr);
-    d->disconnectKeys();
-    d->messages->stop();
-    d->notifier->stopNotify();
-    d->input->setEnabled(false);
-    d->input->setAutoRepeat(false);
-    d->standbyTimer->stop();
-    d->sleepTimer->stop();
-    d->stopPlayer();
+    releaseKeys();
+    stopAnswer();
+    stopNotifier();
+    if (d->player)
+        d->player->stop();
     Q_EMIT quitSystemSettings();
     Q_EMIT quit();
 }
 
-void AudioBookPlayer::keyPressEvent(int key)
+bool AudioBookPlayer::audioPlaying() const
 {
-    d->afterMessageAction = ResumePaused;
-    d->input->setAutoRepeat(false);
-    d->lastHeld = BUTTON_NONE;
-    switch (key) {
-    case BUTTON_POWER:
-    case BUTTON_SLEEP_MENU:
-    case BUTTON_REWIND:
-    case BUTTON_FAST_FORWARD:
-    case BUTTON_PLAY_STOP:
-        d->beep->play();
-        break;
-    case BUTTON_EJECT:
-        if (d->info->isActive())
-            return;
-        if (!d->discInDrive()) {
-            if (d->playing()) {
-                d->doubleBeep->play();
-            } else {
-                d->notifier->stopNotify();
-                d->say({Message::eject, Message::cd_not_detectable});
-            }
-        } else if (d->book.mediaType() == 1) {
-            // The book itself leaves with the disc.
-            d->input->setEnabled(false);
-            d->closePlayer();
-            d->notifier->stopNotify();
-            d->messages->play(Message::eject, true);
-            Q_EMIT ejectCdAndQuit();
-        } else {
-            if (d->playing())
-                d->beep->play();
-            else
-                d->say({Message::eject});
-            Q_EMIT ejectCd();
-        }
-        break;
-    case BUTTON_PITCH_UP:
-    case BUTTON_PITCH_DOWN: {
-        if (d->info->isActive())
-            return;
-        d->audioSettings->changePitch(key == BUTTON_PITCH_UP ? 1 : -1);
-        const int pitch = d->audioSettings->pitch();
-        if (d->playing()) {
-            d->player->changePitch(pitch);
-            if (pitch == 0)
-                d->normalBeep->play();
-            else if (qAbs(pitch) == kPitchEnd)
-                d->doubleBeep->play();
-            else
-                d->beep->play();
-        } else {
-            d->notifier->stopNotify();
-            QStringList words{Message::pitch};
-            if (pitch < 0)
-                words << Message::minus;
-            d->say(words << QString::number(qAbs(pitch)));
-        }
-        break;
-    }
-    case BUTTON_SPEED_UP:
-    case BUTTON_SPEED_DOWN: {
-        if (d->info->isActive())
-            return;
-        d->input->setEnabled(false);
-        d->audioSettings->changeTempo(key == BUTTON_SPEED_UP ? 1 : -1);
-        const int speed = d->audioSettings->speed();
-        if (d->playing()) {
-            d->player->changeTempo(d->audioSettings->tempo());
-            if (speed == 0)
-                d->normalBeep->play();
-            else if (speed == kSpeedLowest || speed == kSpeedHighest)
-                d->doubleBeep->play();
-            else
-                d->beep->play();
-        } else {
-            QStringList words{Message::speed};
-            if (speed < 0)
-                words << Message::minus;
-            d->say(words << QString::number(qAbs(speed)));
-        }
-        d->input->setEnabled(true);
-        break;
-    }
-    default:
-        break;
-    }
+    return d->playing();
 }
 
-void AudioBookPlayer::keyReleaseEvent(int key)
+void AudioBookPlayer::pauseAudio()
 {
-    d->input->setAutoRepeat(false);
-    switch (key) {
-    case BUTTON_POWER:
-        if (d->info->isActive())
-            return;
-        d->messages->stop();
-        d->notifier->batteryStatus();
-        break;
-    case BUTTON_SLEEP_MENU:
-        if (d->info->isActive())
-            return;
-        if (d->playing())
-            d->player->pause();
-        d->notifier->stopNotify();
-        d->messages->append(Message::sleep_timer, true);
-        d->stepSleepTimer();
-        // The pause ends with the answer (afterMessageAction 0).
-        d->messages->playMessages();
-        break;
-    case BUTTON_VOLUME_UP:
-    case BUTTON_VOLUME_DOWN: {
-        const int volume = d->audioSettings->changeVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
-        if (volume < 0)
-            d->alarmBeep->play();
-        else if (volume == kVolumeEdgeLow || volume == kVolumeEdgeHigh)
-            d->doubleBeep->play();
-        else if (volume >= d->audioSettings->volumeMaxRS1Level())
-            d->beep->play();
-        else if (!d->playing())
-            d->tickBeep->play();
-        break;
-    }
-    case BUTTON_REWIND:
-    case BUTTON_FAST_FORWARD:
-        d->windRelease(key);
-        break;
-    case BUTTON_PLAY_STOP:
-        if (d->info->isActive())
-            d->info->stop();
-        d->notifier->stopNotify();
-        d->messages->stop();
-        if (d->playing()) {
-            d->player->stop();
-            d->standbyTimer->start();
-        } else {
-            d->player->play();
-            d->standbyTimer->stop();
-        }
-        d->afterMessageAction = ResumePaused;
-        break;
-    default:
-        break;
-    }
+    d->player->pause();
 }
 
-void AudioBookPlayer::keyHoldEvent(int key)
+void AudioBookPlayer::unpauseAudio()
 {
-    d->afterMessageAction = ResumePaused;
-    d->lastHeld = key;
-    switch (key) {
-    case BUTTON_POWER:
-        d->input->setEnabled(false);
-        d->messages->stop();
-        d->info->stop();
-        d->closePlayer();
-        d->sleepTimer->stop();
-        d->standbyTimer->stop();
-        Delay::msec(500);
-        Q_EMIT shutdown();
-        break;
-    case BUTTON_SLEEP_MENU:
-        if (d->info->isActive())
-            return;
-        d->notifier->stopNotify();
-        d->messages->stop();
-        if (d->playing())
-            d->info->start(d->player.get());
-        else
-            QTimer::singleShot(Platform::scaledMsec(10), this, &AudioBookPlayer::runSystemSettings);
-        break;
-    case BUTTON_REWIND:
-    case BUTTON_FAST_FORWARD:
-        if (d->info->isActive()) {
-            d->info->stop();
-            d->player->play();
-        }
-        d->input->setReleaseEnabled(true);
-        if (d->playing() || AudioBookPlayerPrivate::navigationMode() == 1)
-            d->timeSeek(direction(key), true);
-        else
-            d->stepNavigation(direction(key));
-        break;
-    case BUTTON_PLAY_STOP:
-        if (d->info->isActive())
-            return;
-        // Back to the beginning of the book, silent and paused until the answer ends.
-        if (d->playing())
-            d->player->stop();
-        d->player->mute(true);
-        d->player->resetResumeMark();
-        d->player->setResume(false);
-        d->player->play();
-        d->player->setResume(true);
-        d->player->pause();
-        d->standbyTimer->stop();
-        d->say({Message::start_of_book});
-        break;
-    default:
-        break;
-    }
+    d->player->unpause();
 }
 
-void AudioBookPlayer::keyRepeatEvent(int key)
+void AudioBookPlayer::muteAudio(bool muted)
 {
-    if (key != BUTTON_REWIND && key != BUTTON_FAST_FORWARD)
-        return;
-    d->input->setAutoRepeat(false);
-    if (d->info->isActive())
-        d->info->stop();
-    if (d->playing() || AudioBookPlayerPrivate::navigationMode() == 1)
-        d->timeSeek(direction(key), !d->playing());
-    else
-        d->stepNavigation(direction(key));
+    d->player->mute(muted);
 }
 
-void AudioBookPlayer::messagesFinished()
+void AudioBookPlayer::applyPitch(int pitch)
 {
-    if (!d->player)
-        return;
-    switch (d->afterMessageAction) {
-    case ResumePaused:
-        if (d->playing())
-            d->player->unpause();
-        d->player->mute(false);
-        break;
-    case PlayAfterStartOfBook:
-        d->afterMessageAction = ResumePaused;
-        if (!d->playing()) {
-            d->player->play();
-            d->standbyTimer->stop();
-        }
-        break;
-    case EndOfFastSeek:
-    case EndOfSlowSeek:
-        d->afterMessageAction = ResumePaused;
-        if (!d->playing()) {
-            d->player->play();
-            d->standbyTimer->stop();
-        }
-        d->player->mute(false);
-        d->input->setAutoRepeat(true);
-        break;
-    case EndOfLevelAnnouncement:
-        d->afterMessageAction = ResumePaused;
-        d->input->setAutoRepeat(true);
-        break;
-    default:
-        break;
-    }
+    d->player->changePitch(pitch);
+    // A paused engine takes the pitch for when it goes on.
+    if (VlcMediaPlayer *engine = d->player->mediaPlayer())
+        engine->setPitch(float(pitch));
 }
 
-void AudioBookPlayer::notifierStarted()
+void AudioBookPlayer::applyTempo(double tempo)
 {
-    d->messages->stop();
-    if (d->afterMessageAction == ResumePaused && d->playing())
-        d->player->pause();
+    d->player->changeTempo(tempo);
+    if (VlcMediaPlayer *engine = d->player->mediaPlayer())
+        engine->setTempo(float(tempo));
+}
+
+void AudioBookPlayer::stopAudio()
+{
+    d->info->stop();
+    d->closePlayer();
+}
+
+void AudioBookPlayer::keysTakenAway()
+{
+    // Whatever took the keys ends the book's visit; its place is stored.
+    aboutToQuit();
 }
 
 void AudioBookPlayer::playerFinished()
@@ -803,46 +775,23 @@ void AudioBookPlayer::playerFinished()
     // and the removal that follows stops the player with the stored place kept.
     if (MediaClass::bookVanished(d->book))
         return;
-    d->notifier->stopNotify();
-    d->say({Message::end_of_book});
-    d->standbyTimer->start();
-}
-
-void AudioBookPlayer::sleepTimerWarning()
-{
-    if (d->playing())
-        d->player->pause();
-    d->notifier->stopNotify();
-    d->say({Message::sleep_timer, Message::time_remaining, QString::number(d->sleepTimer->warningTime()), Message::minute});
-}
-
-void AudioBookPlayer::sleepTimerTimeout()
-{
-    d->input->setEnabled(false);
-    d->messages->stop();
-    d->closePlayer();
-    Q_EMIT shutdown();
-}
-
-void AudioBookPlayer::standbyTimerTimeout()
-{
-    d->input->setEnabled(false);
-    d->doubleBeep->play();
-    Q_EMIT shutdown();
+    stopNotifier();
+    say({Message::end_of_book});
+    updateStandby();
 }
 
 void AudioBookPlayer::runSystemSettings()
 {
-    d->disconnectKeys();
-    d->standbyTimer->stop();
-    d->messages->stop();
-    d->input->setEnabled(false);
-    auto *menu = new SystemSettings(d->audioSettings, d->input);
+    releaseKeys();
+    stopAnswer();
+    auto *menu = new SystemSettings(audioSettings(), input());
     menu->setMediaPlayer(d->player ? d->player->mediaPlayer() : nullptr);
     connect(menu, &SystemSettings::shutdown, this, &AudioBookPlayer::shutdown, Qt::QueuedConnection);
     connect(menu, &SystemSettings::finished, this, &AudioBookPlayer::runIdle, Qt::QueuedConnection);
     connect(menu, &SystemSettings::quitToBookshelf, this, &AudioBookPlayer::quitToBookshelf, Qt::QueuedConnection);
-    for (auto signal : {&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
+    // The menu lost the keys to another mode: the book's visit is over too.
+    connect(menu, &SystemSettings::keysLost, this, &AudioBookPlayer::aboutToQuit, Qt::QueuedConnection);
+    for (auto signal : std::initializer_list<void (SystemSettings::*)()>{&SystemSettings::shutdown, &SystemSettings::finished, &SystemSettings::quitToBookshelf})
         connect(menu, signal, menu, &QObject::deleteLater);
     connect(this, &AudioBookPlayer::quitSystemSettings, menu, &QObject::deleteLater);
     menu->run();

@@ -4,8 +4,7 @@
 #define QUIMBO_PLAYERS_AUDIOBOOKPLAYER_H
 
 #include "library/audiobook.h"
-
-#include <QObject>
+#include "system/modebase.h"
 
 #include <functional>
 #include <memory>
@@ -18,12 +17,12 @@ class Input;
 /**
  * The player front end: opens the concrete player that fits a book, starts
  * it, and turns every key press, release, hold and repeat into a player
- * operation or a spoken answer; runs the sleep timer and the 30-minute
- * standby timer. Created by the main controller for one book; deletes itself
- * (deferred, by the controller's connections) when it signals its end. Main
- * thread.
+ * operation or a spoken answer. The standby and sleep timers, the pauses for
+ * answers and the notifier are the mode base's. Created by the main
+ * controller for one book; deletes itself (deferred, by the controller's
+ * connections) when it signals its end. Main thread.
  */
-class AudioBookPlayer : public QObject
+class AudioBookPlayer : public ModeBase
 {
     Q_OBJECT
 
@@ -43,6 +42,8 @@ public:
     /** False when no player can open the book (the reason is logged). */
     bool open(const AudioBook &audioBook);
 
+    bool audioPlaying() const override;
+
 public Q_SLOTS:
     /** Starts playing at once. */
     void run();
@@ -53,23 +54,22 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void quit();
-    void shutdown();
     void ejectCd();
     void ejectCdAndQuit();
     void quitToBookshelf();
     void quitSystemSettings();
 
+protected:
+    void pauseAudio() override;
+    void unpauseAudio() override;
+    void muteAudio(bool muted) override;
+    void applyPitch(int pitch) override;
+    void applyTempo(double tempo) override;
+    void stopAudio() override;
+    void keysTakenAway() override;
+
 private Q_SLOTS:
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
-    void keyRepeatEvent(int key);
-    void sleepTimerWarning();
-    void sleepTimerTimeout();
-    void standbyTimerTimeout();
-    void messagesFinished();
     void playerFinished();
-    void notifierStarted();
     void runSystemSettings();
 
 private:

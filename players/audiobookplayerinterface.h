@@ -3,7 +3,10 @@
 #ifndef QUIMBO_PLAYERS_AUDIOBOOKPLAYERINTERFACE_H
 #define QUIMBO_PLAYERS_AUDIOBOOKPLAYERINTERFACE_H
 
+#include "library/bookstate.h"
+
 #include <QString>
+#include <QtGlobal>
 
 class VlcMediaPlayer;
 
@@ -66,6 +69,21 @@ public:
     /** Seconds; negative when not known. */
     virtual int elapsedTime() = 0;
     virtual VlcMediaPlayer *mediaPlayer() = 0;
+
+    /**
+     * The entry of the resume store that holds this book's place; the front
+     * end keeps the reader's bookmarks, speed and pitch beside it. Invalid
+     * for a player that keeps no place.
+     */
+    virtual BookKey bookKey() { return {}; }
+    /**
+     * The next play() from the stored place starts @p msec earlier, but not
+     * before the start of the clip, chapter file or track the place is in:
+     * the recap after a pause. Used once.
+     */
+    virtual void setLeadIn(qint64 msec) { Q_UNUSED(msec) }
+    /** The stored place was changed from outside (a bookmark was chosen): read it again. */
+    virtual void reloadResumeMark() { }
 };
 
 #endif

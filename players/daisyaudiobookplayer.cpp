@@ -16,11 +16,15 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 constexpr int kDefaultLevel = 2;
 constexpr int kMinLevel = 1;
 constexpr int kMaxLevel = 6;
+// How often the end of the playing clip is looked for: a few tens of ms of the
+// next clip in a file are heard at most.
+constexpr int kClipWatchMsec = 40;
 const char *const kLevelKey = "daisyLevel";
 } // namespace
 
@@ -54,19 +58,34 @@ public:
      */
     void prepareWalk();
     /**
-     * The part of a wind inside the current file: starts reading when stopped
+     * The part of a wind inside the current track: starts reading when stopped
      * and seeks by @p offset ms. A result code when that settles it, else -1
-     * with the engine stopped and the part beyond the file in @p beyond.
+     * with the engine stopped and the part beyond the track's clips in @p beyond.
      */
     int windInFile(qint64 offset, const char *operation, qint64 *beyond);
     /** Plays the group's current track from its position (a walk's target); a result code. */
     int playWalkTarget(SmilMediaGroup *target);
     void saveMarker();
+    /** Loads the marker's place into the book model, as if the reader had just stopped there. */
+    void returnToMarker();
+    /** The marker takes the place the engine is playing (not saved). */
+    void markPlayingPlace();
+    /**
+     * A wind or walk ran past the last audio: the reader stays where they
+     * were (the marker's place), stopped; only a book heard to its end starts
+     * over on play.
+     */
+    int overshoot(const char *operation);
+    /** Ends @p track's clip: on to the next track, without a restart when it follows on in the file. */
+    void clipEnded(AudioNode *track, bool engineRunning);
+    void watchClipEnd();
 
     DaisyAudioBookPlayer *const q;
     bool resume = true;
     bool playing = false;
-    bool endOfBook = false;
+    bool heardToEnd = false; ///< the last audio of the book played to its end
+    QTimer clipWatch;
+    qint64 leadIn = 0;
     int level;
     AudioSettings audioSettings;
     std::unique_ptr<DaisyTalkingBook> book;
@@ -105,7 +124,9 @@ bool DaisyAudioBookPlayerPrivate::startTrack(AudioNode *track, qint64 from)
         qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer] audio file does not play, skipped:" << source;
         return false;
     }
-    seekFromStart(from);
+    // Never before the clip: a track may begin well into its file.
+    seekFromStart(qMax(from, track->clipBegin()));
+    clipWatch.start();
     return true;
 }
 
@@ -155,20 +176,47 @@ AudioNode *DaisyAudioBookPlayerPrivate::previousTrack()
     return nullptr;
 }
 
+void DaisyAudioBookPlayerPrivate::returnToMarker()
+{
+    SmilMediaGroup *loaded = book->startReading(marker->spineIndex());
+    if (!loaded)
+        loaded = book->startReading(0);
+    if (!loaded)
+        return;
+    AudioNode *track = loaded->audioTrack(marker->clipIndex());
+    if (!track)
+        track = loaded->firstAudioTrack();
+    if (track)
+        track->setPosition(qMax(track->clipBegin(), marker->timeOffset()));
+}
+
+void DaisyAudioBookPlayerPrivate::markPlayingPlace()
+{
+    const SmilMediaGroup *current = group();
+    if (!playing || !current || !current->currentAudioTrack())
+        return;
+    marker->setSpineIndex(qMax(0, book->currentSpineIndex()));
+    marker->setClipIndex(qMax(0, current->currentAudioTrackIndex()));
+    marker->setTimeOffset(qMax(current->currentAudioTrack()->clipBegin(), engine->currentTime()));
+}
+
+int DaisyAudioBookPlayerPrivate::overshoot(const char *operation)
+{
+    if (playing)
+        engine->stop();
+    playing = false;
+    clipWatch.stop();
+    saveMarker();
+    returnToMarker();
+    qCDebug(lcPlayers) << operation << "past the end of the book, the place stays at spine entry" << marker->spineIndex() << "at"
+                       << marker->timeOffset() << "ms";
+    return AudioBookPlayerInterface::EndOfBook;
+}
+
 void DaisyAudioBookPlayerPrivate::prepareWalk()
 {
-    if (!group()) {
-        SmilMediaGroup *loaded = book->startReading(marker->spineIndex());
-        if (!loaded)
-            loaded = book->startReading(0);
-        if (!loaded)
-            return;
-        AudioNode *track = loaded->audioTrack(marker->clipIndex());
-        if (!track)
-            track = loaded->firstAudioTrack();
-        if (track)
-            track->setPosition(qMax(track->clipBegin(), marker->timeOffset()));
-    }
+    if (!group())
+        returnToMarker();
     // A walk that stopped on a heading's first sample is inside that heading:
     // quick presses must go on from there, not find the heading before it.
     if (AudioNode *track = group() ? group()->currentAudioTrack() : nullptr)
@@ -196,6 +244,28 @@ int DaisyAudioBookPlayerPrivate::windInFile(qint64 offset, const char *operation
         if (!q->play())
             return AudioBookPlayerInterface::EngineFailure;
     }
+    AudioNode *track = group() ? group()->currentAudioTrack() : nullptr;
+    if (!track)
+        return AudioBookPlayerInterface::EngineFailure;
+    const bool bounded = track->clipEnd() > track->clipBegin();
+    // The engine may have finished the file a moment before its end reached
+    // this player: the track is at its end then, and a wind goes on from there.
+    const bool running = engine->isPlaying();
+    if (!running && !bounded) {
+        qCWarning(lcPlayers) << operation << "the engine has ended an audio file of unknown length";
+        return AudioBookPlayerInterface::EngineFailure;
+    }
+    const qint64 now = running ? qMax<qint64>(0, engine->currentTime()) : track->clipEnd();
+    const qint64 target = now + offset;
+    if (bounded && (target >= track->clipEnd() || target < track->clipBegin())) {
+        // Across the clip's ends: the rest is wound through the tracks around it.
+        engine->stop();
+        playing = false;
+        *beyond = target >= track->clipEnd() ? target - track->clipEnd() : track->clipBegin() - target;
+        return -1;
+    }
+    if (!running)
+        return startTrack(track, target) ? AudioBookPlayerInterface::Done : AudioBookPlayerInterface::EngineFailure;
     const qint64 r = engine->seek(offset);
     if (r < 0) {
         qCWarning(lcPlayers) << operation << "vlc mediaplayer seek failed";
@@ -211,6 +281,52 @@ int DaisyAudioBookPlayerPrivate::windInFile(qint64 offset, const char *operation
     return -1;
 }
 
+void DaisyAudioBookPlayerPrivate::clipEnded(AudioNode *track, bool engineRunning)
+{
+    const QString source = track->source();
+    const qint64 end = track->clipEnd();
+    AudioNode *next = nextTrack();
+    if (next) {
+        marker->setTimeOffset(next->clipBegin());
+        marker->setSpineIndex(book->currentSpineIndex());
+        marker->setClipIndex(group() ? group()->currentAudioTrackIndex() : 0);
+        if (engineRunning && next->source() == source && next->clipBegin() >= end - SmilMediaGroup::kFollowOnMsec) {
+            // Further on in the same file: no restart, so no gap; a clip that
+            // follows on right away needs not even a seek.
+            if (next->clipBegin() - end <= SmilMediaGroup::kFollowOnMsec || engine->seek(next->clipBegin() - engine->currentTime()) == 0)
+                return;
+        }
+        if (engineRunning)
+            engine->stop();
+        if (startPlayable(next, next->clipBegin()))
+            return;
+    }
+    if (engineRunning)
+        engine->stop();
+    playing = false;
+    clipWatch.stop();
+    heardToEnd = true;
+    // Walks and winds back after the end start from there.
+    if (SmilMediaGroup *last = group()) {
+        if (AudioNode *lastTrack = last->lastAudioTrack())
+            lastTrack->setPosition(qMax(lastTrack->clipBegin(), lastTrack->clipEnd() - 2));
+    }
+    Q_EMIT q->finished();
+}
+
+void DaisyAudioBookPlayerPrivate::watchClipEnd()
+{
+    if (!playing || !ready()) {
+        clipWatch.stop();
+        return;
+    }
+    AudioNode *track = group() ? group()->currentAudioTrack() : nullptr;
+    if (!track || track->clipEnd() <= track->clipBegin() || !engine->isPlaying())
+        return;
+    if (engine->currentTime() >= track->clipEnd())
+        clipEnded(track, true);
+}
+
 void DaisyAudioBookPlayerPrivate::saveMarker()
 {
     if (!ResumeMarkManager::saveResumeMarker(marker.get()))
@@ -221,6 +337,8 @@ DaisyAudioBookPlayer::DaisyAudioBookPlayer(QObject *parent)
     : QObject(parent)
     , d(std::make_unique<DaisyAudioBookPlayerPrivate>(this))
 {
+    d->clipWatch.setInterval(kClipWatchMsec);
+    connect(&d->clipWatch, &QTimer::timeout, this, [this] { d->watchClipEnd(); });
 }
 
 DaisyAudioBookPlayer::~DaisyAudioBookPlayer()
@@ -250,9 +368,29 @@ bool DaisyAudioBookPlayer::open(const QString &url)
         d->engine.reset();
         return false;
     }
+    // A book of text alone (no SMIL file with audio) has nothing this player
+    // can read: refused here, so the reader hears so and stays on the shelf.
+    // The first SMIL file with audio ends the search, so a talking book is
+    // hardly slower to open.
+    bool hasAudio = false;
+    for (int i = 0; i < d->book->spine().size() && !hasAudio; ++i)
+        hasAudio = d->book->startReading(i) != nullptr;
+    if (!hasAudio) {
+        qCWarning(lcPlayers).noquote() << "[DaisyAudioBookPlayer::open]: the book has no audio to play:" << url;
+        d->book.reset();
+        d->engine.reset();
+        return false;
+    }
     const MediaGroup *title = d->book->title();
     const QString titleText = title && title->textNode() ? title->textNode()->text() : QString();
-    d->marker.reset(ResumeMarkManager::loadResumeMarker(titleText));
+    // With the title alone, the volumes of one work or the issues of a
+    // magazine would share one place.
+    QString identifier = d->book->metaData(QStringLiteral("dc:identifier"));
+    if (identifier.isEmpty())
+        identifier = d->book->metaData(QStringLiteral("dtb:uid"));
+    d->marker.reset(ResumeMarkManager::loadResumeMarker(titleText, identifier.trimmed()));
+    // The search above moved the model: back to where the reader is.
+    d->returnToMarker();
     return true;
 }
 
@@ -263,15 +401,16 @@ void DaisyAudioBookPlayer::close()
     d->engine.reset();
     d->book.reset();
     d->playing = false;
-    d->endOfBook = false;
+    d->heardToEnd = false;
+    d->clipWatch.stop();
 }
 
 bool DaisyAudioBookPlayer::play()
 {
     if (!d->ready())
         return false;
-    if (!d->resume || d->endOfBook) {
-        d->endOfBook = false;
+    if (!d->resume || d->heardToEnd) {
+        d->heardToEnd = false;
         d->marker->clear();
     }
     SmilMediaGroup *group = d->book->startReading(d->marker->spineIndex());
@@ -292,7 +431,12 @@ bool DaisyAudioBookPlayer::play()
     if (!track)
         track = d->nextTrack();
     d->applyAudioSettings();
-    const qint64 from = d->resume ? d->marker->timeOffset() : 0;
+    qint64 from = d->resume ? d->marker->timeOffset() : 0;
+    if (d->resume && d->leadIn > 0 && track) {
+        from = qMax(track->clipBegin(), from - d->leadIn);
+        qCDebug(lcPlayers) << "[DaisyBookPlayer::play] recap: from" << from << "instead of" << d->marker->timeOffset();
+    }
+    d->leadIn = 0;
     d->startPlayable(track, from);
     const AudioNode *current = d->group() ? d->group()->currentAudioTrack() : nullptr;
     qCDebug(lcPlayers).noquote() << "[DaisyBookPlayer::play]" << (current ? current->source() : QString())
@@ -305,6 +449,7 @@ void DaisyAudioBookPlayer::stop()
     if (!d->playing || !d->ready())
         return;
     d->playing = false;
+    d->clipWatch.stop();
     const qint64 t = qMax<qint64>(0, d->engine->currentTime());
     d->engine->stop();
     SmilMediaGroup *group = d->group();
@@ -371,20 +516,18 @@ int DaisyAudioBookPlayer::walkHeading(int step)
     d->prepareWalk();
     SmilMediaGroup *target = nullptr;
     if (step < 0) {
-        d->endOfBook = false;
+        d->heardToEnd = false;
         target = d->book->previousSection(d->level);
         if (!target) {
             d->marker->clear();
             return BeginOfBook;
         }
     } else {
-        if (d->endOfBook)
+        if (d->heardToEnd)
             return EndOfBook;
         target = d->book->nextSection(d->level);
-        if (!target) {
-            d->endOfBook = true;
-            return EndOfBook;
-        }
+        if (!target)
+            return d->overshoot("[DaisyAudioBookPlayer::walkHeading]");
     }
     return d->playWalkTarget(target);
 }
@@ -400,15 +543,13 @@ int DaisyAudioBookPlayer::walkPage(int step, bool play)
     d->prepareWalk();
     SmilMediaGroup *target = nullptr;
     if (step > 0) {
-        if (d->endOfBook)
+        if (d->heardToEnd)
             return EndOfBook;
         target = d->book->nextPage();
-        if (!target) {
-            d->endOfBook = true;
-            return EndOfBook;
-        }
+        if (!target)
+            return d->overshoot("[DaisyAudioBookPlayer::walkPage]");
     } else if (step < 0) {
-        d->endOfBook = false;
+        d->heardToEnd = false;
         target = d->book->previous();
         if (!target) {
             d->marker->clear();
@@ -417,7 +558,6 @@ int DaisyAudioBookPlayer::walkPage(int step, bool play)
         if (AudioNode *first = target->firstAudioTrack())
             first->setPosition(first->clipBegin());
     } else {
-        d->endOfBook = false;
         target = d->group();
         if (!target)
             return NoBook;
@@ -446,18 +586,17 @@ int DaisyAudioBookPlayer::fastForward(int seconds)
 {
     if (!d->ready())
         return NoBook;
-    if (d->endOfBook)
+    if (d->heardToEnd)
         return EndOfBook;
+    d->markPlayingPlace();
     qint64 remaining = 0;
     const int inFile = d->windInFile(qint64(seconds) * 1000, "[DaisyAudioBookPlayer::fastForward]:", &remaining);
     if (inFile >= 0)
         return inFile;
     for (;;) {
         AudioNode *track = d->nextTrack();
-        if (!track) {
-            d->endOfBook = true;
-            return EndOfBook;
-        }
+        if (!track)
+            return d->overshoot("[DaisyAudioBookPlayer::fastForward]:");
         const qint64 duration = track->duration();
         if (duration >= remaining) {
             // From the clip's begin: several SMIL files may share one audio file.
@@ -475,24 +614,34 @@ int DaisyAudioBookPlayer::rewind(int seconds)
 {
     if (!d->ready())
         return NoBook;
-    qint64 shortfall = 0;
-    const int inFile = d->windInFile(-qAbs(qint64(seconds)) * 1000, "[DaisyAudioBookPlayer::rewind]:", &shortfall);
-    if (inFile >= 0)
-        return inFile;
-    qint64 t = -shortfall;
+    const qint64 step = qAbs(qint64(seconds)) * 1000;
+    AudioNode *track = nullptr;
+    qint64 t = 0;
+    if (d->heardToEnd && d->group() && d->group()->currentAudioTrack()) {
+        // Back from the end of a book heard to its end, not from its start.
+        d->heardToEnd = false;
+        track = d->group()->currentAudioTrack();
+        t = track->duration() - step;
+    } else {
+        qint64 shortfall = 0;
+        const int inFile = d->windInFile(-step, "[DaisyAudioBookPlayer::rewind]:", &shortfall);
+        if (inFile >= 0)
+            return inFile;
+        t = -shortfall;
+    }
     for (;;) {
-        AudioNode *track = d->previousTrack();
-        if (!track) {
-            d->marker->clear();
-            return BeginOfBook;
-        }
-        t += track->duration();
-        if (t >= 0) {
+        if (track && t >= 0) {
             if (d->startTrack(track, track->clipBegin() + t))
                 return Done;
             // Unplayable: land at the end of the audio before it.
             t = 0;
         }
+        track = d->previousTrack();
+        if (!track) {
+            d->marker->clear();
+            return BeginOfBook;
+        }
+        t += track->duration();
     }
 }
 
@@ -554,22 +703,38 @@ VlcMediaPlayer *DaisyAudioBookPlayer::mediaPlayer()
     return d->engine.get();
 }
 
+BookKey DaisyAudioBookPlayer::bookKey()
+{
+    if (!d->marker)
+        return {};
+    return {BookKey::Markers, d->marker->title(), d->marker->identifier()};
+}
+
+void DaisyAudioBookPlayer::setLeadIn(qint64 msec)
+{
+    d->leadIn = msec;
+}
+
+void DaisyAudioBookPlayer::reloadResumeMark()
+{
+    if (!d->marker)
+        return;
+    d->marker.reset(ResumeMarkManager::loadResumeMarker(d->marker->title(), d->marker->identifier()));
+    d->heardToEnd = false;
+    d->returnToMarker();
+}
+
 void DaisyAudioBookPlayer::mediaPlayerFinished()
 {
     // A stream that was stopped, or replaced by a jump, has nothing to move on.
     if (!d->playing || !d->ready())
         return;
-    const int spineBefore = d->book->currentSpineIndex();
-    AudioNode *track = d->nextTrack();
-    if (track) {
-        if (d->book->currentSpineIndex() == spineBefore)
-            qCDebug(lcPlayers) << "[DaisyAudioBookPlayer::mediaPlayerFinished] play next track of current smilMediaGroup";
-        d->marker->setTimeOffset(track->clipBegin());
-        d->marker->setSpineIndex(d->book->currentSpineIndex());
-        d->marker->setClipIndex(d->group() ? d->group()->currentAudioTrackIndex() : 0);
-        if (d->startPlayable(track, track->clipBegin()))
-            return;
+    AudioNode *track = d->group() ? d->group()->currentAudioTrack() : nullptr;
+    if (!track) {
+        d->playing = false;
+        d->clipWatch.stop();
+        Q_EMIT finished();
+        return;
     }
-    d->playing = false;
-    Q_EMIT finished();
+    d->clipEnded(track, false);
 }

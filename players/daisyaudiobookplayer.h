@@ -13,13 +13,17 @@ class DaisyAudioBookPlayerPrivate;
 
 /**
  * Plays a DAISY 2.02 or DAISY 3 talking book: the audio tracks of the current
- * SMIL file one after another, then the next SMIL file of the spine; moves by
- * headings of the chosen level, by pages and by seconds across track and file
- * boundaries; keeps the reading position in the book's resume marker.
+ * SMIL file one after another (each a run of clips that follow each other in
+ * one audio file, played from its first clip's begin to its last clip's end),
+ * then the next SMIL file of the spine; moves by headings of the chosen level,
+ * by pages and by seconds across track and file boundaries; keeps the reading
+ * position in the book's resume marker.
  *
  * Owned by the player front end; owns its engine and its book model. Main
  * thread. Audio that is missing or cannot be decoded is skipped with a log
- * line; when nothing playable is left, finished() says the book has ended.
+ * line; when nothing playable is left, finished() says the book has ended,
+ * and only then does the next play() start the book over: a wind or walk past
+ * the end answers EndOfBook and leaves the reader where they were.
  */
 class DaisyAudioBookPlayer : public QObject, public AudioBookPlayerInterface
 {
@@ -54,6 +58,9 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
+    void setLeadIn(qint64 msec) override;
+    void reloadResumeMark() override;
 
 Q_SIGNALS:
     void finished();

@@ -15,10 +15,16 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryFile>
+#include <QTimer>
 
 namespace {
 const QString kDurationProperty = QStringLiteral("media:duration");
+// How often the end of the playing clip is looked for.
+constexpr int kClipWatchMsec = 40;
 
 /** Removes every file below @p folder; the folders stay. */
 void cleanupTemporaryAudioFiles(const QString &folder)
@@ -32,27 +38,61 @@ void cleanupTemporaryAudioFiles(const QString &folder)
 }
 } // namespace
 
+/** A point of the narration: an entry of a SMIL document's playlist and a time in its file. */
+struct NarrationPlace
+{
+    int smil = 0;
+    int item = 0;
+    qint64 time = 0;
+};
+
 class EpubAudioBookPlayerPrivate
 {
 public:
+    explicit EpubAudioBookPlayerPrivate(EpubAudioBookPlayer *q)
+        : q(q)
+    {
+    }
+
     bool opened() const { return !smilList.isEmpty(); }
+    /** Loads the playlist of SMIL document @p index (kept when it is loaded already); false without audio. */
     bool loadSmil(int index);
     /** Milliseconds of the SMIL document with manifest id @p id, -1 when not declared. */
     qint64 smilDuration(const QString &id) const;
-    qint64 durationAt(int index) const;
-    bool playSmilAudioFile(const SmilAudioFile &item);
-    /** Plays the first audio of SMIL document smilIndex from @p position ms; a result code. */
-    int playAt(qint64 position);
-    /** From the current entry on, the first audio that plays (each tried once); false at the end. */
-    bool playOn(SmilAudioFile item);
+    /** Copies @p src out of the archive for the engine (kept when it is the one copied already); empty on failure. */
+    QString copyOut(const QString &src);
+    /** How long entry @p item plays, measuring its file when the overlay leaves its end open; -1 when unknown. */
+    qint64 itemLength(const SmilAudioFile &item);
+    /** The end of @p item within its file (ms), or -1 when unknown. */
+    qint64 itemEnd(const SmilAudioFile &item);
+    /** Starts entry @p place.item of SMIL document @p place.smil at @p place.time; false when it does not play. */
+    bool startAt(NarrationPlace place);
+    /** startAt(), then on through the following entries past audio that does not play; false at the end. */
+    bool playFrom(NarrationPlace place);
+    /** One entry on (into the next SMIL document with audio); false at the end of the book. */
+    bool stepForward(NarrationPlace *place);
+    /** One entry back, to the end of the entry before; false at the start of the book. */
+    bool stepBack(NarrationPlace *place);
+    /** Where the reader is: the engine's place while playing, else the stored one. */
+    NarrationPlace here();
+    /** The entry playing has ended (or reached its clip end while the engine runs on). */
+    void itemEnded(bool engineRunning);
+    void watchClipEnd();
+    void stopEngine();
+    /** A wind ran past the end: the reader stays at @p origin, stopped. */
+    int overshoot(const NarrationPlace &origin);
     ResumemarkData freshMark() const;
     ResumemarkData readResumemarkData();
-    bool writeMark(qint64 time);
+    bool writeMark(const NarrationPlace &place);
 
+    EpubAudioBookPlayer *const q;
     bool resume = true;
     bool playing = false;
-    bool endOfBook = false;
+    bool heardToEnd = false; ///< the narration played to its end: play starts over
+    bool positioned = false; ///< smilIndex is the reader's place (else the stored mark is)
+    qint64 leadIn = 0;
     int smilIndex = 0;
+    int loadedSmil = -1;
     QStringList smilList;
     EpubParser parser;
     EpubSmilAudioPlaylist playlist;
@@ -61,16 +101,28 @@ public:
     QString tempDir = Platform::path(QStringLiteral("/tmp/temporaryAudioFiles/"));
     /** The audio the engine plays; replacing it removes the previous one. */
     std::unique_ptr<QTemporaryFile> tempFile;
+    QString tempSource; ///< the archive path tempFile holds
+    QHash<QString, qint64> fileLengths; ///< measured lengths of audio files, by archive path
     AudioSettings audioSettings;
     std::unique_ptr<VlcMediaPlayer> engine = std::make_unique<VlcMediaPlayer>();
+    QTimer clipWatch;
 };
 
 bool EpubAudioBookPlayerPrivate::loadSmil(int index)
 {
     if (index < 0 || index >= smilList.size())
         return false;
+    if (index == loadedSmil)
+        return true;
+    loadedSmil = -1;
     const QString path = parser.manifestItem(smilList.at(index)).href;
-    return !path.isEmpty() && playlist.load(parser.itemData(path), path);
+    if (path.isEmpty() || !playlist.load(parser.itemData(path), path)) {
+        qCWarning(lcPlayers).noquote() << "[EpubAudioBookPlayer] no audio in media overlay" << smilList.at(index) << ", skipped";
+        playlist.clear();
+        return false;
+    }
+    loadedSmil = index;
+    return true;
 }
 
 qint64 EpubAudioBookPlayerPrivate::smilDuration(const QString &id) const
@@ -83,88 +135,228 @@ qint64 EpubAudioBookPlayerPrivate::smilDuration(const QString &id) const
     return -1;
 }
 
-qint64 EpubAudioBookPlayerPrivate::durationAt(int index) const
+QString EpubAudioBookPlayerPrivate::copyOut(const QString &src)
 {
-    if (index < 0 || index >= smilList.size()) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayerPrivate::durationCurrentSmil]: invalid id reference";
-        return -1;
+    if (tempFile && tempSource == src)
+        return tempFile->fileName();
+    const QByteArray data = parser.itemData(src);
+    if (data.isEmpty()) {
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: no audio data available" << src;
+        return {};
     }
-    return smilDuration(smilList.at(index));
+    // The previous file goes first: at most one copy of the book's audio is on disk.
+    engine->stop();
+    tempFile.reset();
+    tempSource.clear();
+    // The file's own suffix (.mp3, .m4a, ...): a decoder may go by the name.
+    QString suffix = QFileInfo(src).suffix().toLower();
+    static const QRegularExpression plain(QStringLiteral("^[a-z0-9]{1,5}$"));
+    if (!plain.match(suffix).hasMatch())
+        suffix = QStringLiteral("mp3");
+    auto file = std::make_unique<QTemporaryFile>(tempDir + QStringLiteral("tempAudiofileXXXXXX.") + suffix);
+    if (!file->open()) {
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to open the temporary file" << file->errorString();
+        return {};
+    }
+    if (file->write(data) != data.size() || !file->flush()) {
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to write the audio data" << file->errorString();
+        return {};
+    }
+    tempFile = std::move(file);
+    tempSource = src;
+    return tempFile->fileName();
 }
 
-bool EpubAudioBookPlayerPrivate::playSmilAudioFile(const SmilAudioFile &item)
+qint64 EpubAudioBookPlayerPrivate::itemEnd(const SmilAudioFile &item)
 {
+    qint64 fileLength = fileLengths.value(item.src, -1);
+    if (fileLength < 0 && (!item.hasEnd() || tempSource == item.src)) {
+        if (tempSource == item.src && playing && engine->isPlaying()) {
+            fileLength = engine->totalTime();
+        } else {
+            // Measured from a copy of its own, so the one the engine plays stays.
+            const QByteArray data = parser.itemData(item.src);
+            QTemporaryFile probe(tempDir + QStringLiteral("lengthXXXXXX.") + QFileInfo(item.src).suffix());
+            if (!data.isEmpty() && probe.open() && probe.write(data) == data.size() && probe.flush())
+                fileLength = engine->totalTimeFile(probe.fileName());
+        }
+        if (fileLength > 0)
+            fileLengths.insert(item.src, fileLength);
+    }
+    if (!item.hasEnd())
+        return fileLength > 0 ? fileLength : -1;
+    // A clip end past the end of the audio ends with the audio.
+    return fileLength > 0 ? qMin(item.clipEnd, fileLength) : item.clipEnd;
+}
+
+qint64 EpubAudioBookPlayerPrivate::itemLength(const SmilAudioFile &item)
+{
+    const qint64 end = itemEnd(item);
+    if (end < 0) {
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer] length of audio unknown, wound over:" << item.src;
+        return 0;
+    }
+    return qMax<qint64>(0, end - item.clipBegin);
+}
+
+bool EpubAudioBookPlayerPrivate::startAt(NarrationPlace place)
+{
+    if (!loadSmil(place.smil))
+        return false;
+    const SmilAudioFile item = playlist.itemAt(place.item);
     if (item.isEmpty()) {
         qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: smil audio file is not valid";
         return false;
     }
-    const QByteArray data = parser.itemData(item.src);
-    if (data.isEmpty()) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: no audio data available" << item.src;
+    smilIndex = place.smil;
+    positioned = true;
+    const QString file = copyOut(item.src);
+    if (file.isEmpty())
         return false;
-    }
-    // The previous file goes first: at most one copy of the book's audio is on disk.
-    if (!playing)
-        tempFile.reset();
-    auto file = std::make_unique<QTemporaryFile>(tempDir + QStringLiteral("tempAudiofileXXXXXX.mp3"));
-    if (!file->open()) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to open the temporary file" << file->errorString();
-        return false;
-    }
-    if (file->write(data) != data.size() || !file->flush()) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: failed to write the audio data" << file->errorString();
-        return false;
-    }
     engine->setPitch(float(audioSettings.pitch()));
     engine->setTempo(audioSettings.tempo());
-    const bool started = engine->play(file->fileName());
-    tempFile = std::move(file);
-    if (!started) {
+    if (!engine->play(file)) {
         qCWarning(lcPlayers) << "[EpubAudioBookPlayer::playSmilAudioFile]: audio does not play:" << item.src;
         tempFile.reset();
+        tempSource.clear();
+        playing = false;
+        return false;
     }
-    return started;
+    playing = true;
+    const qint64 from = qMax(item.clipBegin, place.time);
+    qCDebug(lcPlayers).noquote() << "[EpubAudioBookPlayer] plays" << item.src << "from" << from << "ms, smil" << place.smil << "entry" << place.item;
+    if (from > 0) {
+        const qint64 r = engine->seek(from - qMax<qint64>(0, engine->currentTime()));
+        if (r != 0)
+            qCWarning(lcPlayers) << "[EpubAudioBookPlayer] position" << from << "is not inside" << item.src << ", result:" << r;
+    }
+    clipWatch.start();
+    return true;
 }
 
-int EpubAudioBookPlayerPrivate::playAt(qint64 position)
+bool EpubAudioBookPlayerPrivate::playFrom(NarrationPlace place)
 {
-    if (!loadSmil(smilIndex))
-        return AudioBookPlayerInterface::EngineFailure;
-    playing = playSmilAudioFile(playlist.currentItem());
-    if (!playing)
-        return AudioBookPlayerInterface::EngineFailure;
-    if (position > 0 && engine->seek(position - qMax<qint64>(0, engine->currentTime())) < 0)
-        return AudioBookPlayerInterface::EngineFailure;
-    return AudioBookPlayerInterface::Done;
-}
-
-bool EpubAudioBookPlayerPrivate::playOn(SmilAudioFile item)
-{
+    // Each entry is tried once: the walk ends with the book.
     for (;;) {
-        if (!item.isEmpty()) {
-            if (playSmilAudioFile(item))
-                return true;
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to play smil audio file, skipped:" << item.src;
-            item = playlist.nextItem(1);
-            continue;
-        }
-        qCDebug(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: smil audio playlist is empty, load new smil file";
-        if (++smilIndex >= smilList.size()) {
-            smilIndex = int(smilList.size()) - 1;
+        if (startAt(place))
+            return true;
+        if (!stepForward(&place))
             return false;
-        }
-        if (!loadSmil(smilIndex)) {
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to load the smil data, skipped";
-            playlist.clear();
-        }
-        item = playlist.currentItem();
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to play smil audio file, skipped";
     }
+}
+
+bool EpubAudioBookPlayerPrivate::stepForward(NarrationPlace *place)
+{
+    if (loadSmil(place->smil) && place->item + 1 < playlist.count()) {
+        ++place->item;
+    } else {
+        int next = place->smil + 1;
+        while (next < smilList.size() && !loadSmil(next))
+            ++next;
+        if (next >= smilList.size())
+            return false;
+        place->smil = next;
+        place->item = 0;
+    }
+    place->time = playlist.itemAt(place->item).clipBegin;
+    return true;
+}
+
+bool EpubAudioBookPlayerPrivate::stepBack(NarrationPlace *place)
+{
+    if (place->item > 0 && loadSmil(place->smil)) {
+        --place->item;
+    } else {
+        int previous = place->smil - 1;
+        while (previous >= 0 && !loadSmil(previous))
+            --previous;
+        if (previous < 0)
+            return false;
+        place->smil = previous;
+        place->item = playlist.count() - 1;
+    }
+    const SmilAudioFile item = playlist.itemAt(place->item);
+    place->time = item.clipBegin + itemLength(item);
+    return true;
+}
+
+NarrationPlace EpubAudioBookPlayerPrivate::here()
+{
+    if (playing) {
+        NarrationPlace place{smilIndex, qMax(0, playlist.currentIndex()), 0};
+        // The engine may have finished the file a moment before its end
+        // reached this player: the entry is at its end then.
+        const SmilAudioFile item = playlist.currentItem();
+        place.time = engine->isPlaying() ? qMax<qint64>(0, engine->currentTime()) : qMax<qint64>(item.clipBegin, itemEnd(item));
+        return place;
+    }
+    const ResumemarkData mark = readResumemarkData();
+    return {mark.smilListPos, mark.clipNodePos, mark.playerTime};
+}
+
+void EpubAudioBookPlayerPrivate::stopEngine()
+{
+    engine->stop();
+    playing = false;
+    clipWatch.stop();
+}
+
+int EpubAudioBookPlayerPrivate::overshoot(const NarrationPlace &origin)
+{
+    stopEngine();
+    tempFile.reset();
+    tempSource.clear();
+    writeMark(origin);
+    smilIndex = origin.smil;
+    positioned = true;
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: no next smil reference available, end of book; the place stays at smil"
+                       << origin.smil << "entry" << origin.item << "at" << origin.time << "ms";
+    return AudioBookPlayerInterface::EndOfBook;
+}
+
+void EpubAudioBookPlayerPrivate::itemEnded(bool engineRunning)
+{
+    const SmilAudioFile ended = playlist.currentItem();
+    NarrationPlace place{smilIndex, qMax(0, playlist.currentIndex()), 0};
+    while (stepForward(&place)) {
+        const SmilAudioFile next = playlist.itemAt(place.item);
+        if (engineRunning && next.src == ended.src && ended.hasEnd() && next.clipBegin >= ended.clipEnd) {
+            // Further on in the same file: no restart, so no gap.
+            smilIndex = place.smil;
+            if (engine->seek(next.clipBegin - qMax<qint64>(0, engine->currentTime())) == 0)
+                return;
+        }
+        if (startAt(place))
+            return;
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: failed to play smil audio file, skipped:" << next.src;
+    }
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: end of book is reached";
+    stopEngine();
+    heardToEnd = true;
+    tempFile.reset();
+    tempSource.clear();
+    Q_EMIT q->finished();
+}
+
+void EpubAudioBookPlayerPrivate::watchClipEnd()
+{
+    if (!playing) {
+        clipWatch.stop();
+        return;
+    }
+    const SmilAudioFile item = playlist.currentItem();
+    if (item.hasEnd() && engine->isPlaying() && engine->currentTime() >= item.clipEnd)
+        itemEnded(true);
 }
 
 ResumemarkData EpubAudioBookPlayerPrivate::freshMark() const
 {
     ResumemarkData data;
     data.title = parser.metadataValue(DCType::Title);
+    // With the title alone, the volumes of one work or the issues of a
+    // magazine would share one place.
+    data.identifier = parser.metadataValue(DCType::Identifier).trimmed();
     return data;
 }
 
@@ -192,23 +384,25 @@ ResumemarkData EpubAudioBookPlayerPrivate::readResumemarkData()
     return data;
 }
 
-bool EpubAudioBookPlayerPrivate::writeMark(qint64 time)
+bool EpubAudioBookPlayerPrivate::writeMark(const NarrationPlace &place)
 {
     ResumemarkData data = freshMark();
-    data.smilListPos = smilIndex;
-    data.clipNodePos = qMax(0, playlist.currentIndex());
-    data.playerTime = qMax<qint64>(0, time);
+    data.smilListPos = place.smil;
+    data.clipNodePos = qMax(0, place.item);
+    data.playerTime = qMax<qint64>(0, place.time);
     return Resumemark().write(data);
 }
 
 EpubAudioBookPlayer::EpubAudioBookPlayer(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<EpubAudioBookPlayerPrivate>())
+    , d(std::make_unique<EpubAudioBookPlayerPrivate>(this))
 {
     QDir().mkpath(d->tempDir);
     // Files left by a process that did not close its book.
     cleanupTemporaryAudioFiles(d->tempDir);
     connect(d->engine.get(), &VlcMediaPlayer::finished, this, &EpubAudioBookPlayer::mediaPlayerFinished);
+    d->clipWatch.setInterval(kClipWatchMsec);
+    connect(&d->clipWatch, &QTimer::timeout, this, [this] { d->watchClipEnd(); });
 }
 
 EpubAudioBookPlayer::~EpubAudioBookPlayer()
@@ -248,19 +442,32 @@ bool EpubAudioBookPlayer::open(const QString &path)
         d->parser.close();
         return false;
     }
-    d->smilIndex = 0;
-    d->endOfBook = false;
+    d->loadedSmil = -1;
     d->playlist.clear();
+    bool hasAudio = false;
+    for (int i = 0; i < d->smilList.size() && !hasAudio; ++i)
+        hasAudio = d->loadSmil(i);
+    if (!hasAudio) {
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::open]: no media overlay of the book has audio:" << path;
+        d->smilList.clear();
+        d->parser.close();
+        return false;
+    }
+    d->smilIndex = 0;
+    d->heardToEnd = false;
+    d->positioned = false;
+    d->fileLengths.clear();
     return true;
 }
 
 void EpubAudioBookPlayer::close()
 {
-    d->engine->stop();
-    d->playing = false;
+    d->stopEngine();
     d->tempFile.reset();
+    d->tempSource.clear();
     d->parser.close();
     d->playlist.clear();
+    d->loadedSmil = -1;
     d->smilList.clear();
     cleanupTemporaryAudioFiles(d->tempDir);
 }
@@ -271,24 +478,23 @@ bool EpubAudioBookPlayer::play()
         qCWarning(lcPlayers) << "[EpubAudioBookPlayer::play]: no book opened";
         return false;
     }
-    if (d->endOfBook) {
-        d->endOfBook = false;
+    if (d->heardToEnd) {
+        d->heardToEnd = false;
         resetResumeMark();
         qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]: end of book, restart book";
     }
     const ResumemarkData mark = d->readResumemarkData();
-    d->smilIndex = d->resume ? mark.smilListPos : 0;
-    if (!d->loadSmil(d->smilIndex)) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::play]: failed to load the smil data";
-        return false;
-    }
-    SmilAudioFile item = d->resume ? d->playlist.itemAt(mark.clipNodePos) : d->playlist.itemAt(0);
-    if (item.isEmpty())
-        item = d->playlist.currentItem();
-    d->playing = d->playSmilAudioFile(item);
-    if (d->playing && d->resume && mark.playerTime > 0)
-        d->engine->seek(mark.playerTime - qMax<qint64>(0, d->engine->currentTime()));
-    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]:" << item.src << (d->playing ? "playing" : "not playing");
+    NarrationPlace place = d->resume ? NarrationPlace{mark.smilListPos, mark.clipNodePos, mark.playerTime} : NarrationPlace{};
+    if (d->loadSmil(place.smil) && place.item >= d->playlist.count())
+        place = {place.smil, 0, 0};
+    // The recap goes back within the entry's audio, never before its start.
+    if (d->resume)
+        place.time = qMax<qint64>(0, place.time - d->leadIn);
+    d->leadIn = 0;
+    d->playFrom(place);
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::play]:" << d->tempSource << (d->playing ? "playing" : "not playing");
+    if (!d->playing)
+        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::play]: no audio of the book plays";
     return d->playing;
 }
 
@@ -296,12 +502,12 @@ void EpubAudioBookPlayer::stop()
 {
     if (!d->playing)
         return;
-    const qint64 time = d->engine->currentTime();
-    d->engine->stop();
-    d->playing = false;
+    const NarrationPlace place = d->here();
+    d->stopEngine();
     d->tempFile.reset();
+    d->tempSource.clear();
     cleanupTemporaryAudioFiles(d->tempDir);
-    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::stop]: resume mark write" << (d->writeMark(time) ? "succes" : "failed");
+    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::stop]: resume mark write" << (d->writeMark(place) ? "succes" : "failed");
 }
 
 void EpubAudioBookPlayer::pause() { d->engine->pause(true); }
@@ -318,19 +524,22 @@ int EpubAudioBookPlayer::totalTracks() { return -1; }
 bool EpubAudioBookPlayer::isPlaying() { return d->playing; }
 void EpubAudioBookPlayer::setResume(bool resume) { d->resume = resume; }
 VlcMediaPlayer *EpubAudioBookPlayer::mediaPlayer() { return d->engine.get(); }
+void EpubAudioBookPlayer::setLeadIn(qint64 msec) { d->leadIn = msec; }
+
+BookKey EpubAudioBookPlayer::bookKey()
+{
+    if (!d->opened())
+        return {};
+    const ResumemarkData data = d->freshMark();
+    return {BookKey::Marks, data.title, data.identifier};
+}
 
 void EpubAudioBookPlayer::mediaPlayerFinished()
 {
     // A stream stopped or replaced by a jump also ends; only playing on counts.
     if (!d->playing)
         return;
-    if (d->playOn(d->playlist.nextItem(1)))
-        return;
-    qCDebug(lcPlayers) << "[EpubAudioBookPlayer::mediaPlayerFinished]: end of book is reached";
-    d->playing = false;
-    d->endOfBook = true;
-    d->tempFile.reset();
-    Q_EMIT finished();
+    d->itemEnded(false);
 }
 
 int EpubAudioBookPlayer::walkHeading(int step)
@@ -341,78 +550,85 @@ int EpubAudioBookPlayer::walkHeading(int step)
         qCWarning(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are playing";
         return Refused;
     }
-    if (d->smilIndex < 0 || d->smilIndex >= d->smilList.size())
-        d->smilIndex = d->readResumemarkData().smilListPos;
-    int target = d->smilIndex;
+    const int from = d->positioned ? d->smilIndex : d->readResumemarkData().smilListPos;
+    int target = from;
     if (step > 0) {
-        target = d->smilIndex + step;
-        if (target >= d->smilList.size())
-            d->endOfBook = true;
-        if (d->endOfBook) {
+        target = from + step;
+        if (d->heardToEnd || target >= d->smilList.size()) {
+            // Past the last heading the reader stays where they were.
             qCDebug(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are the end of the book";
             return EndOfBook;
         }
     } else if (step < 0) {
-        if (d->smilIndex == 0) {
+        if (d->heardToEnd) {
+            // Back from the end of a book heard to its end: its last heading.
+            target = qMax(0, from + step + 1);
+        } else if (from == 0) {
             qCDebug(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: we are the begin of the book";
             resetResumeMark();
             return BeginOfBook;
+        } else {
+            // A long step back stops at the first heading.
+            target = qMax(0, from + step);
         }
-        // A long step back stops at the first heading.
-        target = qMax(0, d->smilIndex + step);
     }
+    d->heardToEnd = false;
+    // Chapters without audio are passed over (logged), back as well as on.
+    while (step < 0 && target > 0 && !d->loadSmil(target))
+        --target;
     d->smilIndex = target;
-    d->endOfBook = false;
-    if (!d->loadSmil(target)) {
-        qCWarning(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: failed to load the smil data";
-        return EngineFailure;
-    }
-    return d->playAt(0);
+    d->positioned = true;
+    if (d->playFrom({target, 0, 0}))
+        return Done;
+    qCWarning(lcPlayers) << "[EpubAudioBookPlayer::walkHeading]: no audio plays from here to the end of the book";
+    d->smilIndex = from;
+    return EngineFailure;
 }
 
 int EpubAudioBookPlayer::fastForward(int seconds)
 {
     if (!d->opened())
         return NoBook;
-    if (d->endOfBook) {
+    if (d->heardToEnd) {
         qCDebug(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: end of book!";
         return EndOfBook;
     }
     const qint64 step = qint64(seconds) * 1000;
-    qint64 remainder;
-    if (d->playing) {
-        qint64 r = 0;
-        if (const int result = TrackWalk::seekWithin(d->engine.get(), step, "[EpubAudioBookPlayer::fastForward]", &r); result >= 0)
-            return result;
-        d->playing = false;
-        remainder = r;
+    const NarrationPlace origin = d->here();
+    NarrationPlace place = origin;
+    if (!d->loadSmil(place.smil) || d->playlist.itemAt(place.item).isEmpty())
+        place = {place.smil, 0, 0};
+    const SmilAudioFile item = d->playlist.itemAt(place.item);
+    const qint64 target = qMax(item.clipBegin, place.time) + step;
+    const qint64 end = d->itemEnd(item);
+    if (end < 0 || target < end) {
+        if (d->playing && d->engine->isPlaying()) {
+            qint64 r = 0;
+            const int result = TrackWalk::seekWithin(d->engine.get(), step, "[EpubAudioBookPlayer::fastForward]", &r);
+            if (result >= 0)
+                return result;
+            d->stopEngine();
+            place.time = target - r; // the file ends before its clip does
+        } else {
+            d->stopEngine();
+            place.time = target;
+            return d->playFrom(place) ? Done : EngineFailure;
+        }
     } else {
-        const ResumemarkData mark = d->readResumemarkData();
-        d->smilIndex = mark.smilListPos;
-        const qint64 length = d->durationAt(d->smilIndex);
-        if (length < 0) {
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (A)";
-            return EngineFailure;
-        }
-        const qint64 target = mark.playerTime + step;
-        if (target < length)
-            return d->playAt(target);
-        remainder = target - length;
+        d->stopEngine();
     }
+    // The rest of the jump is wound through the entries after this one, the
+    // chapter's other audio files first.
+    qint64 remainder = target - (end < 0 ? place.time : end);
     for (;;) {
-        if (++d->smilIndex >= d->smilList.size()) {
-            qCDebug(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: no next smil reference available, end of book";
-            d->smilIndex = int(d->smilList.size()) - 1;
-            d->endOfBook = true;
-            return EndOfBook;
+        if (!d->stepForward(&place))
+            return d->overshoot(origin);
+        const SmilAudioFile next = d->playlist.itemAt(place.item);
+        const qint64 length = d->itemLength(next);
+        if (remainder < length) {
+            place.time = next.clipBegin + remainder;
+            return d->playFrom(place) ? Done : EngineFailure;
         }
-        const qint64 length = d->durationAt(d->smilIndex);
-        if (length < 0) {
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::fastForward]: failed to get duration of current smil (B)";
-            return EngineFailure;
-        }
-        if (remainder < length)
-            return d->playAt(remainder);
         remainder -= length;
     }
 }
@@ -422,47 +638,48 @@ int EpubAudioBookPlayer::rewind(int seconds)
     if (!d->opened())
         return NoBook;
     const qint64 step = qAbs(qint64(seconds)) * 1000;
-    qint64 shortfall;
-    if (d->playing) {
-        qint64 r = 0;
-        if (const int result = TrackWalk::seekWithin(d->engine.get(), -step, "[EpubAudioBookPlayer::rewind]", &r); result >= 0)
-            return result;
-        d->playing = false;
-        shortfall = r;
-    } else {
-        const ResumemarkData mark = d->readResumemarkData();
-        qint64 from = mark.playerTime;
-        d->smilIndex = mark.smilListPos;
-        if (d->endOfBook) {
-            d->smilIndex = int(d->smilList.size()) - 1;
-            from = d->durationAt(d->smilIndex);
-        }
-        if (d->durationAt(d->smilIndex) < 0) {
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (A)";
-            return EngineFailure;
-        }
-        d->endOfBook = false;
-        const qint64 target = from - step;
-        if (target >= 0)
-            return d->playAt(target);
-        shortfall = -target;
+    NarrationPlace place = d->here();
+    if (d->heardToEnd) {
+        // Back from the end of a book heard to its end, not from its start.
+        d->heardToEnd = false;
+        place = {int(d->smilList.size()), 0, 0};
+        if (!d->stepBack(&place))
+            return BeginOfBook;
     }
+    if (!d->loadSmil(place.smil) || d->playlist.itemAt(place.item).isEmpty())
+        place = {place.smil, 0, 0};
+    const SmilAudioFile item = d->playlist.itemAt(place.item);
+    const qint64 target = place.time - step;
+    qint64 shortfall = 0;
+    if (target >= item.clipBegin) {
+        if (d->playing && d->engine->isPlaying()) {
+            qint64 r = 0;
+            const int result = TrackWalk::seekWithin(d->engine.get(), -step, "[EpubAudioBookPlayer::rewind]", &r);
+            if (result >= 0)
+                return result;
+            shortfall = r;
+        } else {
+            d->stopEngine();
+            place.time = target;
+            return d->playFrom(place) ? Done : EngineFailure;
+        }
+    } else {
+        shortfall = item.clipBegin - target;
+    }
+    d->stopEngine();
     for (;;) {
-        if (--d->smilIndex < 0) {
+        if (!d->stepBack(&place)) {
             qCDebug(lcPlayers) << "[EpubAudioBookPlayer::rewind]: no previous smil document, begin of book";
             d->smilIndex = 0;
             resetResumeMark();
             return BeginOfBook;
         }
-        const qint64 length = d->durationAt(d->smilIndex);
-        if (length < 0) {
-            qCWarning(lcPlayers) << "[EpubAudioBookPlayer::rewind]: failed to get duration of current smil (B)";
-            return EngineFailure;
+        const SmilAudioFile previous = d->playlist.itemAt(place.item);
+        if (place.time - previous.clipBegin >= shortfall) {
+            place.time -= shortfall;
+            return d->playFrom(place) ? Done : EngineFailure;
         }
-        const qint64 position = length - shortfall;
-        if (position >= 0)
-            return d->playAt(position);
-        shortfall = -position;
+        shortfall -= place.time - previous.clipBegin;
     }
 }
 
@@ -495,8 +712,16 @@ int EpubAudioBookPlayer::elapsedTime()
         qCWarning(lcPlayers) << "[EpubAudioBookPlayer::elapsedTime]: not opened";
         return -1;
     }
-    qint64 sum = d->playing ? qMax<qint64>(0, d->engine->currentTime()) : d->readResumemarkData().playerTime;
-    for (int i = 0; i < d->smilIndex; ++i)
+    const NarrationPlace place = d->here();
+    qint64 sum = 0;
+    for (int i = 0; i < place.smil && i < d->smilList.size(); ++i)
         sum += qMax<qint64>(0, d->smilDuration(d->smilList.at(i)));
+    // Within the chapter: the entries before, then the time into this one.
+    if (d->loadSmil(place.smil)) {
+        for (int i = 0; i < place.item && i < d->playlist.count(); ++i)
+            sum += d->itemLength(d->playlist.itemAt(i));
+        d->playlist.itemAt(place.item);
+        sum += qMax<qint64>(0, place.time - d->playlist.currentItem().clipBegin);
+    }
     return int(sum / 1000);
 }

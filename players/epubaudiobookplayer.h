@@ -12,15 +12,19 @@
 class EpubAudioBookPlayerPrivate;
 
 /**
- * Plays the narration of an EPUB 3 book with media overlays: the audio files
- * of each overlay (SMIL document) in spine order, each copied out of the
- * archive into a temporary file and played whole. One SMIL document is one
- * heading; positions and times come from the package's media:duration
- * metadata. The position is a resume mark keyed by the book's title.
+ * Plays the narration of an EPUB 3 book with media overlays: the clips of each
+ * overlay (SMIL document) in spine order, a run of clips that follow each
+ * other in one file played as one stretch, each file copied out of the
+ * archive into a temporary file. One SMIL document is one heading; winding
+ * goes through the clips of a chapter, file by file, then on into the next
+ * chapters. The position (document, stretch, time in its file) is a resume
+ * mark keyed by the book's title.
  *
  * Owned by the player front end; owns its engine and its parser. Main thread.
- * At most the temporary file of the audio playing exists; the folder is
- * emptied at construction, stop and close.
+ * At most the temporary file of the audio playing exists (and, for a moment,
+ * a copy whose length is measured); the folder is emptied at construction,
+ * stop and close. Audio that is missing or does not play is skipped with a
+ * log line.
  */
 class EpubAudioBookPlayer : public QObject, public AudioBookPlayerInterface
 {
@@ -55,6 +59,8 @@ public:
     int totalTime() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
+    void setLeadIn(qint64 msec) override;
 
     /** The folder of the temporary audio files. */
     QString temporaryFolder() const;

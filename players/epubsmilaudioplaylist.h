@@ -7,18 +7,21 @@
 #include <QString>
 #include <QVector>
 
-/** One audio file of a media overlay: its path inside the archive. */
+/** A stretch of one audio file a media overlay plays: its path inside the archive and its clip. */
 struct SmilAudioFile
 {
     QString src;
+    qint64 clipBegin = 0; ///< ms into the file; 0 when the overlay gives none
+    qint64 clipEnd = -1; ///< ms into the file; -1 (to the end of the file) when the overlay gives none
     bool isEmpty() const { return src.isEmpty(); }
+    bool hasEnd() const { return clipEnd >= 0; }
 };
 
 /**
- * The audio files one media-overlay SMIL document plays, in order: a run of
- * clips from the same file is one entry, so clips alternating between two
- * files give an entry per change of file. Clip times are not kept: each file
- * plays whole.
+ * The stretches of audio one media-overlay SMIL document plays, in order:
+ * clips that follow each other in one file make one entry, so a chapter read
+ * from one file is one entry, and a file the overlay comes back to later is
+ * a new entry that starts at that clip.
  */
 class EpubSmilAudioPlaylist
 {

@@ -173,6 +173,14 @@ bool TrackWalkPlayer::writeResumemark(int track, qint64 time)
     return Resumemark().write(data);
 }
 
+BookKey TrackWalkPlayer::bookKey()
+{
+    // The key its resume mark is written under.
+    if (!m_opened)
+        return {};
+    return {BookKey::Marks, markTitle(), QString()};
+}
+
 int TrackWalkPlayer::startTrack(int track, qint64 from)
 {
     m_trackNumber = track;
@@ -215,9 +223,14 @@ bool TrackWalkPlayer::play()
     }
     const ResumemarkData mark = readResumemarkData();
     const int first = m_resume ? mark.navListPos : 1;
+    // The recap goes back within the track, never before its start.
+    const qint64 from = m_resume ? qMax<qint64>(0, mark.playerTime - m_leadIn) : 0;
+    if (m_resume && m_leadIn > 0)
+        qCDebug(lcPlayers).noquote().nospace() << function << ": recap: from " << from << " instead of " << mark.playerTime;
+    m_leadIn = 0;
     // A track that opens but gives no audio (a few ms long, damaged) must not
     // leave the reader in silence, pressing play on the same track for ever.
-    if (!startFirstPlaying(first, m_resume ? mark.playerTime : 0, function)) {
+    if (!startFirstPlaying(first, from, function)) {
         m_trackNumber = first;
         warnFrom(function) << ": no track from " << first << " on gives audio";
         return false;

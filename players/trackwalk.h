@@ -92,6 +92,8 @@ public:
     void resetResumeMark() override;
     int elapsedTime() override;
     VlcMediaPlayer *mediaPlayer() override;
+    BookKey bookKey() override;
+    void setLeadIn(qint64 msec) override { m_leadIn = msec; }
 
 protected:
     TrackWalkPlayer();
@@ -133,6 +135,8 @@ protected:
     QByteArray signature(const char *returns, const char *operation) const;
 
 private:
+    /** The recap asked for the next resumed play(), in ms. */
+    qint64 m_leadIn = 0;
     int startTrack(int track, qint64 from);
     /** Starts @p track from its beginning and keeps the length the engine found on opening it. */
     int startToLearn(int track);

@@ -42,6 +42,7 @@ const QString kAdapterDevice = QStringLiteral("/dev/input/event3");
 constexpr int kAdapterKey = 30;
 constexpr int kAwaitPollMsec = 20;
 constexpr int kKeyUpMsec = 100;
+constexpr qint64 kScanStartMsec = 500;
 qint64 s_logStart = 0;
 } // namespace
 
@@ -165,9 +166,11 @@ void SimCommandRunnerPrivate::afterScans(int ticks, std::function<void()> then)
         // every row, the key's too, however the scan thread was held up.
         const int scans = board->keypadScanCount() - start - 1;
         const qint64 elapsed = clock.elapsed();
-        // Without scans (keypad disabled) the clock decides; a keypad that
-        // scans only now and then never holds the command for long.
-        if (scans >= ticks || (scans < 0 && elapsed >= clockMsec) || elapsed >= 20 * clockMsec + 1000) {
+        // A keypad that is not scanning (a mode hands over, or the keys are
+        // off) gets half a second to start before the key is let go unseen;
+        // one that scans only now and then never holds the command for long.
+        if (scans >= ticks || (scans < 0 && elapsed >= std::max<qint64>(clockMsec, kScanStartMsec))
+            || elapsed >= 20 * clockMsec + 1000) {
             then();
             return;
         }

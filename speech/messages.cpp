@@ -149,14 +149,14 @@ void Messages::playMessages()
         QMetaObject::invokeMethod(this, &Messages::finished, Qt::QueuedConnection);
 }
 
-void Messages::playDaisyTitle(const QString &message, const QString &file, float start, float length)
+void Messages::playDaisyTitle(const QString &message, const QString &file, float start, float length, const QString &kind)
 {
     stop();
     const QStringList arguments = {
         QStringLiteral("-q"),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
-        resolve(Message::daisy),
+        resolve(kind.isEmpty() ? Message::daisy : kind),
         QStringLiteral("-v"),
         QStringLiteral("0.5"),
         resolve(message),

@@ -81,6 +81,7 @@ inline const QString cd = QStringLiteral("message075.wav");
 inline const QString usb = QStringLiteral("message076.wav");
 inline const QString sd_card = QStringLiteral("message077.wav");
 inline const QString daisy = QStringLiteral("message078.wav");
+inline const QString epub = QStringLiteral("message088.wav");
 inline const QString manual = QStringLiteral("message079.wav");
 inline const QString close = QStringLiteral("message080.wav");
 inline const QString start = QStringLiteral("message081.wav");
@@ -90,6 +91,26 @@ inline const QString failed = QStringLiteral("message084.wav");
 inline const QString power_adapter = QStringLiteral("message085.wav");
 inline const QString usb_error_remove_usb_device = QStringLiteral("message086.wav");
 inline const QString no_media = QStringLiteral("message087.wav");
+inline const QString bookmark = QStringLiteral("message089.wav");
+inline const QString bookmark_deleted = QStringLiteral("message090.wav");
+inline const QString no_bookmark = QStringLiteral("message091.wav");
+inline const QString bookmarks_full = QStringLiteral("message092.wav");
+inline const QString bookmarks = QStringLiteral("message093.wav");
+inline const QString book_sound = QStringLiteral("message094.wav");
+inline const QString recap = QStringLiteral("message095.wav");
+inline const QString key_describer = QStringLiteral("message096.wav");
+inline const QString describer_help = QStringLiteral("message097.wav");
+inline const QString describe_menu = QStringLiteral("message098.wav");
+inline const QString describe_eject = QStringLiteral("message099.wav");
+inline const QString describe_pitch_up = QStringLiteral("message100.wav");
+inline const QString describe_rewind = QStringLiteral("message101.wav");
+inline const QString describe_play = QStringLiteral("message102.wav");
+inline const QString describe_fast_forward = QStringLiteral("message103.wav");
+inline const QString describe_speed_down = QStringLiteral("message104.wav");
+inline const QString describe_pitch_down = QStringLiteral("message105.wav");
+inline const QString describe_speed_up = QStringLiteral("message106.wav");
+inline const QString describe_volume = QStringLiteral("message107.wav");
+inline const QString describe_power = QStringLiteral("message108.wav");
 
 // Language names, offered by the settings menu
 
@@ -165,10 +186,11 @@ public:
     void playMessages();
 
     /**
-     * Plays the "daisy" message, the given message and then a clip of a book's
-     * audio file (start and length in seconds), as one player command.
+     * Plays the book's kind (the "daisy" message unless @p kind names another),
+     * the given message and then a clip of a book's audio file (start and
+     * length in seconds), as one player command.
      */
-    void playDaisyTitle(const QString &message, const QString &file, float start, float length);
+    void playDaisyTitle(const QString &message, const QString &file, float start, float length, const QString &kind = QString());
 
     /** Full paths of the queued messages, in order. */
     QStringList queue() const { return m_queue; }

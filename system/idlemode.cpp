@@ -3,17 +3,23 @@
 #include "system/idlemode.h"
 
 #include "input/input.h"
+#include "input/keys.h"
 #include "system/logcategory.h"
+#include "system/timerclass.h"
 
 #include <QDebug>
 
 IdleMode::IdleMode(Input *input, QObject *parent)
-    : QObject(parent)
-    , m_input(input)
+    : ModeBase(QStringLiteral("idle"), input, nullptr, parent)
 {
-    m_input->setEnabled(false);
-    m_input->setAutoRepeat(false);
-    connect(m_input, &Input::holded, this, &IdleMode::keyHoldEvent);
+    setStandby(Standby::Never);
+    setSeemsOff(true);
+    onKey(Hold, BUTTON_POWER, [this](int) {
+        qCDebug(lcSystem).nospace() << "void IdleMode::keyHoldEvent(int): startup from idle mode";
+        releaseKeys();
+        Q_EMIT aboutToQuit();
+        Q_EMIT quit();
+    });
 }
 
 IdleMode::~IdleMode() = default;
@@ -21,7 +27,9 @@ IdleMode::~IdleMode() = default;
 void IdleMode::run()
 {
     qCDebug(lcSystem) << Q_FUNC_INFO;
-    m_input->setEnabled(true);
+    // A device that looks switched off sets no alarm.
+    sleepTimer()->stop();
+    takeKeys();
 }
 
 void IdleMode::adapterStatusChanged(int status)
@@ -38,14 +46,4 @@ void IdleMode::batteryStatusChanged(int status)
         return;
     qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": battery is charged.. shutdown";
     Q_EMIT shutdown();
-}
-
-void IdleMode::keyHoldEvent(int key)
-{
-    if (key != 2049)
-        return;
-    qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": startup from idle mode";
-    m_input->setEnabled(false);
-    Q_EMIT aboutToQuit();
-    Q_EMIT quit();
 }

@@ -3,17 +3,18 @@
 #ifndef QUIMBO_SYSTEM_IDLEMODE_H
 #define QUIMBO_SYSTEM_IDLEMODE_H
 
-#include <QObject>
+#include "system/modebase.h"
 
 class Input;
 
 /**
  * The charging state in which the device looks switched off: the audio is
- * powered down and only a held power button wakes it. Created by the main
- * controller for one charging period; it deletes itself (deferred) when it
- * emits quit() or shutdown(). Main thread.
+ * powered down and only a held power button wakes it. No standby and no
+ * sleep timer run here. Created by the main controller for one charging
+ * period; it deletes itself (deferred) when it emits quit() or shutdown().
+ * Main thread.
  */
-class IdleMode : public QObject
+class IdleMode : public ModeBase
 {
     Q_OBJECT
 
@@ -31,13 +32,6 @@ public Q_SLOTS:
 Q_SIGNALS:
     void quit();
     void aboutToQuit();
-    void shutdown();
-
-private Q_SLOTS:
-    void keyHoldEvent(int key);
-
-private:
-    Input *m_input;
 };
 
 #endif

@@ -36,8 +36,16 @@ SoundManager::~SoundManager()
 Sound *SoundManager::create(const QString &path, const QString &name)
 {
     Sound *&sound = m_sounds[name];
-    if (!sound)
-        sound = new Sound(path);
+    if (sound)
+        return sound;
+    sound = new Sound(path);
+    // The warning beeps are levelled against the master volume, whoever makes them first.
+    if (name == QLatin1String("alarmBeep")) {
+        sound->normalize = true;
+        sound->level = 13;
+    } else if (name == QLatin1String("doubleBeep")) {
+        sound->normalize = true;
+    }
     return sound;
 }
 
@@ -50,14 +58,7 @@ Sound *SoundManager::effect(const QString &name)
         else
             file += c;
     }
-    Sound *sound = create(QStringLiteral(":/sounds/") + file + QStringLiteral(".wav"), name);
-    if (name == QLatin1String("alarmBeep")) {
-        sound->normalize = true;
-        sound->level = 13;
-    } else if (name == QLatin1String("doubleBeep")) {
-        sound->normalize = true;
-    }
-    return sound;
+    return create(QStringLiteral(":/sounds/") + file + QStringLiteral(".wav"), name);
 }
 
 Sound *SoundManager::getSound(const QString &name) const

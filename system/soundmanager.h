@@ -21,14 +21,14 @@ public:
     /**
      * The sound registered under name, created from path (a file or a
      * ":/sounds/…" resource) if there is none yet; an existing name keeps its
-     * first path.
+     * first path. The alarm beep is normalized at level 13 and the double
+     * beep normalized, the one place these levels are set.
      */
     Sound *create(const QString &path, const QString &name);
     /**
      * The sound effect registered under name, created like create() from the
      * resource ":/sounds/<name in snake case>.wav" ("alarmBeep" reads
-     * alarm_beep.wav). Each call tunes the shared beeps: "alarmBeep" is
-     * normalized at level 13, "doubleBeep" normalized.
+     * alarm_beep.wav).
      */
     Sound *effect(const QString &name);
     /** The sound registered under name, or nullptr. */

@@ -15,10 +15,6 @@
 #include "platform/paths.h"
 #include "speech/messages.h"
 #include "system/logcategory.h"
-#include "system/notifier.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
-#include "system/timerclass.h"
 
 #include <QDebug>
 #include <QHash>
@@ -30,19 +26,12 @@
 
 namespace {
 
-constexpr int kStandbySeconds = 1800;
-constexpr int kSleepWarningSeconds = 60;
 // The spoken contents: the manual's second SMIL file.
 constexpr int kContentsSpineIndex = 1;
 // Every heading level counts when the wind keys move through the manual.
 constexpr int kAnyLevel = 6;
 
 const QString kEnglish = QStringLiteral("eng");
-
-Sound *sound(const QString &name)
-{
-    return SoundManager::instance()->effect(name);
-}
 
 /** Where a track starts playing: its play cursor when that lies in the track, else its first clip. */
 qint64 startOf(const AudioNode *track)
@@ -58,19 +47,8 @@ qint64 startOf(const AudioNode *track)
 class SystemManualPrivate
 {
 public:
-    SystemManualPrivate(SystemManual *q, AudioSettings *audioSettings, Input *input)
+    explicit SystemManualPrivate(SystemManual *q)
         : q(q)
-        , audioSettings(audioSettings)
-        , messages(new Messages(q))
-        , notifier(Notifier::instance())
-        , beep(sound(QStringLiteral("beep")))
-        , normalBeep(sound(QStringLiteral("normalBeep")))
-        , doubleBeep(sound(QStringLiteral("doubleBeep")))
-        , alarmBeep(sound(QStringLiteral("alarmBeep")))
-        , tickBeep(sound(QStringLiteral("tickBeep")))
-        , input(input)
-        , standbyTimer(new TimerClass(q))
-        , sleepTimer(new TimerClass(q))
     {
     }
 
@@ -80,31 +58,15 @@ public:
     /** Plays the group's current track (or its first) from where it should start; false when there is none or the engine refuses. */
     bool playGroup(SmilMediaGroup *group);
     bool playTrack(AudioNode *track, qint64 from);
-    void stepSleepTimer();
-    void changePitch(int delta);
-    void changeSpeed(int delta);
-    void changeVolume(int delta);
     void wind(int direction);
     void playStop();
     void failAndReturnToMenu();
-    void disconnectAll();
+    /** Leaves the manual with its closing words, waited for. */
+    void close();
 
     SystemManual *const q;
-    AudioSettings *audioSettings;
-    Messages *messages;
-    Notifier *notifier;
-    Sound *beep;
-    Sound *normalBeep;
-    Sound *doubleBeep;
-    Sound *alarmBeep;
-    Sound *tickBeep;
-    Input *input;
-    TimerClass *standbyTimer;
-    TimerClass *sleepTimer;
     DaisyTalkingBook *book = nullptr;
     QPointer<VlcMediaPlayer> engine;
-
-    QList<QMetaObject::Connection> connections;
 };
 
 bool SystemManualPrivate::playTrack(AudioNode *track, qint64 from)
@@ -127,80 +89,6 @@ bool SystemManualPrivate::playGroup(SmilMediaGroup *group)
     return track && playTrack(track, startOf(track));
 }
 
-void SystemManualPrivate::disconnectAll()
-{
-    for (const QMetaObject::Connection &connection : std::as_const(connections))
-        QObject::disconnect(connection);
-    connections.clear();
-}
-
-void SystemManualPrivate::stepSleepTimer()
-{
-    // The lengths the user steps through, in seconds; past the last the timer goes off.
-    static const QHash<int, int> next = {{0, 900}, {900, 1800}, {1800, 2700}, {2700, 3600}};
-    const int current = sleepTimer->time();
-    messages->append(Message::sleep_timer, true);
-    if (next.contains(current)) {
-        sleepTimer->start(next.value(current));
-        messages->append(QString::number(next.value(current) / 60), false);
-    } else {
-        sleepTimer->stop();
-    }
-    messages->append(sleepTimer->isActive() ? Message::minutes : Message::off, false);
-    messages->playMessages();
-}
-
-void SystemManualPrivate::changePitch(int delta)
-{
-    audioSettings->changePitch(delta);
-    const int pitch = audioSettings->pitch();
-    if (isPlaying()) {
-        engine->changePitch(float(pitch));
-        if (pitch == 0)
-            normalBeep->play();
-        else if (std::abs(pitch) == 4)
-            doubleBeep->play();
-        else
-            beep->play();
-        return;
-    }
-    notifier->stopNotify();
-    messages->append(Message::pitch, true);
-    if (pitch < 0)
-        messages->append(Message::minus, false);
-    messages->append(QString::number(std::abs(pitch)), false);
-    messages->playMessages();
-}
-
-void SystemManualPrivate::changeSpeed(int delta)
-{
-    audioSettings->changeTempo(delta);
-    const int speed = audioSettings->speed();
-    if (isPlaying()) {
-        engine->changeTempo(audioSettings->tempo());
-        if (speed == 0)
-            normalBeep->play();
-        else if (speed == -1 || speed == 3)
-            doubleBeep->play();
-        else
-            beep->play();
-        return;
-    }
-    messages->append(Message::speed, true);
-    if (speed < 0)
-        messages->append(Message::minus, false);
-    messages->append(QString::number(std::abs(speed)), false);
-    messages->playMessages();
-}
-
-void SystemManualPrivate::changeVolume(int delta)
-{
-    const QString answer = SoundManager::volumeAnswer(audioSettings->changeVolume(delta), audioSettings->volumeMaxRS1Level());
-    // The tick would only disturb the manual while it is being read.
-    if (answer != QLatin1String("tickBeep") || !isPlaying())
-        SoundManager::instance()->play(answer);
-}
-
 void SystemManualPrivate::wind(int direction)
 {
     SmilMediaGroup *group = book->currentSmilMediaGroup();
@@ -218,19 +106,23 @@ void SystemManualPrivate::wind(int direction)
     if (track)
         track->setPosition(position);
     group = direction > 0 ? book->nextSection(kAnyLevel) : book->previousSection(kAnyLevel);
+    if (!group && direction > 0) {
+        // Past the last heading the manual has been read to its end, as if it had played on.
+        q->endOfManual();
+        return;
+    }
     playGroup(group);
 }
 
 void SystemManualPrivate::playStop()
 {
-    notifier->stopNotify();
-    messages->stop();
+    q->stopNotifier();
+    q->stopAnswer();
     SmilMediaGroup *group = book->currentSmilMediaGroup();
     if (isPlaying()) {
         if (group && group->currentAudioTrack())
             group->currentAudioTrack()->setPosition(engine->currentTime());
         engine->stop();
-        standbyTimer->start();
         return;
     }
     if (!group) {
@@ -238,37 +130,65 @@ void SystemManualPrivate::playStop()
         return;
     }
     playGroup(group);
-    standbyTimer->stop();
 }
 
 void SystemManualPrivate::failAndReturnToMenu()
 {
     q->aboutToQuit();
-    messages->play(Message::failed, true);
-    messages->play(Message::close, true);
+    q->messages()->play(Message::failed, true);
+    q->messages()->play(Message::close, true);
     Q_EMIT q->quitToMenu();
 }
 
-SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<SystemManualPrivate>(this, audioSettings, input))
+void SystemManualPrivate::close()
 {
-    d->standbyTimer->setTime(kStandbySeconds);
-    d->standbyTimer->stop();
-    d->sleepTimer->setWarningTime(kSleepWarningSeconds);
-    d->sleepTimer->stop();
-    connect(d->standbyTimer, &TimerClass::timeout, this, &SystemManual::standbyTimerTimeout);
-    connect(d->sleepTimer, &TimerClass::timeout, this, &SystemManual::sleepTimerTimeout);
-    connect(d->sleepTimer, &TimerClass::timeoutWarning, this, &SystemManual::sleepTimerWarning);
+    q->aboutToQuit();
+    q->messages()->play(Message::close, true);
+    q->messages()->play(Message::manual, true);
+}
+
+SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *parent)
+    : ModeBase(QStringLiteral("manual"), input, audioSettings, parent)
+    , d(std::make_unique<SystemManualPrivate>(this))
+{
+    onKeys(Press, {BUTTON_POWER, BUTTON_SLEEP_MENU, BUTTON_REWIND, BUTTON_FAST_FORWARD, BUTTON_PLAY_STOP},
+           [](int) { playSound(QStringLiteral("beep")); });
+    onKeys(Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN}, [this](int key) { answerSetting(Pitch, key == BUTTON_PITCH_UP ? 1 : -1); });
+    onKeys(Press, {BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, [this](int key) { answerSetting(Speed, key == BUTTON_SPEED_UP ? 1 : -1); });
+    onKey(Release, BUTTON_POWER, [this](int) { answerBatteryStatus(); });
+    onKey(Release, BUTTON_SLEEP_MENU, [this](int) {
+        if (d->isPlaying()) {
+            stepSleepTimer();
+            return;
+        }
+        d->close();
+        Q_EMIT quit();
+    });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
+    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { d->wind(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+    onKey(Release, BUTTON_PLAY_STOP, [this](int) { d->playStop(); });
+    onKey(Hold, BUTTON_SLEEP_MENU, [this](int) {
+        d->close();
+        Q_EMIT quitToMenu();
+    });
+    onKey(Hold, BUTTON_POWER, [this](int) {
+        aboutToQuit();
+        Q_EMIT shutdown();
+    });
+    onKey(Hold, BUTTON_PLAY_STOP, [this](int) {
+        if (d->isPlaying())
+            d->engine->stop();
+        SmilMediaGroup *contents = d->book->startReading(kContentsSpineIndex);
+        AudioNode *track = contents ? contents->firstAudioTrack() : nullptr;
+        if (track)
+            d->playTrack(track, track->clipBegin());
+    });
     // The simulator's status: the menu's mode while the manual reads is the manual.
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
-    d->sleepTimer->publishStatus(QStringLiteral("sleep"));
     Platform::provideStatus(this, QStringLiteral("mode"), [] { return QStringLiteral("manual"); });
 }
 
 SystemManual::~SystemManual()
 {
-    d->disconnectAll();
     if (d->engine)
         disconnect(d->engine, nullptr, this, nullptr);
 }
@@ -337,37 +257,69 @@ void SystemManual::run()
     SmilMediaGroup *group = d->book->startReading(0);
     AudioNode *track = group ? group->firstAudioTrack() : nullptr;
     if (track) {
-        d->engine->setPitch(float(d->audioSettings->pitch()));
-        d->engine->setTempo(d->audioSettings->tempo());
+        d->engine->setPitch(float(audioSettings()->pitch()));
+        d->engine->setTempo(audioSettings()->tempo());
     }
     if (!track || !d->playTrack(track, track->clipBegin())) {
         qCWarning(lcSystem, "%s: the manual cannot be played", Q_FUNC_INFO);
         Q_EMIT quitToMenu();
         return;
     }
-
-    d->disconnectAll();
-    d->connections << connect(d->input, &Input::pressed, this, &SystemManual::keyPressEvent);
-    d->connections << connect(d->input, &Input::released, this, &SystemManual::keyReleaseEvent);
-    d->connections << connect(d->input, &Input::holded, this, &SystemManual::keyHoldEvent);
-    d->connections << connect(d->notifier, &Notifier::startNotify, d->messages, &Messages::stop);
-    d->connections << connect(d->notifier, &Notifier::startNotify, d->engine, qOverload<>(&VlcMediaPlayer::pause));
-    d->connections << connect(d->notifier, &Notifier::finishedNotify, d->engine, &VlcMediaPlayer::unpause);
-    d->connections << connect(d->messages, &Messages::finished, d->engine, &VlcMediaPlayer::unpause);
-    d->input->setEnabled(true);
-    d->input->setAutoRepeat(false);
-    d->standbyTimer->stop();
+    takeKeys();
 }
 
 void SystemManual::aboutToQuit()
 {
-    d->disconnectAll();
-    d->input->setEnabled(false);
-    d->input->setAutoRepeat(false);
-    d->standbyTimer->stop();
-    d->sleepTimer->stop();
+    releaseKeys();
     if (d->engine)
         d->engine->stop();
+}
+
+bool SystemManual::audioPlaying() const
+{
+    return d->isPlaying();
+}
+
+void SystemManual::pauseAudio()
+{
+    d->engine->pause();
+}
+
+void SystemManual::unpauseAudio()
+{
+    d->engine->unpause();
+}
+
+void SystemManual::muteAudio(bool muted)
+{
+    d->engine->setMuted(muted);
+}
+
+void SystemManual::applyPitch(int pitch)
+{
+    // Only one of the two takes: the first while the engine plays, the second while it is paused.
+    d->engine->changePitch(float(pitch));
+    d->engine->setPitch(float(pitch));
+}
+
+void SystemManual::applyTempo(double tempo)
+{
+    d->engine->changeTempo(float(tempo));
+    d->engine->setTempo(float(tempo));
+}
+
+void SystemManual::stopAudio()
+{
+    if (d->engine)
+        d->engine->stop();
+}
+
+void SystemManual::endOfManual()
+{
+    stopNotifier();
+    say({Message::end_of_manual});
+    d->book->startReading(kContentsSpineIndex);
+    updateStandby();
 }
 
 void SystemManual::gotoHeading(qint64 position)
@@ -407,129 +359,6 @@ void SystemManual::gotoHeading(qint64 position)
     d->playGroup(d->book->smilMediaGroupFromFile(target->content()));
 }
 
-void SystemManual::keyPressEvent(int key)
-{
-    qCDebug(lcSystem) << Q_FUNC_INFO << key;
-    d->input->setAutoRepeat(false);
-    switch (key) {
-    case BUTTON_POWER:
-    case BUTTON_SLEEP_MENU:
-    case BUTTON_REWIND:
-    case BUTTON_FAST_FORWARD:
-    case BUTTON_PLAY_STOP:
-        d->beep->play();
-        break;
-    case BUTTON_PITCH_UP:
-        d->changePitch(+1);
-        break;
-    case BUTTON_PITCH_DOWN:
-        d->changePitch(-1);
-        break;
-    case BUTTON_SPEED_UP:
-        d->changeSpeed(+1);
-        break;
-    case BUTTON_SPEED_DOWN:
-        d->changeSpeed(-1);
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemManual::keyReleaseEvent(int key)
-{
-    switch (key) {
-    case BUTTON_POWER:
-        d->messages->stop();
-        d->notifier->batteryStatus();
-        break;
-    case BUTTON_SLEEP_MENU:
-        if (!d->isPlaying()) {
-            aboutToQuit();
-            d->messages->play(Message::close, true);
-            d->messages->play(Message::manual, true);
-            Q_EMIT quit();
-            return;
-        }
-        // Paused while the sleep timer is spoken; the end of the speech resumes.
-        d->engine->pause();
-        d->notifier->stopNotify();
-        d->stepSleepTimer();
-        break;
-    case BUTTON_VOLUME_UP:
-        d->changeVolume(+1);
-        break;
-    case BUTTON_VOLUME_DOWN:
-        d->changeVolume(-1);
-        break;
-    case BUTTON_FAST_FORWARD:
-        d->wind(+1);
-        break;
-    case BUTTON_REWIND:
-        d->wind(-1);
-        break;
-    case BUTTON_PLAY_STOP:
-        d->playStop();
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemManual::keyHoldEvent(int key)
-{
-    qCDebug(lcSystem) << Q_FUNC_INFO << key;
-    switch (key) {
-    case BUTTON_SLEEP_MENU:
-        aboutToQuit();
-        d->messages->play(Message::close, true);
-        d->messages->play(Message::manual, true);
-        Q_EMIT quitToMenu();
-        break;
-    case BUTTON_POWER:
-        aboutToQuit();
-        Q_EMIT shutdown();
-        break;
-    case BUTTON_PLAY_STOP: {
-        if (d->isPlaying())
-            d->engine->stop();
-        SmilMediaGroup *contents = d->book->startReading(kContentsSpineIndex);
-        AudioNode *track = contents ? contents->firstAudioTrack() : nullptr;
-        if (track)
-            d->playTrack(track, track->clipBegin());
-        d->standbyTimer->stop();
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void SystemManual::sleepTimerWarning()
-{
-    if (d->isPlaying())
-        d->engine->pause();
-    d->messages->append(Message::sleep_timer, true);
-    d->messages->append(Message::time_remaining, false);
-    d->messages->append(QString::number(d->sleepTimer->warningTime()), false);
-    d->messages->append(Message::minute, false);
-    d->messages->playMessages();
-}
-
-void SystemManual::sleepTimerTimeout()
-{
-    d->input->setEnabled(false);
-    d->engine->stop();
-    Q_EMIT shutdown();
-}
-
-void SystemManual::standbyTimerTimeout()
-{
-    d->input->setEnabled(false);
-    d->doubleBeep->play();
-    Q_EMIT shutdown();
-}
-
 void SystemManual::mediaPlayerFinished()
 {
     SmilMediaGroup *group = d->book->currentSmilMediaGroup();
@@ -540,10 +369,7 @@ void SystemManual::mediaPlayerFinished()
     }
     group = d->book->next();
     if (!group) {
-        d->notifier->stopNotify();
-        d->messages->play(Message::end_of_manual, false);
-        d->book->startReading(kContentsSpineIndex);
-        d->standbyTimer->start();
+        endOfManual();
         return;
     }
     AudioNode *track = group->firstAudioTrack();

@@ -3,7 +3,8 @@
 #ifndef QUIMBO_SYSTEM_SYSTEMMANUAL_H
 #define QUIMBO_SYSTEM_SYSTEMMANUAL_H
 
-#include <QObject>
+#include "system/modebase.h"
+
 #include <QString>
 
 #include <memory>
@@ -23,7 +24,7 @@ class SystemManualPrivate;
  * Created by the settings menu for one visit and deleted (deferred) by it
  * when the manual emits quit(), quitToMenu() or shutdown(). Main thread.
  */
-class SystemManual : public QObject
+class SystemManual : public ModeBase
 {
     Q_OBJECT
 
@@ -44,24 +45,29 @@ public:
     /** In the spoken contents: jumps to the chapter named by the clip playing at @p position (ms in its file). */
     void gotoHeading(qint64 position);
 
+    bool audioPlaying() const override;
+
 public Q_SLOTS:
     void run();
     void aboutToQuit();
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
-    void sleepTimerWarning();
-    void sleepTimerTimeout();
-    void standbyTimerTimeout();
     void mediaPlayerFinished();
 
 Q_SIGNALS:
-    void shutdown();
     void quit();
     void quitToMenu();
 
+protected:
+    void pauseAudio() override;
+    void unpauseAudio() override;
+    void muteAudio(bool muted) override;
+    void applyPitch(int pitch) override;
+    void applyTempo(double tempo) override;
+    void stopAudio() override;
+
 private:
     SystemManual(AudioSettings *audioSettings, Input *input, QObject *parent);
+    /** The last heading has been read: "end of manual", and the contents are ready to play. */
+    void endOfManual();
 
     friend class SystemManualPrivate;
     const std::unique_ptr<SystemManualPrivate> d;

@@ -9,14 +9,11 @@
 #include "input/keys.h"
 #include "library/bookmemory.h"
 #include "platform/platform.h"
+#include "system/keydescriber.h"
 #include "speech/messages.h"
 #include "system/logcategory.h"
-#include "system/notifier.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
 #include "system/systemmanual.h"
 #include "system/systemsettingslocale.h"
-#include "system/timerclass.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -31,17 +28,37 @@
 namespace {
 
 constexpr int kRev6Revision = 7;
-constexpr int kStandbySeconds = 1800;
 
 const QString kMainLevel = QStringLiteral("main");
 const QString kLanguageKey = QStringLiteral("systemLanguage");
 const QString kNavigationKey = QStringLiteral("navigationMode");
 const QString kAutomaticPlayKey = QStringLiteral("automaticPlay");
 const QString kBookshelfKey = QStringLiteral("bookshelfMenuItem");
+// Turn off what the player keeps per book (read where the book is opened).
+const QString kBookSoundKey = QStringLiteral("bookSound");
+const QString kRecapKey = QStringLiteral("recapOnResume");
+// Navigation modes by their stored number; the fourth walks the bookmarks and
+// is said by its name: a mode of its own, so no key changes its meaning.
+const QStringList kNavigationModes = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), Message::bookmarks};
 
-Sound *sound(const QString &name)
+/** The settings items whose choices are no and yes, with their key and default. */
+struct YesNoItem {
+    const QString *item;
+    const QString *key;
+    bool byDefault;
+};
+const YesNoItem kYesNoItems[] = {
+    {&Message::automatic_play, &kAutomaticPlayKey, true},
+    {&Message::book_sound, &kBookSoundKey, true},
+    {&Message::recap, &kRecapKey, true},
+};
+const YesNoItem *yesNoItem(const QString &level)
 {
-    return SoundManager::instance()->effect(name);
+    for (const YesNoItem &item : kYesNoItems) {
+        if (*item.item == level)
+            return &item;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -49,17 +66,9 @@ Sound *sound(const QString &name)
 class SystemSettingsPrivate
 {
 public:
-    SystemSettingsPrivate(SystemSettings *q, AudioSettings *audioSettings, Input *input)
+    SystemSettingsPrivate(SystemSettings *q, Messages *messages)
         : q(q)
-        , audioSettings(audioSettings)
-        , messages(new Messages(q))
-        , notifier(Notifier::instance())
-        , input(input)
-        , standbyTimer(new TimerClass(q))
-        , beep(sound(QStringLiteral("beep")))
-        , doubleBeep(sound(QStringLiteral("doubleBeep")))
-        , alarmBeep(sound(QStringLiteral("alarmBeep")))
-        , tickBeep(sound(QStringLiteral("tickBeep")))
+        , messages(messages)
     {
     }
 
@@ -69,18 +78,11 @@ public:
 
     void buildOptionMap();
     void buildMainList();
-    void connectKeys();
-    void disconnectKeys();
-    void setInputEnabled(bool enabled);
 
-    void nextItem();
-    void previousItem();
     void step(int delta);
     void backToMain();
     void selectMainItem();
     void selectItem();
-    void quit();
-    void changeVolume(int delta);
     void watchSettingsFile();
 
     SystemSettings *const q;
@@ -91,19 +93,10 @@ public:
     int mainIndex = 0;
     int optionIndex = 0;
     SystemSettingsLocale locale;
-    AudioSettings *audioSettings;
     Messages *messages;
-    Notifier *notifier;
-    Input *input;
-    TimerClass *standbyTimer;
-    Sound *beep;
-    Sound *doubleBeep;
-    Sound *alarmBeep;
-    Sound *tickBeep;
     QPointer<VlcMediaPlayer> mediaPlayer;
 
     QFileSystemWatcher *watcher = nullptr;
-    QList<QMetaObject::Connection> keyConnections;
 };
 
 void SystemSettingsPrivate::buildOptionMap()
@@ -112,8 +105,10 @@ void SystemSettingsPrivate::buildOptionMap()
     if (Board::getInstance()->revision() == kRev6Revision)
         optionMap.insert(Message::manual, {});
     optionMap.insert(Message::languages, locale.keys());
-    optionMap.insert(Message::navigation_mode, {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
-    optionMap.insert(Message::automatic_play, {Message::no, Message::yes});
+    optionMap.insert(Message::key_describer, {});
+    optionMap.insert(Message::navigation_mode, kNavigationModes);
+    for (const YesNoItem &item : kYesNoItems)
+        optionMap.insert(*item.item, {Message::no, Message::yes});
     optionMap.insert(Message::factory_defaults, {Message::no, Message::yes});
     optionMap.insert(Message::firmware, {});
     optionMap.insert(Message::bookshelf, {});
@@ -124,46 +119,13 @@ void SystemSettingsPrivate::buildMainList()
     mainList.clear();
     if (Board::getInstance()->revision() == kRev6Revision)
         mainList << Message::manual;
-    mainList << Message::languages << Message::navigation_mode << Message::automatic_play << Message::factory_defaults << Message::firmware;
+    mainList << Message::languages << Message::navigation_mode << Message::automatic_play << Message::factory_defaults << Message::book_sound << Message::recap
+             << Message::key_describer << Message::firmware;
     if (QSettings().value(kBookshelfKey, false).toBool() && !mainList.contains(Message::bookshelf))
         mainList.prepend(Message::bookshelf);
     // Coming back from the manual the list may have lost the bookshelf item meanwhile.
     if (mainIndex >= mainList.size())
         mainIndex = int(mainList.size()) - 1;
-}
-
-void SystemSettingsPrivate::connectKeys()
-{
-    disconnectKeys();
-    keyConnections << QObject::connect(notifier, &Notifier::startNotify, messages, &Messages::stop);
-    keyConnections << QObject::connect(input, &Input::pressed, q, &SystemSettings::keyPressEvent);
-    keyConnections << QObject::connect(input, &Input::released, q, &SystemSettings::keyReleaseEvent);
-    keyConnections << QObject::connect(input, &Input::holded, q, &SystemSettings::keyHoldEvent);
-    keyConnections << QObject::connect(input, &Input::released, standbyTimer, &TimerClass::restartTimer);
-}
-
-void SystemSettingsPrivate::disconnectKeys()
-{
-    for (const QMetaObject::Connection &connection : std::as_const(keyConnections))
-        QObject::disconnect(connection);
-    keyConnections.clear();
-}
-
-void SystemSettingsPrivate::setInputEnabled(bool enabled)
-{
-    input->setEnabled(enabled);
-    if (!enabled)
-        input->setAutoRepeat(false);
-}
-
-void SystemSettingsPrivate::nextItem()
-{
-    step(+1);
-}
-
-void SystemSettingsPrivate::previousItem()
-{
-    step(-1);
 }
 
 void SystemSettingsPrivate::step(int delta)
@@ -220,12 +182,16 @@ void SystemSettingsPrivate::selectMainItem()
         QTimer::singleShot(Platform::scaledMsec(10), q, &SystemSettings::runHelp);
         return;
     }
+    if (level == Message::key_describer) {
+        optionList.clear();
+        level = kMainLevel;
+        QTimer::singleShot(Platform::scaledMsec(10), q, &SystemSettings::runKeyDescriber);
+        return;
+    }
     if (level == Message::bookshelf) {
         qCDebug(lcSystem) << "Quit menu and start bookshelf";
         level = kMainLevel;
-        standbyTimer->stop();
-        disconnectKeys();
-        setInputEnabled(false);
+        q->releaseKeys();
         Q_EMIT q->quitToBookshelf();
         return;
     }
@@ -237,9 +203,9 @@ void SystemSettingsPrivate::selectMainItem()
         optionIndex = settings.value(kNavigationKey, 1).toInt() - 1;
         messages->append(Message::mode, true);
         messages->append(currentOption(), false);
-    } else if (level == Message::automatic_play) {
-        optionIndex = int(optionList.indexOf(settings.value(kAutomaticPlayKey, true).toBool() ? Message::yes : Message::no));
-        messages->append(Message::automatic_play, true);
+    } else if (const YesNoItem *item = yesNoItem(level)) {
+        optionIndex = int(optionList.indexOf(settings.value(*item->key, item->byDefault).toBool() ? Message::yes : Message::no));
+        messages->append(level, true);
         messages->append(currentOption(), false);
     } else if (level == Message::factory_defaults) {
         optionIndex = 0;
@@ -279,26 +245,27 @@ void SystemSettingsPrivate::selectItem()
         messages->append(Message::settings_saved, true);
         messages->append(Message::languages, false);
     } else if (level == Message::navigation_mode) {
-        bool ok = false;
-        const int mode = option.toInt(&ok);
-        if (ok && mode >= 1 && mode <= 3)
+        const int mode = int(kNavigationModes.indexOf(option)) + 1;
+        if (mode >= 1)
             settings.setValue(kNavigationKey, mode);
         else
             qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": wrong mode value: " << option;
         messages->append(Message::settings_saved, true);
         messages->append(Message::navigation_mode, false);
-        messages->append(QString::number(mode), false);
-    } else if (level == Message::automatic_play) {
+        messages->append(option, false);
+    } else if (const YesNoItem *item = yesNoItem(level)) {
         const bool enabled = option == Message::yes;
-        settings.setValue(kAutomaticPlayKey, enabled);
-        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": automatic play enabled: " << enabled;
+        settings.setValue(*item->key, enabled);
+        qCDebug(lcSystem).nospace() << Q_FUNC_INFO << ": " << *item->key << " enabled: " << enabled;
         messages->append(Message::settings_saved, true);
-        messages->append(Message::automatic_play, false);
+        messages->append(level, false);
         messages->append(option, false);
     } else if (level == Message::factory_defaults && option == Message::yes) {
         settings.setValue(kLanguageKey, QStringLiteral("eng"));
         settings.setValue(kNavigationKey, 2);
         settings.setValue(kAutomaticPlayKey, true);
+        settings.setValue(kBookSoundKey, true);
+        settings.setValue(kRecapKey, true);
         settings.setValue(QStringLiteral("daisyLevel"), 2);
         settings.sync();
         // Every book is forgotten; markers on a medium belong to the medium.
@@ -313,22 +280,6 @@ void SystemSettingsPrivate::selectItem()
     optionIndex = 0;
     level = kMainLevel;
     messages->playMessages();
-}
-
-void SystemSettingsPrivate::quit()
-{
-    qCDebug(lcSystem) << "Quit menu!";
-    standbyTimer->stop();
-    disconnectKeys();
-    setInputEnabled(false);
-    messages->play(Message::exit_menu, true);
-    Q_EMIT q->finished();
-}
-
-void SystemSettingsPrivate::changeVolume(int delta)
-{
-    const int volume = audioSettings->changeVolume(delta);
-    SoundManager::instance()->play(SoundManager::volumeAnswer(volume, audioSettings->volumeMaxRS1Level()));
 }
 
 void SystemSettingsPrivate::watchSettingsFile()
@@ -352,14 +303,32 @@ void SystemSettingsPrivate::watchSettingsFile()
 }
 
 SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<SystemSettingsPrivate>(this, audioSettings, input))
+    : ModeBase(QStringLiteral("menu"), input, audioSettings, parent)
+    , d(std::make_unique<SystemSettingsPrivate>(this, messages()))
 {
-    d->setInputEnabled(false);
-    d->standbyTimer->publishStatus(QStringLiteral("standby"));
-    d->standbyTimer->setTime(kStandbySeconds);
-    d->standbyTimer->stop();
-    connect(d->standbyTimer, &TimerClass::timeout, this, &SystemSettings::standbyTimerTimeout);
+    onKeys(Press, allKeys(), [](int) { playSound(QStringLiteral("beep")); });
+    onKeys(Press, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
+        playSound(QStringLiteral("beep"));
+        d->step(key == BUTTON_FAST_FORWARD ? 1 : -1);
+    });
+    onKey(Press, BUTTON_EJECT, [this](int) {
+        playSound(QStringLiteral("beep"));
+        d->backToMain();
+    });
+    onKey(Release, BUTTON_PLAY_STOP, [this](int) { d->selectItem(); });
+    onKey(Release, BUTTON_SLEEP_MENU, [this](int) {
+        qCDebug(lcSystem) << "Quit menu!";
+        releaseKeys();
+        messages()->play(Message::exit_menu, true);
+        Q_EMIT finished();
+    });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
+    onKey(Hold, BUTTON_POWER, [this](int) {
+        qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
+        releaseKeys();
+        messages()->stop();
+        Q_EMIT shutdown();
+    });
     d->watchSettingsFile();
 }
 
@@ -378,101 +347,60 @@ void SystemSettings::run()
 
     d->level = kMainLevel;
     d->optionList.clear();
-    d->messages->append(Message::menu, true);
-    d->messages->append(d->currentItem(), false);
-    d->messages->playMessages();
-
-    d->connectKeys();
-    d->input->setEnabled(true);
-    d->standbyTimer->start();
+    messages()->append(Message::menu, true);
+    messages()->append(d->currentItem(), false);
+    messages()->playMessages();
+    takeKeys();
 }
 
-void SystemSettings::keyPressEvent(int key)
+void SystemSettings::keysTakenAway()
 {
-    d->beep->play();
-    switch (key) {
-    case BUTTON_REWIND:
-        d->previousItem();
-        break;
-    case BUTTON_FAST_FORWARD:
-        d->nextItem();
-        break;
-    case BUTTON_EJECT:
-        d->backToMain();
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemSettings::keyReleaseEvent(int key)
-{
-    switch (key) {
-    case BUTTON_PLAY_STOP:
-        d->selectItem();
-        break;
-    case BUTTON_SLEEP_MENU:
-        d->quit();
-        break;
-    case BUTTON_VOLUME_UP:
-        d->changeVolume(+1);
-        break;
-    case BUTTON_VOLUME_DOWN:
-        d->changeVolume(-1);
-        break;
-    default:
-        break;
-    }
-}
-
-void SystemSettings::keyHoldEvent(int key)
-{
-    if (key != BUTTON_POWER)
-        return;
-    qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
-    d->standbyTimer->stop();
-    d->disconnectKeys();
-    d->setInputEnabled(false);
-    d->messages->stop();
-    Q_EMIT shutdown();
+    ModeBase::keysTakenAway();
+    // Whatever opened the menu has been left for another mode: the visit is over.
+    deleteLater();
 }
 
 void SystemSettings::runHelp()
 {
-    d->disconnectKeys();
-    d->standbyTimer->stop();
-    d->messages->stop();
-    d->setInputEnabled(false);
+    releaseKeys();
+    messages()->stop();
 
-    SystemManual *manual = SystemManual::createManual(d->audioSettings, d->input, d->mediaPlayer, nullptr);
+    SystemManual *manual = SystemManual::createManual(audioSettings(), input(), d->mediaPlayer, nullptr);
     if (!manual) {
         qCDebug(lcSystem) << "Help could not be created!";
-        d->messages->play(Message::manual, true);
-        d->messages->play(Message::not_available, true);
+        messages()->play(Message::manual, true);
+        messages()->play(Message::not_available, true);
         QTimer::singleShot(Platform::scaledMsec(1000), this, &SystemSettings::run);
         return;
     }
-    d->messages->play(Message::start, true);
-    d->messages->play(Message::manual, true);
+    messages()->play(Message::start, true);
+    messages()->play(Message::manual, true);
     // The menu's own signals end the menu's visit; the manual goes with them
     // or with its own end, whichever comes first.
     connect(manual, &SystemManual::shutdown, this, &SystemSettings::shutdown);
     connect(manual, &SystemManual::quit, this, &SystemSettings::finished);
     connect(manual, &SystemManual::quitToMenu, this, &SystemSettings::run, Qt::QueuedConnection);
-    for (auto signal : {&SystemManual::shutdown, &SystemManual::quit, &SystemManual::quitToMenu})
+    connect(manual, &SystemManual::keysLost, this, [this] { keysTakenAway(); });
+    for (auto signal : {&ModeBase::shutdown, &ModeBase::keysLost})
+        connect(manual, signal, manual, &QObject::deleteLater);
+    for (auto signal : {&SystemManual::quit, &SystemManual::quitToMenu})
         connect(manual, signal, manual, &QObject::deleteLater);
     connect(this, &QObject::destroyed, manual, &QObject::deleteLater);
     QTimer::singleShot(Platform::scaledMsec(500), manual, &SystemManual::run);
 }
 
-void SystemSettings::standbyTimerTimeout()
+void SystemSettings::runKeyDescriber()
 {
-    qCDebug(lcSystem) << Q_FUNC_INFO;
-    d->disconnectKeys();
-    d->messages->stop();
-    d->doubleBeep->play();
-    d->setInputEnabled(false);
-    Q_EMIT shutdown();
+    releaseKeys();
+    messages()->stop();
+    auto *describer = new KeyDescriber(audioSettings(), input(), this);
+    connect(describer, &ModeBase::shutdown, this, &SystemSettings::shutdown);
+    connect(describer, &KeyDescriber::quitToMenu, this, &SystemSettings::run, Qt::QueuedConnection);
+    connect(describer, &ModeBase::keysLost, this, [this] { keysTakenAway(); });
+    for (auto signal : {&ModeBase::shutdown, &ModeBase::keysLost})
+        connect(describer, signal, describer, &QObject::deleteLater);
+    connect(describer, &KeyDescriber::quitToMenu, describer, &QObject::deleteLater);
+    describer->run();
 }
 
 void SystemSettings::settingsFileChanged()
@@ -489,7 +417,7 @@ void SystemSettings::settingsFileChanged()
         d->mainList.removeFirst();
         if (d->mainIndex == 0) {
             if (d->atMainLevel())
-                d->messages->play(d->currentItem(), false);
+                messages()->play(d->currentItem(), false);
         } else {
             --d->mainIndex;
         }

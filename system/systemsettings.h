@@ -3,7 +3,7 @@
 #ifndef QUIMBO_SYSTEM_SYSTEMSETTINGS_H
 #define QUIMBO_SYSTEM_SYSTEMSETTINGS_H
 
-#include <QObject>
+#include "system/modebase.h"
 
 #include <memory>
 
@@ -23,7 +23,7 @@ class SystemSettingsPrivate;
  * one visit; that mode deletes it (deferred) when it emits one of its end
  * signals. Main thread.
  */
-class SystemSettings : public QObject
+class SystemSettings : public ModeBase
 {
     Q_OBJECT
 
@@ -37,18 +37,17 @@ public:
 public Q_SLOTS:
     /** Speaks the menu and the current item and takes the keys; also where the manual returns to. */
     void run();
-    void keyPressEvent(int key);
-    void keyReleaseEvent(int key);
-    void keyHoldEvent(int key);
 
 Q_SIGNALS:
-    void shutdown();
     void finished();
     void quitToBookshelf();
 
+protected:
+    void keysTakenAway() override;
+
 private Q_SLOTS:
     void runHelp();
-    void standbyTimerTimeout();
+    void runKeyDescriber();
     void settingsFileChanged();
 
 private:

@@ -131,6 +131,19 @@ if [ ! -f "$stick/.generated-mp3-epub" ] && command -v sox >/dev/null 2>&1; then
     [ "$ok" = yes ] && touch "$stick/.generated-mp3-epub"
 fi
 
+# And a text-only EPUB 3 book, which the player reads aloud, made once.
+if [ ! -f "$stick/.generated-text-epub" ]; then
+    mkdir -p "$stick"
+    if python3 "$source_dir/tools/textbookgen/quimbo-textbookgen.py" --kind epub "$stick/sample-text.epub" \
+        --title "A Book Read Aloud" \
+        --section "1:Chapter one:This book has no recorded voice. The player reads it aloud, sentence by sentence.|Press fast forward to hear the next sentence." \
+        --section "2:A section:Stop the book and press fast forward in navigation mode 2 to walk the headings." \
+        --section "1:Chapter two:Switch the player off and on again. The book goes on from the sentence where you stopped." \
+        --section "1:Chapter three:This is the end of the sample book." >/dev/null; then
+        touch "$stick/.generated-text-epub"
+    fi
+fi
+
 # A stick holding several books for the bookshelf demo (sim/bookshelf.script
 # inserts it): the sample book, a second DAISY book (DAISY 3) and a folder of
 # MP3 files, so that the shelf has titles to walk through and two groups.

@@ -277,7 +277,10 @@ private Q_SLOTS:
         QTest::addColumn<float>("expectedTempo");
         QTest::addColumn<int>("expectedSpeed");
         QTest::newRow("default up") << QVariant() << +1 << 1.25f << 1;
-        QTest::newRow("2.0 up stays") << QVariant(2.0f) << +1 << 2.0f << 3;
+        QTest::newRow("2.0 up") << QVariant(2.0f) << +1 << 2.5f << 4;
+        QTest::newRow("2.5 up to the end") << QVariant(2.5f) << +1 << 3.0f << 5;
+        QTest::newRow("3.0 up stays") << QVariant(3.0f) << +1 << 3.0f << 5;
+        QTest::newRow("3.0 down") << QVariant(3.0f) << -1 << 2.5f << 4;
         QTest::newRow("0.75 down stays") << QVariant(0.75f) << -1 << 0.75f << -1;
         QTest::newRow("off the table 1.1 up") << QVariant(1.1f) << +1 << 0.75f << -1;
     }
@@ -301,7 +304,7 @@ private Q_SLOTS:
         QTest::addColumn<float>("tempo");
         QTest::addColumn<float>("expected");
         QTest::addColumn<int>("speed");
-        QTest::newRow("3.0") << 3.0f << 2.0f << 3;
+        QTest::newRow("3.5") << 3.5f << 3.0f << 5;
         QTest::newRow("1.3 off the table") << 1.3f << 1.3f << 0;
     }
 

@@ -31,6 +31,11 @@ QStringList describe(const QList<AudioBook> &books, const TestMedium &medium)
         case AudioBook::Epub:
             kind = QStringLiteral("epub");
             break;
+        case AudioBook::Text:
+            // Its title is spoken, ready for the shelf, by the voice that reads it.
+            kind = book.titleFilename().endsWith(QLatin1String(".wav")) && QFileInfo(book.titleFilename()).size() > 44 ? QStringLiteral("text")
+                                                                                                                       : QStringLiteral("text without title");
+            break;
         default:
             kind = QStringLiteral("other");
             break;
@@ -93,6 +98,9 @@ void BookFinderTest::findsBooksOnTree_data()
     QTest::newRow("EPUB beside MP3 files is claimed with them") << QStringList{"mp3:Mixed/01.mp3", "epub:Mixed/z.epub"} << QStringList{"mp3:Mixed#1"};
     QTest::newRow("DAISY first, then the others in file order")
         << QStringList{"mp3:A music/01.mp3", "epub:B.epub", "d202:C daisy"} << QStringList{"daisy:C daisy/ncc.html", "mp3:A music#1", "epub:B.epub#2"};
+    QTest::newRow("books without recorded audio are read aloud")
+        << QStringList{"d3text:Plain three", "text:plain.epub", "epub:narrated.epub"}
+        << QStringList{"text:Plain three/book.opf#1", "epub:narrated.epub#2", "text:plain.epub#3"};
     QTest::newRow("a false ncc.html leaves its MP3 folder to the others")
         << QStringList{"junk:Fake/ncc.html", "mp3:Fake/01.mp3"} << QStringList{"mp3:Fake#1"};
     QTest::newRow("names with blanks, quotes, #, %, ?, accents, leading dash")

@@ -38,6 +38,7 @@ public:
     QStringList calls;
     QHash<QString, int> results; ///< by operation name; Done when absent
     bool playing = false;
+    bool playable = true; ///< whether play() finds anything to play
     int currentLevel = 2;
     int track = 4;
 
@@ -47,8 +48,8 @@ public:
     bool play() override
     {
         record(QStringLiteral("play()"));
-        playing = true;
-        return true;
+        playing = playable;
+        return playable;
     }
     void stop() override
     {
@@ -205,11 +206,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("answer");
         const QString daisy = QStringLiteral("Daisy Player");
         const QString digital = QStringLiteral("Digital Player");
+        const QString cd = QStringLiteral("Cdda Player");
         QTest::newRow("daisy jump done") << daisy << BUTTON_FAST_FORWARD << 0 << "fastForward(10)" << QStringList();
         QTest::newRow("daisy end of book") << daisy << BUTTON_FAST_FORWARD << 4 << "fastForward(10)" << QStringList{Message::end_of_book};
-        QTest::newRow("digital end of cd") << digital << BUTTON_FAST_FORWARD << 4 << "fastForward(10)" << QStringList{Message::end_of_cd};
+        // A folder of MP3 files and an EPUB are books; only a disc is a CD.
+        QTest::newRow("mp3 folder end of book") << digital << BUTTON_FAST_FORWARD << 4 << "fastForward(10)" << QStringList{Message::end_of_book};
+        QTest::newRow("epub end of book") << QStringLiteral("Epub Player") << BUTTON_FAST_FORWARD << 4 << "fastForward(10)"
+                                          << QStringList{Message::end_of_book};
+        QTest::newRow("cd end of cd") << cd << BUTTON_FAST_FORWARD << 4 << "fastForward(10)" << QStringList{Message::end_of_cd};
         QTest::newRow("daisy start of book") << daisy << BUTTON_REWIND << 3 << "rewind(-10)" << QStringList{Message::start_of_book};
-        QTest::newRow("digital begin of cd") << digital << BUTTON_REWIND << 3 << "rewind(-10)" << QStringList{Message::begin_of_cd};
+        QTest::newRow("mp3 folder start of book") << digital << BUTTON_REWIND << 3 << "rewind(-10)" << QStringList{Message::start_of_book};
+        QTest::newRow("cd begin of cd") << cd << BUTTON_REWIND << 3 << "rewind(-10)" << QStringList{Message::begin_of_cd};
         QTest::newRow("engine failure is silent") << daisy << BUTTON_REWIND << 7 << "rewind(-10)" << QStringList();
     }
     void shortWindWhilePlayingAnswersByResult()
@@ -256,16 +263,52 @@ private Q_SLOTS:
         for (int seconds : {60, 180, 300, 300, 300})
             expected << QStringLiteral("%1(%2)").arg(operation).arg(sign * seconds);
         QCOMPARE(m_player->calls, expected);
-        // The minutes skipped so far are announced from the first minute jump on.
+        // The minutes really wound are announced from the first minute jump on:
+        // twelve 5-s steps and 1 minute, then 3 more, then 5 more each time.
         QCOMPARE(announcements.mid(11),
-                 (QStringList{QStringLiteral("1 ") + Message::minute, QStringLiteral("2 ") + Message::minutes,
-                              QStringLiteral("5 ") + Message::minutes, QStringLiteral("10 ") + Message::minutes,
-                              QStringLiteral("15 ") + Message::minutes}));
+                 (QStringList{QStringLiteral("2 ") + Message::minutes, QStringLiteral("5 ") + Message::minutes,
+                              QStringLiteral("10 ") + Message::minutes, QStringLiteral("15 ") + Message::minutes,
+                              QStringLiteral("20 ") + Message::minutes}));
         QVERIFY(announcements.mid(0, 11).join(QString()).isEmpty());
         // Releasing the held key does not jump again.
         m_player->calls.clear();
         Q_EMIT m_input->released(key);
-        QCOMPARE(m_player->calls, QStringList{QStringLiteral("mute(0)")});
+        QCOMPARE(m_player->calls, QStringList());
+    }
+
+    void holdReachingAnEndAnswersOnce_data()
+    {
+        addKeyColumns();
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("daisy, playing") << "Daisy Player" << BUTTON_FAST_FORWARD << true << Message::end_of_book;
+        QTest::newRow("daisy, stopped") << "Daisy Player" << BUTTON_FAST_FORWARD << false << Message::end_of_book;
+        QTest::newRow("epub") << "Epub Player" << BUTTON_FAST_FORWARD << true << Message::end_of_book;
+        QTest::newRow("mp3 folder") << "Digital Player" << BUTTON_FAST_FORWARD << true << Message::end_of_book;
+        QTest::newRow("cd") << "Cdda Player" << BUTTON_FAST_FORWARD << true << Message::end_of_cd;
+        QTest::newRow("mp3 folder, back") << "Digital Player" << BUTTON_REWIND << true << Message::start_of_book;
+    }
+    void holdReachingAnEndAnswersOnce()
+    {
+        QFETCH(QString, player);
+        QFETCH(int, key);
+        QFETCH(bool, playing);
+        QFETCH(QString, answer);
+        start(player, playing);
+        const QString operation = key == BUTTON_FAST_FORWARD ? QStringLiteral("fastForward") : QStringLiteral("rewind");
+        LogCapture log;
+        Q_EMIT m_input->pressed(key);
+        Q_EMIT m_input->holded(key);
+        Q_EMIT m_input->repeated(key);
+        m_player->results.insert(operation, key == BUTTON_FAST_FORWARD ? 4 : 3);
+        Q_EMIT m_input->repeated(key);
+        QCOMPARE(spoken(log), QStringList{answer});
+        const QStringList calls = m_player->calls;
+        // Letting go adds no jump and no second answer.
+        Q_EMIT m_input->released(key);
+        QCOMPARE(m_player->calls, calls);
+        QCOMPARE(spoken(log), QStringList{answer});
+        QCOMPARE(calls.size(), 3);
     }
 
     void windKeysWhileStoppedFollowTheNavigationMode_data()
@@ -460,10 +503,23 @@ private Q_SLOTS:
     {
         AudioBookPlayer frontEnd(m_audioSettings.get(), m_input.get());
         AudioBook book;
+        LogCapture log;
         QVERIFY(!frontEnd.open(book));
+        // The reader hears it, not only the log.
+        QVERIFY(log.contains(QStringLiteral("[Messages::play]: ")) && log.contains(Message::failed));
         QSignalSpy quit(&frontEnd, &AudioBookPlayer::quit);
         frontEnd.run();
         QCOMPARE(quit.count(), 1);
+    }
+
+    void aBookWithNothingToPlaySaysSo()
+    {
+        start(QStringLiteral("Daisy Player"), false);
+        m_player->playable = false;
+        LogCapture log;
+        tap(BUTTON_PLAY_STOP);
+        QCOMPARE(spoken(log), QStringList{Message::failed});
+        QVERIFY(!m_player->playing);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "smilclips.h"
 #include "testroot.h"
 
+#include "audio/vlcmediaplayer.h"
 #include "formats/daisytalkingbook.h"
 #include "formats/mediagroup.h"
 #include "formats/medianode.h"
@@ -16,11 +17,13 @@
 #include "players/daisyaudiobookplayer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -98,7 +101,7 @@ private Q_SLOTS:
             QCOMPARE(lastStart(0).file, audio(2));
             player.stop();
             QVERIFY(!player.isPlaying());
-            std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+            std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
             QCOMPARE(marker->spineIndex(), 1);
             QCOMPARE(marker->clipIndex(), 0);
             stoppedAt = marker->timeOffset();
@@ -272,27 +275,49 @@ private Q_SLOTS:
         QVERIFY2(qAbs(landed.at - expected) <= 2 * kToleranceMsec,
                  qPrintable(QStringLiteral("landed at %1, expected %2").arg(landed.at).arg(expected)));
         player.stop();
-        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
         QCOMPARE(marker->spineIndex(), landFile);
     }
 
-    void endOfBookByWindingAndRestart_data() { addBooks(); }
-    void endOfBookByWindingAndRestart()
+    void anOvershootKeepsThePlace_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("move");
+        for (const QString &book : {QStringLiteral("sample202"), QStringLiteral("sample3")}) {
+            QTest::addRow("%s, wound past the end while playing", qPrintable(book)) << book << "wind";
+            QTest::addRow("%s, wound past the end while stopped", qPrintable(book)) << book << "stopped wind";
+            QTest::addRow("%s, walked past the last heading", qPrintable(book)) << book << "heading";
+        }
+    }
+    void anOvershootKeepsThePlace()
     {
         QFETCH(QString, book);
+        QFETCH(QString, move);
         QVERIFY(copyBook(book));
+        // Reading the last heading, a little way into it.
+        const SmilClips::Target last = SmilClips::target(m_book, QStringLiteral("text0003.smil#pi18"));
+        const qint64 place = last.begin + 1500;
+        storeMarker(2, place);
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(m_navigation));
-        QVERIFY(player.play());
-        QCOMPARE(player.fastForward(60), int(AudioBookPlayerInterface::EndOfBook));
+        QVERIFY(player.setLevel(2));
+        if (move == QLatin1String("wind"))
+            QVERIFY(player.play());
+        const int result = move == QLatin1String("heading") ? player.walkHeading(1) : player.fastForward(300);
+        QCOMPARE(result, int(AudioBookPlayerInterface::EndOfBook));
         QVERIFY(!player.isPlaying());
-        QCOMPARE(player.fastForward(10), int(AudioBookPlayerInterface::EndOfBook));
-        QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::EndOfBook));
-        const qsizetype before = EngineLog::count();
+        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
+        QCOMPARE(marker->spineIndex(), 2);
+        compareNear(marker->timeOffset(), place);
+        // Play goes on from there, and a walk back starts there too.
+        qsizetype before = EngineLog::count();
         QVERIFY(player.play());
-        const Start start = lastStart(before);
-        QCOMPARE(start.file, audio(1));
-        QCOMPARE(start.at, qint64(0));
+        QCOMPARE(lastStart(before).file, audio(3));
+        compareNear(lastStart(before).at, place);
+        player.stop();
+        before = EngineLog::count();
+        QCOMPARE(player.walkHeading(-1), int(AudioBookPlayerInterface::Done));
+        QCOMPARE(lastStart(before).file, audio(3));
     }
 
     void rewindBeforeTheStartClearsTheMarker_data() { addBooks(); }
@@ -358,13 +383,88 @@ private Q_SLOTS:
             QVERIFY(finished.wait(10000));
             QVERIFY(!player.isPlaying());
             QCOMPARE(lastStart(before).file, QString());
+            // Heard to its end, the book starts over.
+            const qsizetype again = EngineLog::count();
+            QVERIFY(player.play());
+            QCOMPARE(lastStart(again).file, audio(1));
+            QCOMPARE(qMax<qint64>(0, lastStart(again).at), qint64(0));
         }
         for (const QString &file : missing)
             QVERIFY(log.contains(QStringLiteral("audio file missing, skipped: ") + QDir(m_book).absoluteFilePath(file)));
         for (const QString &file : broken)
             QVERIFY(log.contains(QStringLiteral("audio file does not play, skipped: ") + QDir(m_book).absoluteFilePath(file)));
-        QCOMPARE(log.unexpectedWarnings({QStringLiteral("audio file missing"), QStringLiteral("does not play"), QStringLiteral("failed to play media")}),
-                 QStringList());
+        QCOMPARE(log.unexpectedWarnings({QStringLiteral("audio file missing"), QStringLiteral("does not play"), QStringLiteral("failed to play media")})
+                     .join(QLatin1Char('\n')),
+                 QString());
+    }
+
+    void windAsTheEngineEndsAFileGoesOn()
+    {
+        QVERIFY(copyBook(QStringLiteral("sample202")));
+        storeMarker(0, SmilClips::audioEnd(m_book, QStringLiteral("text0001.smil")) - 200);
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(m_navigation));
+        QVERIFY(player.play());
+        // The engine ends the file; its end has not reached the player yet (no event loop).
+        QElapsedTimer waited;
+        waited.start();
+        while (player.mediaPlayer()->isPlaying() && waited.elapsed() < 5000)
+            QThread::msleep(10);
+        QVERIFY(!player.mediaPlayer()->isPlaying());
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(player.fastForward(3), int(AudioBookPlayerInterface::Done));
+        QCOMPARE(lastStart(before).file, audio(2));
+        compareNear(lastStart(before).at, 3000);
+    }
+
+    void playsClipsInTheirOrder_data()
+    {
+        QTest::addColumn<QString>("smil"); // of the real book d202-dontworrybehappy
+        QTest::addColumn<int>("track"); // index of the run of clips playing
+        QTest::addColumn<int>("at"); // ms into its file
+        QTest::addColumn<QString>("next"); // the file started next, empty: none (the file plays on)
+        QTest::addColumn<int>("nextAt");
+        // speechgen0002.smil: 0002.mp3 0-7.592 s, 0007.mp3 1.629-11.237 s, 0002.mp3 7.592-19.293 s
+        QTest::newRow("into another file") << "speechgen0002.smil" << 0 << 7100 << "speechgen0007.mp3" << 1629;
+        QTest::newRow("back to the first file") << "speechgen0002.smil" << 1 << 10750 << "speechgen0002.mp3" << 7592;
+        // speechgen0003.smil: 0003.mp3 clips follow each other from 0 to 14.093 s.
+        QTest::newRow("clips that follow on") << "speechgen0003.smil" << 0 << 2700 << "" << 0;
+    }
+    void playsClipsInTheirOrder()
+    {
+        QFETCH(QString, smil);
+        QFETCH(int, track);
+        QFETCH(int, at);
+        QFETCH(QString, next);
+        QFETCH(int, nextAt);
+        const QString navigation = TestData::sharedBook(QStringLiteral("d202-dontworrybehappy/ncc.html"));
+        const QString folder = QFileInfo(navigation).absolutePath();
+        std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(navigation));
+        QVERIFY(book);
+        const int spine = int(book->spine().indexOf(QDir(folder).filePath(smil)));
+        QVERIFY(spine >= 0);
+        const QString title = book->title()->textNode()->text();
+        book.reset();
+        ResumeMarker marker(title);
+        marker.setSpineIndex(spine);
+        marker.setClipIndex(track);
+        marker.setTimeOffset(at);
+        QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
+
+        DaisyAudioBookPlayer player;
+        QVERIFY(player.open(navigation));
+        QVERIFY(player.play());
+        const qsizetype before = EngineLog::count();
+        if (next.isEmpty()) {
+            // Gapless: the engine is not touched while the clips follow on.
+            QTest::qWait(1000);
+            QCOMPARE(EngineLog::count(), before);
+            QVERIFY(player.isPlaying());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!lastStart(before).file.isEmpty(), 3000);
+            QCOMPARE(lastStart(before).file, QDir(folder).filePath(next));
+            compareNear(lastStart(before).at, nextAt);
+        }
     }
 
     void aStoppedStreamDoesNotMoveTheBookOn()
@@ -380,7 +480,7 @@ private Q_SLOTS:
         // Long enough for the end of the stopped file to have come through.
         QVERIFY(!finished.wait(1500));
         QCOMPARE(EngineLog::count(), before);
-        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle));
+        std::unique_ptr<ResumeMarker> marker(ResumeMarkManager::loadResumeMarker(kTitle, player.bookKey().identifier));
         QCOMPARE(marker->spineIndex(), 0);
     }
 
@@ -465,6 +565,25 @@ private Q_SLOTS:
         QVERIFY(!lastStart(start).file.endsWith(QLatin1String("speechgen0005.mp3")));
         QVERIFY(player.isPlaying());
         QVERIFY(log.contains(QStringLiteral("audio file missing, skipped: ") + QDir(folder).filePath(QStringLiteral("speechgen0005.mp3"))));
+    }
+
+    void aBookOfTextAloneIsRefused()
+    {
+        QVERIFY(copyBook(QStringLiteral("sample202")));
+        static const QRegularExpression audio(QStringLiteral("<audio[^>]*/>"));
+        for (const QString &name : QDir(m_book).entryList({QStringLiteral("*.smil")})) {
+            QFile smil(QDir(m_book).filePath(name));
+            QVERIFY(smil.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(smil.readAll()).remove(audio);
+            smil.close();
+            QVERIFY(smil.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            smil.write(text.toUtf8());
+        }
+        LogCapture log;
+        DaisyAudioBookPlayer player;
+        QVERIFY(!player.open(m_navigation));
+        QVERIFY(log.contains(QStringLiteral("the book has no audio to play")));
+        QVERIFY(!player.play());
     }
 
     void withoutABookEverythingRefuses()

@@ -5,6 +5,7 @@
 #include "playerfixture.h"
 #include "testroot.h"
 
+#include "audio/vlcmediaplayer.h"
 #include "formats/epubparser.h"
 #include "library/resumemark.h"
 #include "platform/platform.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +85,7 @@ private:
     {
         ResumemarkData data;
         data.title = m_package.metadataValue(DCType::Title);
+        data.identifier = m_package.metadataValue(DCType::Identifier);
         data.smilListPos = smil;
         data.playerTime = time;
         QVERIFY(Resumemark().write(data));
@@ -92,6 +95,7 @@ private:
     {
         ResumemarkData key;
         key.title = m_package.metadataValue(DCType::Title);
+        key.identifier = m_package.metadataValue(DCType::Identifier);
         key.smilListPos = -1;
         return PlayerFixture::storedMark(key);
     }
@@ -141,34 +145,43 @@ private Q_SLOTS:
         QTEST(EpubSmilAudioPlaylist::parseSmilClockValue(text), "msec");
     }
 
-    void playlistHasAnEntryPerChangeOfFile_data()
+    void playlistHasAnEntryPerStretchOfAFile_data()
     {
-        QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("one file") << QStringList{"a.mp3", "a.mp3", "a.mp3"} << QStringList{"Book #1/a.mp3"};
-        QTest::newRow("A B A") << QStringList{"a.mp3", "b.mp3", "a.mp3"}
-                               << QStringList{"Book #1/a.mp3", "Book #1/b.mp3", "Book #1/a.mp3"};
-        QTest::newRow("empty src left out") << QStringList{"a.mp3", "", "a.mp3", "../c%20d.mp3"}
-                                            << QStringList{"Book #1/a.mp3", "c d.mp3"};
+        QTest::addColumn<QString>("clips"); // src:begin-end, an empty begin or end left out
+        QTest::addColumn<QStringList>("entries"); // src:begin-end, -1 for an open end
+        QTest::newRow("clips that follow each other") << "a.mp3:0-1 a.mp3:1-2 a.mp3:2-3" << QStringList{"Book #1/a.mp3:0-3000"};
+        QTest::newRow("A B A") << "a.mp3:0-1 b.mp3:0-1 a.mp3:1-2"
+                               << QStringList{"Book #1/a.mp3:0-1000", "Book #1/b.mp3:0-1000", "Book #1/a.mp3:1000-2000"};
+        QTest::newRow("a gap in the file") << "a.mp3:0-1 a.mp3:5-6" << QStringList{"Book #1/a.mp3:0-1000", "Book #1/a.mp3:5000-6000"};
+        QTest::newRow("open ends") << "a.mp3:-1 a.mp3:1-" << QStringList{"Book #1/a.mp3:0--1"};
+        QTest::newRow("empty src and backward clip left out") << "a.mp3:0-1 :1-2 a.mp3:3-2 ../c%20d.mp3:0-1"
+                                                                << QStringList{"Book #1/a.mp3:0-1000", "c d.mp3:0-1000"};
     }
-    void playlistHasAnEntryPerChangeOfFile()
+    void playlistHasAnEntryPerStretchOfAFile()
     {
-        QFETCH(QStringList, sources);
+        QFETCH(QString, clips);
         QByteArray smil = "<smil xmlns='http://www.w3.org/ns/SMIL'><body>";
-        for (const QString &src : sources)
-            smil += "<par><text src='t.xhtml#x'/><AUDIO src='" + src.toUtf8() + "' clipBegin='0s' clipEnd='1s'/></par>";
+        for (const QString &clip : clips.split(QLatin1Char(' '))) {
+            const QString src = clip.section(QLatin1Char(':'), 0, 0);
+            const QString begin = clip.section(QLatin1Char(':'), 1).section(QLatin1Char('-'), 0, 0);
+            const QString end = clip.section(QLatin1Char('-'), 1);
+            smil += "<par><text src='t.xhtml#x'/><AUDIO src='" + src.toUtf8() + "'"
+                + (begin.isEmpty() ? QByteArray() : " clipBegin='" + begin.toUtf8() + "s'")
+                + (end.isEmpty() ? QByteArray() : " clipEnd='" + end.toUtf8() + "s'") + "/></par>";
+        }
         smil += "</body></smil>";
+        LogCapture log;
         EpubSmilAudioPlaylist playlist;
         QVERIFY(playlist.load(smil, QStringLiteral("Book #1/chapter.smil")));
         QStringList loaded;
-        for (int i = 0; i < playlist.count(); ++i)
-            loaded << playlist.itemAt(i).src;
+        for (int i = 0; i < playlist.count(); ++i) {
+            const SmilAudioFile item = playlist.itemAt(i);
+            loaded << QStringLiteral("%1:%2-%3").arg(item.src).arg(item.clipBegin).arg(item.clipEnd);
+        }
         QTEST(loaded, "entries");
         QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
         QVERIFY(playlist.nextItem(1).isEmpty());
-        QCOMPARE(playlist.currentIndex(), playlist.count() - 1);
         QCOMPARE(playlist.previousIndex(playlist.count()), -1);
-        QCOMPARE(playlist.previousIndex(playlist.count() - 1), 0);
     }
 
     void playlistRefusesBrokenSmil_data()
@@ -190,14 +203,26 @@ private Q_SLOTS:
         QVERIFY(capture.contains(log));
     }
 
-    void bookWithoutOverlaysIsRefused()
+    void bookWithoutNarrationIsRefused_data()
     {
-        const QString book = m_work->filePath(QStringLiteral("no overlays.epub"));
-        QVERIFY(rewriteBook(m_book, book, QStringLiteral("import re\nopf = re.sub(r' media-overlay=\"[^\"]*\"', '', opf)")));
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("no overlays") << "import re\nopf = re.sub(r' media-overlay=\"[^\"]*\"', '', opf)"
+                                     << "epub doesn't have any media overlay documents";
+        QTest::newRow("overlays without audio")
+            << "import re\nfor n in files:\n    if n.endswith('.smil'): files[n] = re.sub(rb'<audio[^>]*/>', b'', files[n])"
+            << "no media overlay of the book has audio";
+    }
+    void bookWithoutNarrationIsRefused()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, logged);
+        const QString book = m_work->filePath(QStringLiteral("no narration.epub"));
+        QVERIFY(rewriteBook(m_book, book, change));
         LogCapture log;
         EpubAudioBookPlayer player;
         QVERIFY(!player.open(book));
-        QVERIFY(log.contains(QStringLiteral("epub doesn't have any media overlay documents")));
+        QVERIFY(log.contains(logged));
         QCOMPARE(player.totalTime(), -1);
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::NoBook));
     }
@@ -217,14 +242,20 @@ private Q_SLOTS:
             player.stop();
             QCOMPARE(storedMark().smilListPos, chapter - 1);
         }
+        const qint64 place = storedMark().playerTime;
+        // Past the last heading the reader stays where they were: play goes on there.
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::EndOfBook));
-        QCOMPARE(player.fastForward(5), int(AudioBookPlayerInterface::EndOfBook));
-        // At the end, play starts the book over.
+        QCOMPARE(storedMark().smilListPos, 2);
         const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
-        QCOMPARE(playingAudio(player), chapterAudio(1));
-        QCOMPARE(qMax<qint64>(0, EngineLog::lastStart(before).at), qint64(0));
+        QCOMPARE(playingAudio(player), chapterAudio(3));
+        compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), place);
         player.stop();
+        for (int chapter : {2, 1}) {
+            QCOMPARE(player.walkHeading(-1), int(AudioBookPlayerInterface::Done));
+            QCOMPARE(playingAudio(player), chapterAudio(chapter));
+            player.stop();
+        }
         QCOMPARE(player.walkHeading(-1), int(AudioBookPlayerInterface::BeginOfBook));
         QCOMPARE(storedMark().smilListPos, 0);
         QCOMPARE(storedMark().playerTime, qint64(0));
@@ -271,10 +302,9 @@ private Q_SLOTS:
             EpubAudioBookPlayer player;
             QVERIFY(player.open(m_book));
             QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::Done));
-            QCOMPARE(player.fastForward(1), int(AudioBookPlayerInterface::Done));
             player.stop();
             stoppedAt = storedMark().playerTime;
-            compareNear(stoppedAt, 1000);
+            compareNear(stoppedAt, 0);
         }
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
@@ -333,17 +363,94 @@ private Q_SLOTS:
         QVERIFY(QDir(player.temporaryFolder()).entryList(QDir::Files).isEmpty());
     }
 
-    void missingAudioEntryIsRefusedByTheWalk()
+    void missingAudioIsPassedOverByTheWalk()
     {
         const QString book = m_work->filePath(QStringLiteral("missing.epub"));
         QVERIFY(rewriteBook(m_book, book, QStringLiteral("del files['Audio/chapter2.mp3']")));
         LogCapture capture;
         EpubAudioBookPlayer player;
         QVERIFY(player.open(book));
-        QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::EngineFailure));
-        QVERIFY(capture.contains(QStringLiteral("no audio data available")));
         QCOMPARE(player.walkHeading(1), int(AudioBookPlayerInterface::Done));
+        QVERIFY(capture.contains(QStringLiteral("no audio data available")));
         QCOMPARE(playingAudio(player), chapterAudio(3));
+    }
+
+    void windsThroughTheFilesOfAChapter_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("item"); // the file of chapter 1 where it is (0-based)
+        QTest::addColumn<int>("fromEnd"); // ms before that file's end
+        QTest::addColumn<int>("seconds"); // negative: rewind
+        QTest::addColumn<int>("landItem");
+        QTest::newRow("playing, on into the next file") << true << 0 << 1000 << 2 << 1;
+        QTest::newRow("stopped, on into the next file") << false << 0 << 400 << 1 << 1;
+        QTest::newRow("stopped, on over a whole file") << false << 0 << 400 << 3 << 2;
+        QTest::newRow("stopped, back into the file before") << false << 1 << 1000 << -1 << 0;
+    }
+    void windsThroughTheFilesOfAChapter()
+    {
+        QFETCH(bool, playing);
+        QFETCH(int, item);
+        QFETCH(int, fromEnd);
+        QFETCH(int, seconds);
+        QFETCH(int, landItem);
+        m_package.close();
+        m_book = TestData::generated(QStringLiteral("epub/generated-split.epub"));
+        QVERIFY(m_package.open(m_book));
+        // The lengths of chapter 1's files, by the clip ends its overlay gives.
+        const QString smil = QString::fromUtf8(m_package.itemData(QStringLiteral("OEBPS/Smil/chapter1.smil")));
+        static const QRegularExpression clipEnd(QStringLiteral("clipEnd=\"([^\"]+)\""));
+        QList<qint64> lengths;
+        for (const QRegularExpressionMatch &m : clipEnd.globalMatch(smil))
+            lengths << EpubSmilAudioPlaylist::parseSmilClockValue(m.captured(1));
+        QCOMPARE(lengths.size(), 3);
+        ResumemarkData mark;
+        mark.title = m_package.metadataValue(DCType::Title);
+        mark.clipNodePos = item;
+        mark.playerTime = lengths.at(item) - fromEnd;
+        QVERIFY(Resumemark().write(mark));
+        EpubAudioBookPlayer player;
+        QVERIFY(player.open(m_book));
+        if (playing)
+            QVERIFY(player.play());
+        // Where the wind lands, counted through the files in order from where the engine is.
+        qint64 target = (playing ? player.mediaPlayer()->currentTime() : mark.playerTime) + seconds * 1000;
+        for (int i = 0; i < item; ++i)
+            target += lengths.at(i);
+        for (int i = 0; i < landItem; ++i)
+            target -= lengths.at(i);
+        const qsizetype before = EngineLog::count();
+        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), int(AudioBookPlayerInterface::Done));
+        QCOMPARE(playingAudio(player), m_package.itemData(QStringLiteral("Audio/chapter1-%1.mp3").arg(landItem + 1)));
+        compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), target);
+    }
+
+    void overlaysAsTestSuitesWriteThem()
+    {
+        // A chapter for each way test suites write overlays (see the generator): no clip begin and no
+        // clip end, a clip end past the audio, an overlay named .mo, text targets that do not resolve,
+        // an overlay without audio, an SVG page of a fixed layout, vertical text.
+        m_package.close();
+        m_book = TestData::generated(QStringLiteral("epub/generated-variants.epub"));
+        QVERIFY(m_package.open(m_book));
+        storeMark(1, 0);
+        LogCapture log;
+        EpubAudioBookPlayer player;
+        QSignalSpy finished(&player, &EpubAudioBookPlayer::finished);
+        QVERIFY(player.open(m_book));
+        QVERIFY(player.play());
+        QVERIFY2(finished.wait(20000), qPrintable(log.text()));
+        QStringList played;
+        static const QRegularExpression start(QStringLiteral("^\\[EpubAudioBookPlayer\\] plays (\\S+) from (\\d+) ms"));
+        for (const QString &line : log.lines()) {
+            if (const QRegularExpressionMatch m = start.match(line); m.hasMatch())
+                played << m.captured(1) + QLatin1Char('@') + m.captured(2);
+        }
+        // Each from its start, on at the end of its audio, the chapter without audio passed over.
+        QCOMPARE(played.join(QLatin1Char(' ')), QStringLiteral("Audio/chapter2.mp3@0 Audio/chapter3.mp3@0 Audio/chapter4.mp3@0 "
+                                                               "Audio/chapter5.mp3@0 Audio/chapter7.mp3@0 Audio/chapter8.mp3@0"));
+        QVERIFY(log.contains(QStringLiteral("no audio in media overlay smil6")));
+        QVERIFY(!player.isPlaying());
     }
 
     void realBookPlaysAndWalks()

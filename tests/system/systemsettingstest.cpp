@@ -70,6 +70,7 @@ private Q_SLOTS:
     void volumeKnob();
     void leavingTheMenu_data();
     void leavingTheMenu();
+    void keyDescriberSpeaksWithoutActing();
 
 private:
     /** Writes an empty prompt for every message and digit the menu says, in one language folder. */
@@ -117,7 +118,9 @@ void SystemSettingsTest::writePrompts(const QString &language, const QStringList
     if (files.isEmpty()) {
         files = SystemSettingsLocale().keys();
         files << Message::menu << Message::manual << Message::languages << Message::navigation_mode << Message::mode << Message::automatic_play
-              << Message::factory_defaults << Message::firmware << Message::bookshelf << Message::yes << Message::no << Message::settings_saved
+              << Message::factory_defaults << Message::firmware << Message::bookshelf << Message::book_sound << Message::recap << Message::key_describer
+              << Message::describer_help << Message::bookmarks << Message::describe_speed_up << Message::describe_pitch_up << Message::describe_volume
+              << Message::describe_play << Message::yes << Message::no << Message::settings_saved
               << Message::exit_menu << Message::start << Message::not_available;
         for (int n = 0; n < 10; ++n)
             files << QString::number(n) + QStringLiteral(".wav");
@@ -178,7 +181,8 @@ void SystemSettingsTest::mainItemsInOrderAndWrapAround_data()
     QTest::addColumn<bool>("books");
     QTest::addColumn<QStringList>("items");
 
-    const QStringList always = {Message::languages, Message::navigation_mode, Message::automatic_play, Message::factory_defaults, Message::firmware};
+    const QStringList always = {Message::languages, Message::navigation_mode, Message::automatic_play, Message::factory_defaults,
+                                Message::book_sound, Message::recap, Message::key_describer, Message::firmware};
     QTest::newRow("Rev4") << 4 << false << always;
     QTest::newRow("Rev4 with books") << 4 << true << QStringList{Message::bookshelf} + always;
     QTest::newRow("Rev6") << 6 << false << QStringList{Message::manual} + always;
@@ -307,7 +311,8 @@ void SystemSettingsTest::navigationMode_data()
 
     QTest::newRow("default, keep 1") << QVariant() << 0 << 1;
     QTest::newRow("default, to 2") << QVariant() << 1 << 2;
-    QTest::newRow("3, forward wraps to 1") << QVariant(3) << 1 << 1;
+    QTest::newRow("3, forward to bookmarks") << QVariant(3) << 1 << 4;
+    QTest::newRow("bookmarks, forward wraps to 1") << QVariant(4) << 1 << 1;
     QTest::newRow("2, back to 1") << QVariant(2) << -1 << 1;
 }
 
@@ -323,16 +328,16 @@ void SystemSettingsTest::navigationMode()
     QTRY_COMPARE(said().size(), 2);
     forward(1);
 
+    const auto modeName = [](int mode) { return eng(mode == 4 ? Message::bookmarks : QString::number(mode) + QStringLiteral(".wav")); };
     const int current = stored.isValid() ? stored.toInt() : 1;
-    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), QStringList({eng(Message::mode), eng(QString::number(current) + QStringLiteral(".wav"))}));
+    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), QStringList({eng(Message::mode), modeName(current)}));
     QStringList last;
     for (int i = 0; i < qAbs(steps); ++i)
         last = answer(steps > 0 ? BUTTON_FAST_FORWARD : BUTTON_REWIND, Act::Press, 2);
     if (steps != 0)
-        QCOMPARE(last, QStringList({eng(Message::mode), eng(QString::number(chosen) + QStringLiteral(".wav"))}));
+        QCOMPARE(last, QStringList({eng(Message::mode), modeName(chosen)}));
 
-    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 3),
-             QStringList({eng(Message::settings_saved), eng(Message::navigation_mode), eng(QString::number(chosen) + QStringLiteral(".wav"))}));
+    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 3), QStringList({eng(Message::settings_saved), eng(Message::navigation_mode), modeName(chosen)}));
     QCOMPARE(QSettings().value(QStringLiteral("navigationMode")).toInt(), chosen);
     // Back at the main list, on the same item.
     QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{eng(Message::automatic_play)});
@@ -434,6 +439,35 @@ void SystemSettingsTest::missingManualIsAnnounced()
     // And the menu is usable again.
     QVERIFY(m_input->isEnabled());
     QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{eng(Message::languages)});
+}
+
+void SystemSettingsTest::keyDescriberSpeaksWithoutActing()
+{
+    openMenu(4);
+    QTRY_COMPARE(said().size(), 2);
+    forward(6);
+    QCOMPARE(said().last(), eng(Message::key_describer));
+    QCOMPARE(answer(BUTTON_PLAY_STOP, Act::Release, 2), QStringList({eng(Message::key_describer), eng(Message::describer_help)}));
+    const int volume = AudioSettings::volume();
+    const struct {
+        int key;
+        Act act;
+        QString description;
+    } keys[] = {
+        {BUTTON_SPEED_UP, Act::Press, Message::describe_speed_up},
+        {BUTTON_PITCH_UP, Act::Press, Message::describe_pitch_up},
+        {BUTTON_VOLUME_UP, Act::Release, Message::describe_volume},
+        {BUTTON_PLAY_STOP, Act::Press, Message::describe_play},
+    };
+    for (const auto &step : keys)
+        QCOMPARE(answer(step.key, step.act, 1), QStringList{eng(step.description)});
+    // Nothing was done: no step of speed, pitch or volume.
+    QCOMPARE(m_audio->tempo(), 1.0f);
+    QCOMPARE(m_audio->pitch(), 0);
+    QCOMPARE(AudioSettings::volume(), volume);
+    // Holding the menu key goes back to the menu, on the same item.
+    QCOMPARE(answer(BUTTON_SLEEP_MENU, Act::Hold, 2), QStringList({eng(Message::menu), eng(Message::key_describer)}));
+    QVERIFY(m_input->isEnabled());
 }
 
 void SystemSettingsTest::volumeKnob_data()

@@ -23,6 +23,7 @@
  *   d3:Folder      the DAISY 3 sample book copied into Folder
  *   mp3:Dir/x.mp3  a generated MP3 clip
  *   epub:x.epub    a real EPUB book
+ *   text:x.epub    a generated EPUB book without narration; d3text:Folder the same text as a DAISY 3 book
  *   junk:Dir/ncc.html  a file that is not what its name says
  */
 class TestMedium
@@ -48,6 +49,10 @@ public:
             return copyFolder(TestData::sharedBook(QStringLiteral("d3-dontworrybehappy")), target);
         if (kind == QLatin1String("mp3"))
             return copyFile(TestData::generated(QStringLiteral("audio/tone440-stereo44k.mp3")), target);
+        if (kind == QLatin1String("text")) // an EPUB book without narration
+            return copyFile(TestData::generated(QStringLiteral("text/book.epub")), target);
+        if (kind == QLatin1String("d3text")) // a DAISY 3 book without audio
+            return copyFolder(TestData::generated(QStringLiteral("text/daisy3")), target);
         if (kind == QLatin1String("epub"))
             return copyFile(TestData::sharedBook(QStringLiteral("epub3mo-w3c-mol-navigation/epub3mo-w3c-mol-navigation.epub")), target);
         if (kind == QLatin1String("junk"))

@@ -27,7 +27,13 @@ bool dumpDaisy(const QString &path, const Options &options, QByteArray *json, QS
 /** EPUB 3 with media overlays through EpubParser: spine, overlays and their media:duration; --walk lists each overlay's audio files. */
 bool dumpEpub(const QString &path, const Options &options, QByteArray *json, QString *error);
 
-/** Picks the dumper by the path. */
+/** Whether @p path (an .epub, ncc.html or .opf) is a book without recorded audio. */
+bool isTextBook(const QString &path);
+
+/** A book without recorded audio as it is read aloud: headings, pages (document and character offset) and characters. */
+bool dumpText(const QString &path, QByteArray *json, QString *error);
+
+/** Picks the dumper by the path; a book without recorded audio gets the text dump. */
 bool dumpBook(const QString &path, const Options &options, QByteArray *json, QString *error);
 
 } // namespace BookDump

@@ -200,6 +200,9 @@ bool dumpDaisy(const QString &path, const Options &options, QByteArray *json, QS
 bool dumpBook(const QString &path, const Options &options, QByteArray *json, QString *error)
 {
     // Further formats hook in here by path (an .epub dumper next to this one).
+    const QString bookFile = path.endsWith(QLatin1String(".epub"), Qt::CaseInsensitive) ? path : findDaisyBookFile(path);
+    if (!bookFile.isEmpty() && isTextBook(bookFile))
+        return dumpText(bookFile, json, error);
     if (path.endsWith(QLatin1String(".epub"), Qt::CaseInsensitive))
         return dumpEpub(path, options, json, error);
     return dumpDaisy(path, options, json, error);
