@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -147,6 +148,21 @@ bool FirmwareTrial::confirmGoodStart()
     qCWarning(lcUpdate).noquote() << "[FirmwareTrial::confirmGoodStart]: update failed:" << note.join(QLatin1Char(' '));
     DurableFile::remove(Platform::path(kRolledBack));
     return true;
+}
+
+void FirmwareTrial::countThisStart(bool counts)
+{
+    static bool counted = true; // by atStart, before the program ran
+    if (counts == counted)
+        return;
+    counted = counts;
+    const Trial trial = readTrial();
+    if (trial.program.isEmpty())
+        return;
+    const int starts = std::max(0, trial.starts + (counts ? 1 : -1));
+    writeTrial(trial.program, starts);
+    qCDebug(lcUpdate).noquote() << "[FirmwareTrial::countThisStart]:" << (counts ? "switched on:" : "idle mode:") << starts
+                                << "starts of the new program" << trial.program << "count so far";
 }
 
 bool FirmwareTrial::beginInstall(const QString &program, const QStringList &folders)
