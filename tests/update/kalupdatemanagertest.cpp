@@ -131,6 +131,7 @@ private Q_SLOTS:
     void readsShortPackageVersion();
     void keepsOldProgramWhenFirmwareFails_data();
     void keepsOldProgramWhenFirmwareFails();
+    void cleansDataOnlyInstallCutOff();
     void findsUpdateOnMedium();
     void findsImageStickOrNothing();
     void refusesDeepUpdateXml();
@@ -401,6 +402,22 @@ void KalUpdateManagerTest::keepsOldProgramWhenFirmwareFails()
     QVERIFY(!m_root->exists(kProgram + QStringLiteral("_new")));
     QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
     QVERIFY(!FirmwareTrial::isOnTrial(kProgram));
+}
+
+void KalUpdateManagerTest::cleansDataOnlyInstallCutOff()
+{
+    // The power goes while a package without a program writes, and while the state is written.
+    const QStringList folders { QStringLiteral("/root/quimbo/config"), QStringLiteral("/root/quimbo/messages/eng") };
+    QVERIFY(FirmwareTrial::beginInstall(QString(), folders));
+    for (const QString &folder : folders) {
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/.new.wav.a1B2c3"), "half"));
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/kept.wav"), "whole"));
+    }
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/.update.trial.Q9w8E7"), "half"));
+    QCOMPARE(FirmwareTrial::atStart(kProgram), QStringList { QStringLiteral("an update was interrupted: 2 temporary files removed") });
+    for (const QString &folder : folders)
+        QCOMPARE(filesIn(m_root->path(folder)), QStringList { QStringLiteral("kept.wav") });
+    QCOMPARE(filesIn(m_root->path(QStringLiteral("/root/quimbo"))), QStringList());
 }
 
 void KalUpdateManagerTest::findsUpdateOnMedium()
