@@ -271,7 +271,7 @@ void MediaClassTest::mediaChangingDuringStartUp()
             // The card is searched beside the stick: pulled once it reported, the stick's
             // removal is seen before the card's search ends, however slow the machine.
             if (when == QLatin1String("+/dev/sda1") && action == QLatin1String("usb remove"))
-                QTest::qWaitFor([&] { return removalSeen.load(); }, 5000);
+                (void)QTest::qWaitFor([&] { return removalSeen.load(); }, 5000);
         }
         if (when != QLatin1String("mounted ") + device)
             return;
