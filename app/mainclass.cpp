@@ -47,6 +47,7 @@
 #include <sys/prctl.h>
 
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -155,6 +156,23 @@ public:
         booksAddedConnection = {};
     }
 
+    /**
+     * Schedules the next mode once the visit's object (a player, a menu) is
+     * gone. Deleted later, never here: a shutdown may come from a nested wait
+     * of that very object (a player's power hold, a battery-empty warning).
+     * Idle mode must not begin beside a player that still holds a book.
+     */
+    void afterVisit(int msec, void (MainClass::*slot)())
+    {
+        QObject *visit = modeObject.data();
+        if (!visit) {
+            schedule(msec, slot);
+            return;
+        }
+        QObject::connect(visit, &QObject::destroyed, q, [this, msec, slot] { schedule(msec, slot); });
+        visit->deleteLater();
+    }
+
     void connectBooksAdded()
     {
         if (bookShelf && !booksAddedConnection)
@@ -202,6 +220,7 @@ public:
     MainClass::Mode mode = MainClass::Mode::Starting;
     bool audioInitialized = false;
     bool shuttingDown = false;
+    int idleVisits = 0;
     QProcess *warmUpPlayer = nullptr;
     QMetaObject::Connection booksAddedConnection;
     QPointer<QObject> modeObject; // the player, settings menu or idle mode of the current visit
@@ -369,26 +388,16 @@ void MainClass::start(int bootStatus)
 {
     if (d->errorCode != NoError || d->halted())
         return;
-    switch (bootStatus) {
-    case 0:
-        d->schedule(500, &MainClass::runPowerUp);
-        break;
-    case 1:
-        d->schedule(1000, &MainClass::runIdleMode);
-        break;
-    case 2:
-        d->schedule(1000, &MainClass::runUpdate);
-        break;
-    case 3:
-        d->schedule(1000, &MainClass::runLogBackup);
-        break;
-    case 4:
-        d->schedule(500, &MainClass::runShutdown);
-        break;
-    default:
+    // The start slot of each boot status, after its delay.
+    static const struct {
+        int msec;
+        void (MainClass::*slot)();
+    } starts[] = {{500, &MainClass::runPowerUp}, {1000, &MainClass::runIdleMode}, {1000, &MainClass::runUpdate},
+                  {1000, &MainClass::runLogBackup}, {500, &MainClass::runShutdown}};
+    if (bootStatus >= 0 && bootStatus < int(std::size(starts)))
+        d->schedule(starts[bootStatus].msec, starts[bootStatus].slot);
+    else
         d->schedule(500, &MainClass::runErrorHandler);
-        break;
-    }
 }
 
 int MainClass::errorCode() const
@@ -465,9 +474,14 @@ void MainClass::runPowerUp()
         connect(d->mediaClass, &MediaClass::mediaSourceInserted, d->bookShelf, &BookShelf::addMediaSource);
         connect(d->mediaClass, &MediaClass::mediaSourceRemoved, d->bookShelf, &BookShelf::removeMediaSource);
         connect(d->mediaClass, &MediaClass::ejectFailed, d->bookShelf, &BookShelf::ejectFailed);
-        // The player quit for the disc, which stayed: back to the shelf, where the reader chooses.
+        // The player quit for the disc, which stayed: back to the shelf, where
+        // the reader chooses. A player reading another medium says it itself.
         connect(d->mediaClass, &MediaClass::ejectFailed, this, [this] {
-            if (d->mode == Mode::Player && !d->modeObject && d->bookShelf) {
+            if (d->mode != Mode::Player)
+                return;
+            if (auto *player = qobject_cast<AudioBookPlayer *>(d->modeObject.data())) {
+                player->ejectFailed();
+            } else if (!d->modeObject && d->bookShelf) {
                 d->bookShelf->runNormal();
                 runBookShelf();
             }
@@ -612,10 +626,20 @@ void MainClass::runIdleMode()
     auto *idleMode = new IdleMode(d->input);
     d->modeObject = idleMode;
     connect(idleMode, &IdleMode::shutdown, this, &MainClass::runShutdown, Qt::QueuedConnection);
-    connect(idleMode, &IdleMode::quit, this, &MainClass::runPowerUp, Qt::QueuedConnection);
+    // The start-up tune (a wait of two seconds) plays here, after idle mode's
+    // key handler has returned: waited for within that handler, an adapter
+    // pulled meanwhile shut the device down and deleted idle mode under it.
+    connect(
+        idleMode, &IdleMode::quit, this,
+        [this, visit = ++d->idleVisits] {
+            d->powerManager->playStartupSound();
+            // Unless a shutdown came during the tune.
+            if (d->mode == Mode::Idle && d->idleVisits == visit)
+                runPowerUp();
+        },
+        Qt::QueuedConnection);
     connect(idleMode, &IdleMode::shutdown, idleMode, &QObject::deleteLater);
     connect(idleMode, &IdleMode::quit, idleMode, &QObject::deleteLater);
-    connect(idleMode, &IdleMode::aboutToQuit, d->powerManager, &PowerManager::playStartupSound);
     connect(d->powerManager, &PowerManager::adapterStatusChanged, idleMode, &IdleMode::adapterStatusChanged);
     connect(d->powerManager, &PowerManager::batteryStatusChanged, idleMode, &IdleMode::batteryStatusChanged);
     QTimer::singleShot(Platform::scaledMsec(10), idleMode, &IdleMode::run);
@@ -655,7 +679,7 @@ void MainClass::runShutdown()
         qCDebug(lcApp).nospace() << Q_FUNC_INFO << ": we are charging.. so we are going in idle mode";
         d->powerManager->shutdownTurnedIntoCharging();
         d->shuttingDown = false;
-        d->schedule(50, &MainClass::runIdleMode);
+        d->afterVisit(50, &MainClass::runIdleMode);
         return;
     }
 

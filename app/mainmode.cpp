@@ -11,6 +11,8 @@
 #include <QDebug>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int s_rev6Revision = 7;
@@ -26,71 +28,46 @@ MainMode::MainMode(Input *input, AudioSettings *audioSettings, std::function<boo
     : ModeBase(QStringLiteral("main"), input, audioSettings, parent)
     , m_mediaBusy(std::move(mediaBusy))
 {
-    onKeys(Press, allKeys(), [this](int key) {
-        qCDebug(lcApp) << s_press;
-        if (busy(s_press)) {
-            messages()->play(Message::please_wait, false);
-            return;
-        }
-        switch (key) {
-        case BUTTON_EJECT:
-            stopNotifier();
-            say({Message::eject, Message::cd_not_detectable});
-            break;
-        case BUTTON_PITCH_UP:
-        case BUTTON_PITCH_DOWN:
-            answerSetting(Pitch, key == BUTTON_PITCH_UP ? 1 : -1);
-            break;
-        case BUTTON_SPEED_UP:
-        case BUTTON_SPEED_DOWN:
-            answerSetting(Speed, key == BUTTON_SPEED_UP ? 1 : -1);
-            break;
-        case BUTTON_REWIND:
-        case BUTTON_FAST_FORWARD:
-        case BUTTON_PLAY_STOP: {
-            QStringList words{key == BUTTON_REWIND ? Message::rewind : key == BUTTON_FAST_FORWARD ? Message::fast_forward : Message::play_stop};
-            if (m_firstPress)
-                words << (Board::getInstance()->revision() == s_rev6Revision ? Message::no_media : Message::cd_not_detectable);
-            m_firstPress = false;
-            stopNotifier();
-            say(words);
-            break;
-        }
-        default:
-            // Power, sleep/menu and the knob act on release or hold; the press only clicks.
-            playSound(QStringLiteral("beep"));
-            break;
-        }
-    });
-    onKeys(Release, allKeys(), [this](int key) {
-        qCDebug(lcApp) << s_release;
-        if (busy(s_release))
-            return;
-        switch (key) {
-        case BUTTON_POWER:
-            answerBatteryStatus();
-            break;
-        case BUTTON_SLEEP_MENU:
-            stopNotifier();
-            say({Message::sleep_timer});
-            break;
-        case BUTTON_VOLUME_UP:
-        case BUTTON_VOLUME_DOWN:
-            // Main mode answers the upper range with the short beep.
-            answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1, QStringLiteral("shortBeep"));
-            break;
-        default:
-            break;
-        }
-    });
-    onKeys(Hold, allKeys(), [this](int key) {
+    // While a medium is still read the keys act on nothing; a press says "please wait".
+    const auto unlessBusy = [this](const char *event, const Action &action) -> Action {
+        return [this, event, action](int key) {
+            qCDebug(lcApp) << event;
+            if (!busy(event))
+                action(key);
+            else if (event == s_press)
+                messages()->play(Message::please_wait, false);
+        };
+    };
+    // Power, sleep/menu and the knob act on release or hold; their press only clicks.
+    onKeys(Press, allKeys(), unlessBusy(s_press, [](int) { playSound(QStringLiteral("beep")); }));
+    onKey(Press, BUTTON_EJECT, unlessBusy(s_press, [this](int) {
+              stopNotifier();
+              say({Message::eject, Message::cd_not_detectable});
+          }));
+    onKeys(Press, settingKeys(), unlessBusy(s_press, [this](int key) { answerSettingKey(key); }));
+    onKeys(Press, {BUTTON_REWIND, BUTTON_FAST_FORWARD, BUTTON_PLAY_STOP}, unlessBusy(s_press, [this](int key) {
+               QStringList words{key == BUTTON_REWIND ? Message::rewind : key == BUTTON_FAST_FORWARD ? Message::fast_forward : Message::play_stop};
+               if (std::exchange(m_firstPress, false))
+                   words << (Board::getInstance()->revision() == s_rev6Revision ? Message::no_media : Message::cd_not_detectable);
+               stopNotifier();
+               say(words);
+           }));
+    onKeys(Release, allKeys(), unlessBusy(s_release, [](int) { }));
+    onKey(Release, BUTTON_POWER, unlessBusy(s_release, [this](int) { answerBatteryStatus(); }));
+    onKey(Release, BUTTON_SLEEP_MENU, unlessBusy(s_release, [this](int) {
+              stopNotifier();
+              say({Message::sleep_timer});
+          }));
+    // Main mode answers the upper range with the short beep.
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN},
+           unlessBusy(s_release, [this](int key) { answerVolume(step(key), QStringLiteral("shortBeep")); }));
+    onKeys(Hold, allKeys(), [](int) { qCDebug(lcApp) << s_hold; });
+    onKey(Hold, BUTTON_POWER, [this](int) {
         qCDebug(lcApp) << s_hold;
-        if (key == BUTTON_POWER) {
-            QTimer::singleShot(Platform::scaledMsec(100), this, [this] { Q_EMIT shutdown(); });
-        } else if (key == BUTTON_SLEEP_MENU && !busy(s_hold)) {
-            QTimer::singleShot(Platform::scaledMsec(10), this, &MainMode::menuRequested);
-        }
+        QTimer::singleShot(Platform::scaledMsec(100), this, [this] { Q_EMIT shutdown(); });
     });
+    onKey(Hold, BUTTON_SLEEP_MENU,
+          unlessBusy(s_hold, [this](int) { QTimer::singleShot(Platform::scaledMsec(10), this, &MainMode::menuRequested); }));
 }
 
 MainMode::~MainMode() = default;

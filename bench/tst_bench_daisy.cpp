@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and moving through large DAISY books: 3,000 headings on 6 levels, 5,000 pages,
 // 600 SMIL files of 40 phrases, as DAISY 2.02 and DAISY 3. Prints "name: value unit" lines.
+#include "benchutil.h"
+
 #include "formats/daisytalkingbook.h"
 #include "formats/medianode.h"
 #include "formats/navmodel.h"
@@ -9,13 +11,10 @@
 #include "formats/smilmediagroup.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QVector>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -27,41 +26,16 @@ constexpr int kRuns = 7;
 // wall time also counts other processes, CPU time does not.
 double s_lastCpuMs = 0;
 
-double medianMs(const std::function<void()> &step, int runs = kRuns)
+double medianMs(const std::function<void()> &step)
 {
-    QVector<double> times;
-    QVector<double> cpu;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        const std::clock_t start = std::clock();
-        timer.start();
-        step();
-        times.append(double(timer.nsecsElapsed()) / 1e6);
-        cpu.append(1000.0 * double(std::clock() - start) / CLOCKS_PER_SEC);
-    }
-    std::sort(times.begin(), times.end());
-    std::sort(cpu.begin(), cpu.end());
-    s_lastCpuMs = cpu.at(cpu.size() / 2);
-    return times.at(times.size() / 2);
-}
-
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
+    const Bench::Figures figures = Bench::median(kRuns, step);
+    s_lastCpuMs = figures.cpu;
+    return figures.wall;
 }
 
 void print(const QByteArray &name, double value, const char *unit)
 {
-    std::printf("%s: %.2f %s\n", name.constData(), value, unit);
-    std::fflush(stdout);
+    Bench::print(name.constData(), value, unit);
 }
 
 // Positions the book at a node and moves the play cursor just inside it, as playing would.
@@ -125,7 +99,7 @@ bool run(const char *tag, const QString &path)
     print(QByteArray(prefix + "_next_page_with_positioning"), nextPage, "ms");
     if (!ok)
         std::fprintf(stderr, "%s: a jump from the middle found no target\n", tag);
-    print(QByteArray(prefix + "_resident"), residentMiB(), "MiB");
+    print(QByteArray(prefix + "_resident"), Bench::statusMiB(), "MiB");
     return ok;
 }
 
@@ -135,9 +109,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     // The firmware logs every jump; the figures must stay readable.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Bench::quietLog(false);
     const QString data = QStringLiteral(QUIMBO_BINARY_DIR "/benchdata/");
-    print("daisy_resident_before", residentMiB(), "MiB");
+    print("daisy_resident_before", Bench::statusMiB(), "MiB");
     bool ok = run("202", data + QStringLiteral("large202/ncc.html"));
     ok = run("3", data + QStringLiteral("large3/book.opf")) && ok;
     return ok ? 0 : 1;

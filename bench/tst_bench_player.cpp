@@ -4,26 +4,23 @@
 // (600 SMIL files of 60 s) with a real 60-s MP3 behind every file: after a heading
 // jump, and after a 60-s fast forward across a file boundary. libvlc's own start of
 // playback is in both and is measured apart. Prints "name: value unit" lines.
+#include "benchutil.h"
+
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "input/input.h"
 #include "input/keys.h"
 #include "library/audiobook.h"
-#include "platform/paths.h"
 #include "players/audiobookplayer.h"
 #include "players/daisyaudiobookplayer.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QVector>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -33,22 +30,12 @@ constexpr int kRuns = 9;
 
 double medianMs(const std::function<void()> &prepare, const std::function<void()> &step)
 {
-    QVector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        times.append(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
+    return Bench::median(kRuns, step, prepare).wall;
 }
 
 void print(const char *name, double value, const char *unit)
 {
-    std::printf("%s: %.1f %s\n", name, value, unit);
-    std::fflush(stdout);
+    Bench::print(name, value, unit, 1);
 }
 
 /** The large book's text files, with the 60-s speech MP3 standing in for every audio file. */
@@ -75,18 +62,9 @@ int main(int argc, char **argv)
     // Only the figures: the firmware's category lines would come between them, as the tools keep them out.
     QLoggingCategory::setFilterRules(QStringLiteral("quimbo.*=false"));
     // The key source has no keypad here and says so at every key; only the figures count.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
-    QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
-    QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-    QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir root;
+    Bench::quietLog();
+    const Bench::DeviceRoot root;
     QTemporaryDir bookDir;
-    qputenv("QUIMBO_ROOT", QFile::encodeName(root.path()));
-    QDir().mkpath(root.filePath(QStringLiteral("root/quimbo")));
-    Platform::setupSettingsLocation();
 
     const QString large = QStringLiteral(QUIMBO_BINARY_DIR "/benchdata/large202");
     const QString speech = QStringLiteral(QUIMBO_BINARY_DIR "/benchdata/audio/speech22k-mono.mp3");

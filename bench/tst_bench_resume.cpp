@@ -6,6 +6,8 @@
 // every stop and every open. Files live on the disk of the temporary folder,
 // so each save includes its flushes to disk.
 
+#include "benchutil.h"
+
 #include "library/lastplayedmarker.h"
 #include "library/resumemark.h"
 #include "library/resumemarker.h"
@@ -13,17 +15,11 @@
 #include "platform/paths.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -73,45 +69,19 @@ QByteArray lastPlayedFile()
     return xml + "</quimbo_lastplayed>\n";
 }
 
-double threadCpuMsec()
+// Medians of the rounds, in milliseconds, the CPU time of this thread only; false from any round fails the run.
+Bench::Figures measure(const std::function<bool(int)> &operation, bool *ok)
 {
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-struct Figures
-{
-    double wall; // what the reader waits, flushes to disk included
-    double cpu; // the processor's share: what a busy machine inflates the wall time by
-};
-
-// Medians of the rounds, in milliseconds; false from any round fails the run.
-Figures measure(const std::function<bool(int)> &operation, bool *ok)
-{
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    QElapsedTimer timer;
-    for (int round = 0; round < rounds; ++round) {
-        const double cpuStart = threadCpuMsec();
-        timer.start();
-        const bool done = operation(round);
-        wall.push_back(double(timer.nsecsElapsed()) / 1e6);
-        cpu.push_back(threadCpuMsec() - cpuStart);
-        *ok = *ok && done;
-    }
-    std::sort(wall.begin(), wall.end());
-    std::sort(cpu.begin(), cpu.end());
-    return { wall[wall.size() / 2], cpu[cpu.size() / 2] };
+    int round = 0;
+    return Bench::median(rounds, [&] { *ok = operation(round++) && *ok; }, {}, CLOCK_THREAD_CPUTIME_ID);
 }
 
 void report(const char *name, double value, const char *unit)
 {
-    std::printf("%s: %.1f %s\n", name, value, unit);
-    std::fflush(stdout);
+    Bench::print(name, value, unit, 1);
 }
 
-void report(const char *name, const Figures &figures)
+void report(const char *name, const Bench::Figures &figures)
 {
     report(name, figures.wall, "ms");
     const QByteArray cpuName = QByteArray(name) + "_cpu";
@@ -123,13 +93,11 @@ void report(const char *name, const Figures &figures)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    Bench::quietLog(false);
 
-    QTemporaryDir root;
+    const Bench::DeviceRoot root;
     if (!root.isValid())
         return 1;
-    qputenv("QUIMBO_ROOT", QFile::encodeName(root.path()));
-    QDir().mkpath(Platform::path(QStringLiteral("/root/quimbo")));
     const QString cdFile = Platform::path(QStringLiteral("/root/quimbo/lastPlayed.xml"));
 
     if (!writeFile(Resumemark::fileName(), resumemarkFile()) || !writeFile(ResumeMarkManager::resumeMarkerFile(), resumeMarkerFile())

@@ -5,69 +5,63 @@
 // CPU seconds per second of speech at normal and at the top speed (process CPU
 // time, all threads: synthesis, engine, SoundTouch), and the peak resident memory
 // after reading across the book. Prints "name: value unit" lines.
+#include "benchutil.h"
+
 #include "audio/audiosettings.h"
 #include "audio/vlcmediaplayer.h"
 #include "formats/textbook.h"
-#include "platform/paths.h"
 #include "players/ttsaudiobookplayer.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
-void print(const char *name, double value, const char *unit)
+/** Seconds of speech in a sentence's WAV file (the synthesizer writes a plain 44-byte header). */
+double wavSeconds(const QString &path)
 {
-    std::printf("%s: %.2f %s\n", name, value, unit);
-    std::fflush(stdout);
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(44) : QByteArray();
+    const quint32 byteRate = header.size() == 44 ? qFromLittleEndian<quint32>(header.constData() + 28) : 0;
+    return byteRate ? double(file.size() - 44) / byteRate : 0;
 }
 
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double statusMegabytes(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return -1;
-}
-
-/** CPU milliseconds per second of speech while the player reads on for @p wallMs at @p tempo; @p sentences counts those started. */
+/**
+ * CPU milliseconds per second of speech while the player reads on for @p wallMs at @p tempo;
+ * @p sentences counts those started. The speech is what the sentences played hold, not the
+ * wall time times the tempo: the null audio device of a machine without a sound card takes
+ * sound as fast as it comes.
+ */
 double cpuPerSpeechSecond(TtsAudioBookPlayer &player, float tempo, int wallMs, int *sentences)
 {
-    QSignalSpy started(&player, &TtsAudioBookPlayer::sentenceStarted);
+    QObject context;
+    double speech = 0;
+    double current = 0;
+    *sentences = 0;
+    QObject::connect(&player, &TtsAudioBookPlayer::sentenceStarted, &context, [&](int sentence) {
+        speech += current;
+        current = wavSeconds(player.temporaryFolder() + QStringLiteral("sentence-%1.wav").arg(sentence));
+        ++*sentences;
+    });
     AudioSettings().setTempo(tempo);
     player.setResume(false);
     player.play();
-    const double cpu = cpuSeconds();
+    const double cpu = Bench::cpuMs();
     QElapsedTimer wall;
     wall.start();
     while (wall.elapsed() < wallMs)
         QTest::qWait(100);
-    const double used = cpuSeconds() - cpu;
+    const double used = Bench::cpuMs() - cpu;
+    speech += qMin(current, double(player.mediaPlayer()->currentTime()) / 1000);
     player.stop();
-    *sentences = int(started.count());
-    return used * 1000 / (double(wall.elapsed()) / 1000 * double(tempo));
+    return speech > 0 ? used / speech : -1;
 }
 
 } // namespace
@@ -75,18 +69,9 @@ double cpuPerSpeechSecond(TtsAudioBookPlayer &player, float tempo, int wallMs, i
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
-    QCoreApplication::setOrganizationName(QStringLiteral("KAL"));
-    QCoreApplication::setApplicationName(QStringLiteral("quimbo-basic"));
-    QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir root;
+    Bench::quietLog();
+    const Bench::DeviceRoot root;
     QTemporaryDir books;
-    qputenv("QUIMBO_ROOT", QFile::encodeName(root.path()));
-    QDir().mkpath(root.filePath(QStringLiteral("root/quimbo")));
-    Platform::setupSettingsLocation();
 
     const QString book = books.filePath(QStringLiteral("large.epub"));
     QProcess generator;
@@ -96,7 +81,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tst_bench_tts: the large book could not be made\n");
         return 1;
     }
-    const double before = statusMegabytes("VmRSS:");
+    const double before = Bench::statusMiB("VmRSS:");
 
     TtsAudioBookPlayer player;
     QElapsedTimer timer;
@@ -106,7 +91,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const double open = double(timer.nsecsElapsed()) / 1e6;
-    const double opened = statusMegabytes("VmRSS:");
+    const double opened = Bench::statusMiB("VmRSS:");
 
     // Key to first sound: play returns once the engine plays the first decoded block.
     player.setResume(false);
@@ -115,14 +100,8 @@ int main(int argc, char **argv)
     const double firstSound = double(timer.nsecsElapsed()) / 1e6;
     player.stop();
     player.setLevel(1);
-    QVector<double> jumps;
-    for (int i = 0; i < 9; ++i) {
-        timer.restart();
-        player.walkHeading(1);
-        jumps.append(double(timer.nsecsElapsed()) / 1e6);
-        player.stop();
-    }
-    std::sort(jumps.begin(), jumps.end());
+    const double headingJump = Bench::median(9, [&player] { player.walkHeading(1); }, [&player] { player.stop(); }).wall;
+    player.stop();
 
     int spokenNormal = 0;
     int spokenTop = 0;
@@ -137,15 +116,15 @@ int main(int argc, char **argv)
     }
     player.stop();
 
-    print("tts_open_1000_pages", open, "ms");
-    print("tts_key_to_first_sound", firstSound, "ms");
-    print("tts_heading_jump_to_sound_median", jumps.at(jumps.size() / 2), "ms");
-    print("tts_cpu_per_speech_second_1x", cpuNormal, "ms/s");
-    print("tts_cpu_per_speech_second_3x", cpuTop, "ms/s");
-    print("tts_sentences_in_15s_1x", spokenNormal, "sentences");
-    print("tts_sentences_in_15s_3x", spokenTop, "sentences");
-    print("tts_book_model_1000_pages", opened - before, "MiB");
-    print("tts_peak_resident_memory", statusMegabytes("VmHWM:"), "MiB");
-    print("tts_book_characters", double(player.book()->characters()), "chars");
+    Bench::print("tts_open_1000_pages", open, "ms");
+    Bench::print("tts_key_to_first_sound", firstSound, "ms");
+    Bench::print("tts_heading_jump_to_sound_median", headingJump, "ms");
+    Bench::print("tts_cpu_per_speech_second_1x", cpuNormal, "ms/s");
+    Bench::print("tts_cpu_per_speech_second_3x", cpuTop, "ms/s");
+    Bench::print("tts_sentences_in_15s_1x", spokenNormal, "sentences");
+    Bench::print("tts_sentences_in_15s_3x", spokenTop, "sentences");
+    Bench::print("tts_book_model_1000_pages", opened - before, "MiB");
+    Bench::print("tts_peak_resident_memory", Bench::statusMiB("VmHWM:"), "MiB");
+    Bench::print("tts_book_characters", double(player.book()->characters()), "chars");
     return 0;
 }

@@ -150,6 +150,14 @@ public:
 
     /** A narrated document: one entry per audio file, under one heading. */
     void addRecorded(const QString &name, const QStringList &audio, const QString &label);
+    /**
+     * A recorded part of a DAISY book with text-only parts: its audio files
+     * play where the text they narrate (the targets "document#id") stands,
+     * in place of that text.
+     */
+    void addRecordedPart(const QStringList &audio, const QStringList &targets, const QString &label);
+    /** Recorded parts whose text no document held: each becomes a document of its own, at the end. */
+    void addUnplacedParts();
     /** Reads one document; false (and the book unchanged) when it was skipped. */
     bool readDocument(const QByteArray &data, const QString &name, Options options);
     /** The sentence an anchor "document#id" (or a document alone) leads to; -1 when unknown. */
@@ -163,7 +171,7 @@ private:
     struct Frame
     {
         int language = 0;
-        enum Kind { Plain, Skip, Heading, Page, PageList, PageListLink, Cell } kind = Plain;
+        enum Kind { Plain, Skip, Heading, Page, PageList, PageListLink, Cell, Recorded } kind = Plain;
         bool block = false;
         bool level = false; ///< a DTBook level element, which gives "hd" its depth
     };
@@ -176,8 +184,19 @@ private:
     void endSegment();
     void flush();
     void emitSentence(const QString &text, int language);
+    void placePart(int part);
+
+    struct RecordedPart
+    {
+        QStringList audio;
+        QString label;
+        int start = -1; ///< its first sentence once placed
+    };
 
     TextBook &m_book;
+    QVector<RecordedPart> m_parts;
+    QHash<QString, int> m_recordedTargets; ///< "document#id" to its part
+    int m_recordedHeading = -1; ///< the heading of a recorded part whose label is being read
     QHash<QString, int> m_anchors;
     QHash<QString, int> m_documentStart;
     // The paragraph being gathered: stretches of text, each in one language.
@@ -308,8 +327,8 @@ TextBookBuilder::Result TextBookBuilder::parse(const QByteArray &data, int docum
             if (!language.isEmpty())
                 frame.language = languageIndex(language);
             const QString id = attribute(reader, QLatin1String("id"));
-            if (parent.kind == Frame::Skip || parent.kind == Frame::Page) {
-                frame.kind = parent.kind == Frame::Page ? Frame::Page : Frame::Skip;
+            if (parent.kind == Frame::Skip || parent.kind == Frame::Page || parent.kind == Frame::Recorded) {
+                frame.kind = parent.kind;
                 stack.append(frame);
                 continue;
             }
@@ -330,10 +349,30 @@ TextBookBuilder::Result TextBookBuilder::parse(const QByteArray &data, int docum
                 m_pendingAnchors.append(id);
             const QString words = semantics(reader);
             const int level = headingLevel(name);
+            const bool pageMarker = hasWord(words, "pagebreak") || name == QLatin1String("pagenum") || hasWord(words, "page-normal")
+                                 || hasWord(words, "page-front") || hasWord(words, "page-special");
+            const int part = id.isEmpty() || pageMarker ? -1 : m_recordedTargets.value(m_documentName + QLatin1Char('#') + id, -1);
+            if (part >= 0) {
+                // Narrated text: the recording plays here instead, once, however
+                // many of its elements follow.
+                placePart(part);
+                m_pendingAnchors.removeAll(id);
+                m_anchors.insert(m_documentName + QLatin1Char('#') + id, m_parts.at(part).start);
+                frame.kind = Frame::Recorded;
+                if (options.headings && (level > 0 || name == QLatin1String("hd"))) {
+                    int depth = level;
+                    for (const Frame &f : std::as_const(stack))
+                        depth += level == 0 && f.level ? 1 : 0;
+                    m_book.m_headings.append({m_parts.at(part).start, qBound(1, depth, 6), QString()});
+                    m_recordedHeading = int(m_book.m_headings.size() - 1);
+                    frame.block = true;
+                }
+                stack.append(frame);
+                continue;
+            }
             if (name == QLatin1String("nav") && hasWord(words, "page-list")) {
                 frame.kind = Frame::PageList;
-            } else if (hasWord(words, "pagebreak") || name == QLatin1String("pagenum") || hasWord(words, "page-normal")
-                       || hasWord(words, "page-front") || hasWord(words, "page-special")) {
+            } else if (pageMarker) {
                 frame.kind = Frame::Page;
                 pageLabel = attribute(reader, QLatin1String("title"));
                 if (pageLabel.isEmpty())
@@ -380,7 +419,16 @@ TextBookBuilder::Result TextBookBuilder::parse(const QByteArray &data, int docum
                 continue;
             const Frame frame = stack.takeLast();
             const Frame outer = stack.isEmpty() ? Frame() : stack.constLast();
-            if (frame.kind == Frame::Page && outer.kind != Frame::Page) {
+            if (frame.kind == Frame::Recorded && frame.block && m_recordedHeading >= 0) {
+                // The heading of a narrated part names it: as the heading and as what its entries say.
+                TextMark &heading = m_book.m_headings[m_recordedHeading];
+                heading.label = heading.label.simplified();
+                for (int i = heading.sentence; i < m_book.m_sentences.size() && !m_book.m_sentences.at(i).audio.isEmpty(); ++i) {
+                    if (m_book.m_sentences.at(i).text.isEmpty())
+                        m_book.m_sentences[i].text = heading.label;
+                }
+                m_recordedHeading = -1;
+            } else if (frame.kind == Frame::Page && outer.kind != Frame::Page) {
                 if (options.markerPages)
                     m_pendingPages.append(pageLabel.simplified());
                 pageLabel.clear();
@@ -395,7 +443,10 @@ TextBookBuilder::Result TextBookBuilder::parse(const QByteArray &data, int docum
             const QString piece = token == QXmlStreamReader::Characters ? reader.text().toString()
                                   : reader.name() == QLatin1String("nbsp")  ? QString(QChar(QChar::Nbsp))
                                                                             : QStringLiteral(" ");
-            if (parent.kind == Frame::Page) {
+            if (parent.kind == Frame::Recorded) {
+                if (m_recordedHeading >= 0)
+                    m_book.m_headings[m_recordedHeading].label += piece;
+            } else if (parent.kind == Frame::Page) {
                 pageLabel += piece;
             } else if (parent.kind == Frame::PageListLink) {
                 link.label += piece;
@@ -444,6 +495,11 @@ bool TextBookBuilder::readDocument(const QByteArray &data, const QString &name, 
         m_pendingAnchors.clear();
         m_paragraphOpen = false;
         m_inHeading = false;
+        m_recordedHeading = -1;
+        for (RecordedPart &part : m_parts) {
+            if (part.start >= sentences)
+                part.start = -1;
+        }
     };
     m_documentName = name;
     m_documentStart.insert(name, int(sentences));
@@ -483,6 +539,51 @@ void TextBookBuilder::addRecorded(const QString &name, const QStringList &audio,
     m_book.m_documents.append(name);
 }
 
+void TextBookBuilder::addRecordedPart(const QStringList &audio, const QStringList &targets, const QString &label)
+{
+    if (audio.isEmpty())
+        return;
+    m_parts.append({audio, label, -1});
+    for (const QString &target : targets) {
+        if (!m_recordedTargets.contains(target))
+            m_recordedTargets.insert(target, int(m_parts.size() - 1));
+    }
+}
+
+void TextBookBuilder::placePart(int part)
+{
+    if (m_parts.at(part).start >= 0)
+        return;
+    flush();
+    const RecordedPart &recorded = m_parts.at(part);
+    m_parts[part].start = int(m_book.m_sentences.size());
+    // One entry per file, each its own paragraph; the offsets only need to
+    // stay distinct and ascending in the document for the resume mark.
+    for (const QString &audio : recorded.audio) {
+        emitSentence(recorded.label, 0);
+        m_book.m_sentences.last().audio = audio;
+        ++m_paragraph;
+        m_paragraphOpen = false;
+    }
+}
+
+void TextBookBuilder::addUnplacedParts()
+{
+    for (int part = 0; part < m_parts.size(); ++part) {
+        if (m_parts.at(part).start >= 0)
+            continue;
+        const QString name = QFileInfo(m_parts.at(part).audio.constFirst()).completeBaseName();
+        qCInfo(lcFormats).noquote() << "Text book: the recording" << name << "narrates no text found - played after the text";
+        const QString label = m_parts.at(part).label.isEmpty() ? name : m_parts.at(part).label;
+        m_parts[part].start = int(m_book.m_sentences.size());
+        addRecorded(m_parts.at(part).audio.constFirst(), m_parts.at(part).audio, label);
+        for (auto it = m_recordedTargets.cbegin(); it != m_recordedTargets.cend(); ++it) {
+            if (it.value() == part)
+                m_anchors.insert(it.key(), m_parts.at(part).start);
+        }
+    }
+}
+
 int TextBookBuilder::anchor(const QString &target) const
 {
     const auto it = m_anchors.constFind(target);
@@ -507,6 +608,11 @@ void TextBookBuilder::resolve(const QVector<Reference> &references, QVector<Text
 
 void TextBookBuilder::finish()
 {
+    // A recording no heading named is called by its file.
+    for (TextSentence &sentence : m_book.m_sentences) {
+        if (sentence.text.isEmpty() && !sentence.audio.isEmpty())
+            sentence.text = QFileInfo(sentence.audio).completeBaseName();
+    }
     // Marks collected after the last sentence point past the end; they lead to the last one.
     const int count = int(m_book.m_sentences.size());
     for (QVector<TextMark> *marks : {&m_book.m_headings, &m_book.m_pages}) {
@@ -616,10 +722,17 @@ QStringList overlayAudio(const QByteArray &smil, const QString &smilPath)
     return files;
 }
 
-/** Where the text elements of a SMIL file lead: every id on the way to a text element, to its resolved src. */
-QHash<QString, QString> smilTextTargets(const QString &path)
+/** What a SMIL file of a DAISY book holds, as far as reading its text aloud needs. */
+struct SmilContents
 {
-    QHash<QString, QString> targets;
+    QHash<QString, QString> targets; ///< every id on the way to a text element, to the element's resolved src
+    QStringList texts; ///< the resolved src of every text element
+    QStringList audio; ///< the audio files it plays, in order
+};
+
+SmilContents readSmil(const QString &path)
+{
+    SmilContents smil;
     const QByteArray data = readFile(path, kMaxPackageBytes);
     QXmlStreamReader reader(data);
     QStringList open;
@@ -630,16 +743,24 @@ QHash<QString, QString> smilTextTargets(const QString &path)
             open.append(id);
             if (reader.name() == QLatin1String("text")) {
                 const QString src = ReferenceResolver(path).resolve(attribute(reader, QLatin1String("src")));
+                smil.texts.append(src);
                 for (const QString &waiting : std::as_const(open)) {
-                    if (!waiting.isEmpty() && !targets.contains(waiting))
-                        targets.insert(waiting, src);
+                    if (!waiting.isEmpty() && !smil.targets.contains(waiting))
+                        smil.targets.insert(waiting, src);
                 }
             }
         } else if (token == QXmlStreamReader::EndElement && !open.isEmpty()) {
             open.removeLast();
         }
     }
-    return targets;
+    smil.audio = overlayAudio(data, path);
+    return smil;
+}
+
+/** Whether a DAISY book's own metadata says it mixes recorded and text-only parts. */
+bool mixesRecordedAndText(const QByteArray &package, const QString &metaName)
+{
+    return metaContent(package, metaName).compare(QLatin1String("textPartAudio"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -710,6 +831,7 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
         const QByteArray data = readFile(path, kMaxPackageBytes);
         QXmlStreamReader reader(data);
         QStringList dtbooks;
+        QStringList smils;
         QString *field = nullptr;
         while (!reader.atEnd()) {
             const QXmlStreamReader::TokenType token = reader.readNext();
@@ -721,8 +843,11 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
                                                              : nullptr;
                 if (field)
                     field->clear();
-                if (name == QLatin1String("item") && attribute(reader, QLatin1String("media-type")).contains(QLatin1String("dtbook")))
+                const QString type = attribute(reader, QLatin1String("media-type"));
+                if (name == QLatin1String("item") && type.contains(QLatin1String("dtbook")))
                     dtbooks.append(ReferenceResolver::resolveFile(path, attribute(reader, QLatin1String("href"))));
+                else if (name == QLatin1String("item") && type.contains(QLatin1String("smil")))
+                    smils.append(ReferenceResolver::resolveFile(path, attribute(reader, QLatin1String("href"))));
             } else if (token == QXmlStreamReader::Characters && field) {
                 *field += reader.text();
             } else if (token == QXmlStreamReader::EndElement) {
@@ -736,12 +861,21 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
         book->m_title = book->m_title.simplified();
         if (!contents)
             dtbooks.clear();
+        if (contents && mixesRecordedAndText(data, QStringLiteral("dtb:multimediaType"))) {
+            // The recorded parts are the SMIL files that play audio; the DTBook names them by its headings.
+            for (const QString &file : std::as_const(smils)) {
+                const SmilContents smil = readSmil(file);
+                builder.addRecordedPart(smil.audio, smil.texts, QString());
+            }
+        }
         for (const QString &dtbook : std::as_const(dtbooks))
             builder.readDocument(readFile(dtbook, kMaxDocumentBytes), dtbook, {});
+        builder.addUnplacedParts();
     } else {
         book->m_kind = Daisy202;
         NccContents ncc;
-        if (!readNcc(readFile(path, kMaxPackageBytes), path, ncc)) {
+        const QByteArray nccData = readFile(path, kMaxPackageBytes);
+        if (!readNcc(nccData, path, ncc)) {
             failed(errorString, QStringLiteral("%1 is not a readable NCC").arg(path));
             return nullptr;
         }
@@ -750,16 +884,22 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
         book->m_languages[0] = ncc.language;
         // The NCC leads to SMIL files, whose text elements lead to the content;
         // a text-only book may also point at the content directly.
-        QHash<QString, QHash<QString, QString>> smils;
+        const bool mixed = contents && mixesRecordedAndText(nccData, QStringLiteral("ncc:multimediaType"));
+        QHash<QString, SmilContents> smils;
         QStringList documents;
         for (QVector<TextBookBuilder::Reference> *list : {&ncc.headings, &ncc.pages}) {
             for (TextBookBuilder::Reference &reference : *list) {
                 const qsizetype hash = ReferenceResolver::fragmentStart(reference.target);
                 const QString file = hash >= 0 ? reference.target.left(hash) : reference.target;
                 if (file.endsWith(QLatin1String(".smil"), Qt::CaseInsensitive)) {
-                    if (!smils.contains(file))
-                        smils.insert(file, smilTextTargets(file));
-                    const QHash<QString, QString> &targets = smils[file];
+                    if (!smils.contains(file)) {
+                        smils.insert(file, readSmil(file));
+                        // A recorded part is named by the first heading that leads into it.
+                        const bool named = reference.level > 0 && !reference.label.isEmpty();
+                        if (mixed)
+                            builder.addRecordedPart(smils[file].audio, smils[file].texts, named ? reference.label : QFileInfo(file).completeBaseName());
+                    }
+                    const QHash<QString, QString> &targets = smils[file].targets;
                     reference.target = hash >= 0 ? targets.value(reference.target.mid(hash + 1)) : targets.value(targets.keys().value(0));
                 }
                 const qsizetype at = ReferenceResolver::fragmentStart(reference.target);
@@ -776,6 +916,7 @@ std::unique_ptr<TextBook> TextBook::open(const QString &path, QString *errorStri
             else
                 qCWarning(lcFormats).noquote() << "Text book: content document" << content << "is missing - skipped";
         }
+        builder.addUnplacedParts();
         builder.resolve(ncc.headings, book->m_headings);
         builder.resolve(ncc.pages, book->m_pages);
         if (contents && book->m_sentences.isEmpty() && !ncc.headings.isEmpty()) {
@@ -817,10 +958,11 @@ bool TextBook::isTextOnly(const QString &path)
     if (suffix == QLatin1String("opf")) {
         const QString type = metaContent(data, QStringLiteral("dtb:multimediaType"));
         if (!type.isEmpty())
-            return type.compare(QLatin1String("textNCX"), Qt::CaseInsensitive) == 0;
+            return type.compare(QLatin1String("textNCX"), Qt::CaseInsensitive) == 0 || type.compare(QLatin1String("textPartAudio"), Qt::CaseInsensitive) == 0;
         return !data.contains("media-type=\"audio/") && data.contains("dtbook");
     }
-    return metaContent(data, QStringLiteral("ncc:multimediaType")).compare(QLatin1String("textNCC"), Qt::CaseInsensitive) == 0;
+    const QString type = metaContent(data, QStringLiteral("ncc:multimediaType"));
+    return type.compare(QLatin1String("textNCC"), Qt::CaseInsensitive) == 0 || type.compare(QLatin1String("textPartAudio"), Qt::CaseInsensitive) == 0;
 }
 
 int TextBook::sentenceAt(int document, int offset) const

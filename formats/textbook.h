@@ -19,9 +19,10 @@ struct TextSentence
     int paragraph = 0; ///< paragraphs are numbered through the whole book
     int language = 0; ///< index into TextBook::languages(); 0 is the book's language
     /**
-     * In a book with narrated and text-only parts: the archive path of a
-     * recorded audio file played in place of speech (then offset counts the
-     * document's audio files and text is the part's heading).
+     * In a book with narrated and text-only parts: the recorded audio file
+     * played in place of speech, an archive path in an EPUB, a file path in a
+     * DAISY book (then text is the part's heading, and offset only orders it
+     * in its document).
      */
     QString audio;
 };
@@ -40,6 +41,11 @@ struct TextMark
  * from the nav document's page-list, else from its page-break markers), the
  * content documents a DAISY 2.02 NCC points to (headings and pages from the
  * NCC), or the DTBook of a DAISY 3 book (its levels and page numbers).
+ * In a book that mixes recorded and text-only parts (an EPUB with some media
+ * overlays, a DAISY book whose metadata says "textPartAudio") the recorded
+ * parts keep their recordings: an entry per audio file takes the place of the
+ * text it narrates (a DAISY SMIL file that plays audio, an EPUB document with
+ * an overlay).
  *
  * What is read: text, image alt texts, table rows one at a time, list items;
  * what is not: scripts, styles, the document head, navigation blocks,
@@ -67,7 +73,7 @@ public:
      * document in its reading order that has no media overlay (a book that
      * mixes narrated and text-only parts counts: its narration is played,
      * the rest read aloud), or a DAISY book whose metadata says it holds text only
-     * (or, for DAISY 3, whose manifest names no audio). Cheap: the content is not read.
+     * or text with some recorded parts (or, for DAISY 3, whose manifest names no audio). Cheap: the content is not read.
      */
     static bool isTextOnly(const QString &path);
 

@@ -569,21 +569,30 @@ void BookShelf::buildKeyTable()
 {
     onKeys(Press, allKeys(), [](int) { playSound(QStringLiteral("beep")); });
     onKey(Press, BUTTON_EJECT, [this](int) {
-        if (!d->collection.containsMediaType(MediaSource::MediaTypeCdRom))
+        if (!d->collection.containsMediaType(MediaSource::MediaTypeCdRom)) {
+            // Silence would leave the reader wondering whether the key worked:
+            // the answer main mode and the player give without a disc, or the
+            // player's double beep where a book is about to start by itself.
+            if (d->mode != NormalMode) {
+                playSound(QStringLiteral("doubleBeep"));
+                return;
+            }
+            d->stopMessages();
+            d->stopNotifications();
+            say({Message::eject, Message::cd_not_detectable});
             return;
+        }
         d->setKeysEnabled(false);
         d->stopNotifications();
         d->stopMessages();
         messages()->play(Message::eject);
         Q_EMIT ejectCd();
     });
-    const Action setting = [this](int key) {
+    onKeys(Press, settingKeys(), [this](int key) {
         if (d->mode == NormalMode)
             d->stopMessages();
-        const bool pitch = key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN;
-        answerSetting(pitch ? Pitch : Speed, key == BUTTON_PITCH_UP || key == BUTTON_SPEED_UP ? 1 : -1);
-    };
-    onKeys(Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, setting);
+        answerSettingKey(key);
+    });
 
     onKey(Release, BUTTON_POWER, [this](int) {
         if (d->mode == SingleMode)
@@ -591,8 +600,8 @@ void BookShelf::buildKeyTable()
         d->stopMessages();
         answerBatteryStatus();
     });
-    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
-    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBook(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(step(key)); });
+    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBook(step(key)); });
     onKey(Release, BUTTON_PLAY_STOP, [this](int) { selectAudioBook(d->collection.audioBook(d->index)); });
 
     onKey(Hold, BUTTON_POWER, [this](int) {
@@ -609,7 +618,7 @@ void BookShelf::buildKeyTable()
         d->stopNotifications();
         QTimer::singleShot(Platform::scaledMsec(10), this, &BookShelf::runSystemSettings);
     });
-    onKeys(Hold, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBookMediaType(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+    onKeys(Hold, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { walkAudioBookMediaType(step(key)); });
 }
 
 bool BookShelf::answersWithBeeps() const

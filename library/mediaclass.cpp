@@ -408,6 +408,10 @@ void MediaClass::cdromStatusChanged(int status)
         d->notReadySince.start();
 
     MediaSource source(kCdDevice);
+    // A disc swapped between two polls of the drive (the open tray unseen):
+    // the old disc and its books go before the new one is reported.
+    if ((status == 2 || status == 3) && (previous == 2 || previous == 3))
+        d->mediumGone(source, "[MediaClass::cdromStatusChanged]");
     switch (status) {
     case 2:
         source.setMimeType(MediaSource::MimeTypeCdda);

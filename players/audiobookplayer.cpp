@@ -61,11 +61,6 @@ AudioBookPlayer::PlayerFactory &playerFactory()
     return factory;
 }
 
-int direction(int key)
-{
-    return key == BUTTON_FAST_FORWARD ? 1 : -1;
-}
-
 } // namespace
 
 class AudioBookPlayerPrivate
@@ -335,7 +330,7 @@ void AudioBookPlayerPrivate::answerWalk(int result)
 
 void AudioBookPlayerPrivate::windRelease(int key)
 {
-    const int d = direction(key);
+    const int d = AudioBookPlayer::step(key);
     if (info->isActive()) {
         info->stop();
         player->play();
@@ -433,9 +428,9 @@ void AudioBookPlayerPrivate::stepNavigation(int direction)
 void AudioBookPlayerPrivate::windHeld(int key, bool restart)
 {
     if (playing() || navigationMode() == 1)
-        timeSeek(direction(key), restart);
+        timeSeek(AudioBookPlayer::step(key), restart);
     else
-        stepNavigation(direction(key));
+        stepNavigation(AudioBookPlayer::step(key));
 }
 
 void AudioBookPlayerPrivate::eject()
@@ -502,16 +497,15 @@ void AudioBookPlayerPrivate::buildKeyTable()
         lastHeld = BUTTON_NONE;
         eject();
     });
-    q->onKeys(Key::Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, [this](int key) {
+    q->onKeys(Key::Press, AudioBookPlayer::settingKeys(), [this](int key) {
         q->dropFollowUp();
         q->input()->setAutoRepeat(false);
         lastHeld = BUTTON_NONE;
         if (info->isActive())
             return;
-        const bool pitch = key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN;
-        if (pitch)
+        if (key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN)
             pitchBeforePress = q->audioSettings()->pitch();
-        q->answerSetting(pitch ? AudioBookPlayer::Pitch : AudioBookPlayer::Speed, key == BUTTON_PITCH_UP || key == BUTTON_SPEED_UP ? 1 : -1);
+        q->answerSettingKey(key);
         ReaderExtras::keepSound(player.get(), q->audioSettings());
     });
 
@@ -528,7 +522,7 @@ void AudioBookPlayerPrivate::buildKeyTable()
     });
     q->onKeys(Key::Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) {
         q->input()->setAutoRepeat(false);
-        q->answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1);
+        q->answerVolume(AudioBookPlayer::step(key));
     });
     q->onKeys(Key::Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
         q->input()->setAutoRepeat(false);
@@ -720,6 +714,17 @@ void AudioBookPlayer::aboutToQuit()
         d->player->stop();
     Q_EMIT quitSystemSettings();
     Q_EMIT quit();
+}
+
+void AudioBookPlayer::ejectFailed()
+{
+    qCDebug(lcPlayers) << Q_FUNC_INFO;
+    if (keyHolder() != this)
+        return;
+    stopNotifier();
+    Answer answer;
+    answer.pause = true;
+    say({Message::eject, Message::failed}, answer);
 }
 
 bool AudioBookPlayer::audioPlaying() const

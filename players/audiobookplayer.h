@@ -51,6 +51,8 @@ public Q_SLOTS:
     void runIdle();
     /** Leaves the player, saving the position first. */
     void aboutToQuit();
+    /** The drive kept the disc (the book is on another medium): said over the paused book. */
+    void ejectFailed();
 
 Q_SIGNALS:
     void quit();

@@ -57,6 +57,8 @@ public:
     bool ensureSpoken(int sentence);
     /** The narration of a recorded part, copied out of the archive; false when it cannot be. */
     bool copyRecording(int sentence, const QString &audio);
+    /** What the engine plays for a sentence made ready by ensureSpoken(). */
+    QString playable(int sentence) const;
     void speakAhead();
     void spoken(int gen, int sentence, bool ok);
     /** Keeps the files of the sentences just before and ahead of the current one, removes the others. */
@@ -108,6 +110,13 @@ bool TtsAudioBookPlayerPrivate::ensureSpoken(int index)
     if (files.contains(index) && QFile::exists(files.value(index)))
         return true;
     const QString audio = book->sentences().at(index).audio;
+    if (!audio.isEmpty() && book->kind() != TextBook::Epub) {
+        // A DAISY book's recordings are files of their own, played where they are.
+        if (QFileInfo(audio).isFile())
+            return true;
+        qCWarning(lcPlayers).noquote() << "Tts Player: the recording" << audio << "is missing - skipped";
+        return false;
+    }
     if (!audio.isEmpty())
         return copyRecording(index, audio);
     const QString file = fileOf(index);
@@ -134,6 +143,12 @@ bool TtsAudioBookPlayerPrivate::copyRecording(int index, const QString &audio)
     }
     files.insert(index, file);
     return true;
+}
+
+QString TtsAudioBookPlayerPrivate::playable(int index) const
+{
+    const QString audio = book->sentences().at(index).audio;
+    return !audio.isEmpty() && book->kind() != TextBook::Epub ? audio : files.value(index);
 }
 
 void TtsAudioBookPlayerPrivate::speakAhead()
@@ -198,7 +213,7 @@ int TtsAudioBookPlayerPrivate::playFrom(int index)
             continue;
         engine->setPitch(float(audioSettings.pitch()));
         engine->setTempo(audioSettings.tempo());
-        if (!engine->play(files.value(index))) {
+        if (!engine->play(playable(index))) {
             qCWarning(lcPlayers) << "Tts Player: the engine does not play sentence" << index << "- skipped";
             continue;
         }

@@ -19,6 +19,9 @@ class TtsAudioBookPlayerPrivate;
  * played by the same engine as every recorded book, so speed, pitch and
  * volume work alike. A worker thread speaks a few sentences ahead; a jump to
  * a sentence not spoken yet speaks it at once.
+ * The recorded parts of a book that mixes them with text play their
+ * recordings through the same engine: copied out of an EPUB archive, straight
+ * from a DAISY book's folder.
  *
  * Navigation: headings by level (h1-h6, DAISY levels), pages; a short time
  * jump (up to 10 s) moves by one sentence, a longer one by whole paragraphs,

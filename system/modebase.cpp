@@ -37,6 +37,16 @@ int secondsLeft(const TimerClass *timer)
     return timer->isActive() ? timer->remainingSeconds() : -1;
 }
 
+// A countdown of the whole device, shown in the simulator's status as @p field.
+// It lives as long as the process: the device's timers outlast every mode.
+TimerClass *deviceTimer(const QString &field, const std::function<void()> &expired)
+{
+    auto *timer = new TimerClass;
+    timer->publishStatus(field);
+    QObject::connect(timer, &TimerClass::timeout, timer, expired);
+    return timer;
+}
+
 } // namespace
 
 ModeBase::ModeBase(const QString &name, Input *input, AudioSettings *audioSettings, QObject *parent)
@@ -61,21 +71,18 @@ ModeBase::~ModeBase()
 
 TimerClass *ModeBase::sleepTimer()
 {
-    // Lives as long as the process: the device's timer outlasts every mode.
     static TimerClass *timer = [] {
-        auto *sleep = new TimerClass;
-        sleep->setWarningTime(SleepWarningSeconds);
-        sleep->publishStatus(QStringLiteral("sleep"));
-        QObject::connect(sleep, &TimerClass::timeoutWarning, sleep, [] {
-            if (s_holder)
-                s_holder->sleepWarning();
-        });
-        QObject::connect(sleep, &TimerClass::timeout, sleep, [] {
+        TimerClass *sleep = deviceTimer(QStringLiteral("sleep"), [] {
             qCDebug(lcSystem).noquote() << "[ModeBase] sleep timer expired in" << (s_holder ? s_holder->modeName() : QStringLiteral("no mode"));
             if (s_holder)
                 s_holder->sleepExpired();
             else
                 s_sleepExpiredUnheld = true;
+        });
+        sleep->setWarningTime(SleepWarningSeconds);
+        QObject::connect(sleep, &TimerClass::timeoutWarning, sleep, [] {
+            if (s_holder)
+                s_holder->sleepWarning();
         });
         return sleep;
     }();
@@ -85,13 +92,11 @@ TimerClass *ModeBase::sleepTimer()
 TimerClass *ModeBase::standbyTimer()
 {
     static TimerClass *timer = [] {
-        auto *standby = new TimerClass;
-        standby->setTime(StandbySeconds);
-        standby->publishStatus(QStringLiteral("standby"));
-        QObject::connect(standby, &TimerClass::timeout, standby, [] {
+        TimerClass *standby = deviceTimer(QStringLiteral("standby"), [] {
             if (s_holder)
                 s_holder->standbyExpired();
         });
+        standby->setTime(StandbySeconds);
         return standby;
     }();
     return timer;
@@ -129,6 +134,24 @@ QList<int> ModeBase::allKeys()
     for (int key = BUTTON_POWER; key <= BUTTON_PLAY_STOP; ++key)
         keys << key;
     return keys;
+}
+
+QList<int> ModeBase::settingKeys()
+{
+    return {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN, BUTTON_SPEED_UP, BUTTON_SPEED_DOWN};
+}
+
+int ModeBase::step(int key)
+{
+    switch (key) {
+    case BUTTON_FAST_FORWARD:
+    case BUTTON_VOLUME_UP:
+    case BUTTON_PITCH_UP:
+    case BUTTON_SPEED_UP:
+        return 1;
+    default:
+        return -1;
+    }
 }
 
 void ModeBase::takeKeys()
@@ -391,6 +414,11 @@ void ModeBase::answerSetting(Setting setting, int delta)
     if (value < 0)
         words << Message::minus;
     say(words << QString::number(std::abs(value)));
+}
+
+void ModeBase::answerSettingKey(int key)
+{
+    answerSetting(key == BUTTON_PITCH_UP || key == BUTTON_PITCH_DOWN ? Pitch : Speed, step(key));
 }
 
 void ModeBase::stepSleepTimer()

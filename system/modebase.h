@@ -94,6 +94,10 @@ protected:
     void onKeys(KeyEvent event, const QList<int> &keys, const Action &action);
     /** Every key of the device, power button to play/stop. */
     static QList<int> allKeys();
+    /** The pitch and speed keys. */
+    static QList<int> settingKeys();
+    /** A key's direction: 1 for fast forward and the up keys (knob, pitch, speed), else -1. */
+    static int step(int key);
     void setStandby(Standby standby) { m_standby = standby; }
     /** While this mode holds the keys the device looks switched off: no standby, no sounds. */
     void setSeemsOff(bool seemsOff) { m_seemsOff = seemsOff; }
@@ -137,6 +141,8 @@ protected:
     enum Setting { Pitch, Speed };
     /** Pitch or speed one step: beeps while audio plays (answersWithBeeps()), else spoken. */
     void answerSetting(Setting setting, int delta);
+    /** A pitch or speed key (settingKeys()): that setting one step its way. */
+    void answerSettingKey(int key);
     /** The sleep key: 15, 30, 45, 60 minutes, off, spoken with the audio paused. */
     void stepSleepTimer();
 

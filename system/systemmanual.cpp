@@ -153,8 +153,7 @@ SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *
 {
     onKeys(Press, {BUTTON_POWER, BUTTON_SLEEP_MENU, BUTTON_REWIND, BUTTON_FAST_FORWARD, BUTTON_PLAY_STOP},
            [](int) { playSound(QStringLiteral("beep")); });
-    onKeys(Press, {BUTTON_PITCH_UP, BUTTON_PITCH_DOWN}, [this](int key) { answerSetting(Pitch, key == BUTTON_PITCH_UP ? 1 : -1); });
-    onKeys(Press, {BUTTON_SPEED_UP, BUTTON_SPEED_DOWN}, [this](int key) { answerSetting(Speed, key == BUTTON_SPEED_UP ? 1 : -1); });
+    onKeys(Press, settingKeys(), [this](int key) { answerSettingKey(key); });
     onKey(Release, BUTTON_POWER, [this](int) { answerBatteryStatus(); });
     onKey(Release, BUTTON_SLEEP_MENU, [this](int) {
         if (d->isPlaying()) {
@@ -164,8 +163,8 @@ SystemManual::SystemManual(AudioSettings *audioSettings, Input *input, QObject *
         d->close();
         Q_EMIT quit();
     });
-    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
-    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { d->wind(key == BUTTON_FAST_FORWARD ? 1 : -1); });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(step(key)); });
+    onKeys(Release, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) { d->wind(step(key)); });
     onKey(Release, BUTTON_PLAY_STOP, [this](int) { d->playStop(); });
     onKey(Hold, BUTTON_SLEEP_MENU, [this](int) {
         d->close();

@@ -309,7 +309,7 @@ SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObje
     onKeys(Press, allKeys(), [](int) { playSound(QStringLiteral("beep")); });
     onKeys(Press, {BUTTON_REWIND, BUTTON_FAST_FORWARD}, [this](int key) {
         playSound(QStringLiteral("beep"));
-        d->step(key == BUTTON_FAST_FORWARD ? 1 : -1);
+        d->step(step(key));
     });
     onKey(Press, BUTTON_EJECT, [this](int) {
         playSound(QStringLiteral("beep"));
@@ -322,7 +322,7 @@ SystemSettings::SystemSettings(AudioSettings *audioSettings, Input *input, QObje
         messages()->play(Message::exit_menu, true);
         Q_EMIT finished();
     });
-    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(key == BUTTON_VOLUME_UP ? 1 : -1); });
+    onKeys(Release, {BUTTON_VOLUME_UP, BUTTON_VOLUME_DOWN}, [this](int key) { answerVolume(step(key)); });
     onKey(Hold, BUTTON_POWER, [this](int) {
         qCDebug(lcSystem) << "Quit menu and shutdown the Quimbo!";
         releaseKeys();

@@ -15,6 +15,7 @@
 #include "platform/sim/axp209model.h"
 #include "platform/sim/simboard.h"
 #include "platform/sim/simmedia.h"
+#include "system/modebase.h"
 #include "system/notifier.h"
 #include "system/powermanager.h"
 #include "system/sound.h"
@@ -26,6 +27,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -57,30 +60,17 @@ private Q_SLOTS:
     void powerUpEntersMainMode();
     void keyPressSpeaksItsFunction_data();
     void keyPressSpeaksItsFunction();
-    void firstPressFlagIsSetOnEveryEntry();
     void keysWhileMediaBusy_data();
     void keysWhileMediaBusy();
     void volumeBeep_data();
     void volumeBeep();
-    void keyHold_data();
-    void keyHold();
-    void standbyTimeout_data();
-    void standbyTimeout();
     void usbFault_data();
     void usbFault();
     void startSlotWithoutMedia_data();
     void startSlotWithoutMedia();
-    void idleMode_data();
-    void idleMode();
-    void noModeStartsInIdleMode_data();
-    void noModeStartsInIdleMode();
-    void noModeStartsWhileShuttingDown();
-    void shelfTransitions_data();
-    void shelfTransitions();
-    void freshShelfAfterCharging_data();
-    void freshShelfAfterCharging();
-    void failedEject_data();
-    void failedEject();
+    void transitions_data();
+    void transitions();
+    void adapterDuringBatteryEmptyWarning_data();
     void adapterDuringBatteryEmptyWarning();
     void bookFilesVanishWhilePlaying();
 
@@ -369,6 +359,10 @@ void MainClassTest::keyPressSpeaksItsFunction_data()
                                       << QList<QStringList>{say({"message041.wav", "message020.wav", "1.wav"}), say({"message041.wav", "message020.wav", "2.wav"})};
     QTest::newRow("speed up twice") << 4 << QList<int>{BUTTON_SPEED_UP, BUTTON_SPEED_UP}
                                     << QList<QStringList>{say({"message036.wav", "1.wav"}), say({"message036.wav", "2.wav"})};
+    // Every entry into main mode says "no media" once more.
+    QTest::newRow("play, twice and after entering again") << 4 << QList<int>{BUTTON_PLAY_STOP, BUTTON_PLAY_STOP, BUTTON_NONE, BUTTON_PLAY_STOP}
+                                                        << QList<QStringList>{say({"message029.wav", "message023.wav"}), say({"message029.wav"}),
+                                                                              say({"message029.wav", "message023.wav"})};
     QTest::newRow("speed down") << 4 << QList<int>{BUTTON_SPEED_DOWN} << QList<QStringList>{say({"message036.wav", "message020.wav", "1.wav"})};
 }
 
@@ -379,37 +373,19 @@ void MainClassTest::keyPressSpeaksItsFunction()
     QFETCH(QList<QStringList>, spoken);
 
     enterMainMode(revision);
-    for (int i = 0; i < keys.size(); ++i) {
-        Q_EMIT m_main->input()->pressed(keys.at(i));
+    int i = 0;
+    for (int key : std::as_const(keys)) {
+        if (key == BUTTON_NONE) {
+            m_main->runMainClass();
+            continue;
+        }
+        Q_EMIT m_main->input()->pressed(key);
         // Each utterance is one run of the player; wait until it has read its playlist.
         QTRY_COMPARE(utterances().size(), i + 1);
         QTRY_COMPARE(utterances().at(i), spoken.at(i));
+        ++i;
     }
     QCOMPARE(soundFiles(), QStringList());
-}
-
-void MainClassTest::firstPressFlagIsSetOnEveryEntry()
-{
-    enterMainMode();
-    const QStringList withHint{QStringLiteral("message029.wav"), QStringLiteral("message023.wav")};
-    const QStringList plain{QStringLiteral("message029.wav")};
-
-    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
-    QTRY_COMPARE(utterances().size(), 1);
-    QTRY_COMPARE(utterances().at(0), withHint);
-    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
-    QTRY_COMPARE(utterances().size(), 2);
-    QTRY_COMPARE(utterances().at(1), plain);
-
-    m_main->runMainClass();
-    Q_EMIT m_main->input()->pressed(BUTTON_PLAY_STOP);
-    QTRY_COMPARE(utterances().size(), 3);
-    QTRY_COMPARE(utterances().at(2), withHint);
-
-    // Keys without a spoken function only click.
-    Q_EMIT m_main->input()->pressed(BUTTON_POWER);
-    QTRY_COMPARE(soundFiles(), QStringList{soundFile(QStringLiteral("beep"))});
-    QCOMPARE(utterances().size(), 3);
 }
 
 void MainClassTest::keysWhileMediaBusy_data()
@@ -479,79 +455,6 @@ void MainClassTest::volumeBeep()
     QCOMPARE(soundFiles().first(), soundFile(sound));
 }
 
-void MainClassTest::keyHold_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QList<MainClass::Mode>>("modes");
-
-    QTest::newRow("power button shuts down") << BUTTON_POWER << QList<MainClass::Mode>{MainClass::Mode::Shutdown, MainClass::Mode::PoweredOff};
-    // The menu stays open until it is left with the same key.
-    QTest::newRow("sleep/menu opens the settings menu")
-        << BUTTON_SLEEP_MENU << QList<MainClass::Mode>{MainClass::Mode::SystemSettings, MainClass::Mode::Main};
-}
-
-void MainClassTest::keyHold()
-{
-    QFETCH(int, key);
-    QFETCH(QList<MainClass::Mode>, modes);
-    
-    enterMainMode();
-    QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
-    Q_EMIT m_main->input()->holded(key);
-    if (modes.first() == MainClass::Mode::SystemSettings) {
-        QTRY_COMPARE(m_main->mode(), MainClass::Mode::SystemSettings);
-        QTRY_VERIFY(m_main->input()->isEnabled());
-        Q_EMIT m_main->input()->released(key);
-    }
-    QTRY_COMPARE(changes.size(), modes.size());
-    for (int i = 0; i < modes.size(); ++i)
-        QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));
-}
-
-void MainClassTest::standbyTimeout_data()
-{
-    QTest::addColumn<bool>("adapter");
-    QTest::addColumn<MainClass::Mode>("finalMode");
-    QTest::addColumn<bool>("poweredOff");
-
-    QTest::newRow("on battery: power-off") << false << MainClass::Mode::PoweredOff << true;
-    QTest::newRow("charging: idle mode") << true << MainClass::Mode::Idle << false;
-}
-
-void MainClassTest::standbyTimeout()
-{
-    QFETCH(bool, adapter);
-    QFETCH(MainClass::Mode, finalMode);
-    QFETCH(bool, poweredOff);
-
-    enterMainMode(4, adapter);
-    // The 30 minutes take 180 ms from here on.
-    Platform::setTimeScale(0.0001);
-    m_main->runMainClass();
-
-    QTest::ignoreMessage(QtDebugMsg, "[ModeBase] standby: 30 minutes without a key in main, switching off");
-    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), finalMode, 10000);
-
-    SimBoard *board = SimBoard::instance();
-    QCOMPARE(board->isPoweredOff(), poweredOff);
-    QVERIFY(!board->led(1));
-    QVERIFY(!board->usbPower(0));
-    QVERIFY(m_main->powerManager()->chargerLed());
-    // Double beep first, then the shutdown tune. The player records a sound when its
-    // process has started, which a loaded machine may do after the mode changed.
-    QTRY_COMPARE(soundFiles().size(), 2);
-    const QStringList sounds = soundFiles();
-    if (!poweredOff) {
-        QCOMPARE(sounds.at(0), soundFile(QStringLiteral("doubleBeep")));
-        QCOMPARE(sounds.at(1), soundFile(QStringLiteral("shutdown")));
-        QVERIFY(m_main->mediaClass() == nullptr);
-        return;
-    }
-    QCOMPARE(QSettings().value(QStringLiteral("shutdownGood")).toBool(), true);
-    QVERIFY(board->systemActionLog().contains(QStringLiteral("dmesg > ") + m_root->path(QStringLiteral("/root/quimbo/dmesg_shutdown"))));
-    QVERIFY(m_main->input() == nullptr);
-}
-
 void MainClassTest::usbFault_data()
 {
     QTest::addColumn<int>("revision");
@@ -619,255 +522,235 @@ void MainClassTest::startSlotWithoutMedia()
     QVERIFY(SimBoard::instance()->systemActionLog().filter(QStringLiteral("poweroff")).isEmpty());
 }
 
-void MainClassTest::idleMode_data()
-{
-    QTest::addColumn<QString>("event");
-    QTest::addColumn<MainClass::Mode>("finalMode");
-
-    QTest::newRow("power button held: power-up") << "hold power" << MainClass::Mode::Main;
-    QTest::newRow("adapter removed: power-off") << "unplug" << MainClass::Mode::PoweredOff;
-    QTest::newRow("fully charged: power-off") << "charged" << MainClass::Mode::PoweredOff;
-}
-
-void MainClassTest::idleMode()
-{
-    QFETCH(QString, event);
-    QFETCH(MainClass::Mode, finalMode);
-
-    createController(4, true);
-    Platform::Axp209Model::instance().setAdapterBootSource(true);
-    m_main->start(m_main->bootStatus());
-    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
-    QVERIFY(m_main->powerManager()->chargerLed());
-    // Charging says nothing.
-    QVERIFY(spokenFiles().isEmpty());
-    m_player->clear();
-
-    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
-    if (event == QLatin1String("hold power")) {
-        QTRY_VERIFY(m_main->input()->isEnabled());
-        Q_EMIT m_main->input()->holded(BUTTON_POWER);
-    } else if (event == QLatin1String("unplug")) {
-        SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
-    } else {
-        // The charger stops at a full cell; the gauge then reads it full.
-        Platform::Axp209Model::instance().setBatteryMillivolts(Platform::Axp209Model::FullMillivolts + 20);
-    }
-    QTRY_COMPARE(m_main->mode(), finalMode);
-
-    if (finalMode == MainClass::Mode::Main) {
-        QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::PowerUp);
-        QCOMPARE(spokenFiles(), QStringList{QStringLiteral("message047.wav")});
-        QVERIFY(!m_main->powerManager()->chargerLed());
-    } else {
-        QCOMPARE(modes.first().first().value<MainClass::Mode>(), MainClass::Mode::Shutdown);
-        QVERIFY(SimBoard::instance()->isPoweredOff());
-    }
-}
-
-void MainClassTest::noModeStartsInIdleMode_data()
-{
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("logged");
-
-    QTest::newRow("bookshelf") << "bookshelf" << "void MainClass::runBookShelf(): dropped, the device is in idle mode";
-    QTest::newRow("player") << "player" << "void MainClass::runPlayer(bool): dropped, the device is in idle mode";
-    QTest::newRow("main mode") << "main" << "void MainClass::runMainClass(): dropped, the device is in idle mode";
-}
-
-void MainClassTest::noModeStartsInIdleMode()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, logged);
-
-    // Powered up once (so the bookshelf exists), then back to charging.
-    createController(4, true);
-    m_main->runPowerUp();
-    QTRY_COMPARE(m_main->mode(), MainClass::Mode::Main);
-    m_main->runIdleMode();
-    QTRY_VERIFY(m_main->input()->isEnabled());
-    m_player->clear();
-
-    QTest::ignoreMessage(QtDebugMsg, logged.toUtf8().constData());
-    // What a timer or a pulled medium queued just before.
-    if (start == QLatin1String("bookshelf"))
-        QMetaObject::invokeMethod(m_main.get(), "runBookShelf");
-    else if (start == QLatin1String("player"))
-        QMetaObject::invokeMethod(m_main.get(), "runPlayer", Q_ARG(bool, true));
-    else
-        m_main->runMainClass();
-
-    QCOMPARE(m_main->mode(), MainClass::Mode::Idle);
-    QVERIFY(spokenFiles().isEmpty());
-}
-
-void MainClassTest::noModeStartsWhileShuttingDown()
-{
-    enterMainMode();
-    // A medium pulled as the shutdown begins queues the bookshelf; the
-    // shutdown's own waits let it through the event loop.
-    connect(m_main.get(), &MainClass::aboutToShutdown, this, [this] {
-        QMetaObject::invokeMethod(m_main.get(), "runBookShelf", Qt::QueuedConnection);
-    });
-    QTest::ignoreMessage(QtDebugMsg, "void MainClass::runBookShelf(): dropped, the device is shutting down");
-    QSignalSpy modes(m_main.get(), &MainClass::modeChanged);
-    m_main->runShutdown();
-    QTRY_COMPARE(m_main->mode(), MainClass::Mode::PoweredOff);
-    for (const QList<QVariant> &change : std::as_const(modes))
-        QVERIFY(change.first().value<MainClass::Mode>() != MainClass::Mode::BookShelf);
-}
-
-void MainClassTest::shelfTransitions_data()
+void MainClassTest::transitions_data()
 {
     using Mode = MainClass::Mode;
-    QTest::addColumn<QStringList>("tree"); // of the stick
-    QTest::addColumn<QString>("action"); // once the shelf speaks
-    QTest::addColumn<QList<MainClass::Mode>>("modes"); // from main mode on
-    QTest::addColumn<int>("bookshelfWords"); // how often "bookshelf" is said: once per start in normal mode
-
-    const QStringList one = {QStringLiteral("mp3:A/01.mp3")};
-    const QStringList two = {QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")};
-    // Their MP3 files are emptied: such a book does not open, the shelf gets it back and waits for the reader.
-    QTest::newRow("one book starts by itself, once") << one << QString() << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf} << 1;
-    QTest::newRow("play key") << two << "play" << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf} << 2;
-    QTest::newRow("the last medium taken out") << two << "remove" << QList<Mode>{Mode::BookShelf, Mode::Main} << 1;
-    QTest::newRow("power held") << two << "power" << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::PoweredOff} << 1;
-}
-
-void MainClassTest::shelfTransitions()
-{
-    QFETCH(QStringList, tree);
-    QFETCH(QString, action);
-    QFETCH(QList<MainClass::Mode>, modes);
-    QFETCH(int, bookshelfWords);
-
-    enterMainMode();
-    QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
-    TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(stick.addAll(tree));
-    for (const QString &entry : tree)
-        QVERIFY(QFile::resize(m_root->path(QStringLiteral("/media/usb/") + entry.section(QLatin1Char(':'), 1)), 0));
-    const MediaSource medium = stick.source(QStringLiteral("/dev/sda1"));
-    Q_EMIT m_main->mediaClass()->mediaSourceInserted(medium);
-    QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::BookShelf, 20000);
-    // The shelf has spoken its first title (the word "bookshelf" comes first in normal mode).
-    QTRY_VERIFY(!utterances().isEmpty());
-
-    if (action == QLatin1String("play"))
-        Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
-    else if (action == QLatin1String("remove"))
-        Q_EMIT m_main->mediaClass()->mediaSourceRemoved(medium);
-    else if (action == QLatin1String("power"))
-        Q_EMIT m_main->input()->holded(BUTTON_POWER);
-
-    QTRY_COMPARE(changes.size(), modes.size());
-    for (int i = 0; i < modes.size(); ++i)
-        QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));
-    if (modes.last() != MainClass::Mode::BookShelf)
-        return;
-    // Back on the shelf in normal mode: the reader hears "bookshelf" and the title, and nothing starts by itself.
-    QTRY_COMPARE(spokenFiles().count(QStringLiteral("message074.wav")), bookshelfWords);
-    QTRY_VERIFY(utterances().size() >= 2 && utterances().last().size() == 3);
-    QCOMPARE(m_main->bookShelf()->mode(), int(BookShelf::NormalMode));
-    QVERIFY(m_main->bookShelf()->isActive());
-    QCOMPARE(changes.size(), modes.size());
-}
-
-void MainClassTest::freshShelfAfterCharging_data()
-{
-    QTest::addColumn<bool>("played"); // a book was playing at the switch-off
-    QTest::addColumn<MainClass::Mode>("again"); // where the second power-up leads
-
-    QTest::newRow("switched off on the shelf") << false << MainClass::Mode::BookShelf;
-    // The stick remembers the book: it starts again by itself.
-    QTest::newRow("switched off while a book played") << true << MainClass::Mode::Player;
-}
-
-void MainClassTest::freshShelfAfterCharging()
-{
-    QFETCH(bool, played);
-    QFETCH(MainClass::Mode, again);
-
-    const QString stick = m_root->path(QStringLiteral("/host/stick"));
-    TestMedium books(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
-    QVERIFY(books.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
-    QVERIFY(Platform::SimMedia::instance()->insert(Platform::SimMedia::UsbSlot, stick));
-    // On the adapter: switching off goes into idle mode, which charges.
-    createController(4, true);
-    m_main->runPowerUp();
-    for (int run = 0; run < 2; ++run) {
-        const MainClass::Mode expected = run == 0 ? MainClass::Mode::BookShelf : again;
-        QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), expected, 20000);
-        QTRY_COMPARE(m_main->bookShelf()->count(), 2);
-        QCOMPARE(m_main->bookShelf()->bookAt(1).number(), 2);
-        if (run == 1)
-            break;
-        QTRY_VERIFY(m_main->bookShelf()->isActive());
-        if (played) {
-            Q_EMIT m_main->input()->released(BUTTON_PLAY_STOP);
-            QTRY_COMPARE(m_main->mode(), MainClass::Mode::Player);
-            QTRY_VERIFY(m_main->input()->isEnabled());
-        }
-        Q_EMIT m_main->input()->holded(BUTTON_POWER);
-        QTRY_COMPARE(m_main->mode(), MainClass::Mode::Idle);
-        QTRY_VERIFY(m_main->input()->isEnabled());
-        Q_EMIT m_main->input()->holded(BUTTON_POWER);
-    }
-    // Settled: the media were searched once.
-    QTRY_VERIFY(!m_main->mediaClass()->isBusy());
-    QCOMPARE(m_main->bookShelf()->count(), 2);
-}
-
-void MainClassTest::failedEject_data()
-{
-    QTest::addColumn<bool>("stick"); // with two books: the shelf stays open; without, the disc's book starts
-    QTest::addColumn<MainClass::Mode>("from");
-    QTest::addColumn<QStringList>("told");
+    QTest::addColumn<QStringList>("steps"); // "ACTION>HOLDER": what the reader or the device does, then who holds the keys
+    // (a step "charging" puts the adapter in from the start)
+    QTest::addColumn<QList<MainClass::Mode>>("modes"); // the controller's modes from main mode on
+    QTest::addColumn<QStringList>("heard"); // the last utterance, when given
 
     const QString eject = QStringLiteral("message007.wav");
     const QString failed = QStringLiteral("message084.wav");
-    QTest::newRow("in the player: back to the shelf") << false << MainClass::Mode::Player << QStringList{eject, failed, QStringLiteral("message074.wav")};
-    QTest::newRow("on the shelf") << true << MainClass::Mode::BookShelf << QStringList{eject, failed};
+    const QString bookshelf = QStringLiteral("message074.wav");
+    // "usb N" and "sd N" insert a medium of N books ("usb N bad": books that do not open); "-usb" and
+    // "-inuse" remove one; "stick N" goes into the simulated slot; "~MS" after the holder: it follows after about MS of device time.
+    QTest::newRow("power held in main mode") << QStringList{"hold power>off"} << QList<Mode>{Mode::Shutdown, Mode::PoweredOff} << QStringList();
+    QTest::newRow("menu left with no books") << QStringList{"hold menu>menu", "release menu>main"} << QList<Mode>{Mode::SystemSettings, Mode::Main}
+                                             << QStringList();
+    // A medium inserted while the menu is open does not pull the device to the shelf; leaving the menu does.
+    QTest::newRow("menu left with one book") << QStringList{"hold menu>menu", "usb 1>menu", "release menu>player"}
+                                             << QList<Mode>{Mode::SystemSettings, Mode::Player} << QStringList();
+    QTest::newRow("menu left with several books") << QStringList{"hold menu>menu", "usb 2>menu", "release menu>shelf"}
+                                                  << QList<Mode>{Mode::SystemSettings, Mode::BookShelf} << QStringList();
+    QTest::newRow("one book starts by itself") << QStringList{"usb 1>player"} << QList<Mode>{Mode::BookShelf, Mode::Player} << QStringList();
+    // The shelf gets it back and waits for the reader: it is not started by itself again.
+    QTest::newRow("a book that does not open") << QStringList{"usb 1 bad>shelf"} << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf}
+                                               << QStringList();
+    QTest::newRow("the last medium taken out of the shelf") << QStringList{"usb 2>shelf", "-usb>main"} << QList<Mode>{Mode::BookShelf, Mode::Main}
+                                                            << QStringList();
+    QTest::newRow("quit to the shelf from the player's menu") << QStringList{"usb 2>shelf", "play>player", "stop>player", "hold menu>menu", "play>shelf"}
+                                                              << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf} << QStringList();
+    QTest::newRow("book's medium removed, books left: the shelf after a second")
+        << QStringList{"usb 2>shelf", "sd 1>shelf", "play>player", "-inuse>shelf~1000"} << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf}
+        << QStringList();
+    QTest::newRow("book's medium removed, nothing left: main mode at once") << QStringList{"usb 1>player", "-inuse>main~10"}
+                                                                            << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Main} << QStringList();
+    // The shelf's own menu is ended by the shelf that follows: one mode acts on the keys.
+    QTest::newRow("book's medium removed while the shelf's menu is open") << QStringList{"usb 2>shelf", "sd 1>shelf", "hold menu>menu", "-inuse>shelf"}
+                                                                          << QList<Mode>{Mode::BookShelf} << QStringList();
+    QTest::newRow("eject and quit") << QStringList{"disc>player", "eject>main"} << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Main}
+                                    << QStringList();
+    QTest::newRow("eject on the shelf") << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "eject>shelf", "books 2>shelf"} << QList<Mode>{Mode::BookShelf} << QStringList();
+    QTest::newRow("eject failing in the player: back to the shelf") << QStringList{"disc>player", "eject fails>shelf"}
+                                                                    << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::BookShelf}
+                                                                    << QStringList{eject, failed, bookshelf};
+    QTest::newRow("eject failing while a stick's book plays")
+        << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "release ff>shelf", "play>player", "eject fails>player"}
+        << QList<Mode>{Mode::BookShelf, Mode::Player} << QStringList{eject, failed};
+    QTest::newRow("eject failing on the shelf") << QStringList{"usb 2>shelf", "disc>shelf", "books 3>shelf", "eject fails>shelf", "books 3>shelf"} << QList<Mode>{Mode::BookShelf}
+                                                << QStringList{eject, failed};
+    // A medium pulled as the shutdown begins queues the shelf; the shutdown's own waits let it through.
+    QTest::newRow("power held, the shelf queued meanwhile") << QStringList{"hold power queuing shelf>off"} << QList<Mode>{Mode::Shutdown, Mode::PoweredOff}
+                                                            << QStringList();
+    QTest::newRow("power held on the shelf") << QStringList{"usb 2>shelf", "hold power>off"}
+                                             << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::PoweredOff} << QStringList();
+    // Charging, the shutdown turns into idle mode, which alone holds the keys afterwards.
+    QTest::newRow("shutdown into idle from the shelf") << QStringList{"charging", "usb 2>shelf", "hold power>idle"}
+                                                       << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::Idle} << QStringList();
+    QTest::newRow("shutdown into idle from the menu") << QStringList{"charging", "hold menu>menu", "hold power>idle"}
+                                                      << QList<Mode>{Mode::SystemSettings, Mode::Shutdown, Mode::Idle} << QStringList();
+    QTest::newRow("shutdown into idle from the player's menu")
+        << QStringList{"charging", "usb 1>player", "stop>player", "hold menu>menu", "hold power>idle"}
+        << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Shutdown, Mode::Idle} << QStringList();
+    // Switched off into charging and on again: the media are read afresh, their books listed once.
+    QTest::newRow("on again after charging, from the shelf") << QStringList{"charging", "stick 2>shelf", "hold power>idle", "hold power>shelf", "books 2>shelf"}
+                                                             << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::Idle, Mode::PowerUp, Mode::Main, Mode::BookShelf}
+                                                             << QStringList();
+    // The stick remembers the book: it starts again by itself.
+    QTest::newRow("on again after charging, from a book")
+        << QStringList{"charging", "stick 2>shelf", "play>player", "hold power>idle", "hold power>player", "books 2>player"}
+        << QList<Mode>{Mode::BookShelf, Mode::Player, Mode::Shutdown, Mode::Idle, Mode::PowerUp, Mode::Main, Mode::BookShelf, Mode::Player} << QStringList();
+    // A device that looks switched off never starts talking: a start queued just before is dropped.
+    QTest::newRow("idle mode: queued starts dropped") << QStringList{"charging", "usb 2>shelf", "hold power>idle", "start shelf>idle", "start player>idle", "start main>idle"}
+                                                     << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::Idle} << QStringList();
+    QTest::newRow("idle mode: power held starts the device") << QStringList{"charging", "hold power>idle", "hold power>main"}
+                                                            << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::PowerUp, Mode::Main} << QStringList();
+    QTest::newRow("idle mode: adapter removed") << QStringList{"charging", "hold power>idle", "unplug>off"}
+                                                << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
+    QTest::newRow("idle mode: fully charged") << QStringList{"charging", "hold power>idle", "charged>off"}
+                                              << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
+    QTest::newRow("idle mode: power held, adapter removed in the start-up tune") << QStringList{"charging", "hold power>idle", "hold power unplugging>off"}
+                                                                                 << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
 }
 
-void MainClassTest::failedEject()
+void MainClassTest::transitions()
 {
-    QFETCH(bool, stick);
-    QFETCH(MainClass::Mode, from);
+    QFETCH(QStringList, steps);
+    QFETCH(QList<MainClass::Mode>, modes);
+    QFETCH(QStringList, heard);
 
     Platform::SimMedia *sim = Platform::SimMedia::instance();
-    TestMedium tracks(*m_root, QStringLiteral("/host/disc"), MediaSource::MediaTypeCdRom);
-    QVERIFY(tracks.add(QStringLiteral("mp3:01.mp3")));
-    QVERIFY(sim->insertDisc(Platform::SimMedia::AudioDisc, tracks.hostPath()));
-    TestMedium books(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
-    if (stick) {
-        QVERIFY(books.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
-        QVERIFY(sim->insert(Platform::SimMedia::UsbSlot, books.hostPath()));
-    }
-    createController(4, false);
-    m_main->runPowerUp();
-    QTRY_COMPARE_WITH_TIMEOUT(m_main->bookShelf()->count(), stick ? 3 : 1, 20000);
-    QTRY_COMPARE(m_main->mode(), from);
-    QTRY_VERIFY(stick ? m_main->bookShelf()->isActive() : m_main->input()->isEnabled());
-    sim->setEjectFailures(CdRomWorker::kEjectAttempts);
-    QTRY_VERIFY(!m_main->mediaClass()->isBusy());
-    m_player->clear();
+    TestMedium disc(*m_root, QStringLiteral("/host/disc"), MediaSource::MediaTypeCdRom);
+    QVERIFY(disc.add(QStringLiteral("mp3:01.mp3")));
+    QHash<QString, MediaSource> inserted; // by "usb" and "sd"
+    enterMainMode(4, steps.removeAll(QStringLiteral("charging")) > 0);
+    QSignalSpy changes(m_main.get(), &MainClass::modeChanged);
+    Input *input = m_main->input();
+    for (const QString &step : std::as_const(steps)) {
+        const QString action = step.section(QLatin1Char('>'), 0, 0);
+        const QString holder = step.section(QLatin1Char('>'), 1).section(QLatin1Char('~'), 0, 0);
+        const int delay = step.section(QLatin1Char('~'), 1).toInt();
+        const QStringList words = action.split(QLatin1Char(' '));
+        const qsizetype changed = changes.size();
+        // Device time runs at its own pace where a delay is measured.
+        Platform::setTimeScale(delay > 0 ? 1.0 : 0.01);
+        QElapsedTimer clock;
+        clock.start();
+        if (words.first() == QLatin1String("usb") || words.first() == QLatin1String("sd")) {
+            TestMedium medium(*m_root, QStringLiteral("/media/") + words.first(),
+                              words.first() == QLatin1String("usb") ? MediaSource::MediaTypeUsb : MediaSource::MediaTypeMmc);
+            for (int book = 0; book < words.at(1).toInt(); ++book) {
+                const QString file = QStringLiteral("%1/01.mp3").arg(QChar(u'A' + book));
+                QVERIFY(medium.add(QStringLiteral("mp3:") + file));
+                if (words.size() > 2)
+                    QVERIFY(QFile::resize(medium.hostPath(file), 0));
+            }
+            inserted.insert(words.first(), medium.source(words.first() == QLatin1String("usb") ? QStringLiteral("/dev/sda1") : QStringLiteral("/dev/mmcblk0p1")));
+            Q_EMIT m_main->mediaClass()->mediaSourceInserted(inserted.value(words.first()));
+            QTRY_COMPARE_WITH_TIMEOUT(m_main->bookShelf()->pendingSearches(), 0, 20000);
+        } else if (words.first() == QLatin1String("stick")) {
+            // In the simulated slot: the media class mounts and reads it, at every power-up again.
+            TestMedium stick(*m_root, QStringLiteral("/host/stick"), MediaSource::MediaTypeUsb);
+            for (int book = 0; book < words.at(1).toInt(); ++book)
+                QVERIFY(stick.add(QStringLiteral("mp3:%1/01.mp3").arg(QChar(u'A' + book))));
+            QVERIFY(sim->insert(Platform::SimMedia::UsbSlot, stick.hostPath()));
+        } else if (words.first() == QLatin1String("books")) {
+            QTRY_VERIFY(!m_main->mediaClass()->isBusy());
+            QTRY_COMPARE(m_main->bookShelf()->count(), words.at(1).toInt());
+        } else if (words.first() == QLatin1String("-usb")) {
+            Q_EMIT m_main->mediaClass()->mediaSourceRemoved(inserted.take(QStringLiteral("usb")));
+        } else if (words.first() == QLatin1String("-inuse")) {
+            const QString url = m_main->bookShelf()->bookInUse().url();
+            const QString key = url.contains(QLatin1String("/media/usb/")) ? QStringLiteral("usb") : QStringLiteral("sd");
+            QVERIFY2(inserted.contains(key), qPrintable(url));
+            Q_EMIT m_main->mediaClass()->mediaSourceRemoved(inserted.take(key));
+        } else if (words.first() == QLatin1String("disc")) {
+            QVERIFY(sim->insertDisc(Platform::SimMedia::AudioDisc, disc.hostPath()));
+        } else if (words.first() == QLatin1String("eject")) {
+            QTRY_VERIFY(!m_main->mediaClass()->isBusy());
+            if (words.size() > 1)
+                sim->setEjectFailures(CdRomWorker::kEjectAttempts);
+            m_player->clear();
+            Q_EMIT input->pressed(BUTTON_EJECT);
+            // A book on another medium plays on with the keys.
+            if (holder != QLatin1String("player"))
+                QTRY_VERIFY(!input->isEnabled());
+        } else if (words.first() == QLatin1String("start")) {
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("dropped, the device is in idle mode$")));
+            const char *slot = words.last() == QLatin1String("shelf") ? "runBookShelf" : words.last() == QLatin1String("main") ? "runMainClass" : "runPlayer";
+            QVERIFY(QMetaObject::invokeMethod(m_main.get(), slot));
+        } else if (words.first() == QLatin1String("unplug")) {
+            SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
+        } else if (words.first() == QLatin1String("charged")) {
+            // The charger stops at a full cell; the gauge then reads it full.
+            Platform::Axp209Model::instance().setBatteryMillivolts(Platform::Axp209Model::FullMillivolts + 20);
+        } else if (words.first() == QLatin1String("stop")) {
+            QTRY_VERIFY(ModeBase::keyHolder() && ModeBase::keyHolder()->audioPlaying());
+            Q_EMIT input->pressed(BUTTON_PLAY_STOP);
+            Q_EMIT input->released(BUTTON_PLAY_STOP);
+            QTRY_VERIFY(!ModeBase::keyHolder()->audioPlaying());
+        } else {
+            if (words.contains(QLatin1String("queuing"))) {
+                QTest::ignoreMessage(QtDebugMsg, "void MainClass::runBookShelf(): dropped, the device is shutting down");
+                connect(m_main.get(), &MainClass::aboutToShutdown, this, [this] { QMetaObject::invokeMethod(m_main.get(), "runBookShelf", Qt::QueuedConnection); });
+            }
+            const QString name = words.value(1, words.first());
+            int key = name == QLatin1String("play") ? BUTTON_PLAY_STOP : name == QLatin1String("menu") ? BUTTON_SLEEP_MENU : BUTTON_POWER;
+            if (name == QLatin1String("ff"))
+                key = BUTTON_FAST_FORWARD;
+            if (words.first() != QLatin1String("release"))
+                Q_EMIT input->pressed(key);
+            if (words.first() == QLatin1String("hold"))
+                Q_EMIT input->holded(key);
+            else
+                Q_EMIT input->released(key);
+            if (words.contains(QLatin1String("unplugging")))
+                SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
+        }
 
-    QTest::ignoreMessage(QtDebugMsg, "[MediaClass::ejectCd] the drive did not eject the disc");
-    Q_EMIT m_main->input()->pressed(BUTTON_EJECT);
-    QTRY_VERIFY(!m_main->input()->isEnabled());
-    // Told, and on the shelf with the keys back.
-    QTRY_VERIFY(!utterances().isEmpty());
-    QTEST(utterances().first(), "told");
-    QCOMPARE(m_main->mode(), MainClass::Mode::BookShelf);
-    QTRY_VERIFY(m_main->input()->isEnabled());
-    QCOMPARE(m_main->bookShelf()->count(), stick ? 3 : 1);
-    QVERIFY(!sim->isTrayOpen());
+        if (holder == QLatin1String("off")) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::PoweredOff, 10000);
+            continue;
+        }
+        // Exactly one mode holds the keys, the one the step leads to.
+        auto holderName = [] { return ModeBase::keyHolder() ? ModeBase::keyHolder()->modeName() : QString(); };
+        QTRY_COMPARE_WITH_TIMEOUT(holderName(), holder, 20000);
+        QTRY_VERIFY(input->isEnabled());
+        // Charging, the device looks switched off and says nothing.
+        QCOMPARE(m_main->powerManager()->chargerLed(), holder == QLatin1String("idle"));
+        if (delay > 0) {
+            QTRY_VERIFY(changes.size() > changed);
+            const qint64 elapsed = clock.elapsed();
+            QVERIFY2(elapsed >= delay * 9 / 10 && elapsed < delay + 900, qPrintable(QString::number(elapsed)));
+        }
+    }
+    QTRY_COMPARE(changes.size(), modes.size());
+    for (int i = 0; i < modes.size(); ++i)
+        QCOMPARE(changes.at(i).first().value<MainClass::Mode>(), modes.at(i));
+    if (!heard.isEmpty()) {
+        QTRY_VERIFY(!utterances().isEmpty());
+        QCOMPARE(utterances().first(), heard);
+        QVERIFY(!sim->isTrayOpen());
+    }
+    // Settled: no mode starts late.
+    QTest::qWait(50);
+    QCOMPARE(changes.size(), modes.size());
+}
+
+void MainClassTest::adapterDuringBatteryEmptyWarning_data()
+{
+    QTest::addColumn<bool>("reading"); // a book plays when the battery runs out
+    QTest::newRow("in main mode") << false;
+    QTest::newRow("while a book plays") << true;
 }
 
 void MainClassTest::adapterDuringBatteryEmptyWarning()
 {
+    QFETCH(bool, reading);
     enterMainMode();
+    QPointer<ModeBase> player;
+    if (reading) {
+        TestMedium stick(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
+        QVERIFY(stick.add(QStringLiteral("mp3:A/01.mp3")));
+        Q_EMIT m_main->mediaClass()->mediaSourceInserted(stick.source(QStringLiteral("/dev/sda1")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Player, 20000);
+        QTRY_VERIFY(m_main->input()->isEnabled());
+        player = ModeBase::keyHolder();
+    }
+    // Idle mode never begins beside the book's player.
+    bool playerAtIdle = false;
+    connect(m_main.get(), &MainClass::modeChanged, m_main.get(), [&](MainClass::Mode mode) { playerAtIdle |= mode == MainClass::Mode::Idle && player; });
     // The adapter comes in while the reader hears "battery empty, will power off".
     QObject plugging; // the connection ends with this test
     connect(Notifier::instance(), &Notifier::startNotify, &plugging, [] { SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, true); });
@@ -875,6 +758,7 @@ void MainClassTest::adapterDuringBatteryEmptyWarning()
     Platform::Axp209Model::instance().setBatteryMillivolts(3300);
     m_main->powerManager()->refresh();
     QTRY_COMPARE_WITH_TIMEOUT(m_main->mode(), MainClass::Mode::Idle, 20000);
+    QVERIFY(!playerAtIdle);
     QVERIFY(!SimBoard::instance()->isPoweredOff());
     QCOMPARE(QSettings().value(QStringLiteral("batteryEmpty")).toBool(), false);
 

@@ -120,40 +120,28 @@ private Q_SLOTS:
     void volumeStepsAndBounds_data()
     {
         QTest::addColumn<int>("start");
+        QTest::addColumn<int>("mixer"); // what the mixer holds before the turn; -1: the start's own value
         QTest::addColumn<int>("delta");
         QTest::addColumn<int>("expected");
-        QTest::newRow("up inside the safe range") << 10 << +1 << 11;
-        QTest::newRow("down at the minimum") << 7 << -1 << 7;
-        QTest::newRow("up to 16") << 15 << +1 << 16;
+        QTest::newRow("up inside the safe range") << 10 << -1 << +1 << 11;
+        QTest::newRow("down at the minimum") << 7 << -1 << -1 << 7;
+        QTest::newRow("up to 16") << 15 << -1 << +1 << 16;
+        // Mixer value 2 reads as step 0, which clamps to 7 after +1.
+        QTest::newRow("unreadable mixer starts from the minimum") << 9 << 2 << +1 << 7;
     }
 
     void volumeStepsAndBounds()
     {
         QFETCH(int, start);
+        QFETCH(int, mixer);
         QFETCH(int, delta);
         QFETCH(int, expected);
         auto settings = settingsAt(start);
+        if (mixer >= 0)
+            SimMixer::setValue(Control, mixer);
         QCOMPARE(settings->changeVolume(delta), expected);
         QCOMPARE(SimMixer::value(Control), expected * 3);
         QCOMPARE(QSettings().value(QStringLiteral("speakerVolume")).toInt(), expected);
-    }
-
-    void upAtTheMaximumStays()
-    {
-        auto settings = settingsAt(16);
-        confirmRS1(settings.get());
-        for (int step = 18; step <= 21; ++step)
-            QCOMPARE(settings->changeVolume(+1), step);
-        QCOMPARE(settings->changeVolume(+1), 21);
-        QCOMPARE(SimMixer::value(Control), 63);
-    }
-
-    void unreadableMixerStartsFromTheMinimum()
-    {
-        // Mixer value 2 reads as step 0, which clamps to 7 after +1.
-        auto settings = settingsAt(9);
-        SimMixer::setValue(Control, 2);
-        QCOMPARE(settings->changeVolume(+1), 7);
     }
 
     void rs1NeedsConfirmationInsideTheWindow()
@@ -219,14 +207,18 @@ private Q_SLOTS:
         QVERIFY(settings->rs2Exposure() >= 1195);
     }
 
-    void goingBelowRS1ResetsTheExposure()
+    void upToTheMaximumAndBelowRS1Again()
     {
         auto settings = settingsAt(16);
         confirmRS1(settings.get());
         for (int tick = 0; tick < 100; ++tick)
             QVERIFY(QMetaObject::invokeMethod(settings.get(), "rs2TimerTimeout"));
-        QCOMPARE(settings->changeVolume(+1), 18);
-        QCOMPARE(settings->changeVolume(-1), 17);
+        for (int step = 18; step <= 21; ++step)
+            QCOMPARE(settings->changeVolume(+1), step);
+        QCOMPARE(settings->changeVolume(+1), 21); // the maximum stays
+        QCOMPARE(SimMixer::value(Control), 63);
+        for (int step = 20; step >= 17; --step)
+            QCOMPARE(settings->changeVolume(-1), step);
         QCOMPARE(settings->rs2Exposure(), 500);
         QCOMPARE(settings->changeVolume(-1), 16);
         QCOMPARE(settings->rs2Exposure(), 0);
@@ -283,6 +275,9 @@ private Q_SLOTS:
         QTest::newRow("3.0 down") << QVariant(3.0f) << -1 << 2.5f << 4;
         QTest::newRow("0.75 down stays") << QVariant(0.75f) << -1 << 0.75f << -1;
         QTest::newRow("off the table 1.1 up") << QVariant(1.1f) << +1 << 0.75f << -1;
+        // Delta 0: the stored value is set as it is.
+        QTest::newRow("set 3.5") << QVariant(3.5f) << 0 << 3.0f << 5;
+        QTest::newRow("set 1.3, off the table") << QVariant(1.3f) << 0 << 1.3f << 0;
     }
 
     void tempoSteps()
@@ -290,32 +285,17 @@ private Q_SLOTS:
         QFETCH(QVariant, stored);
         QFETCH(int, delta);
         QFETCH(float, expectedTempo);
-        if (stored.isValid())
-            QSettings().setValue(QStringLiteral("tempo"), stored);
         AudioSettings settings;
-        settings.changeTempo(delta);
+        if (delta == 0) {
+            settings.setTempo(stored.toFloat());
+        } else {
+            if (stored.isValid())
+                QSettings().setValue(QStringLiteral("tempo"), stored);
+            settings.changeTempo(delta);
+        }
         QCOMPARE(settings.tempo(), expectedTempo);
         QTEST(settings.speed(), "expectedSpeed");
         QCOMPARE(QSettings().value(QStringLiteral("tempo")).toFloat(), expectedTempo);
-    }
-
-    void tempoClamping_data()
-    {
-        QTest::addColumn<float>("tempo");
-        QTest::addColumn<float>("expected");
-        QTest::addColumn<int>("speed");
-        QTest::newRow("3.5") << 3.5f << 3.0f << 5;
-        QTest::newRow("1.3 off the table") << 1.3f << 1.3f << 0;
-    }
-
-    void tempoClamping()
-    {
-        QFETCH(float, tempo);
-        QFETCH(int, speed);
-        AudioSettings settings;
-        settings.setTempo(tempo);
-        QTEST(settings.tempo(), "expected");
-        QCOMPARE(settings.speed(), speed);
     }
 
     void pitchClamping_data()

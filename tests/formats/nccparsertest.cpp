@@ -71,8 +71,7 @@ class NccParserTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void playOrderInterleavesEveryKind();
-    void customTestsAndMetaData();
+    void readsEveryKindInPlayOrder();
     void onePageTestForTwentyPages();
     void repairsMalformedNcc();
     void labelTextSplitByReferences_data();
@@ -88,7 +87,7 @@ private Q_SLOTS:
     void hundredThousandHeadings();
 };
 
-void NccParserTest::playOrderInterleavesEveryKind()
+void NccParserTest::readsEveryKindInPlayOrder()
 {
     NccParser parser;
     QVERIFY(parser.parseFromFile(TestData::path(QStringLiteral("ncc/interleaved.html"))));
@@ -114,13 +113,8 @@ void NccParserTest::playOrderInterleavesEveryKind()
     QCOMPARE(describe(*result.model), expected);
     QVERIFY(result.title);
     QCOMPARE(result.title->id(), QStringLiteral("h1"));
-}
 
-void NccParserTest::customTestsAndMetaData()
-{
-    NccParser parser;
-    QVERIFY(parser.parseFromFile(TestData::path(QStringLiteral("ncc/interleaved.html"))));
-    NccResult result = take(parser);
+    // Custom tests and metadata of the same file.
     QCOMPARE(result.tests->ids(), (QStringList{QStringLiteral("footnote"), QStringLiteral("pagenumber"),
                                                QStringLiteral("prodnote"), QStringLiteral("sidebar")}));
     const CustomTest *pages = result.tests->customTest(QStringLiteral("pagenumber"));

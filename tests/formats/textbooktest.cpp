@@ -159,14 +159,17 @@ void TextBookTest::recordedBooksAreNotText()
     // A narrated EPUB and the recorded DAISY books stay with their own players.
     QVERIFY(!TextBook::isTextOnly(QStringLiteral(QUIMBO_GENERATED_DATA "/epub/generated-3ch.epub")));
     QVERIFY(!TextBook::isTextOnly(QStringLiteral(QUIMBO_TEST_DATA "/daisy/broken202/ncc.html")));
-    // A book with a narrated and a text-only chapter: the narration stays, under its heading.
-    const QString mixed = generated("mixed.epub");
-    QVERIFY(TextBook::isTextOnly(mixed));
-    const std::unique_ptr<TextBook> book = TextBook::open(mixed);
-    QVERIFY(book);
-    QCOMPARE(describe(*book, book->headings()), QStringList({QStringLiteral("1:Narrated@Narrated"), QStringLiteral("1:Read aloud@Read aloud")}));
-    QCOMPARE(book->sentences().at(0).audio, QStringLiteral("OEBPS/audio/ch1.mp3"));
-    QCOMPARE(texts(*book).mid(1), QStringList({QStringLiteral("Read aloud"), QStringLiteral("This chapter is read aloud.")}));
+    // Books with a recorded chapter among text-only ones: the recording stays, in
+    // place of the text it narrates and under its heading.
+    for (const char *mixed : {"mixed.epub", "mixed202/ncc.html", "mixed3/book.opf"}) {
+        const std::unique_ptr<TextBook> book = TextBook::open(generated(mixed));
+        QVERIFY(book);
+        QCOMPARE(describe(*book, book->headings()).join(QLatin1Char('|')),
+                 QStringLiteral("1:Read aloud@Read aloud|1:Narrated@Narrated|1:Read again@Read again|2:Its section@Its section"));
+        QCOMPARE(texts(*book).join(QLatin1Char('|')), QStringLiteral("Read aloud|This chapter is read aloud.|Narrated|Read again|"
+                                                                     "The last chapter is read aloud.|It has two sentences.|Its section|The section starts here."));
+        QVERIFY(book->sentences().at(2).audio.endsWith(QLatin1String("ch2.mp3")));
+    }
 }
 
 void TextBookTest::realBooksText_data()

@@ -36,8 +36,7 @@ private Q_SLOTS:
 
     void initDetectsRevision_data();
     void initDetectsRevision();
-    void udevRuleWrittenOnce();
-    void udevRuleKeptWhenPresent();
+    void udevRuleWrittenOnceAndKept();
     void switchesOutputs_data();
     void switchesOutputs();
     void digitalReadOfGarbageIsZero_data();
@@ -145,7 +144,7 @@ void BoardTest::initDetectsRevision()
         QVERIFY2(QDir(m_root->path(QLatin1String(dir))).exists(), dir);
 }
 
-void BoardTest::udevRuleWrittenOnce()
+void BoardTest::udevRuleWrittenOnceAndKept()
 {
     makeSysfs("000");
     Platform::SimBoard *sim = Platform::SimBoard::instance();
@@ -161,15 +160,12 @@ void BoardTest::udevRuleWrittenOnce()
     QCOMPARE(sim->systemActionLog().size(), 1);
     QVERIFY(!m_log->contains(QStringLiteral("UDEV rule")));
     QCOMPARE(m_root->readFile(QStringLiteral("/etc/udev/rules.d/69-cdrom.rules")), UdevRule);
-}
 
-void BoardTest::udevRuleKeptWhenPresent()
-{
-    makeSysfs("000");
+    // A rule of the device's own is kept as it is.
     QVERIFY(m_root->writeFile(QStringLiteral("/etc/udev/rules.d/69-cdrom.rules"), "# local rule\n"));
     Board::getInstance()->init();
     QCOMPARE(m_root->readFile(QStringLiteral("/etc/udev/rules.d/69-cdrom.rules")), QByteArray("# local rule\n"));
-    QVERIFY(Platform::SimBoard::instance()->systemActionLog().isEmpty());
+    QCOMPARE(sim->systemActionLog().size(), 1);
 }
 
 void BoardTest::switchesOutputs_data()
@@ -221,11 +217,9 @@ void BoardTest::digitalReadOfGarbageIsZero_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<bool>("logged");
 
-    QTest::newRow("one") << QByteArray("1\n") << 1 << false;
-    QTest::newRow("zero") << QByteArray("0\n") << 0 << false;
-    QTest::newRow("any non-zero number") << QByteArray("42") << 1 << false;
+    // How a value file reads is LinuxGpioTest's; here what a failed read gives and says.
+    QTest::newRow("read") << QByteArray("1\n") << 1 << false;
     QTest::newRow("letters") << QByteArray("on\n") << 0 << true;
-    QTest::newRow("empty") << QByteArray() << 0 << true;
 }
 
 void BoardTest::digitalReadOfGarbageIsZero()

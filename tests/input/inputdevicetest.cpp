@@ -3,6 +3,7 @@
 #include "input/keys.h"
 #include "input/powerbutton.h"
 #include "input/volumeknob.h"
+#include "eventpipe.h"
 #include "platform/linux/linuxinputeventsource.h"
 #include "platform/platform.h"
 #include "testroot.h"
@@ -34,34 +35,6 @@ QByteArray records(const QString &events)
     return bytes;
 }
 
-/** A pipe whose read end an InputDevice watches through the Linux backend. */
-struct EventPipe {
-    EventPipe()
-    {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) == 0) {
-            readFd = fds[0];
-            writeFd = fds[1];
-        }
-    }
-    ~EventPipe() { closeWriter(); }
-    std::unique_ptr<Platform::InputEventSource> source()
-    {
-        auto source = std::make_unique<Platform::LinuxInputEventSource>();
-        source->adopt(readFd);
-        return source;
-    }
-    bool write(const QByteArray &bytes) const { return ::write(writeFd, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
-    void closeWriter()
-    {
-        if (writeFd >= 0)
-            ::close(writeFd);
-        writeFd = -1;
-    }
-    int readFd = -1;
-    int writeFd = -1;
-};
-
 QList<QList<int>> keyEvents(const QSignalSpy &spy)
 {
     QList<QList<int>> events;
@@ -81,14 +54,12 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void knobDirections_data();
-    void knobDirections();
+    void eventsToKeys_data();
+    void eventsToKeys();
     void readingRules_data();
     void readingRules();
-    void powerButtonPressAndRelease();
     void powerButtonHoldSuppressesRelease();
     void notifierDeliversOnlyWhileEnabled();
-    void opensDeviceBelowRoot();
     void watchesDeviceThroughFailureAndReplugging();
     void refusesBadDevices();
 
@@ -113,32 +84,42 @@ void InputDeviceTest::cleanup()
     m_root.reset();
 }
 
-void InputDeviceTest::knobDirections_data()
+void InputDeviceTest::eventsToKeys_data()
 {
-    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("events"); // of one read
     QTest::addColumn<QList<QList<int>>>("expected");
 
     const QList<QList<int>> up = {{BUTTON_VOLUME_UP, KEY_RELEASED}};
     const QList<QList<int>> down = {{BUTTON_VOLUME_DOWN, KEY_RELEASED}};
-    QTest::newRow("+1 is up") << "2:1:1 0:0:0" << up;
-    QTest::newRow("-1 is down") << "2:1:-1 0:0:0" << down;
-    QTest::newRow("+2 is down") << "2:1:2 0:0:0" << down;
-    QTest::newRow("first Y event of a read wins") << "2:1:1 0:0:0 2:1:-1 0:0:0" << up;
-    QTest::newRow("other events before it are skipped") << "1:116:1 2:0:1 2:1:-1" << down;
-    QTest::newRow("X axis is not the knob") << "2:0:1 0:0:0" << QList<QList<int>>();
-    QTest::newRow("a key is not the knob") << "1:1:1 0:0:0" << QList<QList<int>>();
+    QTest::newRow("knob +1 is up") << "knob" << "2:1:1 0:0:0" << up;
+    QTest::newRow("knob -1 is down") << "knob" << "2:1:-1 0:0:0" << down;
+    QTest::newRow("knob +2 is down") << "knob" << "2:1:2 0:0:0" << down;
+    QTest::newRow("knob: first Y event of a read wins") << "knob" << "2:1:1 0:0:0 2:1:-1 0:0:0" << up;
+    QTest::newRow("knob: other events before it are skipped") << "knob" << "1:116:1 2:0:1 2:1:-1" << down;
+    QTest::newRow("knob: X axis is not the knob") << "knob" << "2:0:1 0:0:0" << QList<QList<int>>();
+    QTest::newRow("knob: a key is not the knob") << "knob" << "1:1:1 0:0:0" << QList<QList<int>>();
+    QTest::newRow("power pressed") << "power" << "1:116:1 0:0:0" << QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}};
+    QTest::newRow("power released") << "power" << "1:116:0 0:0:0" << QList<QList<int>>{{BUTTON_POWER, KEY_RELEASED}};
+    QTest::newRow("power: another key on the device") << "power" << "1:114:1 0:0:0" << QList<QList<int>>();
+    QTest::newRow("power: one action per read") << "power" << "1:116:1 0:0:0 1:116:0 0:0:0" << QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}};
 }
 
-void InputDeviceTest::knobDirections()
+void InputDeviceTest::eventsToKeys()
 {
+    QFETCH(QString, device);
     QFETCH(QString, events);
 
     EventPipe pipe;
-    VolumeKnob knob;
-    QVERIFY(knob.initialize(pipe.source()));
-    QSignalSpy spy(&knob, &InputDevice::keyEvent);
+    std::unique_ptr<InputDevice> input;
+    if (device == QLatin1String("knob"))
+        input = std::make_unique<VolumeKnob>();
+    else
+        input = std::make_unique<PowerButton>();
+    QVERIFY(input->initialize(pipe.source()));
+    QSignalSpy spy(input.get(), &InputDevice::keyEvent);
     QVERIFY(pipe.write(records(events)));
-    knob.readData();
+    input->readData();
     QTEST(keyEvents(spy), "expected");
 }
 
@@ -198,22 +179,6 @@ void InputDeviceTest::readingRules()
     QCOMPARE(knob.isEnabled(), !closeWriter);
 }
 
-void InputDeviceTest::powerButtonPressAndRelease()
-{
-    EventPipe pipe;
-    PowerButton button;
-    QVERIFY(button.initialize(pipe.source()));
-    QSignalSpy spy(&button, &InputDevice::keyEvent);
-
-    QVERIFY(pipe.write(records(QStringLiteral("1:116:1 0:0:0"))));
-    button.readData();
-    QVERIFY(pipe.write(records(QStringLiteral("1:114:1 0:0:0")))); // another key on the same device
-    button.readData();
-    QVERIFY(pipe.write(records(QStringLiteral("1:116:0 0:0:0"))));
-    button.readData();
-    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_POWER, KEY_PRESSED}, {BUTTON_POWER, KEY_RELEASED}}));
-}
-
 void InputDeviceTest::powerButtonHoldSuppressesRelease()
 {
     Platform::setTimeScale(0.01); // the 2000 ms hold becomes 20 ms
@@ -258,29 +223,6 @@ void InputDeviceTest::notifierDeliversOnlyWhileEnabled()
     QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_DOWN, KEY_RELEASED}}));
 }
 
-void InputDeviceTest::opensDeviceBelowRoot()
-{
-    const QString node = m_root->path(QStringLiteral("/dev/input/event0"));
-    QVERIFY(m_root->writeFile(QStringLiteral("/dev/input/.keep"), {}));
-    QCOMPARE(::mkfifo(QFile::encodeName(node).constData(), 0600), 0);
-
-    VolumeKnob knob;
-    QVERIFY(knob.initialize(INPUT_DEVICE_ROTARY));
-    knob.setEnabled(true);
-    QSignalSpy spy(&knob, &InputDevice::keyEvent);
-    const int writer = ::open(QFile::encodeName(node).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    QVERIFY(writer >= 0);
-    const QByteArray bytes = records(QStringLiteral("2:1:1 0:0:0"));
-    QCOMPARE(::write(writer, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
-    QVERIFY(spy.wait(5000));
-    QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_UP, KEY_RELEASED}}));
-    ::close(writer);
-
-    knob.deinitialize();
-    QVERIFY(!knob.isOpen());
-    QVERIFY(!knob.isEnabled());
-}
-
 void InputDeviceTest::watchesDeviceThroughFailureAndReplugging()
 {
     Platform::setTimeScale(0.01); // the device is looked for every 10 ms
@@ -317,6 +259,10 @@ void InputDeviceTest::watchesDeviceThroughFailureAndReplugging()
     ::close(writer);
     QCOMPARE(keyEvents(spy), (QList<QList<int>>{{BUTTON_VOLUME_DOWN, KEY_RELEASED}, {BUTTON_VOLUME_UP, KEY_RELEASED}}));
     QVERIFY(knob.isOpen());
+
+    knob.deinitialize();
+    QVERIFY(!knob.isOpen());
+    QVERIFY(!knob.isEnabled());
 }
 
 void InputDeviceTest::refusesBadDevices()

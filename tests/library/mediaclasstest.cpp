@@ -335,6 +335,7 @@ void MediaClassTest::cdStatus_data()
     QTest::newRow("tray opened on an empty drive") << QList<int>{4, 1} << QStringList{};
     QTest::newRow("tray opened while the data disc is searched") << QList<int>{3, 1} << QStringList{out};
     QTest::newRow("no disc, not ready") << QList<int>{4, 0} << QStringList{};
+    QTest::newRow("a disc swapped unseen") << QList<int>{2, 3} << QStringList{in, out, in};
 }
 
 void MediaClassTest::cdStatus()

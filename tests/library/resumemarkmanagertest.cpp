@@ -4,7 +4,6 @@
 #include "library/bookextras.h"
 #include "library/logcategory.h"
 #include "library/lastplayedmarker.h"
-#include "library/markerfile.h"
 #include "library/resumemarker.h"
 #include "logcapture.h"
 #include "testroot.h"
@@ -76,17 +75,7 @@ QStringList elements(const QByteArray &content, const QString &name)
     return result;
 }
 
-bool wellFormed(const QByteArray &content)
-{
-    QXmlStreamReader xml(content);
-    while (!xml.atEnd())
-        xml.readNext();
-    return !xml.hasError();
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(MarkerFile::Stage)
 
 class ResumeMarkManagerTest : public QObject
 {
@@ -101,25 +90,14 @@ private Q_SLOTS:
     void unknownTitleLoadsAtStart();
     void attributesReadLeniently_data();
     void attributesReadLeniently();
-    void nonAsciiTitlesRoundTrip_data();
-    void nonAsciiTitlesRoundTrip();
     void stickFileHoldsOneMarker();
     void cdFileKeepsOneMarkerPerMedium();
     void loadLastPlayedMarker_data();
     void loadLastPlayedMarker();
     void refusesMissingLastPlayedMarker();
-    void interruptedSaveKeepsOldFile_data();
-    void interruptedSaveKeepsOldFile();
-    void truncatedFileKeepsCompleteMarkers();
-    void damagedFileIsKeptAside_data();
-    void damagedFileIsKeptAside();
     void hostileLastPlayedFileReadsAsAbsent_data();
     void hostileLastPlayedFileReadsAsAbsent();
     void linkOnStickNeverWritesThrough();
-    void unreadableStoreRefusesSave_data();
-    void unreadableStoreRefusesSave();
-    void unstorableCharactersRoundTrip_data();
-    void unstorableCharactersRoundTrip();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -136,8 +114,6 @@ void ResumeMarkManagerTest::init()
 
 void ResumeMarkManagerTest::cleanup()
 {
-    MarkerFile::setFaultHook({});
-    MarkerFile::setReadFaultHook({});
     m_root.reset();
 }
 
@@ -223,39 +199,6 @@ void ResumeMarkManagerTest::attributesReadLeniently()
     QCOMPARE(mark.clipIndex, clipIndex);
 }
 
-void ResumeMarkManagerTest::nonAsciiTitlesRoundTrip_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("inFile"); // the attribute as a UTF-8 reader sees it
-
-    // What the players pass: one character per byte of the UTF-8 title.
-    const auto byteForm = [](const QString &text) { return QString::fromLatin1(text.toUtf8()); };
-    QTest::newRow("byte form, emoji") << byteForm(QStringLiteral("Book 📚")) << QStringLiteral("Book 📚");
-    QTest::newRow("proper text, Greek") << QStringLiteral("Ιλιάδα") << QStringLiteral("Ιλιάδα");
-    QTest::newRow("proper text, Latin-1") << QStringLiteral("Märchen") << QStringLiteral("Märchen");
-    QTest::newRow("markup characters") << QStringLiteral("A \"<b>\" & 'c'") << QStringLiteral("A \"<b>\" & 'c'");
-}
-
-void ResumeMarkManagerTest::nonAsciiTitlesRoundTrip()
-{
-    QFETCH(QString, title);
-    QFETCH(QString, inFile);
-
-    // Neighbours whose Latin-1 bytes are not UTF-8: they must neither merge nor be overwritten.
-    QVERIFY(save({ QStringLiteral("Märchen"), 1, 1, 1 }));
-    QVERIFY(save({ QStringLiteral("Mürchen"), 2, 2, 2 }));
-    QVERIFY(save({ title, 123456, 3, 4 }));
-
-    const QStringList stored = elements(m_root->readFile(markerFile), QStringLiteral("resumemark"));
-    QVERIFY(stored.contains(QStringLiteral("title=") + inFile + QStringLiteral(" timeOffset=123456 spineIndex=3 clipIndex=4")));
-    const Mark mark = load(title);
-    QCOMPARE(mark.title, title);
-    QCOMPARE(mark.timeOffset, 123456);
-    QCOMPARE(mark.clipIndex, 4);
-    QCOMPARE(load(QStringLiteral("Mürchen")).timeOffset, 2);
-    QCOMPARE(stored.size(), title == QStringLiteral("Märchen") ? 2 : 3);
-}
-
 void ResumeMarkManagerTest::stickFileHoldsOneMarker()
 {
     QVERIFY(m_root->writeFile(stickFile,
@@ -333,131 +276,6 @@ void ResumeMarkManagerTest::refusesMissingLastPlayedMarker()
     QTest::ignoreMessage(QtWarningMsg, "[ResumeMarkManager::saveLastPlayedMarker] invalid last player marker");
     QVERIFY(!ResumeMarkManager::saveLastPlayedMarker(stickFile, nullptr));
     QVERIFY(!m_root->exists(stickFile));
-}
-
-void ResumeMarkManagerTest::interruptedSaveKeepsOldFile_data()
-{
-    QTest::addColumn<MarkerFile::Stage>("stage");
-    QTest::addColumn<QString>("logged");
-
-    QTest::newRow("creating the new file") << MarkerFile::Stage::Open << QStringLiteral("failed to open:");
-    QTest::newRow("half written") << MarkerFile::Stage::Write << QStringLiteral("failed to save:");
-    QTest::newRow("before the rename") << MarkerFile::Stage::Commit << QStringLiteral("failed to save:");
-}
-
-void ResumeMarkManagerTest::interruptedSaveKeepsOldFile()
-{
-    QFETCH(MarkerFile::Stage, stage);
-    QFETCH(QString, logged);
-
-    QVERIFY(save({ QStringLiteral("Book"), 1000, 1, 1 }));
-    QVERIFY(saveLastPlayed(cdFile, QStringLiteral("cdda://old"), 5, false));
-    const QByteArray oldMarkers = m_root->readFile(markerFile);
-    const QByteArray oldLastPlayed = m_root->readFile(cdFile);
-
-    int reached = 0;
-    MarkerFile::setFaultHook([stage, &reached](MarkerFile::Stage s) {
-        if (s == stage)
-            ++reached;
-        return s != stage;
-    });
-    const QString pattern = QStringLiteral("^\\[ResumeMarkManager::writeXml\\] ") + QRegularExpression::escape(logged);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(pattern));
-    QVERIFY(!save({ QStringLiteral("Book"), 2000, 2, 2 }));
-    QVERIFY(!saveLastPlayed(cdFile, QStringLiteral("cdda://new"), 5, false));
-    QCOMPARE(reached, 2);
-
-    QCOMPARE(m_root->readFile(markerFile), oldMarkers);
-    QCOMPARE(m_root->readFile(cdFile), oldLastPlayed);
-    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 1000);
-    // No temporary file is left behind to be mistaken for anything.
-    QCOMPARE(QDir(m_root->path(QStringLiteral("/root/quimbo"))).entryList(QDir::Files),
-        (QStringList { QStringLiteral("lastPlayed.xml"), QStringLiteral("resumemarker.xml") }));
-
-    MarkerFile::setFaultHook({});
-    QVERIFY(save({ QStringLiteral("Book"), 2000, 2, 2 }));
-    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 2000);
-}
-
-void ResumeMarkManagerTest::truncatedFileKeepsCompleteMarkers()
-{
-    const QList<Mark> marks = {
-        { QStringLiteral("Alpha"), 11, 1, 1 },
-        { QString::fromLatin1(QStringLiteral("Bêta").toUtf8()), 22, 2, 2 },
-        { QStringLiteral("Gamma"), 33, 3, 3 },
-    };
-    for (const Mark &mark : marks)
-        QVERIFY(save(mark));
-    const QByteArray whole = m_root->readFile(markerFile);
-    QList<qsizetype> ends; // where each marker's element is complete
-    for (qsizetype from = 0; (from = whole.indexOf("/>", from)) >= 0; from += 2)
-        ends << from + 2;
-    QCOMPARE(ends.size(), marks.size());
-
-    for (qsizetype cut = 0; cut < whole.size(); ++cut) {
-        const QByteArray truncated = whole.left(cut);
-        QVERIFY(m_root->writeFile(markerFile, truncated));
-        QFile::remove(m_root->path(markerFile + QLatin1String(".broken")));
-        LogCapture log(lcLibrary());
-
-        for (int i = 0; i < marks.size(); ++i) {
-            const Mark mark = load(marks[i].title);
-            const qint64 expected = cut >= ends[i] ? marks[i].timeOffset : 0;
-            if (mark.timeOffset != expected)
-                QFAIL(qPrintable(QStringLiteral("cut at %1: %2 has %3, expected %4").arg(cut).arg(marks[i].title).arg(mark.timeOffset).arg(expected)));
-        }
-        const bool damaged = !MarkerFile::isEmptyDocument(truncated) && !wellFormed(truncated);
-        QCOMPARE(m_root->exists(markerFile + QLatin1String(".broken")), damaged);
-        if (damaged) {
-            QCOMPARE(m_root->readFile(markerFile + QLatin1String(".broken")), truncated);
-            QVERIFY(log.contains(QStringLiteral("[ResumeMarkManager::readXml] XML Reader has error:")));
-        }
-        QCOMPARE(log.unexpectedWarnings({ QStringLiteral("XML Reader has error:"), QStringLiteral("damaged file") }), QStringList());
-
-        // The next save leaves a good file with the surviving marks and the new one.
-        QVERIFY(save({ QStringLiteral("Delta"), 44, 4, 4 }));
-        const QByteArray repaired = m_root->readFile(markerFile);
-        QVERIFY(wellFormed(repaired));
-        int survivors = 0;
-        for (qsizetype end : std::as_const(ends))
-            survivors += cut >= end ? 1 : 0;
-        QCOMPARE(elements(repaired, QStringLiteral("resumemark")).size(), survivors + 1);
-    }
-}
-
-void ResumeMarkManagerTest::damagedFileIsKeptAside_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("logged");
-
-    QTest::newRow("zero bytes") << QByteArray() << QStringLiteral("XML Reader has error:");
-    QTest::newRow("not xml") << QByteArray("\x00\x01\xff garbage\n", 13) << QStringLiteral("XML Reader has error:");
-    QTest::newRow("wrong root") << QByteArray("<resumemarks><resumemark title=\"Book\" timeOffset=\"5\"/></resumemarks>")
-                                << QStringLiteral("unexpected root element resumemarks");
-}
-
-void ResumeMarkManagerTest::damagedFileIsKeptAside()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, logged);
-
-    QVERIFY(m_root->writeFile(markerFile, content));
-    // Both the load and the save that follows it find the damage.
-    const QRegularExpression line(QStringLiteral("^\\[ResumeMarkManager::readXml\\] .*") + QRegularExpression::escape(logged));
-    const QRegularExpression kept(QStringLiteral("damaged file .*copy kept as .*resumemarker.xml.broken$"));
-    for (int i = 0; i < 2; ++i) {
-        QTest::ignoreMessage(QtWarningMsg, line);
-        if (logged.startsWith(QLatin1String("XML")))
-            QTest::ignoreMessage(QtWarningMsg, kept);
-    }
-    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 0);
-    QCOMPARE(m_root->readFile(markerFile + QLatin1String(".broken")), content);
-
-    QVERIFY(save({ QStringLiteral("Book"), 8, 0, 0 }));
-    QCOMPARE(elements(m_root->readFile(markerFile), QStringLiteral("resumemark")),
-        QStringList { QStringLiteral("title=Book timeOffset=8 spineIndex=0 clipIndex=0") });
-    QCOMPARE(load(QStringLiteral("Book")).timeOffset, 8);
 }
 
 namespace {
@@ -542,111 +360,6 @@ void ResumeMarkManagerTest::linkOnStickNeverWritesThrough()
     QCOMPARE(m_root->readFile(markerFile), store);
     QVERIFY(!QFileInfo(m_root->path(stickFile)).isSymLink());
     QCOMPARE(load(QStringLiteral("Book")).timeOffset, 1234);
-}
-
-void ResumeMarkManagerTest::unreadableStoreRefusesSave_data()
-{
-    QTest::addColumn<bool>("lastPlayed"); // the CD file, else the resume markers
-    QTest::addColumn<QString>("cause");
-    QTest::addColumn<QString>("logged");
-
-    for (const bool lastPlayed : {false, true}) {
-        const char *store = lastPlayed ? "CD last-played file" : "resume markers";
-        QTest::addRow("%s, read error", store) << lastPlayed << "io" << "failed to open:";
-        QTest::addRow("%s, beyond the size limit", store) << lastPlayed << "size" << "bytes, more than";
-        QTest::addRow("%s, nested too deep", store) << lastPlayed << "depth" << "nested deeper than";
-    }
-}
-
-void ResumeMarkManagerTest::unreadableStoreRefusesSave()
-{
-    QFETCH(bool, lastPlayed);
-    QFETCH(QString, cause);
-    QFETCH(QString, logged);
-
-    const QString file = lastPlayed ? cdFile : markerFile;
-    auto saveOne = [lastPlayed](int n) {
-        return lastPlayed ? saveLastPlayed(cdFile, QStringLiteral("cdda://%1").arg(n), quint64(n), false)
-                          : save({ QStringLiteral("Book %1").arg(n), n * 1000, n, n });
-    };
-    QVERIFY(saveOne(1));
-    QVERIFY(saveOne(2));
-
-    if (cause == QLatin1String("io")) {
-        const QString path = m_root->path(file);
-        MarkerFile::setReadFaultHook([path](const QString &p) { return p != path; });
-    } else if (cause == QLatin1String("size")) {
-        QFile f(m_root->path(file));
-        QVERIFY(f.resize(qint64(1) << 30));
-    } else {
-        QByteArray content = m_root->readFile(file);
-        const qsizetype rootEnd = content.indexOf('>', content.indexOf("<quimbo_")) + 1;
-        content.insert(rootEnd, QByteArray("<x>").repeated(5000) + QByteArray("</x>").repeated(5000));
-        QVERIFY(m_root->writeFile(file, content));
-    }
-    // The size and the head tell the file apart without reading a gigabyte.
-    auto fingerprint = [this, &file] {
-        QFile f(m_root->path(file));
-        return f.open(QIODevice::ReadOnly) ? QByteArray::number(f.size()) + f.read(64 * 1024) : QByteArray();
-    };
-    const QByteArray before = fingerprint();
-    QVERIFY(!before.isEmpty());
-
-    {
-        LogCapture log(lcLibrary());
-        QVERIFY(!saveOne(3));
-        QVERIFY2(log.contains(logged), qPrintable(log.text()));
-        QVERIFY2(log.contains(QStringLiteral("save refused, the stored markers are kept")), qPrintable(log.text()));
-    }
-    QCOMPARE(fingerprint(), before);
-
-    if (cause == QLatin1String("io")) {
-        // Once the store reads again, every position is still there.
-        MarkerFile::setReadFaultHook({});
-        QVERIFY(saveOne(3));
-        if (lastPlayed) {
-            QCOMPARE(elements(m_root->readFile(file), QStringLiteral("lastplayed")).size(), 3);
-        } else {
-            QCOMPARE(load(QStringLiteral("Book 1")).timeOffset, 1000);
-            QCOMPARE(load(QStringLiteral("Book 2")).timeOffset, 2000);
-            QCOMPARE(load(QStringLiteral("Book 3")).timeOffset, 3000);
-        }
-    }
-}
-
-void ResumeMarkManagerTest::unstorableCharactersRoundTrip_data()
-{
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("control characters") << QStringLiteral("Chapter\x01\x02 one\x1f\x7f");
-    QTest::newRow("NUL") << QString(QStringLiteral("a%1b")).arg(QChar(0));
-    QTest::newRow("unpaired high surrogate") << QString(QStringLiteral("Book ") + QChar(0xD83D) + QStringLiteral(" end"));
-    QTest::newRow("unpaired low surrogate at the end") << QString(QStringLiteral("Book ") + QChar(0xDCDA));
-    QTest::newRow("the escape character itself") << QString(QChar(0xE000) + QStringLiteral("0041 and ") + QChar(0xE000));
-    QTest::newRow("noncharacter") << QString(QStringLiteral("Book") + QChar(0xFFFF));
-    QTest::newRow("tab, line feed, carriage return") << QStringLiteral("a\tb\nc\rd");
-}
-
-void ResumeMarkManagerTest::unstorableCharactersRoundTrip()
-{
-    QFETCH(QString, text);
-
-    QVERIFY(save({ QStringLiteral("Neighbour"), 5, 5, 5 }));
-    QVERIFY(save({ text, 4242, 3, 2 }));
-    QVERIFY(wellFormed(m_root->readFile(markerFile)));
-    const Mark mark = load(text);
-    QCOMPARE(mark.timeOffset, 4242);
-    QCOMPARE(mark.clipIndex, 2);
-    QCOMPARE(load(QStringLiteral("Neighbour")).timeOffset, 5);
-    QCOMPARE(elements(m_root->readFile(markerFile), QStringLiteral("resumemark")).size(), 2);
-
-    // A folder name holding them: the CD file keeps its markers apart.
-    QVERIFY(saveLastPlayed(cdFile, text, 1, false));
-    QVERIFY(saveLastPlayed(cdFile, QStringLiteral("cdda://other"), 2, false));
-    QVERIFY(wellFormed(m_root->readFile(cdFile)));
-    const std::unique_ptr<LastPlayedMarker> marker(ResumeMarkManager::loadLastPlayedMarker(cdFile, QStringLiteral("1")));
-    QVERIFY(marker);
-    QCOMPARE(marker->source(), text);
 }
 
 QTEST_GUILESS_MAIN(ResumeMarkManagerTest)

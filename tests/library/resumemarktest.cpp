@@ -2,9 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/resumemark.h"
 #include "library/bookextras.h"
-#include "library/logcategory.h"
-#include "library/markerfile.h"
-#include "logcapture.h"
 #include "testroot.h"
 
 #include <QDir>
@@ -71,18 +68,8 @@ private Q_SLOTS:
     void updateKeepsChildPositions();
     void readOneEntry_data();
     void readOneEntry();
-    void nonAsciiTitlesRoundTrip_data();
-    void nonAsciiTitlesRoundTrip();
     void clear();
     void unwritableStoreIsInvalid();
-    void interruptedWriteKeepsOldFile();
-    void truncatedFileKeepsCompleteEntries();
-    void damagedFileIsKeptAside_data();
-    void damagedFileIsKeptAside();
-    void unreadableStoreRefusesWrite_data();
-    void unreadableStoreRefusesWrite();
-    void unstorableCharactersRoundTrip_data();
-    void unstorableCharactersRoundTrip();
 
 private:
     std::unique_ptr<TestRoot> m_root;
@@ -99,8 +86,6 @@ void ResumemarkTest::init()
 
 void ResumemarkTest::cleanup()
 {
-    MarkerFile::setFaultHook({});
-    MarkerFile::setReadFaultHook({});
     m_root.reset();
 }
 
@@ -232,42 +217,6 @@ void ResumemarkTest::readOneEntry()
     QCOMPARE(data.playerTime, qint64(4));
 }
 
-void ResumemarkTest::nonAsciiTitlesRoundTrip_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("inFile");
-
-    const auto byteForm = [](const QString &text) { return QString::fromLatin1(text.toUtf8()); };
-    QTest::newRow("byte form, French") << byteForm(QStringLiteral("À la recherche du temps perdu")) << QStringLiteral("À la recherche du temps perdu");
-    QTest::newRow("proper text, Japanese") << QStringLiteral("源氏物語") << QStringLiteral("源氏物語");
-    QTest::newRow("proper text, Latin-1") << QStringLiteral("Grüß") << QStringLiteral("Grüß");
-}
-
-void ResumemarkTest::nonAsciiTitlesRoundTrip()
-{
-    QFETCH(QString, title);
-    QFETCH(QString, inFile);
-
-    Resumemark store;
-    ResumemarkData neighbour = record(QStringLiteral("Gräß"), 1, 1, 1, 1);
-    QVERIFY(store.write(neighbour));
-    ResumemarkData data = record(title, 4, 5, 6, 7000);
-    QVERIFY(store.write(data));
-
-    const QByteArray content = m_root->readFile(storeFile);
-    QVERIFY(content.contains(QByteArray("<title>" + inFile.toUtf8() + "</title>")));
-    QCOMPARE(entries(content).size(), 2);
-
-    ResumemarkData read;
-    read.title = title;
-    QVERIFY(store.read(read));
-    QCOMPARE(read.navListPos, 5);
-    QCOMPARE(read.playerTime, 7000);
-    read.title = QStringLiteral("Gräß");
-    QVERIFY(store.read(read));
-    QCOMPARE(read.playerTime, 1);
-}
-
 void ResumemarkTest::clear()
 {
     Resumemark store;
@@ -297,204 +246,6 @@ void ResumemarkTest::unwritableStoreIsInvalid()
     QVERIFY(!store.write(data));
     QVERIFY(!store.read(data));
     QVERIFY(!m_root->exists(storeFile));
-}
-
-void ResumemarkTest::interruptedWriteKeepsOldFile()
-{
-    // The save is shared with the resume markers, whose tests fail each of its stages: a write cut off half-way stands for them.
-    Resumemark store;
-    ResumemarkData data = record(QStringLiteral("Book"), 0, 3, 0, 1000);
-    QVERIFY(store.write(data));
-    const QByteArray old = m_root->readFile(storeFile);
-
-    MarkerFile::setFaultHook([](MarkerFile::Stage s) { return s != MarkerFile::Stage::Write; });
-    data.playerTime = 2000;
-    QTest::ignoreMessage(QtWarningMsg, qPrintable(func(writeSig, "Failed to open file for writing new xml!")));
-    QVERIFY(!store.write(data));
-    QCOMPARE(m_root->readFile(storeFile), old);
-    QCOMPARE(QDir(m_root->path(QStringLiteral("/root/quimbo"))).entryList(QDir::Files), QStringList { QStringLiteral("resumemark.xml") });
-
-    ResumemarkData read;
-    read.title = QStringLiteral("Book");
-    QVERIFY(store.read(read));
-    QCOMPARE(read.playerTime, 1000);
-
-    MarkerFile::setFaultHook({});
-    QVERIFY(store.write(data));
-    QVERIFY(store.read(read));
-    QCOMPARE(read.playerTime, 2000);
-}
-
-void ResumemarkTest::truncatedFileKeepsCompleteEntries()
-{
-    Resumemark store;
-    const QStringList titles = { QStringLiteral("One"), QString::fromLatin1(QStringLiteral("Zwölf").toUtf8()), QStringLiteral("Three") };
-    for (int i = 0; i < titles.size(); ++i) {
-        ResumemarkData data = record(titles[i], i, i + 1, i, (i + 1) * 1000);
-        QVERIFY(store.write(data));
-    }
-    const QByteArray whole = m_root->readFile(storeFile);
-    QList<qsizetype> ends;
-    for (qsizetype from = 0; (from = whole.indexOf("</resumemark>", from)) >= 0; from += 13)
-        ends << from + 13;
-    QCOMPARE(ends.size(), titles.size());
-
-    for (qsizetype cut = 0; cut < whole.size(); ++cut) {
-        const QByteArray truncated = whole.left(cut);
-        QVERIFY(m_root->writeFile(storeFile, truncated));
-        QFile::remove(m_root->path(storeFile) + QLatin1String(".broken"));
-        LogCapture log(lcLibrary());
-        for (int i = 0; i < titles.size(); ++i) {
-            ResumemarkData read;
-            read.title = titles[i];
-            const bool expected = cut >= ends[i];
-            if (store.read(read) != expected || (expected && read.playerTime != (i + 1) * 1000))
-                QFAIL(qPrintable(QStringLiteral("cut at %1: entry %2 read wrongly").arg(cut).arg(i)));
-        }
-        QDomDocument parsed;
-        const bool damaged = !parsed.setContent(truncated);
-        QCOMPARE(m_root->exists(storeFile + QLatin1String(".broken")), damaged);
-        if (damaged)
-            QCOMPARE(m_root->readFile(storeFile + QLatin1String(".broken")), truncated);
-        QCOMPARE(log.contains(QStringLiteral("error setting content dom")), damaged);
-
-        ResumemarkData fresh = record(QStringLiteral("Four"), 4, 4, 4, 4);
-        QVERIFY(store.write(fresh));
-        int survivors = 0;
-        for (qsizetype end : std::as_const(ends))
-            survivors += cut >= end ? 1 : 0;
-        QCOMPARE(entries(m_root->readFile(storeFile)).size(), survivors + 1);
-        QCOMPARE(log.unexpectedWarnings({ QStringLiteral("error setting content dom"), QStringLiteral("damaged file") }), QStringList());
-    }
-}
-
-void ResumemarkTest::damagedFileIsKeptAside_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("zero bytes") << QByteArray() << QStringLiteral("error setting content dom");
-    QTest::newRow("not xml") << QByteArray("PK\x03\x04 not xml at all") << QStringLiteral("error setting content dom");
-    QTest::newRow("wrong root") << QByteArray("<quimbo_resumemarks><resumemark><title>Book</title></resumemark></quimbo_resumemarks>")
-                                << QStringLiteral("unexpected root element quimbo_resumemarks");
-}
-
-void ResumemarkTest::damagedFileIsKeptAside()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, reason);
-
-    QVERIFY(m_root->writeFile(storeFile, content));
-    Resumemark store;
-    const QString copy = m_root->path(storeFile) + QLatin1String(".broken");
-    const QRegularExpression damaged(QStringLiteral("^") + QRegularExpression::escape(QLatin1String(rootSig)) + QStringLiteral(": damaged file .*")
-        + QRegularExpression::escape(reason.startsWith(QLatin1String("error")) ? QString() : reason) + QStringLiteral(".*: 0 entries kept, copy kept as ")
-        + QRegularExpression::escape(copy) + QLatin1Char('$'));
-    for (int i = 0; i < 2; ++i) { // the read, then the write
-        if (reason.startsWith(QLatin1String("error")))
-            QTest::ignoreMessage(QtWarningMsg, qPrintable(func(rootSig, "error setting content dom")));
-        QTest::ignoreMessage(QtWarningMsg, damaged);
-    }
-
-    ResumemarkData data;
-    data.title = QStringLiteral("Book");
-    QVERIFY(!store.read(data));
-    QCOMPARE(m_root->readFile(storeFile + QLatin1String(".broken")), content);
-
-    data = record(QStringLiteral("Book"), 1, 2, 3, 4);
-    QVERIFY(store.write(data));
-    QCOMPARE(entries(m_root->readFile(storeFile)).size(), 1);
-    QVERIFY(store.read(data));
-    QCOMPARE(data.playerTime, 4);
-}
-
-void ResumemarkTest::unreadableStoreRefusesWrite_data()
-{
-    QTest::addColumn<QString>("cause");
-    QTest::addColumn<QString>("logged");
-
-    QTest::newRow("read error") << "io" << "file could not be opened!";
-    QTest::newRow("beyond the size limit") << "size" << "bytes, more than";
-    QTest::newRow("nested too deep") << "depth" << "nested deeper than";
-}
-
-void ResumemarkTest::unreadableStoreRefusesWrite()
-{
-    QFETCH(QString, cause);
-    QFETCH(QString, logged);
-
-    Resumemark store;
-    ResumemarkData one = record(QStringLiteral("One"), 1, 1, 1, 1000);
-    ResumemarkData two = record(QStringLiteral("Two"), 2, 2, 2, 2000);
-    QVERIFY(store.write(one));
-    QVERIFY(store.write(two));
-
-    const QString path = m_root->path(storeFile);
-    if (cause == QLatin1String("io")) {
-        MarkerFile::setReadFaultHook([path](const QString &p) { return p != path; });
-    } else if (cause == QLatin1String("size")) {
-        QFile f(path);
-        QVERIFY(f.resize(qint64(1) << 30)); // sparse
-    } else {
-        QByteArray content = m_root->readFile(storeFile);
-        const qsizetype rootEnd = content.indexOf("<resumemarks>") + 13;
-        content.insert(rootEnd, QByteArray("<x>").repeated(5000) + QByteArray("</x>").repeated(5000));
-        QVERIFY(m_root->writeFile(storeFile, content));
-    }
-    auto fingerprint = [&path] {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QByteArray::number(f.size()) + f.read(64 * 1024) : QByteArray();
-    };
-    const QByteArray before = fingerprint();
-
-    ResumemarkData three = record(QStringLiteral("Three"), 3, 3, 3, 3000);
-    ResumemarkData back = record(QStringLiteral("One"), 0, 0, 0, 0);
-    {
-        LogCapture log(lcLibrary());
-        QVERIFY(!store.write(three));
-        QVERIFY(!store.read(back));
-        QVERIFY2(log.contains(logged), qPrintable(log.text()));
-        QVERIFY(log.contains(func(writeSig, "no root element available!")));
-    }
-    QCOMPARE(fingerprint(), before);
-
-    if (cause == QLatin1String("io")) {
-        MarkerFile::setReadFaultHook({});
-        QVERIFY(store.write(three));
-        QVERIFY(store.read(back));
-        QCOMPARE(back.playerTime, 1000);
-        QCOMPARE(entries(m_root->readFile(storeFile)).size(), 3);
-    }
-}
-
-void ResumemarkTest::unstorableCharactersRoundTrip_data()
-{
-    QTest::addColumn<QString>("title");
-
-    QTest::newRow("control characters") << QStringLiteral("Track\x01\x02\x1b[0m");
-    QTest::newRow("unpaired surrogates") << QString(QChar(0xDC00) + QStringLiteral("mid") + QChar(0xD800));
-    QTest::newRow("the escape character itself") << QString(QChar(0xE000) + QStringLiteral("0001"));
-}
-
-void ResumemarkTest::unstorableCharactersRoundTrip()
-{
-    QFETCH(QString, title);
-
-    Resumemark store;
-    ResumemarkData neighbour = record(QStringLiteral("Neighbour"), 1, 1, 1, 1);
-    ResumemarkData data = record(title, 4, 5, 6, 7000);
-    QVERIFY(store.write(neighbour));
-    QVERIFY(store.write(data));
-    QCOMPARE(entries(m_root->readFile(storeFile)).size(), 2); // well-formed, two entries
-
-    ResumemarkData back = record(title, 0, 0, 0, 0);
-    QVERIFY(store.read(back));
-    QCOMPARE(back.navListPos, 5);
-    QCOMPARE(back.playerTime, 7000);
-    // Written again, the entry is found and updated, not doubled.
-    data.playerTime = 8000;
-    QVERIFY(store.write(data));
-    QCOMPARE(entries(m_root->readFile(storeFile)).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(ResumemarkTest)

@@ -1,12 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Quimbo developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "eventpipe.h"
 #include "platform/linux/linuxinputeventsource.h"
 
 #include <QTest>
 
-#include <fcntl.h>
 #include <linux/input.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,26 +20,6 @@ QByteArray kernelRecord(qint64 sec, qint64 usec, int type, int code, int value)
     raw.value = value;
     return QByteArray(reinterpret_cast<const char *>(&raw), sizeof raw);
 }
-
-struct Pipe {
-    Pipe()
-    {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) == 0) {
-            source.adopt(fds[0]);
-            writeFd = fds[1];
-        }
-    }
-    ~Pipe()
-    {
-        if (writeFd >= 0)
-            ::close(writeFd);
-    }
-    bool write(const QByteArray &bytes) const { return ::write(writeFd, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
-
-    Platform::LinuxInputEventSource source;
-    int writeFd = -1;
-};
 
 } // namespace
 
@@ -77,11 +56,12 @@ void LinuxInputEventSourceTest::decodesKernelRecords()
     QFETCH(int, code);
     QFETCH(int, value);
 
-    Pipe pipe;
-    QVERIFY(pipe.source.isOpen());
+    EventPipe pipe;
+    const auto source = pipe.source();
+    QVERIFY(source->isOpen());
     QVERIFY(pipe.write(kernelRecord(sec, usec, type, code, value)));
     QList<Platform::InputEvent> events;
-    QCOMPARE(pipe.source.readEvents(&events), Platform::ReadResult::Event);
+    QCOMPARE(source->readEvents(&events), Platform::ReadResult::Event);
     QCOMPARE(events.size(), 1);
     const Platform::InputEvent &e = events.first();
     QCOMPARE(e.sec, sec);
@@ -89,14 +69,15 @@ void LinuxInputEventSourceTest::decodesKernelRecords()
     QCOMPARE(e.type, type);
     QCOMPARE(e.code, code);
     QCOMPARE(e.value, value);
-    QCOMPARE(pipe.source.readEvents(&events), Platform::ReadResult::WouldBlock);
+    QCOMPARE(source->readEvents(&events), Platform::ReadResult::WouldBlock);
 }
 
 void LinuxInputEventSourceTest::readsMoreRecordsThanOneBuffer()
 {
     // A burst longer than one read's buffer: every read must stop on a record boundary.
     constexpr int count = 100;
-    Pipe pipe;
+    EventPipe pipe;
+    const auto source = pipe.source();
     QByteArray burst;
     for (int i = 0; i < count; ++i)
         burst += kernelRecord(1700000000, i, EV_REL, REL_Y, i);
@@ -105,7 +86,7 @@ void LinuxInputEventSourceTest::readsMoreRecordsThanOneBuffer()
     QList<Platform::InputEvent> events;
     Platform::ReadResult result;
     int reads = 0;
-    while ((result = pipe.source.readEvents(&events)) == Platform::ReadResult::Event)
+    while ((result = source->readEvents(&events)) == Platform::ReadResult::Event)
         ++reads;
     QCOMPARE(result, Platform::ReadResult::WouldBlock);
     QVERIFY(reads > 1);

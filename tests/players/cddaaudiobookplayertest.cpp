@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 #include <memory>
@@ -20,16 +19,6 @@
 namespace {
 
 constexpr qint64 kToleranceMsec = 200;
-
-/** A WAV track of exactly @p seconds (75 CD frames each). */
-bool makeTrack(const QString &path, int seconds)
-{
-    QProcess sox;
-    sox.start(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-                                      QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), path, QStringLiteral("synth"),
-                                      QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")});
-    return sox.waitForFinished(30000) && sox.exitCode() == 0;
-}
 
 QString trackUrl(int track)
 {
@@ -56,7 +45,7 @@ private:
             QVERIFY(QFile(QDir(disc).filePath(QStringLiteral("data-session"))).open(QIODevice::WriteOnly));
         const QList<int> seconds = {2, 3, 4};
         for (int i = 0; i < seconds.size(); ++i)
-            QVERIFY(makeTrack(QDir(disc).filePath(QStringLiteral("track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'))), seconds.at(i)));
+            QVERIFY(PlayerFixture::makeTone(QDir(disc).filePath(QStringLiteral("track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'))), seconds.at(i), true));
         QVERIFY(Platform::SimMedia::instance()->insertDisc(Platform::SimMedia::AudioDisc, disc));
     }
 
@@ -165,78 +154,7 @@ private Q_SLOTS:
         QCOMPARE(player.changeTrackNumber(1), int(AudioBookPlayerInterface::NoBook));
     }
 
-    void changingTrackWraps_data() { PlayerFixture::addWrapRows(3, 1, 1); }
-    void changingTrackWraps()
-    {
-        QFETCH(int, from);
-        QFETCH(int, step);
-        QFETCH(int, to);
-        insertDisc();
-        storeMark(0x0D000903, from, 1500);
-        CddaAudioBookPlayer player;
-        QVERIFY(player.open(QStringLiteral("cdda://")));
-        QCOMPARE(player.trackNumber(), from);
-        const qsizetype before = EngineLog::count();
-        QCOMPARE(player.changeTrackNumber(step), to);
-        QCOMPARE(EngineLog::count(), before);
-        QCOMPARE(storedMark(player.discId()).navListPos, to);
-        QCOMPARE(storedMark(player.discId()).playerTime, qint64(0));
-        QVERIFY(player.play());
-        QCOMPARE(EngineLog::lastStart(before).file, trackUrl(to));
-        QCOMPARE(player.changeTrackNumber(step), int(AudioBookPlayerInterface::Refused));
-    }
-
-    void windingCrossesTrackEnds_data()
-    {
-        QTest::addColumn<bool>("playing");
-        QTest::addColumn<int>("markTrack");
-        QTest::addColumn<int>("markMsec");
-        QTest::addColumn<int>("seconds"); // negative: rewind
-        QTest::addColumn<int>("result");
-        QTest::addColumn<int>("track");
-        QTest::addColumn<int>("msec"); // -1: nothing plays
-        using R = AudioBookPlayerInterface;
-        QTest::newRow("stopped, forward into the next") << false << 1 << 1000 << 2 << int(R::Done) << 2 << 1000;
-        QTest::newRow("stopped, forward past the end") << false << 3 << 1000 << 5 << int(R::EndOfBook) << 3 << -1;
-        QTest::newRow("stopped, back into the previous") << false << 3 << 1000 << -2 << int(R::Done) << 2 << 2000;
-        QTest::newRow("stopped, back before the start") << false << 2 << 1000 << -4 << int(R::BeginOfBook) << 1 << -1;
-        QTest::newRow("playing, forward into the next") << true << 1 << 1000 << 3 << int(R::Done) << 2 << 2000;
-        QTest::newRow("playing, back into the previous") << true << 2 << 500 << -2 << int(R::Done) << 1 << 500;
-    }
-    void windingCrossesTrackEnds()
-    {
-        QFETCH(bool, playing);
-        QFETCH(int, markTrack);
-        QFETCH(int, markMsec);
-        QFETCH(int, seconds);
-        QFETCH(int, result);
-        QFETCH(int, track);
-        QFETCH(int, msec);
-        insertDisc();
-        storeMark(0x0D000903, markTrack, markMsec);
-        CddaAudioBookPlayer player;
-        QVERIFY(player.open(QStringLiteral("cdda://")));
-        if (playing)
-            QVERIFY(player.play());
-        const qsizetype before = EngineLog::count();
-        QCOMPARE(seconds > 0 ? player.fastForward(seconds) : player.rewind(seconds), result);
-        QCOMPARE(player.trackNumber(), track);
-        QCOMPARE(player.isPlaying(), msec >= 0);
-        if (msec >= 0) {
-            const EngineLog::Start start = EngineLog::lastStart(before);
-            QCOMPARE(start.file, trackUrl(track));
-            compareNear(qMax<qint64>(0, start.at), msec);
-        } else if (result == AudioBookPlayerInterface::BeginOfBook) {
-            QCOMPARE(storedMark(player.discId()).navListPos, 1);
-            QCOMPARE(storedMark(player.discId()).playerTime, qint64(0));
-        } else {
-            QCOMPARE(player.fastForward(1), int(AudioBookPlayerInterface::EndOfBook));
-            QVERIFY(player.play());
-            QCOMPARE(EngineLog::lastStart(before).file, trackUrl(1));
-            QCOMPARE(qMax<qint64>(0, EngineLog::lastStart(before).at), qint64(0));
-        }
-    }
-
+    // Stepping and winding across track ends is TrackWalkPlayer's, tested on the MP3-folder player; here what a disc adds.
     void resumesByDiscId_data()
     {
         QTest::addColumn<int>("storedTrack");

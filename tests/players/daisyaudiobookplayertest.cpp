@@ -74,6 +74,20 @@ private:
 
     static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
+    /** Stores a marker in a real book: @p offset ms into clip @p clip of its @p smil file. */
+    static void markRealBook(const QString &navigation, const QString &smil, int clip, qint64 offset)
+    {
+        std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(navigation));
+        QVERIFY(book);
+        const int spine = int(book->spine().indexOf(QFileInfo(navigation).absoluteDir().filePath(smil)));
+        QVERIFY(spine >= 0);
+        ResumeMarker marker(book->title() && book->title()->textNode() ? book->title()->textNode()->text() : QString());
+        marker.setSpineIndex(spine);
+        marker.setClipIndex(clip);
+        marker.setTimeOffset(offset);
+        QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
+    }
+
     static void addBooks()
     {
         QTest::addColumn<QString>("book");
@@ -439,17 +453,7 @@ private Q_SLOTS:
         QFETCH(int, nextAt);
         const QString navigation = TestData::sharedBook(QStringLiteral("d202-dontworrybehappy/ncc.html"));
         const QString folder = QFileInfo(navigation).absolutePath();
-        std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(navigation));
-        QVERIFY(book);
-        const int spine = int(book->spine().indexOf(QDir(folder).filePath(smil)));
-        QVERIFY(spine >= 0);
-        const QString title = book->title()->textNode()->text();
-        book.reset();
-        ResumeMarker marker(title);
-        marker.setSpineIndex(spine);
-        marker.setClipIndex(track);
-        marker.setTimeOffset(at);
-        QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
+        markRealBook(navigation, smil, track, at);
 
         DaisyAudioBookPlayer player;
         QVERIFY(player.open(navigation));
@@ -544,17 +548,8 @@ private Q_SLOTS:
     {
         // Its speechgen0005.mp3 is absent; the file before ends with a clip in it.
         const QString navigation = TestData::sharedBook(QStringLiteral("d202-great-painters/ncc.html"));
-        std::unique_ptr<DaisyTalkingBook> book(DaisyTalkingBook::open(navigation));
-        QVERIFY(book);
         const QString folder = QFileInfo(navigation).absolutePath();
-        const int before = int(book->spine().indexOf(QDir(folder).filePath(QStringLiteral("speechgen0004.smil"))));
-        QVERIFY(before >= 0);
-        const QString title = book->title() && book->title()->textNode() ? book->title()->textNode()->text() : QString();
-        book.reset();
-        ResumeMarker marker(title);
-        marker.setSpineIndex(before);
-        marker.setTimeOffset(SmilClips::audioEnd(folder, QStringLiteral("speechgen0004.smil")) - 700);
-        QVERIFY(ResumeMarkManager::saveResumeMarker(&marker));
+        markRealBook(navigation, QStringLiteral("speechgen0004.smil"), 0, SmilClips::audioEnd(folder, QStringLiteral("speechgen0004.smil")) - 700);
 
         LogCapture log;
         DaisyAudioBookPlayer player;

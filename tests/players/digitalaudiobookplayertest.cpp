@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -28,15 +27,6 @@ namespace {
 /** Seconds of the generated tracks 1 to 5; uneven, so a wrong track shows in the time. */
 const QList<int> kTrackSeconds = {3, 4, 5, 3, 4};
 constexpr qint64 kToleranceMsec = 200;
-
-bool makeMp3(const QString &path, int seconds)
-{
-    QProcess sox;
-    sox.start(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-c"),
-                                      QStringLiteral("1"), path, QStringLiteral("synth"), QString::number(seconds),
-                                      QStringLiteral("sine"), QStringLiteral("440")});
-    return sox.waitForFinished(30000) && sox.exitStatus() == QProcess::NormalExit && sox.exitCode() == 0;
-}
 
 } // namespace
 
@@ -102,7 +92,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_sources.isValid());
         for (int n = 1; n <= kTrackSeconds.size(); ++n)
-            QVERIFY(makeMp3(QDir(m_sources.path()).filePath(QStringLiteral("track%1.mp3").arg(n)), kTrackSeconds.at(n - 1)));
+            QVERIFY(PlayerFixture::makeTone(QDir(m_sources.path()).filePath(QStringLiteral("track%1.mp3").arg(n)), kTrackSeconds.at(n - 1)));
     }
 
     void init() { PlayerFixture::startSimulated(m_root, m_books); }
@@ -372,7 +362,7 @@ private Q_SLOTS:
         QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/toc.xml"), text));
         if (change == QLatin1String("file")) {
             QVERIFY(QFile::remove(track(2)));
-            QVERIFY(makeMp3(track(2), 9));
+            QVERIFY(PlayerFixture::makeTone(track(2), 9));
         }
         LogCapture log;
         DigitalAudioBookPlayer player;

@@ -3,6 +3,7 @@
 #include "enginelog.h"
 #include "logcapture.h"
 #include "playerfixture.h"
+#include "smilclips.h"
 #include "testroot.h"
 
 #include "audio/vlcmediaplayer.h"
@@ -76,7 +77,7 @@ private:
     {
         for (const MetadataItem &item : m_package.metadataItems(DCType::Meta, QStringLiteral("media:duration"))) {
             if (item.refines == QStringLiteral("#smil%1").arg(n))
-                return EpubSmilAudioPlaylist::parseSmilClockValue(item.value);
+                return SmilClips::clockMsec(item.value); // read apart from the parser under test
         }
         return -1;
     }
@@ -402,7 +403,7 @@ private Q_SLOTS:
         static const QRegularExpression clipEnd(QStringLiteral("clipEnd=\"([^\"]+)\""));
         QList<qint64> lengths;
         for (const QRegularExpressionMatch &m : clipEnd.globalMatch(smil))
-            lengths << EpubSmilAudioPlaylist::parseSmilClockValue(m.captured(1));
+            lengths << SmilClips::clockMsec(m.captured(1));
         QCOMPARE(lengths.size(), 3);
         ResumemarkData mark;
         mark.title = m_package.metadataValue(DCType::Title);
@@ -460,7 +461,7 @@ private Q_SLOTS:
         QVERIFY(m_package.open(m_book));
         EpubAudioBookPlayer player;
         QVERIFY(player.open(m_book));
-        QCOMPARE(player.totalTime(), int(EpubSmilAudioPlaylist::parseSmilClockValue(QStringLiteral("00:00:36.266")) / 1000));
+        QCOMPARE(player.totalTime(), 36); // its media:duration is 00:00:36.266
         QVERIFY(player.play());
         QCOMPARE(playingAudio(player), m_package.itemData(QStringLiteral("EPUB/audio/ch1.mp3")));
         QCOMPARE(player.fastForward(30), int(AudioBookPlayerInterface::Done));

@@ -3,6 +3,7 @@
 #include "enginelog.h"
 #include "fakeplayer.h"
 #include "logcapture.h"
+#include "playerfixture.h"
 #include "simstorageroot.h"
 
 #include "speech/messages.h"
@@ -19,9 +20,6 @@
 #include "system/sound.h"
 #include "system/soundmanager.h"
 
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 
@@ -34,14 +32,6 @@ namespace {
 
 constexpr qint64 kMinute = 60 * 1000;
 constexpr qint64 kStart = 1'700'000'000'000; // the injected clock at the first stop
-
-bool sox(const QString &path, int seconds)
-{
-    QProcess process;
-    process.start(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-c"), QStringLiteral("1"), path,
-                                          QStringLiteral("synth"), QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")});
-    return process.waitForFinished(30000) && process.exitCode() == 0;
-}
 
 AudioBookPlayerInterface *createPlayer(int mimeType)
 {
@@ -83,7 +73,7 @@ private:
     {
         const QString folder = m_root->medium(name);
         for (int n = 1; n <= 3; ++n) {
-            if (!sox(folder + QStringLiteral("/%1 track.mp3").arg(n), 25))
+            if (!PlayerFixture::makeTone(folder + QStringLiteral("/%1 track.mp3").arg(n), 25))
                 return {};
         }
         return folder;
@@ -101,7 +91,7 @@ private:
         } else if (kind == QLatin1String("cd")) {
             const QString disc = m_root->medium(QStringLiteral("audio disc"));
             for (int n = 1; n <= 3; ++n)
-                sox(disc + QStringLiteral("/track%1.wav").arg(n, 2, 10, QLatin1Char('0')), 4);
+                PlayerFixture::makeTone(disc + QStringLiteral("/track%1.wav").arg(n, 2, 10, QLatin1Char('0')), 4);
             Platform::SimMedia::instance()->insertDisc(Platform::SimMedia::AudioDisc, disc);
             book.setMimeType(AudioBook::Cdda);
             book.setUrl(QStringLiteral("cdda://"));
@@ -157,22 +147,14 @@ private:
         Q_EMIT m_input->released(key);
     }
 
-    /** What the voices said, message names and numbers, since the last call. */
+    /** What the voices said since the last call. */
     QStringList said()
     {
-        QStringList names;
-        static const QRegularExpression line(QStringLiteral("^\\[Messages::playMessages\\]: (.*)$"));
-        for (const QString &text : m_log->lines()) {
-            const QRegularExpressionMatch m = line.match(text);
-            if (m.hasMatch())
-                names << QFileInfo(m.captured(1)).completeBaseName();
-        }
+        const QStringList names = PlayerFixture::spoken(*m_log);
         m_log.reset(); // the capture that follows must not outlive the one it took the log from
         m_log = std::make_unique<LogCapture>();
         return names;
     }
-
-    static QString name(const QString &message) { return QFileInfo(message).completeBaseName(); }
 
     bool soundPlayed(const QString &sound) const
     {
@@ -224,14 +206,13 @@ private Q_SLOTS:
         QFETCH(BookPlace, second);
         const AudioBook reading = book(kind);
         openStopped(reading);
-        const QString bookmark = name(Message::bookmark);
 
         // Set out of book order: each is numbered by its place in the book.
         moveTo(second);
         hold(BUTTON_PITCH_UP);
         moveTo(first);
         hold(BUTTON_PITCH_UP);
-        QCOMPARE(said().filter(bookmark), (QStringList{bookmark, bookmark}));
+        QCOMPARE(said().filter(Message::bookmark), (QStringList{Message::bookmark, Message::bookmark}));
         QCOMPARE(m_audioSettings->pitch(), 0); // the hold put back what the press changed
         powerOff();
 
@@ -241,7 +222,7 @@ private Q_SLOTS:
         auto walkOn = [&](const BookPlace &to, const QString &number) {
             said();
             tap(BUTTON_FAST_FORWARD);
-            QCOMPARE(said(), (QStringList{bookmark, number}));
+            QCOMPARE(said(), (QStringList{Message::bookmark, number}));
             QTRY_VERIFY(m_player->isPlaying()); // from there once the number is said
             tap(BUTTON_PLAY_STOP);
             const BookPlace stopped = storedPlace();
@@ -252,11 +233,11 @@ private Q_SLOTS:
         walkOn(second, QStringLiteral("2"));
         hold(BUTTON_PITCH_DOWN);
         const QStringList deleted = said();
-        QCOMPARE(deleted.mid(deleted.size() - 2), (QStringList{name(Message::bookmark_deleted), QStringLiteral("2")}));
+        QCOMPARE(deleted.mid(deleted.size() - 2), (QStringList{Message::bookmark_deleted, QStringLiteral("2")}));
         tap(BUTTON_FAST_FORWARD);
-        QCOMPARE(said(), QStringList{name(Message::no_bookmark)});
+        QCOMPARE(said(), QStringList{Message::no_bookmark});
         tap(BUTTON_REWIND);
-        QCOMPARE(said(), (QStringList{bookmark, QStringLiteral("1")}));
+        QCOMPARE(said(), (QStringList{Message::bookmark, QStringLiteral("1")}));
     }
 
     void recapAfterAPause_data()
@@ -329,7 +310,7 @@ private Q_SLOTS:
         QSettings().setValue(QStringLiteral("tempo"), 2.0f);
         openStopped(book(QStringLiteral("mp3")));
         tap(BUTTON_SPEED_UP);
-        QCOMPARE(said(), (QStringList{name(Message::speed), QStringLiteral("4")}));
+        QCOMPARE(said(), (QStringList{Message::speed, QStringLiteral("4")}));
         tap(BUTTON_PLAY_STOP);
         QTRY_VERIFY(m_player->isPlaying());
         tap(BUTTON_SPEED_UP);
@@ -342,7 +323,7 @@ private Q_SLOTS:
         tap(BUTTON_PLAY_STOP);
         said();
         tap(BUTTON_SPEED_UP);
-        QCOMPARE(said(), (QStringList{name(Message::speed), QStringLiteral("5")}));
+        QCOMPARE(said(), (QStringList{Message::speed, QStringLiteral("5")}));
     }
 };
 

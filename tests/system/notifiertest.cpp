@@ -56,15 +56,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void adapterStatus_data();
-    void adapterStatus();
-    void batteryStatusChange_data();
-    void batteryStatusChange();
+    void events_data();
+    void events();
     void emptyBatteryIsAnnouncedBeforeShutdown();
-    void spokenBatteryState_data();
-    void spokenBatteryState();
-    void unsupportedMedium_data();
-    void unsupportedMedium();
     void settersRefuseNullAndSecondObjects();
 
 private:
@@ -147,72 +141,81 @@ void NotifierTest::cleanup()
     m_root.reset();
 }
 
-void NotifierTest::adapterStatus_data()
+void NotifierTest::events_data()
 {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("sound"); // empty: none
+    QTest::addColumn<QString>("source"); // what reports: the adapter, the battery, an unsupported medium, or the reader asks
+    QTest::addColumn<int>("value"); // its status, or the medium's type
+    QTest::addColumn<QString>("sound"); // played first; empty: none
+    QTest::addColumn<QString>("prompt"); // spoken alone at once; empty: none
     QTest::addColumn<QStringList>("prompts"); // spoken as one sequence
-    QTest::addColumn<int>("startNotify");
+    QTest::addColumn<int>("ejected");
 
-    QTest::newRow("connected") << 0 << "chargerConnect" << QStringList() << 0;
-    QTest::newRow("disconnected") << 1 << "chargerDisconnect" << QStringList() << 0;
-    QTest::newRow("fail") << 2 << QString() << QStringList({Message::power_adapter, Message::failed}) << 1;
-    QTest::newRow("unknown value") << 17 << QString() << QStringList() << 0;
+    const QStringList none;
+    QTest::newRow("adapter connected") << "adapter" << 0 << "chargerConnect" << QString() << none << 0;
+    QTest::newRow("adapter disconnected") << "adapter" << 1 << "chargerDisconnect" << QString() << none << 0;
+    QTest::newRow("adapter failure") << "adapter" << 2 << QString() << QString() << QStringList{Message::power_adapter, Message::failed} << 0;
+    QTest::newRow("adapter, unknown value") << "adapter" << 17 << QString() << QString() << none << 0;
+    QTest::newRow("battery charged") << "battery" << 0 << QString() << Message::battery_fully_charged << none << 0;
+    QTest::newRow("battery low") << "battery" << 3 << QString() << Message::battery_low_connect_the_power_adapter << none << 0;
+    QTest::newRow("battery charging") << "battery" << 1 << QString() << QString() << none << 0;
+    QTest::newRow("unsupported cd") << "unsupported" << 1 << QString() << QString() << QStringList{Message::media_not_supported, Message::eject} << 1;
+    QTest::newRow("unsupported usb") << "unsupported" << 2 << QString() << QString() << QStringList{Message::media_not_supported} << 0;
+    // The power button asks for the battery state.
+    QTest::newRow("asked: charged") << "asked" << 0 << QString() << QString() << QStringList{Message::battery_level, Message::high} << 0;
+    QTest::newRow("asked: charging") << "asked" << 1 << QString() << QString() << QStringList{Message::battery_status, Message::charging} << 0;
+    QTest::newRow("asked: low") << "asked" << 3 << QString() << QString() << QStringList{Message::battery_level, Message::low} << 0;
+    QTest::newRow("asked: normal") << "asked" << 4 << QString() << QString() << QStringList{Message::battery_level, Message::normal} << 0;
+    // Nothing new to say: the last notification is said again.
+    QTest::newRow("asked: undefined after a notification") << "asked" << 6 << QString() << QString()
+                                                           << QStringList{Message::usb_error_remove_usb_device} << 0;
 }
 
-void NotifierTest::adapterStatus()
+void NotifierTest::events()
 {
-    QFETCH(int, status);
+    QFETCH(QString, source);
+    QFETCH(int, value);
     QFETCH(QString, sound);
+    QFETCH(QString, prompt);
     QFETCH(QStringList, prompts);
-    QFETCH(int, startNotify);
 
-    QSignalSpy started(Notifier::instance(), &Notifier::startNotify);
-    QSignalSpy finished(Notifier::instance(), &Notifier::finishedNotify);
-    Q_EMIT m_pmic->adapterStatusChanged(status);
-    QCOMPARE(started.count(), startNotify);
+    Notifier *notifier = Notifier::instance();
+    if (value == 6) {
+        QSignalSpy said(notifier, &Notifier::finishedNotify);
+        notifier->message(Message::usb_error_remove_usb_device);
+        QVERIFY(said.wait());
+        m_player->clear();
+    }
+    QSignalSpy started(notifier, &Notifier::startNotify);
+    QSignalSpy finished(notifier, &Notifier::finishedNotify);
+    QSignalSpy empty(notifier, &Notifier::batteryEmpty);
+    if (source == QLatin1String("asked")) {
+        m_pmic->status = value;
+        notifier->batteryStatus();
+    } else if (source == QLatin1String("adapter")) {
+        Q_EMIT m_pmic->adapterStatusChanged(value);
+    } else if (source == QLatin1String("battery")) {
+        Q_EMIT m_pmic->batteryStatusChanged(value);
+    } else {
+        if (value == 1)
+            QTest::ignoreMessage(QtDebugMsg, "void Notifier::insertedMediaIsUnsupported(MediaSource): unsupported cd.. eject the cd");
+        Q_EMIT m_media->mediaSourceUnsupported(StandInMediaSource{value});
+    }
+    // Only what is spoken starts a notification (the audio of a mode pauses for it).
+    QCOMPARE(started.count(), prompt.isEmpty() && prompts.isEmpty() ? 0 : 1);
 
     QStringList expected;
     if (!sound.isEmpty()) {
         expected << soundRun(sound) << QStringLiteral("end: 0");
         QTRY_COMPARE(m_player->lines(), expected);
     }
-    if (!prompts.isEmpty()) {
-        QVERIFY(finished.wait());
+    if (!prompt.isEmpty())
+        expected << promptRun(prompt) << QStringLiteral("end: 0");
+    if (!prompts.isEmpty())
         expected << sequence(prompts);
-    }
-    QCOMPARE(recordAfterSentinel(), expected);
-}
-
-void NotifierTest::batteryStatusChange_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message"); // spoken at once, without waiting; empty: none
-
-    QTest::newRow("charged") << 0 << Message::battery_fully_charged;
-    QTest::newRow("low") << 3 << Message::battery_low_connect_the_power_adapter;
-    QTest::newRow("charging") << 1 << QString();
-}
-
-void NotifierTest::batteryStatusChange()
-{
-    QFETCH(int, status);
-    QFETCH(QString, message);
-
-    QSignalSpy started(Notifier::instance(), &Notifier::startNotify);
-    QSignalSpy finished(Notifier::instance(), &Notifier::finishedNotify);
-    QSignalSpy empty(Notifier::instance(), &Notifier::batteryEmpty);
-    Q_EMIT m_pmic->batteryStatusChanged(status);
-
-    QStringList expected;
-    if (!message.isEmpty()) {
-        QCOMPARE(started.count(), 1);
+    if (started.count() > 0)
         QVERIFY(finished.wait());
-        expected << promptRun(message) << QStringLiteral("end: 0");
-    } else {
-        QCOMPARE(started.count(), 0);
-    }
     QCOMPARE(recordAfterSentinel(), expected);
+    QTEST(m_media->ejected, "ejected");
     QCOMPARE(empty.count(), 0);
     QVERIFY(!QSettings(QStringLiteral("KAL"), QStringLiteral("quimbo-basic")).contains(QStringLiteral("batteryEmpty")));
 }
@@ -244,67 +247,6 @@ void NotifierTest::emptyBatteryIsAnnouncedBeforeShutdown()
     m_player->setSeconds(0);
     QCOMPARE(recordAfterSentinel(), recordAtShutdown);
     QCOMPARE(finished.count(), 1); // the sentinel's only: waited messages report nothing
-}
-
-void NotifierTest::spokenBatteryState_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QStringList>("prompts");
-
-    QTest::newRow("charged") << 0 << QStringList({Message::battery_level, Message::high});
-    QTest::newRow("charging") << 1 << QStringList({Message::battery_status, Message::charging});
-    QTest::newRow("low") << 3 << QStringList({Message::battery_level, Message::low});
-    QTest::newRow("normal") << 4 << QStringList({Message::battery_level, Message::normal});
-    // Nothing new to say: the last notification is said again.
-    QTest::newRow("undefined after a notification") << 6 << QStringList({Message::usb_error_remove_usb_device});
-}
-
-void NotifierTest::spokenBatteryState()
-{
-    QFETCH(int, status);
-    QFETCH(QStringList, prompts);
-
-    Notifier *notifier = Notifier::instance();
-    QSignalSpy finished(notifier, &Notifier::finishedNotify);
-    if (status == 6) {
-        notifier->message(Message::usb_error_remove_usb_device);
-        QVERIFY(finished.wait());
-        m_player->clear();
-    }
-    QSignalSpy started(notifier, &Notifier::startNotify);
-    m_pmic->status = status;
-    notifier->batteryStatus();
-    QCOMPARE(started.count(), 1);
-    QVERIFY(finished.wait());
-    QCOMPARE(m_player->lines(), sequence(prompts));
-}
-
-void NotifierTest::unsupportedMedium_data()
-{
-    QTest::addColumn<int>("mediaType");
-    QTest::addColumn<int>("ejected");
-    QTest::addColumn<QStringList>("prompts");
-
-    QTest::newRow("cd") << 1 << 1 << QStringList({Message::media_not_supported, Message::eject});
-    QTest::newRow("usb") << 2 << 0 << QStringList({Message::media_not_supported});
-}
-
-void NotifierTest::unsupportedMedium()
-{
-    QFETCH(int, mediaType);
-    QFETCH(int, ejected);
-    QFETCH(QStringList, prompts);
-
-    QSignalSpy started(Notifier::instance(), &Notifier::startNotify);
-    QSignalSpy finished(Notifier::instance(), &Notifier::finishedNotify);
-    if (ejected)
-        QTest::ignoreMessage(QtDebugMsg, "void Notifier::insertedMediaIsUnsupported(MediaSource): unsupported cd.. eject the cd");
-    Q_EMIT m_media->mediaSourceUnsupported(StandInMediaSource{mediaType});
-
-    QCOMPARE(m_media->ejected, ejected);
-    QCOMPARE(started.count(), 1);
-    QVERIFY(finished.wait());
-    QCOMPARE(m_player->lines(), sequence(prompts));
 }
 
 void NotifierTest::settersRefuseNullAndSecondObjects()

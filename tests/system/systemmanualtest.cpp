@@ -72,11 +72,6 @@ private Q_SLOTS:
     void contentsJumpLandsOnTheChapter();
     void windKeysMoveByHeading();
     void endOfManualStopsAtTheContents();
-    void sleepTimerSteps();
-    void pitchAndSpeedWhileStopped_data();
-    void pitchAndSpeedWhileStopped();
-    void timersEndTheManual_data();
-    void timersEndTheManual();
     void leaving_data();
     void leaving();
     void openedFromTheMenuAndBack();
@@ -298,73 +293,6 @@ void SystemManualTest::endOfManualStopsAtTheContents()
     QCOMPARE(played(log), QStringList{QFileInfo(contents->firstAudioTrack()->source()).fileName()});
 }
 
-void SystemManualTest::sleepTimerSteps()
-{
-    std::unique_ptr<SystemManual> manual = runEnglish();
-    QVERIFY(manual);
-
-    // Playing, the sleep/menu key steps the sleep timer; each answer resumes the manual when it ends.
-    const QList<QStringList> answers = {
-        {Message::sleep_timer, QStringLiteral("15.wav"), Message::minutes},
-        {Message::sleep_timer, QStringLiteral("30.wav"), Message::minutes},
-    };
-    QStringList expected;
-    for (const QStringList &answer : answers) {
-        QVERIFY(m_engine->isPlaying());
-        Q_EMIT m_input->released(BUTTON_SLEEP_MENU);
-        expected << answer;
-        QTRY_COMPARE(said(), expected);
-    }
-    QVERIFY(m_engine->isPlaying());
-}
-
-void SystemManualTest::pitchAndSpeedWhileStopped_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QStringList>("spoken");
-
-    QTest::newRow("pitch down") << BUTTON_PITCH_DOWN << QStringList({Message::pitch, Message::minus, QStringLiteral("1.wav")});
-    QTest::newRow("speed up") << BUTTON_SPEED_UP << QStringList({Message::speed, QStringLiteral("1.wav")});
-}
-
-void SystemManualTest::pitchAndSpeedWhileStopped()
-{
-    QFETCH(int, key);
-    QFETCH(QStringList, spoken);
-
-    std::unique_ptr<SystemManual> manual = runEnglish();
-    QVERIFY(manual);
-    Q_EMIT m_input->released(BUTTON_PLAY_STOP);
-    QVERIFY(!m_engine->isPlaying());
-    Q_EMIT m_input->pressed(key);
-    QTRY_COMPARE(said(), spoken);
-}
-
-void SystemManualTest::timersEndTheManual_data()
-{
-    QTest::addColumn<int>("key"); // released once after the start
-    QTest::addColumn<bool>("playing");
-
-    // Stopped, the standby timer runs; playing, the sleep timer was set to 15 minutes.
-    QTest::newRow("standby while stopped") << BUTTON_PLAY_STOP << false;
-    QTest::newRow("sleep timer") << BUTTON_SLEEP_MENU << true;
-}
-
-void SystemManualTest::timersEndTheManual()
-{
-    QFETCH(int, key);
-
-    Platform::setTimeScale(0.0002); // 30 minutes in a third of a second
-    std::unique_ptr<SystemManual> manual = runEnglish();
-    QVERIFY(manual);
-    QSignalSpy shutdown(manual.get(), &SystemManual::shutdown);
-    Q_EMIT m_input->released(key);
-    QTEST(m_engine->isPlaying(), "playing");
-    QVERIFY(shutdown.wait(5000));
-    QVERIFY(!m_engine->isPlaying());
-    QVERIFY(!m_input->isEnabled());
-}
-
 void SystemManualTest::leaving_data()
 {
     QTest::addColumn<int>("key");
@@ -374,7 +302,6 @@ void SystemManualTest::leaving_data()
     QTest::addColumn<QStringList>("spoken");
 
     QTest::newRow("sleep/menu released while stopped") << BUTTON_SLEEP_MENU << false << true << "quit" << QStringList({Message::close, Message::manual});
-    QTest::newRow("sleep/menu held") << BUTTON_SLEEP_MENU << true << false << "quitToMenu" << QStringList({Message::close, Message::manual});
     QTest::newRow("power held") << BUTTON_POWER << true << false << "shutdown" << QStringList();
 }
 

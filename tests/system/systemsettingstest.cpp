@@ -66,10 +66,6 @@ private Q_SLOTS:
     void factoryDefaults();
     void firmwareSaysTheVersion();
     void missingManualIsAnnounced();
-    void volumeKnob_data();
-    void volumeKnob();
-    void leavingTheMenu_data();
-    void leavingTheMenu();
     void keyDescriberSpeaksWithoutActing();
 
 private:
@@ -354,13 +350,14 @@ void SystemSettingsTest::factoryDefaults()
 {
     QFETCH(bool, yes);
 
-    {
-        QSettings settings;
-        settings.setValue(QStringLiteral("systemLanguage"), QStringLiteral("enu"));
-        settings.setValue(QStringLiteral("navigationMode"), 3);
-        settings.setValue(QStringLiteral("automaticPlay"), false);
-        settings.setValue(QStringLiteral("daisyLevel"), 5);
-    }
+    // Each setting as the reader left it, and its factory value.
+    const struct {
+        const char *key;
+        QVariant before;
+        QVariant reset;
+    } stored[] = {{"systemLanguage", QStringLiteral("enu"), QStringLiteral("eng")}, {"navigationMode", 3, 2}, {"automaticPlay", false, true}, {"daisyLevel", 5, 2}};
+    for (const auto &setting : stored)
+        QSettings().setValue(QLatin1String(setting.key), setting.before);
     writePrompts(QStringLiteral("enu"));
     ResumemarkData mark;
     mark.title = QStringLiteral("A book");
@@ -389,28 +386,15 @@ void SystemSettingsTest::factoryDefaults()
         QCOMPARE(answer(BUTTON_FAST_FORWARD, Act::Press, 1), QStringList{enu + Message::yes});
 
     const QStringList confirmation = answer(BUTTON_PLAY_STOP, Act::Release, yes ? 3 : 1);
-    QSettings settings;
+    // Confirmed in the language the defaults bring back.
+    QCOMPARE(confirmation, yes ? QStringList({eng(Message::settings_saved), eng(Message::factory_defaults), eng(Message::yes)}) : QStringList{enu + Message::no});
+    for (const auto &setting : stored)
+        QCOMPARE(QSettings().value(QLatin1String(setting.key)).toString(), (yes ? setting.reset : setting.before).toString());
     ResumemarkData read;
     read.title = mark.title;
-    if (yes) {
-        // Confirmed in the language the defaults bring back.
-        QCOMPARE(confirmation, QStringList({eng(Message::settings_saved), eng(Message::factory_defaults), eng(Message::yes)}));
-        QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("eng"));
-        QCOMPARE(settings.value(QStringLiteral("navigationMode")).toInt(), 2);
-        QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), true);
-        QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 2);
-        QVERIFY(!Resumemark().read(read));
-        QCOMPARE(daisyPlace(), 0);
-    } else {
-        QCOMPARE(confirmation, QStringList{enu + Message::no});
-        QCOMPARE(settings.value(QStringLiteral("systemLanguage")).toString(), QStringLiteral("enu"));
-        QCOMPARE(settings.value(QStringLiteral("navigationMode")).toInt(), 3);
-        QCOMPARE(settings.value(QStringLiteral("automaticPlay")).toBool(), false);
-        QCOMPARE(settings.value(QStringLiteral("daisyLevel")).toInt(), 5);
-        QVERIFY(Resumemark().read(read));
-        QCOMPARE(read.playerTime, mark.playerTime);
-        QCOMPARE(daisyPlace(), 98765);
-    }
+    QCOMPARE(Resumemark().read(read), !yes);
+    QCOMPARE(read.playerTime, yes ? 0 : mark.playerTime);
+    QCOMPARE(daisyPlace(), yes ? 0 : 98765);
     QCOMPARE(m_root->readFile(QStringLiteral("/media/usb/lastPlayed.xml")), onStick);
     QVERIFY(m_root->exists(QStringLiteral("/media/usb/book/ncc.html")));
 }
@@ -468,77 +452,6 @@ void SystemSettingsTest::keyDescriberSpeaksWithoutActing()
     // Holding the menu key goes back to the menu, on the same item.
     QCOMPARE(answer(BUTTON_SLEEP_MENU, Act::Hold, 2), QStringList({eng(Message::menu), eng(Message::key_describer)}));
     QVERIFY(m_input->isEnabled());
-}
-
-void SystemSettingsTest::volumeKnob_data()
-{
-    QTest::addColumn<int>("volume");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QString>("sound");
-
-    QTest::newRow("safe range up") << 9 << BUTTON_VOLUME_UP << "tickBeep";
-    QTest::newRow("down to the lowest step") << 8 << BUTTON_VOLUME_DOWN << "doubleBeep";
-}
-
-void SystemSettingsTest::volumeKnob()
-{
-    QFETCH(int, volume);
-    QFETCH(int, key);
-    QFETCH(QString, sound);
-
-    openMenu(4);
-    QTRY_COMPARE(said().size(), 2);
-    AudioSettings::setVolume(volume);
-    m_player->clear();
-    Q_EMIT m_input->released(key);
-    const QString file = SoundManager::instance()->getSound(sound)->fileName();
-    QTRY_VERIFY(m_player->lines().filter(QStringLiteral("argv: [-V1]")).value(0).endsWith(QLatin1Char('[') + file + QLatin1Char(']')));
-    QCOMPARE(AudioSettings::volume(), key == BUTTON_VOLUME_UP ? volume + 1 : volume - 1);
-}
-
-void SystemSettingsTest::leavingTheMenu_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("act");
-    QTest::addColumn<QString>("signal");
-    QTest::addColumn<QStringList>("spoken");
-
-    QTest::newRow("sleep/menu released") << BUTTON_SLEEP_MENU << int(Act::Release) << "finished" << QStringList{eng(Message::exit_menu)};
-    QTest::newRow("power held") << BUTTON_POWER << int(Act::Hold) << "shutdown" << QStringList();
-    QTest::newRow("bookshelf chosen") << BUTTON_PLAY_STOP << int(Act::Release) << "quitToBookshelf" << QStringList();
-    QTest::newRow("standby") << 0 << 0 << "shutdown" << QStringList();
-}
-
-void SystemSettingsTest::leavingTheMenu()
-{
-    QFETCH(int, key);
-    QFETCH(int, act);
-    QFETCH(QString, signal);
-    QFETCH(QStringList, spoken);
-
-    if (key == 0)
-        Platform::setTimeScale(0.0002); // the 30-minute standby in a third of a second
-    openMenu(4, true);
-    QTRY_COMPARE(said().size(), 2);
-    QSignalSpy finished(m_menu.get(), &SystemSettings::finished);
-    QSignalSpy shutdown(m_menu.get(), &SystemSettings::shutdown);
-    QSignalSpy toBookshelf(m_menu.get(), &SystemSettings::quitToBookshelf);
-    QSignalSpy *expected = signal == QLatin1String("finished") ? &finished : signal == QLatin1String("shutdown") ? &shutdown : &toBookshelf;
-
-    if (key == 0) {
-        QVERIFY(expected->wait(5000));
-    } else {
-        QCOMPARE(answer(key, Act(act), int(spoken.size())), spoken);
-    }
-    QCOMPARE(expected->size(), 1);
-    QCOMPARE(finished.size() + shutdown.size() + toBookshelf.size(), 1);
-    QVERIFY(!m_input->isEnabled());
-    // Keys after the end are not the menu's any more.
-    const qsizetype before = said().size();
-    Q_EMIT m_input->pressed(BUTTON_FAST_FORWARD);
-    Q_EMIT m_input->released(BUTTON_PLAY_STOP);
-    QTest::qWait(50);
-    QCOMPARE(said().size(), before);
 }
 
 QTEST_GUILESS_MAIN(SystemSettingsTest)

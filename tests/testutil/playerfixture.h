@@ -3,12 +3,16 @@
 #ifndef QUIMBO_TESTS_PLAYERFIXTURE_H
 #define QUIMBO_TESTS_PLAYERFIXTURE_H
 
+#include "logcapture.h"
 #include "testroot.h"
 
 #include "library/resumemark.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
 
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +76,33 @@ inline void addWrapRows(int last, int insideFrom, int insideStep)
     QTest::newRow("back from the first") << 1 << -1 << last;
     QTest::newRow("on from the last") << last << 1 << 1;
     QTest::newRow("inside") << insideFrom << insideStep << insideFrom + insideStep;
+}
+
+/** A 440 Hz tone of @p seconds made by sox, its kind by the suffix of @p path; @p cd: 44.1 kHz, 16 bits. */
+inline bool makeTone(const QString &path, int seconds, bool cd = false)
+{
+    QStringList arguments{QStringLiteral("-n"), QStringLiteral("-r"), cd ? QStringLiteral("44100") : QStringLiteral("22050"), QStringLiteral("-c"), QStringLiteral("1")};
+    if (cd)
+        arguments << QStringLiteral("-b") << QStringLiteral("16");
+    arguments << path << QStringLiteral("synth") << QString::number(seconds) << QStringLiteral("sine") << QStringLiteral("440");
+    QProcess sox;
+    sox.start(QStringLiteral("sox"), arguments);
+    return sox.waitForFinished(30000) && sox.exitStatus() == QProcess::NormalExit && sox.exitCode() == 0;
+}
+
+/** What the voices said while @p log ran: prompts by file name (as Message names them), numbers as digits. */
+inline QStringList spoken(const LogCapture &log)
+{
+    QStringList names;
+    static const QRegularExpression line(QStringLiteral("^\\[Messages::playMessages\\]: (.*)$"));
+    for (const QString &text : log.lines()) {
+        const QRegularExpressionMatch m = line.match(text);
+        if (!m.hasMatch())
+            continue;
+        const QString file = QFileInfo(m.captured(1)).fileName();
+        names << (file.startsWith(QLatin1String("message")) ? file : QFileInfo(file).completeBaseName());
+    }
+    return names;
 }
 
 } // namespace PlayerFixture

@@ -104,10 +104,8 @@ private Q_SLOTS:
 
     void tableCoversTheCatalogue();
     void writesEveryPromptAsWave();
-    void translatedTablesMatchTheCatalogue_data();
-    void translatedTablesMatchTheCatalogue();
-    void speaksEachLanguageIntoItsFolder_data();
-    void speaksEachLanguageIntoItsFolder();
+    void translatedSetsMatchTheCatalogue_data();
+    void translatedSetsMatchTheCatalogue();
     void refusesBadCalls_data();
     void refusesBadCalls();
 
@@ -174,14 +172,14 @@ void GeneratePromptsTest::writesEveryPromptAsWave()
     QVERIFY2(m_stdout.contains(QStringLiteral("%1 prompts in ").arg(expected.size())), qPrintable(m_stdout));
 }
 
-void GeneratePromptsTest::translatedTablesMatchTheCatalogue_data()
+void GeneratePromptsTest::translatedSetsMatchTheCatalogue_data()
 {
     QTest::addColumn<QString>("language");
     for (const char *language : {"ged", "frf", "spe", "dun"})
         QTest::newRow(language) << QString::fromLatin1(language);
 }
 
-void GeneratePromptsTest::translatedTablesMatchTheCatalogue()
+void GeneratePromptsTest::translatedSetsMatchTheCatalogue()
 {
     QFETCH(QString, language);
     const QList<Row> english = readTable();
@@ -194,16 +192,8 @@ void GeneratePromptsTest::translatedTablesMatchTheCatalogue()
                  english.at(i).number + QLatin1Char(' ') + english.at(i).name);
         QVERIFY2(!translated.at(i).text.trimmed().isEmpty(), qPrintable(translated.at(i).name));
     }
-}
 
-void GeneratePromptsTest::speaksEachLanguageIntoItsFolder_data()
-{
-    translatedTablesMatchTheCatalogue_data();
-}
-
-void GeneratePromptsTest::speaksEachLanguageIntoItsFolder()
-{
-    QFETCH(QString, language);
+    // Spoken into the language's own folder.
     constexpr int last = 12;
     QTemporaryDir root;
     QProcess generator;

@@ -13,10 +13,11 @@ no audio.
 A section is LEVEL:HEADING:TEXT; "|" starts a paragraph, {LANG:text} is a
 passage in another language. Every section starts a new page (page 1, 2, ...),
 and --large PAGES makes a long book of that many pages instead (about 300
-words a page, a chapter every ten pages), for the benchmarks. --narrate N (EPUB
-only, repeatable) gives chapter file N (a level-1 section and what follows it)
-a media overlay narrated by espeak-ng and lame: a book with recorded and
-text-only parts."""
+words a page, a chapter every ten pages), for the benchmarks. --narrate N
+(repeatable) records chapter N (a level-1 section and what follows it) with
+espeak-ng and lame: a book with recorded and text-only parts (in an EPUB the
+chapter's file gets a media overlay; a DAISY book says "textPartAudio" and the
+chapter gets a SMIL file of its own that plays the recording)."""
 import argparse
 import html
 import os
@@ -24,6 +25,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import wave
 import zipfile
 
 WORDS = ("the reader walks along the quiet river and thinks about the long road home while the evening "
@@ -62,6 +64,47 @@ def inline(text, lang_attr):
     return "".join(out)
 
 
+def narration(text, language):
+    """The MP3 of espeak-ng speaking text, and its length in seconds."""
+    with tempfile.TemporaryDirectory() as tmp:
+        wav, mp3 = os.path.join(tmp, "n.wav"), os.path.join(tmp, "n.mp3")
+        subprocess.run(["espeak-ng", "-v", language, "-w", wav, text], check=True)
+        with wave.open(wav, "rb") as w:
+            seconds = w.getnframes() / float(w.getframerate())
+        subprocess.run(["lame", "--quiet", "-b", "32", wav, mp3], check=True)
+        with open(mp3, "rb") as f:
+            return f.read(), seconds
+
+
+def chapter_numbers(sections):
+    """The chapter (1, 2, ...) of each section: a level-1 section starts one."""
+    numbers, n = [], 0
+    for level, _, _ in sections:
+        if level == 1 or n == 0:
+            n += 1
+        numbers.append(n)
+    return numbers
+
+
+def narrated_pars(args, chapter, elements, document, clip):
+    """Writes chapter's MP3 and returns its SMIL pars: one per (id, text) element, the clips shared by length."""
+    mp3, seconds = narration(" ".join(text for _, text in elements), args.language)
+    with open(os.path.join(args.output, "ch%d.mp3" % chapter), "wb") as f:
+        f.write(mp3)
+    total = sum(len(text) + 1 for _, text in elements)
+    pars, at = [], 0.0
+    for element_id, text in elements:
+        end = at + seconds * (len(text) + 1) / total
+        pars.append('<par id="t_%s"><text src="%s#%s" id="x_%s"/><audio src="ch%d.mp3" %s/></par>'
+                    % (element_id, document, element_id, element_id, chapter, clip(at, end)))
+        at = end
+    return pars
+
+
+def plain_text(paragraph):
+    return re.sub(r"\{[A-Za-z-]+:([^}]*)\}", r"\1", paragraph)
+
+
 def epub(args, sections):
     lang = args.language
     chapters, page_links, toc, spoken = [], [], [], []
@@ -71,7 +114,7 @@ def epub(args, sections):
             current = []
             chapters.append(current)
             spoken.append([])
-        spoken[-1].extend(([heading] if level else []) + [re.sub(r"\{[A-Za-z-]+:([^}]*)\}", r"\1", p) for p in paragraphs])
+        spoken[-1].extend(([heading] if level else []) + [plain_text(p) for p in paragraphs])
         name = "ch%d.xhtml" % len(chapters)
         body = '<span epub:type="pagebreak" id="page%d" title="%d"/>' % (n, n)
         page_links.append('<li><a href="%s#page%d">%d</a></li>' % (name, n, n))
@@ -92,13 +135,7 @@ def epub(args, sections):
         '<nav epub:type="page-list"><ol>%s</ol></nav></body></html>\n' % ("".join(toc), "".join(page_links)))
     overlays = {}
     for i in args.narrate:
-        text = " ".join(spoken[i - 1])
-        with tempfile.TemporaryDirectory() as tmp:
-            wav, mp3 = os.path.join(tmp, "n.wav"), os.path.join(tmp, "n.mp3")
-            subprocess.run(["espeak-ng", "-v", args.language, "-w", wav, text], check=True)
-            subprocess.run(["lame", "--quiet", "-b", "32", wav, mp3], check=True)
-            with open(mp3, "rb") as f:
-                overlays[i] = f.read()
+        overlays[i] = narration(" ".join(spoken[i - 1]), args.language)[0]
         files["OEBPS/ch%d.smil" % i] = (
             '<?xml version="1.0" encoding="UTF-8"?>\n<smil xmlns="http://www.w3.org/ns/SMIL" version="3.0"><body><seq>'
             '<par id="p1"><text src="ch%d.xhtml"/><audio src="audio/ch%d.mp3"/></par></seq></body></smil>\n' % (i, i))
@@ -130,22 +167,45 @@ def daisy202(args, sections):
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     content, ncc, smil = [], [], []
-    for n, (level, heading, paragraphs) in enumerate(sections, 1):
+    recorded = {}  # chapter: its (id, text) elements
+    for n, ((level, heading, paragraphs), chapter) in enumerate(zip(sections, chapter_numbers(sections)), 1):
+        narrated = chapter in args.narrate
+        elements = recorded.setdefault(chapter, []) if narrated else []
         content.append('<span class="page-normal" id="pg%d">%d</span>' % (n, n))
-        smil.append('<par endsync="last" id="tp%d"><text src="content.html#pg%d" id="xp%d"/></par>' % (n, n, n))
+        page_target = "text.smil#tp%d" % n
+        if narrated:
+            elements.append(("pg%d" % n, "Page %d." % n))
+            page_target = "ch%d.smil#t_pg%d" % (chapter, n)
+        else:
+            smil.append('<par endsync="last" id="tp%d"><text src="content.html#pg%d" id="xp%d"/></par>' % (n, n, n))
         if level:
             content.append('<h%d id="h%d">%s</h%d>' % (level, n, html.escape(heading), level))
-            smil.append('<par endsync="last" id="t%d"><text src="content.html#h%d" id="x%d"/></par>' % (n, n, n))
-            ncc.append('<h%d id="n%d"><a href="text.smil#t%d">%s</a></h%d>' % (level, n, n, html.escape(heading), level))
-        ncc.append('<span class="page-normal" id="np%d"><a href="text.smil#tp%d">%d</a></span>' % (n, n, n))
-        content.extend("<p>%s</p>" % inline(p, "lang") for p in paragraphs)
+            target = "text.smil#t%d" % n
+            if narrated:
+                elements.append(("h%d" % n, heading))
+                target = "ch%d.smil#t_h%d" % (chapter, n)
+            else:
+                smil.append('<par endsync="last" id="t%d"><text src="content.html#h%d" id="x%d"/></par>' % (n, n, n))
+            ncc.append('<h%d id="n%d"><a href="%s">%s</a></h%d>' % (level, n, target, html.escape(heading), level))
+        ncc.append('<span class="page-normal" id="np%d"><a href="%s">%d</a></span>' % (n, page_target, n))
+        for k, p in enumerate(paragraphs, 1):
+            content.append('<p id="p%d_%d">%s</p>' % (n, k, inline(p, "lang")))
+            if narrated:
+                elements.append(("p%d_%d" % (n, k), plain_text(p)))
+    for chapter, elements in recorded.items():
+        pars = narrated_pars(args, chapter, elements, "content.html",
+                             lambda a, b: 'clip-begin="npt=%.3fs" clip-end="npt=%.3fs"' % (a, b))
+        with open(os.path.join(out, "ch%d.smil" % chapter), "w", encoding="utf-8") as f:
+            f.write('<?xml version="1.0" encoding="UTF-8"?>\n<smil><head><meta name="dc:format" content="Daisy 2.02"/></head>'
+                    '<body><seq>%s</seq></body></smil>\n' % "".join(pars))
     head = ('<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Transitional//EN" '
             '"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd">\n<html xmlns="http://www.w3.org/1999/xhtml" lang="%s">' % args.language)
     with open(os.path.join(out, "ncc.html"), "w", encoding="utf-8") as f:
         f.write(head + '<head><title>%s</title><meta name="dc:title" content="%s"/><meta name="dc:language" content="%s"/>'
                 '<meta name="dc:identifier" content="%s"/><meta name="dc:format" content="Daisy 2.02"/>'
-                '<meta name="ncc:multimediaType" content="textNCC"/><meta name="ncc:pageNormal" content="%d"/></head><body>%s</body></html>\n'
-                % (html.escape(args.title), html.escape(args.title), args.language, html.escape(args.identifier), len(sections), "".join(ncc)))
+                '<meta name="ncc:multimediaType" content="%s"/><meta name="ncc:pageNormal" content="%d"/></head><body>%s</body></html>\n'
+                % (html.escape(args.title), html.escape(args.title), args.language, html.escape(args.identifier),
+                   "textPartAudio" if recorded else "textNCC", len(sections), "".join(ncc)))
     with open(os.path.join(out, "content.html"), "w", encoding="utf-8") as f:
         f.write(head + "<head><title>%s</title></head><body>%s</body></html>\n" % (html.escape(args.title), "".join(content)))
     with open(os.path.join(out, "text.smil"), "w", encoding="utf-8") as f:
@@ -158,19 +218,36 @@ def daisy3(args, sections):
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     body, open_levels = [], []
-    for n, (level, heading, paragraphs) in enumerate(sections, 1):
+    recorded = {}  # chapter: its (id, text) elements
+    for n, ((level, heading, paragraphs), chapter) in enumerate(zip(sections, chapter_numbers(sections)), 1):
+        narrated = chapter in args.narrate
+        elements = recorded.setdefault(chapter, []) if narrated else []
         if level:
             while open_levels and open_levels[-1] >= level:
                 body.append("</level%d>" % open_levels.pop())
             body.append('<level%d><pagenum id="pg%d" page="normal">%d</pagenum><h%d id="h%d">%s</h%d>'
                         % (level, n, n, level, n, html.escape(heading), level))
             open_levels.append(level)
+            elements.append(("h%d" % n, heading))
         else:
             if not open_levels:
                 body.append("<level1>")
                 open_levels.append(1)
             body.append('<pagenum id="pg%d" page="normal">%d</pagenum>' % (n, n))
-        body.extend("<p>%s</p>" % inline(p, "xml:lang") for p in paragraphs)
+        for k, p in enumerate(paragraphs, 1):
+            body.append('<p id="p%d_%d">%s</p>' % (n, k, inline(p, "xml:lang")))
+            elements.append(("p%d_%d" % (n, k), plain_text(p)))
+    items, spine = "", ""
+    for chapter, elements in recorded.items():
+        pars = narrated_pars(args, chapter, elements, "book.xml",
+                             lambda a, b: 'clipBegin="%.3fs" clipEnd="%.3fs"' % (a, b))
+        with open(os.path.join(out, "ch%d.smil" % chapter), "w", encoding="utf-8") as f:
+            f.write('<?xml version="1.0" encoding="UTF-8"?>\n<smil xmlns="http://www.w3.org/2001/SMIL20/"><head>'
+                    '<meta name="dtb:uid" content="%s"/></head><body><seq>%s</seq></body></smil>\n'
+                    % (html.escape(args.identifier), "".join(pars)))
+        items += ('<item id="smil%d" href="ch%d.smil" media-type="application/smil"/>'
+                  '<item id="mp3_%d" href="ch%d.mp3" media-type="audio/mpeg"/>' % (chapter, chapter, chapter, chapter))
+        spine += '<itemref idref="smil%d"/>' % chapter
     while open_levels:
         body.append("</level%d>" % open_levels.pop())
     with open(os.path.join(out, "book.xml"), "w", encoding="utf-8") as f:
@@ -181,9 +258,10 @@ def daisy3(args, sections):
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n<package xmlns="http://openebook.org/namespaces/oeb-package/1.0/" unique-identifier="uid">'
                 '<metadata><dc-metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:Title>%s</dc:Title>'
                 '<dc:Identifier id="uid">%s</dc:Identifier><dc:Language>%s</dc:Language><dc:Format>ANSI/NISO Z39.86-2005</dc:Format></dc-metadata>'
-                '<x-metadata><meta name="dtb:multimediaType" content="textNCX"/></x-metadata></metadata>'
-                '<manifest><item id="opf" href="book.opf" media-type="text/xml"/><item id="dtbook" href="book.xml" media-type="application/x-dtbook+xml"/></manifest>'
-                '<spine/></package>\n' % (html.escape(args.title), html.escape(args.identifier), args.language))
+                '<x-metadata><meta name="dtb:multimediaType" content="%s"/></x-metadata></metadata>'
+                '<manifest><item id="opf" href="book.opf" media-type="text/xml"/><item id="dtbook" href="book.xml" media-type="application/x-dtbook+xml"/>%s</manifest>'
+                '<spine>%s</spine></package>\n' % (html.escape(args.title), html.escape(args.identifier), args.language,
+                                                   "textPartAudio" if recorded else "textNCX", items, spine))
 
 
 def main():
@@ -195,7 +273,7 @@ def main():
     ap.add_argument("--identifier", default=None)
     ap.add_argument("--section", action="append", default=[], help="LEVEL:HEADING:TEXT (repeatable)")
     ap.add_argument("--large", type=int, metavar="PAGES", help="a long book of this many pages")
-    ap.add_argument("--narrate", type=int, action="append", default=[], metavar="N", help="EPUB: narrate chapter file N")
+    ap.add_argument("--narrate", type=int, action="append", default=[], metavar="N", help="record chapter N")
     args = ap.parse_args()
     args.identifier = args.identifier or "urn:quimbo:" + re.sub(r"\W+", "-", args.title.lower())
     if args.large:
