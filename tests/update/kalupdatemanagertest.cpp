@@ -129,6 +129,7 @@ private Q_SLOTS:
     void updatesFirmware_data();
     void updatesFirmware();
     void readsShortPackageVersion();
+    void cleansDataOnlyInstallCutOff();
     void findsUpdateOnMedium_data();
     void findsUpdateOnMedium();
     void findsImageStickOrNothing();
@@ -392,6 +393,22 @@ void KalUpdateManagerTest::readsShortPackageVersion()
     QVERIFY(manager.open(package(QStringLiteral("short-version"))));
     QVERIFY(manager.verifyKalUpdate());
     QCOMPARE(manager.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
+}
+
+void KalUpdateManagerTest::cleansDataOnlyInstallCutOff()
+{
+    // The power goes while a package without a program writes, and while the state is written.
+    const QStringList folders { QStringLiteral("/root/quimbo/config"), QStringLiteral("/root/quimbo/messages/eng") };
+    QVERIFY(FirmwareTrial::beginInstall(QString(), folders));
+    for (const QString &folder : folders) {
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/.new.wav.a1B2c3"), "half"));
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/kept.wav"), "whole"));
+    }
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/.update.trial.Q9w8E7"), "half"));
+    QCOMPARE(FirmwareTrial::atStart(kProgram), QStringList { QStringLiteral("an update was interrupted: 2 temporary files removed") });
+    for (const QString &folder : folders)
+        QCOMPARE(filesIn(m_root->path(folder)), QStringList { QStringLiteral("kept.wav") });
+    QCOMPARE(filesIn(m_root->path(QStringLiteral("/root/quimbo"))), QStringList());
 }
 
 void KalUpdateManagerTest::findsUpdateOnMedium_data()
