@@ -16,9 +16,9 @@ ARMHF_PACKAGES := g++-arm-linux-gnueabihf qemu-user-static \
                   $(addsuffix :armhf,qt6-base-dev libvlc-dev libsoundtouch-dev libao-dev \
                   libudev-dev libxml2-dev zlib1g-dev libssl-dev libespeak-ng-dev libmpg123-0 libmad0 libasound2)
 # A test that cannot run under user emulation is labelled native (none is at present).
-# qemu-user's own translator now and then aborts a many-threaded guest
-# ("cpu_exec: assertion failed: (cpu == current_cpu)"), so a failed test gets one more run there.
-ARMHF_CTEST_ARGS ?= -LE native --repeat until-pass:2
+# The tests run under Debian 13's qemu-arm (tools/armhf/qemu.sh): Debian 12's
+# aborts now and then in a many-threaded guest, which no retry made reliable.
+ARMHF_CTEST_ARGS ?= -LE native
 
 .PHONY: all deps configure build run test test-sanitize explore explore-ci bench fuzz armhf deb deb-check clean
 
@@ -74,8 +74,12 @@ fuzz: deps
 armhf: deps
 	tools/armhf/install-deps.sh $(ARMHF_PACKAGES)
 	tools/armhf/vlc-plugins.sh $(ARMHF_BUILD)/vlc
+	tools/armhf/qemu.sh $(ARMHF_BUILD)/qemu
 	@[ -f $(ARMHF_BUILD)/build.ninja ] || cmake -S . -B $(ARMHF_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		--toolchain cmake/armhf-toolchain.cmake $(CMAKE_ARGS)
+	@# A build folder configured before the newer qemu was there keeps Debian 12's: point it at the new one.
+	@grep -q '^QUIMBO_QEMU_ARM:FILEPATH=$(abspath $(ARMHF_BUILD))/qemu/qemu-arm$$' $(ARMHF_BUILD)/CMakeCache.txt || \
+		cmake -S . -B $(ARMHF_BUILD) -DQUIMBO_QEMU_ARM=$(abspath $(ARMHF_BUILD))/qemu/qemu-arm >/dev/null
 	@start=$$(date +%s); nice -n 15 cmake --build $(ARMHF_BUILD) -j $(ARMHF_JOBS) && \
 		echo "armhf build: $$(( $$(date +%s) - start )) s"
 	@start=$$(date +%s); cd $(ARMHF_BUILD) && nice -n 15 ctest --output-on-failure -j $(ARMHF_JOBS) $(ARMHF_CTEST_ARGS); \

@@ -441,6 +441,7 @@ void MainClass::runPowerUp()
     if (d->halted())
         return;
     d->setMode(Mode::PowerUp);
+    FirmwareTrial::countThisStart(true);
 
     if (!d->audioInitialized) {
         d->powerManager->resetAudioSubsystem();
@@ -613,6 +614,8 @@ void MainClass::runIdleMode()
         return;
     d->leaveMainMode(Q_FUNC_INFO);
     d->setMode(Mode::Idle);
+    // Charging is no try of a new firmware: only the way to the welcome is.
+    FirmwareTrial::countThisStart(false);
 
     d->powerManager->setChargerLed(true);
     d->presetVolume();

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -27,7 +28,11 @@ QStringList readLines(const QString &device)
     QFile file(Platform::path(device));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // Empty lines count: a data-only installation records an empty program line.
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 bool exists(const QString &device)
@@ -61,10 +66,11 @@ bool writeTrial(const QString &program, int starts)
     return DurableFile::write(Platform::path(kTrial), (program + QLatin1Char('\n') + QString::number(starts) + QLatin1Char('\n')).toUtf8());
 }
 
-// The temporary files an installation writes beside each destination: ".NAME.XXXXXX".
-int removeTemporaryFiles(const QString &folder)
+// The temporary files an installation writes beside each destination: ".NAME.XXXXXX";
+// beside the product's own files only those of the update state are ours to remove.
+int removeTemporaryFiles(const QString &folder, const QString &pattern = QStringLiteral(".+"))
 {
-    static const QRegularExpression temporaryName(QStringLiteral("^\\..+\\.[A-Za-z0-9]{6}$"));
+    const QRegularExpression temporaryName(QStringLiteral("^\\.(%1)\\.[A-Za-z0-9]{6}$").arg(pattern));
     QDir dir(Platform::path(folder));
     int removed = 0;
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -83,6 +89,8 @@ QStringList FirmwareTrial::atStart(const QString &program)
 {
     QStringList done;
     QStringList programs { program };
+    // A state file being written when the power went: the file itself is whole (or absent), its temporary goes.
+    removeTemporaryFiles(QFileInfo(kRunning).path(), QStringLiteral("update\\.(running|trial|rolledback)"));
     if (exists(kRunning)) {
         const QStringList lines = readLines(kRunning);
         int removed = 0;
@@ -147,6 +155,21 @@ bool FirmwareTrial::confirmGoodStart()
     qCWarning(lcUpdate).noquote() << "[FirmwareTrial::confirmGoodStart]: update failed:" << note.join(QLatin1Char(' '));
     DurableFile::remove(Platform::path(kRolledBack));
     return true;
+}
+
+void FirmwareTrial::countThisStart(bool counts)
+{
+    static bool counted = true; // by atStart, before the program ran
+    if (counts == counted)
+        return;
+    counted = counts;
+    const Trial trial = readTrial();
+    if (trial.program.isEmpty())
+        return;
+    const int starts = std::max(0, trial.starts + (counts ? 1 : -1));
+    writeTrial(trial.program, starts);
+    qCDebug(lcUpdate).noquote() << "[FirmwareTrial::countThisStart]:" << (counts ? "switched on:" : "idle mode:") << starts
+                                << "starts of the new program" << trial.program << "count so far";
 }
 
 bool FirmwareTrial::beginInstall(const QString &program, const QStringList &folders)

@@ -39,6 +39,15 @@ public:
      */
     static bool confirmGoodStart();
 
+    /**
+     * Whether this run of the program on trial is a try for the welcome, as
+     * atStart() counted it. A start into idle mode (the adapter plugged in
+     * while the device was off) is not: a few plug-ins of the charger would
+     * otherwise roll good firmware back. Switching on from there makes it one
+     * again, so a program that dies on the way to the welcome is still caught.
+     */
+    static void countThisStart(bool counts);
+
     /** An installation is about to write @p folders and, when not empty, @p program. */
     static bool beginInstall(const QString &program, const QStringList &folders);
     static void endInstall();

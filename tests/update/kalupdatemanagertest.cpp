@@ -128,6 +128,8 @@ private Q_SLOTS:
     void installsDataOnly();
     void updatesFirmware_data();
     void updatesFirmware();
+    void readsShortPackageVersion();
+    void cleansDataOnlyInstallCutOff();
     void findsUpdateOnMedium_data();
     void findsUpdateOnMedium();
     void findsImageStickOrNothing();
@@ -322,10 +324,6 @@ void KalUpdateManagerTest::installsDataOnly()
     QVERIFY(manager.verifyKalUpdate());
     QCOMPARE(manager.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
     QCOMPARE(manager.kalUpdate().items().size(), 2);
-    KalUpdateManager shortForm; // its version written with two numbers
-    QVERIFY(shortForm.open(package(QStringLiteral("short-version"))));
-    QVERIFY(shortForm.verifyKalUpdate());
-    QCOMPARE(shortForm.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
 
     bool ok = false;
     const auto planned = manager.plannedFiles(&ok);
@@ -387,6 +385,30 @@ void KalUpdateManagerTest::updatesFirmware()
     QVERIFY(!FirmwareTrial::confirmGoodStart());
     QVERIFY(!m_root->exists(kProgram + QStringLiteral(".bak")));
     QCOMPARE(QDir(m_root->path(QStringLiteral("/root/quimbo"))).entryList({ QStringLiteral("update.*") }, QDir::Files), QStringList());
+}
+
+void KalUpdateManagerTest::readsShortPackageVersion()
+{
+    KalUpdateManager manager;
+    QVERIFY(manager.open(package(QStringLiteral("short-version"))));
+    QVERIFY(manager.verifyKalUpdate());
+    QCOMPARE(manager.versionUpdate().toString(), QStringLiteral(QUIMBO_TEST_UPDATE_VERSION));
+}
+
+void KalUpdateManagerTest::cleansDataOnlyInstallCutOff()
+{
+    // The power goes while a package without a program writes, and while the state is written.
+    const QStringList folders { QStringLiteral("/root/quimbo/config"), QStringLiteral("/root/quimbo/messages/eng") };
+    QVERIFY(FirmwareTrial::beginInstall(QString(), folders));
+    for (const QString &folder : folders) {
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/.new.wav.a1B2c3"), "half"));
+        QVERIFY(m_root->writeFile(folder + QStringLiteral("/kept.wav"), "whole"));
+    }
+    QVERIFY(m_root->writeFile(QStringLiteral("/root/quimbo/.update.trial.Q9w8E7"), "half"));
+    QCOMPARE(FirmwareTrial::atStart(kProgram), QStringList { QStringLiteral("an update was interrupted: 2 temporary files removed") });
+    for (const QString &folder : folders)
+        QCOMPARE(filesIn(m_root->path(folder)), QStringList { QStringLiteral("kept.wav") });
+    QCOMPARE(filesIn(m_root->path(QStringLiteral("/root/quimbo"))), QStringList());
 }
 
 void KalUpdateManagerTest::findsUpdateOnMedium_data()

@@ -4,14 +4,15 @@
 # Plays the device's service on the simulated board: quimbo-update --at-start,
 # then the program in /root/quimbo/bin, again whenever it ends. The update
 # installs a program that answers --version but dies on every start; after
-# three such starts the previous firmware must be back and say so.
+# three such starts the previous firmware must be back and say so. Then a good
+# update is charged in idle mode more often than that: those starts are no try.
 set -u
 tool=$1
 firmware=$2
 packages=$3
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-export QUIMBO_ROOT="$root" QUIMBO_PLATFORM=sim QUIMBO_TIME_SCALE=0.05
+export QUIMBO_ROOT="$root" QUIMBO_PLATFORM=sim QUIMBO_TIME_SCALE=0.05 QUIMBO_TEST_FIRMWARE="$firmware"
 program="$root/root/quimbo/bin/quimbo-basic"
 passed=0
 failed=0
@@ -62,6 +63,20 @@ check "$(result 'grep -q "\[FirmwareTrial::confirmGoodStart\]: update failed: th
 : >"$root/played"
 start "$root/normal.script"; rc=$?
 check "$(result '[ $rc -eq 0 ] && ! grep -q message043.wav "$root/played"')" "the next start is an ordinary one (exit $rc)"
+
+# The firmware under test as the next version; the adapter plugged in while off starts idle mode.
+cp "$packages/firmware-next.zip" "$root/stick/update.zip"
+start "$root/update.script"; rc=$?
+check "$(result '[ $rc -eq 0 ] && cmp -s "$program" "$packages/programs/firmware-next.sh" && [ -f "$program.bak" ]')" "a good update is on trial (exit $rc)"
+printf 'adapter in\nawait void IdleMode::run()\nadapter out\n' >"$root/idle.script"
+: >"$root/helper.out"
+for n in 1 2 3 4; do
+    start "$root/idle.script"; rc=$?
+    check "$(result '[ $rc -eq 0 ] && [ "$(grep -c "start 1 of the new program" "$root/helper.out")" -eq $n ]')" "charging start $n is no try (exit $rc)"
+done
+: >"$root/played"
+start "$root/normal.script"; rc=$?
+check "$(result '[ $rc -eq 0 ] && cmp -s "$program" "$packages/programs/firmware-next.sh" && [ ! -e "$program.bak" ] && ! grep -q message043.wav "$root/played"')" "then switched on, the update stays and its trial ends (exit $rc)"
 
 [ "$failed" -eq 0 ] || { echo "helper:"; cat "$root/helper.out"; echo "simulator:"; tail -20 "$root/sim.out"; }
 echo "$passed passed, $failed failed"
