@@ -607,6 +607,11 @@ void AudioBookPlayerPrivate::buildKeyTable()
     });
 }
 
+AudioBookPlayerInterface *AudioBookPlayer::bookPlayer() const
+{
+    return d->player.get();
+}
+
 void AudioBookPlayer::setPlayerFactory(PlayerFactory factory)
 {
     playerFactory() = factory ? std::move(factory) : PlayerFactory(createPlayer);

@@ -43,6 +43,8 @@ public:
     bool open(const AudioBook &audioBook);
 
     bool audioPlaying() const override;
+    /** The player of the open book; null before open(). */
+    AudioBookPlayerInterface *bookPlayer() const;
 
 public Q_SLOTS:
     /** Starts playing at once. */

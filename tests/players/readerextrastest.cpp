@@ -13,10 +13,7 @@
 #include "library/audiobook.h"
 #include "library/bookstate.h"
 #include "players/audiobookplayer.h"
-#include "players/cddaaudiobookplayer.h"
-#include "players/daisyaudiobookplayer.h"
-#include "players/digitalaudiobookplayer.h"
-#include "players/epubaudiobookplayer.h"
+#include "players/audiobookplayerinterface.h"
 #include "system/sound.h"
 #include "system/soundmanager.h"
 
@@ -32,20 +29,6 @@ namespace {
 
 constexpr qint64 kMinute = 60 * 1000;
 constexpr qint64 kStart = 1'700'000'000'000; // the injected clock at the first stop
-
-AudioBookPlayerInterface *createPlayer(int mimeType)
-{
-    switch (mimeType) {
-    case AudioBook::Daisy:
-        return new DaisyAudioBookPlayer;
-    case AudioBook::Epub:
-        return new EpubAudioBookPlayer;
-    case AudioBook::Cdda:
-        return new CddaAudioBookPlayer;
-    default:
-        return new DigitalAudioBookPlayer;
-    }
-}
 
 QString placeText(const BookPlace &place)
 {
@@ -66,7 +49,6 @@ private:
     std::unique_ptr<Input> m_input;
     std::unique_ptr<AudioBookPlayer> m_frontEnd;
     std::unique_ptr<LogCapture> m_log;
-    AudioBookPlayerInterface *m_player = nullptr; ///< owned by the front end
 
     /** A folder of three 25-s MP3 tracks (the recap needs room to go back). */
     QString mp3Folder(const QString &name)
@@ -107,7 +89,7 @@ private:
     {
         m_frontEnd = std::make_unique<AudioBookPlayer>(m_audioSettings.get(), m_input.get());
         QVERIFY(m_frontEnd->open(book));
-        QVERIFY(m_player);
+        QVERIFY(m_frontEnd->bookPlayer());
         m_frontEnd->runIdle();
     }
 
@@ -117,20 +99,19 @@ private:
         if (m_frontEnd)
             m_frontEnd->aboutToQuit();
         m_frontEnd.reset();
-        m_player = nullptr;
     }
 
     void moveTo(const BookPlace &place)
     {
-        QVERIFY(BookState::update(m_player->bookKey(), [&](BookPlace &stored, BookExtras &) { stored = place; }));
-        m_player->reloadResumeMark();
+        QVERIFY(BookState::update(m_frontEnd->bookPlayer()->bookKey(), [&](BookPlace &stored, BookExtras &) { stored = place; }));
+        m_frontEnd->bookPlayer()->reloadResumeMark();
     }
 
     BookPlace storedPlace()
     {
         BookPlace place;
         BookExtras extras;
-        BookState::read(m_player->bookKey(), &place, &extras);
+        BookState::read(m_frontEnd->bookPlayer()->bookKey(), &place, &extras);
         return place;
     }
 
@@ -173,13 +154,11 @@ private Q_SLOTS:
         QVERIFY(m_input->initialize());
         m_log = std::make_unique<LogCapture>();
         BookClock::setClock([] { return kStart; });
-        AudioBookPlayer::setPlayerFactory([this](int mimeType) { return m_player = createPlayer(mimeType); });
     }
 
     void cleanup()
     {
         powerOff();
-        AudioBookPlayer::setPlayerFactory(nullptr);
         BookClock::setClock({});
         m_log.reset();
         m_input.reset();
@@ -223,7 +202,7 @@ private Q_SLOTS:
             said();
             tap(BUTTON_FAST_FORWARD);
             QCOMPARE(said(), (QStringList{Message::bookmark, number}));
-            QTRY_VERIFY(m_player->isPlaying()); // from there once the number is said
+            QTRY_VERIFY(m_frontEnd->bookPlayer()->isPlaying()); // from there once the number is said
             tap(BUTTON_PLAY_STOP);
             const BookPlace stopped = storedPlace();
             QCOMPARE(placeText(stopped), placeText(to));
@@ -264,13 +243,13 @@ private Q_SLOTS:
         const AudioBook reading = book(QStringLiteral("mp3"));
         openStopped(reading);
         tap(BUTTON_PLAY_STOP);
-        QTRY_VERIFY(m_player->isPlaying());
+        QTRY_VERIFY(m_frontEnd->bookPlayer()->isPlaying());
         tap(BUTTON_PLAY_STOP); // the stop stores when, by the injected clock
         moveTo({0, 2, 0, storedAt});
         BookClock::setClock([=] { return kStart + away; });
         const qsizetype events = EngineLog::count();
         tap(BUTTON_PLAY_STOP);
-        QTRY_VERIFY(m_player->isPlaying());
+        QTRY_VERIFY(m_frontEnd->bookPlayer()->isPlaying());
         const EngineLog::Start start = EngineLog::lastStart(events);
         QVERIFY2(start.file.endsWith(QStringLiteral("2 track.mp3")), qPrintable(start.file));
         QCOMPARE(qMax<qint64>(0, start.at), from);
@@ -312,7 +291,7 @@ private Q_SLOTS:
         tap(BUTTON_SPEED_UP);
         QCOMPARE(said(), (QStringList{Message::speed, QStringLiteral("4")}));
         tap(BUTTON_PLAY_STOP);
-        QTRY_VERIFY(m_player->isPlaying());
+        QTRY_VERIFY(m_frontEnd->bookPlayer()->isPlaying());
         tap(BUTTON_SPEED_UP);
         QCOMPARE(m_audioSettings->tempo(), 3.0f);
         QTRY_VERIFY(soundPlayed(QStringLiteral("doubleBeep")));
