@@ -19,7 +19,6 @@ private Q_SLOTS:
     void equalityIgnoresAllButDeviceAndType();
     void classicHash_data();
     void classicHash();
-    void mediaIdOfFiles_data();
     void mediaIdOfFiles();
     void bootDevice_data();
     void bootDevice();
@@ -98,51 +97,26 @@ void MediaSourceTest::classicHash()
     QTEST(MediaSource::classicHash(text), "hash");
 }
 
-void MediaSourceTest::mediaIdOfFiles_data()
-{
-    QTest::addColumn<QStringList>("files"); // name:size, in list order
-    QTest::addColumn<QString>("hashed"); // the file whose path is hashed
-
-    QTest::newRow("first mp3 wins over earlier files") << QStringList{QStringLiteral("ncc.html:300"), QStringLiteral("a/01.MP3:1000"), QStringLiteral("a/02.mp3:2000")}
-                                                       << "a/01.MP3";
-    QTest::newRow("no mp3: the first file") << QStringList{QStringLiteral("book.epub:4096"), QStringLiteral("x.opf:10")} << "book.epub";
-    QTest::newRow("no files") << QStringList() << QString();
-}
-
+// The id's layout is pinned on real books by the portable output test; here
+// only what those cannot show: no files, and the device playing no part.
 void MediaSourceTest::mediaIdOfFiles()
 {
-    QFETCH(QStringList, files);
-    QFETCH(QString, hashed);
-
     MediaSource source(QStringLiteral("/dev/sda1"));
+    QTest::ignoreMessage(QtDebugMsg, "[MediaSource::mediaId] no files available, mediaID is 0");
+    QCOMPARE(source.mediaId(), quint64(0));
+
     MediaSource copy(QStringLiteral("/dev/sdb1"));
-    quint64 totalSize = 0;
-    for (const QString &entry : files) {
-        const QString name = entry.section(QLatin1Char(':'), 0, 0);
-        const int size = entry.section(QLatin1Char(':'), 1).toInt();
+    for (const QString &name : {QStringLiteral("ncc.html"), QStringLiteral("a/01.mp3")}) {
         const QString path = m_dir.filePath(name);
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(QByteArray(size, 'z')), qint64(size));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("zz") == 2);
         file.close();
         source.addFileInfo(QFileInfo(path));
         copy.addFileInfo(QFileInfo(path));
-        totalSize += quint64(size);
     }
-    QVERIFY(totalSize < 0x10000); // keeps the three parts from overlapping here
-    if (files.isEmpty()) {
-        QTest::ignoreMessage(QtDebugMsg, "[MediaSource::mediaId] no files available, mediaID is 0");
-        QCOMPARE(source.mediaId(), quint64(0));
-        return;
-    }
-
-    const quint64 id = source.mediaId();
-    QCOMPARE(id & 0xFFFF, quint64(files.size()));
-    QCOMPARE((id >> 16) & 0xFFFF, totalSize);
-    QCOMPARE(uint(id >> 32), MediaSource::classicHash(m_dir.filePath(hashed)));
-    // The same content on another device is the same medium.
-    QCOMPARE(copy.mediaId(), id);
+    QVERIFY(source.mediaId() != 0);
+    QCOMPARE(copy.mediaId(), source.mediaId());
 }
 
 void MediaSourceTest::bootDevice_data()
