@@ -86,7 +86,6 @@ private Q_SLOTS:
     void reinsertedDataCdReplacesItself();
     void removalSoundOncePerMediumWithBooks();
     void settingsMenuReturnsToTheSameBook();
-    void standbyTimeoutShutsDown();
 
 private:
     // Adds a medium and waits for its search to end.
@@ -686,18 +685,6 @@ void BookShelfTest::settingsMenuReturnsToTheSameBook()
     QTRY_COMPARE(spoken(), (QStringList{QStringLiteral("message009"), QStringLiteral("message074"), QStringLiteral("message055 message076 2")}));
     QCOMPARE(m_shelf->index(), 1);
     QVERIFY(m_shelf->isActive());
-}
-
-void BookShelfTest::standbyTimeoutShutsDown()
-{
-    Platform::setTimeScale(0.0001);
-    TestMedium usb(*m_root, QStringLiteral("/media/usb"), MediaSource::MediaTypeUsb);
-    QVERIFY(usb.addAll({QStringLiteral("mp3:A/01.mp3"), QStringLiteral("mp3:B/01.mp3")}));
-    QVERIFY(insert(usb.source(usbDevice)));
-    QSignalSpy shutdown(m_shelf.get(), &BookShelf::shutdown);
-    m_shelf->run();
-    QVERIFY(shutdown.wait(5000));
-    QVERIFY(!m_shelf->isActive());
 }
 
 QTEST_GUILESS_MAIN(BookShelfTest)
