@@ -3,7 +3,9 @@
 //
 // The whole firmware on the board model, driven by a script: a folder of MP3
 // files on a stick, an audio CD and an EPUB 3 book each start from the shelf,
-// stop on the play key and go on from the same place on the next press.
+// stop on the play key and go on from the same place on the next press; an EPUB
+// book without narration is read aloud, a key moves it on by a sentence, and
+// after the firmware is started again it goes on from the sentence where it stopped.
 #include "testroot.h"
 
 #include <QDir>
@@ -20,6 +22,39 @@ bool sox(const QStringList &arguments)
     QProcess process;
     process.start(QStringLiteral("sox"), arguments);
     return process.waitForFinished(30000) && process.exitCode() == 0;
+}
+
+/** Runs the firmware on @p root with @p script; its output, or empty when it did not end well. */
+QString runFirmware(TestRoot &root, const QString &script)
+{
+    const QString file = QStringLiteral("/tmp/book.script");
+    if (!root.writeFile(file, script.toUtf8()))
+        return {};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUIMBO_ROOT"), root.root());
+    env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
+    env.insert(QStringLiteral("PATH"), QStringLiteral(QUIMBO_SOURCE_DIR "/tools/sim-bin:") + env.value(QStringLiteral("PATH")));
+    QProcess firmware;
+    firmware.setProcessEnvironment(env);
+    // Started inside the root: the EPUB player's temporary audio must not land in the working directory.
+    firmware.setWorkingDirectory(root.root());
+    firmware.setStandardErrorFile(QProcess::nullDevice());
+    firmware.setStandardInputFile(QProcess::nullDevice());
+    TestData::startBuiltProgram(&firmware, kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), root.path(file)});
+    // A sanitizer's report in the firmware shows only in how it ended.
+    if (!firmware.waitForStarted(5000) || !firmware.waitForFinished(120000) || firmware.exitStatus() != QProcess::NormalExit || firmware.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(firmware.readAllStandardOutput());
+}
+
+/** The sentence numbers of the files the engine played, in order. */
+QList<int> playedSentences(const QString &out)
+{
+    QList<int> sentences;
+    const QRegularExpression play(QStringLiteral("^\\[sim\\] engine play .*/tmp/ttsAudioFiles/sentence-(\\d+)\\.wav at \\d+$"), QRegularExpression::MultilineOption);
+    for (auto it = play.globalMatch(out); it.hasNext();)
+        sentences.append(it.next().captured(1).toInt());
+    return sentences;
 }
 } // namespace
 
@@ -58,30 +93,10 @@ private Q_SLOTS:
             QVERIFY(QFile::copy(TestData::generated(QStringLiteral("epub/generated-3ch.epub")), medium + QStringLiteral("/book.epub")));
             insert = QStringLiteral("usb insert ") + medium;
         }
-        const QString script = root.path(QStringLiteral("/tmp/book.script"));
-        QVERIFY(root.writeFile(QStringLiteral("/tmp/book.script"),
-                               QStringLiteral("await void MainClass::runMainClass()\n%1\nawait engine play\nwait 1500\ntap play 300\n"
-                                              "await engine stop\nwait 500\ntap play 300\nawait engine seek\nquit\n")
-                                   .arg(insert)
-                                   .toUtf8()));
-
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QUIMBO_ROOT"), root.root());
-        env.insert(QStringLiteral("QUIMBO_PLATFORM"), QStringLiteral("sim"));
-        env.insert(QStringLiteral("PATH"), QStringLiteral(QUIMBO_SOURCE_DIR "/tools/sim-bin:") + env.value(QStringLiteral("PATH")));
-        QProcess firmware;
-        firmware.setProcessEnvironment(env);
-        // Started inside the root: the EPUB player's temporary audio must not land in the working directory.
-        firmware.setWorkingDirectory(root.root());
-        firmware.setStandardErrorFile(QProcess::nullDevice());
-        firmware.setStandardInputFile(QProcess::nullDevice());
-        TestData::startBuiltProgram(&firmware, kBinary, {QStringLiteral("--sim"), QStringLiteral("--script"), script});
-        QVERIFY(firmware.waitForStarted(5000));
-        QVERIFY(firmware.waitForFinished(120000));
-        // A sanitizer's report in the firmware shows only in how it ended.
-        QCOMPARE(firmware.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(firmware.exitCode(), 0);
-        const QString out = QString::fromUtf8(firmware.readAllStandardOutput());
+        const QString out = runFirmware(root, QStringLiteral("await void MainClass::runMainClass()\n%1\nawait engine play\nwait 1500\ntap play 300\n"
+                                                             "await engine stop\nwait 500\ntap play 300\nawait engine seek\nquit\n")
+                                                  .arg(insert));
+        QVERIFY2(!out.isEmpty(), "the firmware did not end well");
 
         const QRegularExpression play(QStringLiteral("^\\[sim\\] engine play (.+) at \\d+$"), QRegularExpression::MultilineOption);
         const QRegularExpressionMatch first = play.match(out);
@@ -97,6 +112,33 @@ private Q_SLOTS:
         QCOMPARE(seek.captured(1), stop.captured(1));
         QVERIFY(QDir(root.path(QStringLiteral("/tmp/temporaryAudioFiles"))).entryList(QDir::Files).isEmpty());
         QVERIFY(!QFileInfo::exists(root.root() + QStringLiteral("/temporaryAudioFiles")));
+    }
+
+    void readsFromTheShelfAndResumesAfterRestart()
+    {
+        TestRoot root;
+        const QString medium = root.path(QStringLiteral("/host/stick #1"));
+        QVERIFY(QDir().mkpath(medium));
+        QVERIFY(QFile::copy(TestData::generated(QStringLiteral("text/book.epub")), medium + QStringLiteral("/Read aloud.epub")));
+        const QString insert = QStringLiteral("await void MainClass::runMainClass()\nusb insert ") + medium + QLatin1Char('\n');
+
+        // The only book on the stick starts by itself; stop, one sentence on, stop.
+        const QString first = runFirmware(root, insert + QStringLiteral("await engine play\nwait 300\ntap play 300\nawait engine stop\n"
+                                                                          "wait 300\ntap ff 300\nawait engine play\nwait 300\ntap play 300\n"
+                                                                          "await engine stop\nwait 300\nquit\n"));
+        QVERIFY2(!first.isEmpty(), "the firmware did not end well");
+        const QList<int> played = playedSentences(first);
+        QVERIFY2(played.size() >= 2, qPrintable(first.right(3000)));
+        QCOMPARE(played.first(), 0);
+        QVERIFY(played.last() > 0);
+        QVERIFY(QDir(root.path(QStringLiteral("/tmp/ttsAudioFiles"))).entryList(QDir::Files).isEmpty());
+
+        // Started again: the book goes on at the sentence it stopped at.
+        const QString second = runFirmware(root, insert + QStringLiteral("await engine play\nwait 300\ntap play 300\nawait engine stop\nquit\n"));
+        QVERIFY2(!second.isEmpty(), "the firmware did not end well");
+        const QList<int> resumed = playedSentences(second);
+        QVERIFY2(!resumed.isEmpty(), qPrintable(second.right(3000)));
+        QCOMPARE(resumed.first(), played.last());
     }
 };
 
