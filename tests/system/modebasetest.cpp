@@ -10,8 +10,6 @@
 #include "system/idlemode.h"
 #include "system/keydescriber.h"
 #include "system/modebase.h"
-#include "system/sound.h"
-#include "system/soundmanager.h"
 #include "system/systemmanual.h"
 #include "system/systemsettings.h"
 #include "system/timerclass.h"
@@ -58,8 +56,6 @@ private:
         const QStringList mutes = Platform::SimBoard::instance()->engineEventLog().filter(QStringLiteral("mute "));
         return !mutes.isEmpty() && mutes.last() == QLatin1String("mute on");
     }
-    /** Whether the sound effect of that name was played. */
-    bool played(const QString &sound) const { return !m_player->lines().filter(SoundManager::instance()->getSound(sound)->fileName()).isEmpty(); }
 
     std::unique_ptr<TestRoot> m_root;
     std::unique_ptr<FakePlayer> m_player;
@@ -192,7 +188,7 @@ void ModeBaseTest::standby()
     }
     QTRY_COMPARE_WITH_TIMEOUT(shutdown.count(), 1, 5000);
     // The sound is recorded once its player process has started, which a loaded machine may do late.
-    QTRY_VERIFY(played(QStringLiteral("doubleBeep")));
+    QTRY_VERIFY(soundPlayed(*m_player, QStringLiteral("doubleBeep")));
     QCOMPARE(ModeBase::keyHolder(), nullptr);
     QVERIFY(!m_input->isEnabled());
 }
@@ -267,7 +263,7 @@ void ModeBaseTest::keysTheAnnouncementIgnoresClick()
         m_player->clear();
         Q_EMIT m_input->pressed(key);
         Q_EMIT m_input->released(key);
-        QTRY_VERIFY(played(QStringLiteral("beep")));
+        QTRY_VERIFY(soundPlayed(*m_player, QStringLiteral("beep")));
     }
     // Clicked, not done.
     QCOMPARE(m_audio->speed(), 0);

@@ -9,10 +9,12 @@
 #include "input/board.h"
 #include "platform/platform.h"
 #include "platform/sim/simboard.h"
+#include "system/sound.h"
 #include "system/soundmanager.h"
 
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 /**
@@ -41,6 +43,15 @@ inline void endSimulation(std::unique_ptr<TestRoot> &root, std::unique_ptr<FakeP
     player.reset();
     root.reset();
     Platform::setTimeScale(1.0);
+}
+
+/** Whether @p player played the sound effect of that name. */
+inline bool soundPlayed(const FakePlayer &player, const QString &name)
+{
+    const Sound *sound = SoundManager::instance()->getSound(name);
+    const QString file = sound ? QStringLiteral("[") + sound->fileName() + QStringLiteral("]") : QString();
+    const QStringList lines = player.lines();
+    return sound && std::any_of(lines.begin(), lines.end(), [&](const QString &line) { return line.startsWith(QLatin1String("argv:")) && line.endsWith(file); });
 }
 
 #endif // QUIMBO_TESTS_SIMSESSION_H
