@@ -6,6 +6,7 @@
 // stop on the play key and go on from the same place on the next press; an EPUB
 // book without narration is read aloud, a key moves it on by a sentence, and
 // after the firmware is started again it goes on from the sentence where it stopped.
+#include "playerfixture.h"
 #include "testroot.h"
 
 #include <QDir>
@@ -16,13 +17,6 @@
 
 namespace {
 const QString kBinary = QStringLiteral(QUIMBO_BINARY_DIR "/bin/quimbo-basic");
-
-bool sox(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("sox"), arguments);
-    return process.waitForFinished(30000) && process.exitCode() == 0;
-}
 
 /** Runs the firmware on @p root with @p script; its output, or empty when it did not end well. */
 QString runFirmware(TestRoot &root, const QString &script)
@@ -83,11 +77,11 @@ private Q_SLOTS:
         QString insert;
         if (kind == QLatin1String("mp3")) {
             for (int n = 1; n <= 2; ++n)
-                QVERIFY(sox({"-n", "-r", "22050", "-c", "1", medium + QStringLiteral("/Talks #2/part %1.mp3").arg(n), "synth", "5", "sine", "330"}));
+                QVERIFY(PlayerFixture::makeTone(medium + QStringLiteral("/Talks #2/part %1.mp3").arg(n), 5));
             insert = QStringLiteral("usb insert ") + medium;
         } else if (kind == QLatin1String("cd")) {
             for (int n = 1; n <= 2; ++n)
-                QVERIFY(sox({"-n", "-r", "44100", "-c", "2", "-b", "16", medium + QStringLiteral("/track0%1.wav").arg(n), "synth", "5", "sine", "330"}));
+                QVERIFY(PlayerFixture::makeTone(medium + QStringLiteral("/track0%1.wav").arg(n), 5, true));
             insert = QStringLiteral("cd audio ") + medium;
         } else {
             QVERIFY(QFile::copy(TestData::generated(QStringLiteral("epub/generated-3ch.epub")), medium + QStringLiteral("/book.epub")));
