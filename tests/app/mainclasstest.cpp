@@ -575,9 +575,7 @@ void MainClassTest::transitions_data()
                                                             << QStringList();
     QTest::newRow("power held on the shelf") << QStringList{"usb 2>shelf", "hold power>off"}
                                              << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::PoweredOff} << QStringList();
-    // Charging, the shutdown turns into idle mode, which alone holds the keys afterwards.
-    QTest::newRow("shutdown into idle from the shelf") << QStringList{"charging", "usb 2>shelf", "hold power>idle"}
-                                                       << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::Idle} << QStringList();
+    // Charging, the shutdown turns into idle mode, which alone holds the keys afterwards (from the shelf: the rows below).
     QTest::newRow("shutdown into idle from the menu") << QStringList{"charging", "hold menu>menu", "hold power>idle"}
                                                       << QList<Mode>{Mode::SystemSettings, Mode::Shutdown, Mode::Idle} << QStringList();
     QTest::newRow("shutdown into idle from the player's menu")
@@ -594,8 +592,6 @@ void MainClassTest::transitions_data()
     // A device that looks switched off never starts talking: a start queued just before is dropped.
     QTest::newRow("idle mode: queued starts dropped") << QStringList{"charging", "usb 2>shelf", "hold power>idle", "start shelf>idle", "start player>idle", "start main>idle"}
                                                      << QList<Mode>{Mode::BookShelf, Mode::Shutdown, Mode::Idle} << QStringList();
-    QTest::newRow("idle mode: power held starts the device") << QStringList{"charging", "hold power>idle", "hold power>main"}
-                                                            << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::PowerUp, Mode::Main} << QStringList();
     QTest::newRow("idle mode: adapter removed") << QStringList{"charging", "hold power>idle", "unplug>off"}
                                                 << QList<Mode>{Mode::Shutdown, Mode::Idle, Mode::Shutdown, Mode::PoweredOff} << QStringList();
     QTest::newRow("idle mode: fully charged") << QStringList{"charging", "hold power>idle", "charged>off"}
