@@ -55,7 +55,6 @@ private Q_SLOTS:
     void badSamplesKeepTheLastGoodLevel();
     void chipFailsAtStart_data();
     void chipFailsAtStart();
-    void adapterAndEfuseEvents();
     void adapterInputIsWatchedAgainWhenBack();
     void fullChargeAnnouncedOncePerCharge_data();
     void fullChargeAnnouncedOncePerCharge();
@@ -282,31 +281,11 @@ void PowerManagerTest::chipFailsAtStart()
     QVERIFY2(log.contains(logged), qPrintable(log.text()));
 }
 
-void PowerManagerTest::adapterAndEfuseEvents()
+void PowerManagerTest::adapterInputIsWatchedAgainWhenBack()
 {
     createManager(false, 7);
     QSignalSpy adapter(m_pm.get(), &PowerManager::adapterStatusChanged);
     QSignalSpy levels(gauge(), &BatteryFuelGauge::sendStateOfCharge);
-
-    SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, true);
-    QTRY_COMPARE(adapter.size(), 1);
-    SimBoard::instance()->setKey(s_adapterInput, s_adapterKey, false);
-    QTRY_COMPARE(adapter.size(), 2);
-    // Pulling the adapter starts a fresh window: its level comes within 16 quick samples.
-    levels.clear();
-    QVERIFY(levels.wait(1000));
-    SimBoard::instance()->setInputLine(36, 0);
-    QTRY_COMPARE(adapter.size(), 3);
-
-    QCOMPARE(adapter.at(0).first().toInt(), int(PowerManager::AdapterConnected));
-    QCOMPARE(adapter.at(1).first().toInt(), int(PowerManager::AdapterDisconnected));
-    QCOMPARE(adapter.at(2).first().toInt(), int(PowerManager::AdapterFailure));
-}
-
-void PowerManagerTest::adapterInputIsWatchedAgainWhenBack()
-{
-    createManager(false);
-    QSignalSpy adapter(m_pm.get(), &PowerManager::adapterStatusChanged);
     SimBoard *board = SimBoard::instance();
 
     LogCapture log(lcSystem());
@@ -321,6 +300,13 @@ void PowerManagerTest::adapterInputIsWatchedAgainWhenBack()
     board->setKey(s_adapterInput, s_adapterKey, false);
     QTRY_COMPARE(adapter.size(), 2);
     QCOMPARE(adapter.last().first().toInt(), int(PowerManager::AdapterDisconnected));
+    // Pulling the adapter starts a fresh window: its level comes within 16 quick samples.
+    levels.clear();
+    QVERIFY(levels.wait(1000));
+    // The e-fuse trips.
+    board->setInputLine(36, 0);
+    QTRY_COMPARE(adapter.size(), 3);
+    QCOMPARE(adapter.last().first().toInt(), int(PowerManager::AdapterFailure));
 }
 
 void PowerManagerTest::fullChargeAnnouncedOncePerCharge_data()
