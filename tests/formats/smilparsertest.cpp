@@ -287,28 +287,17 @@ void SmilParserTest::refusesBadFiles()
 
 void SmilParserTest::refusesDeepNesting()
 {
-    QByteArray deep = "<smil><body>";
-    for (int i = 0; i < 100000; ++i)
-        deep += "<seq>";
-    deep += "<par><audio src=\"a.mp3\" clip-end=\"1s\"/></par>";
-    for (int i = 0; i < 100000; ++i)
-        deep += "</seq>";
-    deep += "</body></smil>";
-
+    const auto nested = [](int depth) -> QByteArray {
+        return "<smil><body>" + QByteArray("<seq>").repeated(depth) + "<par id=\"x\"><audio src=\"a.mp3\" clip-end=\"1s\"/></par>"
+            + QByteArray("</seq>").repeated(depth) + "</body></smil>";
+    };
     LogCapture log(lcFormats());
     SmilParser parser;
-    QVERIFY(!parser.parseFromFileData(QStringLiteral("/books/deep.smil"), deep));
+    QVERIFY(!parser.parseFromFileData(QStringLiteral("/books/deep.smil"), nested(100000)));
     QVERIFY(log.contains(QStringLiteral("nested too deep")));
 
     // Nesting within the limit still renders.
-    QByteArray fine = "<smil><body>";
-    for (int i = 0; i < 200; ++i)
-        fine += "<seq>";
-    fine += "<par id=\"x\"><audio src=\"a.mp3\" clip-end=\"1s\"/></par>";
-    for (int i = 0; i < 200; ++i)
-        fine += "</seq>";
-    fine += "</body></smil>";
-    QVERIFY(parser.parseFromFileData(QStringLiteral("/books/fine.smil"), fine));
+    QVERIFY(parser.parseFromFileData(QStringLiteral("/books/fine.smil"), nested(200)));
     std::unique_ptr<SmilTree> tree(parser.smilTree());
     std::unique_ptr<SmilMediaGroup> group(tree->smilMediaGroupFromId(QStringLiteral("x")));
     QVERIFY(group);
