@@ -53,7 +53,6 @@ private Q_SLOTS:
     void sameplayOrderIsAppendedAfterTheFirst();
     void jumps_data();
     void jumps();
-    void nullNodeStartsFromTheBeginning();
     void contentLookups();
     void metaDataIgnoresCase();
     void emptyTextIsInvalid();
@@ -104,7 +103,7 @@ void NavModelTest::sameplayOrderIsAppendedAfterTheFirst()
 void NavModelTest::jumps_data()
 {
     QTest::addColumn<QStringList>("kinds");
-    QTest::addColumn<int>("from");     // play order of the current node
+    QTest::addColumn<int>("from");     // play order of the current node, 0 for none
     QTest::addColumn<QString>("jump"); // next/previous Section/Page
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("expected"); // play order of the target, 0 for none
@@ -125,6 +124,11 @@ void NavModelTest::jumps_data()
     QTest::newRow("previous page from a heading between pages") << book << 8 << "previousPage" << 0 << 2;
     QTest::newRow("previous page from a page") << book << 9 << "previousPage" << 0 << 5;
     QTest::newRow("previous page before the first") << book << 1 << "previousPage" << 0 << 0;
+    // From no node at all: from the beginning.
+    const QStringList pageFirst{QStringLiteral("G"), QStringLiteral("P2"), QStringLiteral("P1"), QStringLiteral("G")};
+    QTest::newRow("next level 1 from nothing") << pageFirst << 0 << "nextSection" << 1 << 3;
+    QTest::newRow("next level 2 from nothing") << pageFirst << 0 << "nextSection" << 2 << 2;
+    QTest::newRow("next page from nothing") << pageFirst << 0 << "nextPage" << 0 << 1;
 }
 
 void NavModelTest::jumps()
@@ -135,7 +139,8 @@ void NavModelTest::jumps()
     QFETCH(int, level);
 
     std::unique_ptr<NavModel> model(buildModel(kinds));
-    NavNode *current = model->playOrderList().at(model->playOrderListIndex(from));
+    NavNode *current = from > 0 ? model->playOrderList().at(model->playOrderListIndex(from)) : nullptr;
+    QCOMPARE(model->playOrderNavNodeType(nullptr, NavNode::NavPointType), 0);
     NavNode *target = nullptr;
     if (jump == QLatin1String("nextSection"))
         target = model->nextSection(current, level);
@@ -146,16 +151,6 @@ void NavModelTest::jumps()
     else
         target = model->previousPage(current);
     QTEST(target ? target->playOrder() : 0, "expected");
-}
-
-void NavModelTest::nullNodeStartsFromTheBeginning()
-{
-    std::unique_ptr<NavModel> model(
-        buildModel({QStringLiteral("G"), QStringLiteral("P2"), QStringLiteral("P1"), QStringLiteral("G")}));
-    QCOMPARE(model->playOrderNavNodeType(nullptr, NavNode::NavPointType), 0);
-    QCOMPARE(model->nextSection(nullptr, 1)->playOrder(), 3);
-    QCOMPARE(model->nextSection(nullptr, 2)->playOrder(), 2);
-    QCOMPARE(model->nextPage(nullptr)->playOrder(), 1);
 }
 
 void NavModelTest::contentLookups()

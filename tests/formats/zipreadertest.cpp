@@ -52,7 +52,6 @@ private Q_SLOTS:
     void init();
     void storedAndDeflatedAreEqual_data();
     void storedAndDeflatedAreEqual();
-    void readsFromDevice();
     void findsArchiveComment();
     void leadingStubIsNotAZipFile();
     void decodesNames();
@@ -103,22 +102,6 @@ void ZipReaderTest::storedAndDeflatedAreEqual()
         if (info.isFile)
             QCOMPARE(crcOf(data), info.crc32);
     }
-}
-
-void ZipReaderTest::readsFromDevice()
-{
-    QFile file(zipFixture(QStringLiteral("deflated.zip")));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
-    QBuffer buffer(&bytes);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    {
-        ZipReader zip(&buffer);
-        QCOMPARE(zip.device(), &buffer);
-        QCOMPARE(zip.fileData(QStringLiteral("text.txt")), sameContent());
-    }
-    // The reader closes but does not delete a device it was given.
-    QCOMPARE(buffer.data().size(), bytes.size());
 }
 
 void ZipReaderTest::findsArchiveComment()

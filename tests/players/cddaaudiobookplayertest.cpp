@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr qint64 kToleranceMsec = 200;
-
 QString trackUrl(int track)
 {
     return QStringLiteral("cdda://cdda-track=%1").arg(track);
@@ -55,8 +53,6 @@ private:
     }
 
     ResumemarkData storedMark(quint32 discId) { return PlayerFixture::storedMark(PlayerFixture::trackMark(QString::number(discId), -1)); }
-
-    static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 
 private Q_SLOTS:
     void init() { m_root = std::make_unique<SimStorageRoot>(); }
@@ -183,7 +179,7 @@ private Q_SLOTS:
         const qsizetype before = EngineLog::count();
         QVERIFY(player.play());
         QCOMPARE(EngineLog::lastStart(before).file, trackUrl(track));
-        compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), stoppedAt);
+        PlayerFixture::compareNear(qMax<qint64>(0, EngineLog::lastStart(before).at), stoppedAt, 200);
     }
 };
 

@@ -183,7 +183,15 @@ private Q_SLOTS:
         QCOMPARE(storedMark(player).navListPos, 4); // kept under the key that travels
     }
 
-    void changingTrackWrapsAndStoresTheStart_data() { PlayerFixture::addWrapRows(5, 2, 2); }
+    void changingTrackWrapsAndStoresTheStart_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("to");
+        QTest::newRow("back from the first") << 1 << -1 << 5;
+        QTest::newRow("on from the last") << 5 << 1 << 1;
+        QTest::newRow("inside") << 2 << 2 << 4;
+    }
     void changingTrackWrapsAndStoresTheStart()
     {
         QFETCH(int, from);

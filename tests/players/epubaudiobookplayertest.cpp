@@ -82,24 +82,18 @@ private:
         return -1;
     }
 
-    void storeMark(int smil, qint64 time)
+    /** The book's resume mark: a key to read it, with @p smil and @p time to store it. */
+    ResumemarkData mark(int smil = -1, qint64 time = 0) const
     {
         ResumemarkData data;
         data.title = m_package.metadataValue(DCType::Title);
         data.identifier = m_package.metadataValue(DCType::Identifier);
         data.smilListPos = smil;
         data.playerTime = time;
-        QVERIFY(Resumemark().write(data));
+        return data;
     }
-
-    ResumemarkData storedMark()
-    {
-        ResumemarkData key;
-        key.title = m_package.metadataValue(DCType::Title);
-        key.identifier = m_package.metadataValue(DCType::Identifier);
-        key.smilListPos = -1;
-        return PlayerFixture::storedMark(key);
-    }
+    void storeMark(int smil, qint64 time) { QVERIFY(PlayerFixture::storeMark(mark(smil, time))); }
+    ResumemarkData storedMark() { return PlayerFixture::storedMark(mark()); }
 
     static void compareNear(qint64 actual, qint64 expected) { PlayerFixture::compareNear(actual, expected, kToleranceMsec); }
 

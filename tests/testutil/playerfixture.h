@@ -67,17 +67,6 @@ inline void compareNear(qint64 actual, qint64 expected, qint64 tolerance)
     QVERIFY2(qAbs(actual - expected) <= tolerance, qPrintable(QStringLiteral("%1 is not near %2").arg(actual).arg(expected)));
 }
 
-/** Rows from, step, to of a track change that wraps, on a book of @p last tracks. */
-inline void addWrapRows(int last, int insideFrom, int insideStep)
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("to");
-    QTest::newRow("back from the first") << 1 << -1 << last;
-    QTest::newRow("on from the last") << last << 1 << 1;
-    QTest::newRow("inside") << insideFrom << insideStep << insideFrom + insideStep;
-}
-
 /** A 440 Hz tone of @p seconds made by sox, its kind by the suffix of @p path; @p cd: 44.1 kHz, 16 bits. */
 inline bool makeTone(const QString &path, int seconds, bool cd = false)
 {
