@@ -81,14 +81,9 @@ bool Resumemark::createFile()
 
 bool Resumemark::write(ResumemarkData &data)
 {
-    if (!m_valid)
-        return false;
-
     MarkerXml::Node root;
-    if (!rootElement(root)) {
-        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
+    if (!loadRoot(root, Q_FUNC_INFO))
         return false;
-    }
 
     MarkerXml::Node fresh[entryChildren] = {
         textElement(titleName, MarkerFile::titleToFile(data.title)),
@@ -158,13 +153,9 @@ bool Resumemark::readBook(const QString &title, const QString &identifier, BookP
 
 bool Resumemark::updateBook(const QString &title, const QString &identifier, const std::function<void(BookPlace &, BookExtras &)> &change)
 {
-    if (!m_valid)
-        return false;
     MarkerXml::Node root;
-    if (!rootElement(root)) {
-        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
+    if (!loadRoot(root, Q_FUNC_INFO))
         return false;
-    }
     ResumemarkData data;
     BookExtras extras;
     MarkerXml::Node *entry = findResumemark(root, title, identifier);
@@ -198,14 +189,9 @@ bool Resumemark::updateBook(const QString &title, const QString &identifier, con
 
 bool Resumemark::read(ResumemarkData &data)
 {
-    if (!m_valid)
-        return false;
-
     MarkerXml::Node root;
-    if (!rootElement(root)) {
-        qCWarning(lcLibrary, "%s: no root element available!", Q_FUNC_INFO);
+    if (!loadRoot(root, Q_FUNC_INFO))
         return false;
-    }
 
     const MarkerXml::Node *entry = findResumemark(root, data.title, data.identifier);
     if (!entry) {
@@ -262,6 +248,17 @@ bool Resumemark::clear()
         return false;
     }
     qCDebug(lcLibrary, "%s: new file created!", Q_FUNC_INFO);
+    return true;
+}
+
+bool Resumemark::loadRoot(MarkerXml::Node &root, const char *function)
+{
+    if (!m_valid)
+        return false;
+    if (!rootElement(root)) {
+        qCWarning(lcLibrary, "%s: no root element available!", function);
+        return false;
+    }
     return true;
 }
 

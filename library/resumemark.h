@@ -75,6 +75,8 @@ public:
 private:
     bool createFile();
     bool rootElement(MarkerXml::Node &root);
+    /** The store's root for a change or a read; a failure is logged in the caller's name. */
+    bool loadRoot(MarkerXml::Node &root, const char *function);
     MarkerXml::Node *findResumemark(MarkerXml::Node &root, const QString &title, const QString &identifier);
     bool readNumbers(const MarkerXml::Node &entry, ResumemarkData &data, const char *function);
     bool save(const MarkerXml::Node &root, const char *function);
